@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Configures and builds the Winelib build (build/) and, unless
+# VINTREL_SKIP_WINDOWS is set, the Windows build (build-win/).
+set -euo pipefail
+source "$(dirname "$0")/common.sh"
+jobs=$(nproc)
+
+if [ ! -f "$VINTREL_BUILD/CMakeCache.txt" ]; then
+  CC=winegcc CXX=wineg++ cmake -S "$VINTREL_ROOT" -B "$VINTREL_BUILD" >/dev/null
+fi
+note "building $VINTREL_BUILD"
+cmake --build "$VINTREL_BUILD" -j "$jobs" 2>&1 | grep -v -E '^\[ *[0-9]+%\]|^-- ' || true
+test "${PIPESTATUS[0]}" -eq 0
+
+if [ -z "${VINTREL_SKIP_WINDOWS:-}" ]; then
+  if [ ! -f "$VINTREL_BUILD_WIN/CMakeCache.txt" ]; then
+    cmake -S "$VINTREL_ROOT" -B "$VINTREL_BUILD_WIN" \
+      -DCMAKE_TOOLCHAIN_FILE="$VINTREL_ROOT/cmake/mingw-w64-x86_64.cmake" >/dev/null
+  fi
+  note "building $VINTREL_BUILD_WIN"
+  cmake --build "$VINTREL_BUILD_WIN" -j "$jobs" 2>&1 | grep -v -E '^\[ *[0-9]+%\]|^-- ' || true
+  test "${PIPESTATUS[0]}" -eq 0
+fi

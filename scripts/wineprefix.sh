@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Creates the project's own Wine prefix once: "Courier New" replaced by a
+# fixed-pitch face, Wine's Tahoma installed where Wine finds it, and no crash
+# dialog (nobody would answer it under a virtual display).
+set -euo pipefail
+source "$(dirname "$0")/common.sh"
+
+if [ ! -f "$WINEPREFIX/.vintrel-ready-2" ]; then
+  note "creating the Wine prefix $WINEPREFIX"
+  mkdir -p "$WINEPREFIX"
+  wineboot -i >/dev/null 2>&1 || true
+  wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "Courier New" /t REG_SZ /d "Liberation Mono" /f >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "Arial" /t REG_SZ /d "Liberation Sans" /f >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+  cp /usr/share/wine/fonts/tahoma*.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+  wineserver -w
+  touch "$WINEPREFIX/.vintrel-ready-2"
+fi

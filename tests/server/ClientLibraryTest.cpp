@@ -1,0 +1,166 @@
+// The run-time binding: which library is loaded, which names are found, and
+// what a missing file or name leaves behind.
+#include "TestSupport.h"
+
+#include <cstring>
+#include <fstream>
+#include <set>
+#include <string>
+
+namespace {
+
+const std::set<std::string> NamesMissingFromConnectorC = {
+    "mysql_connect", "mysql_create_db", "mysql_drop_db", "mysql_odbc_escape_string", "myodbc_remove_escape",
+};
+
+const char *const CalledNames[] = {
+    "mysql_init",      "mysql_real_connect", "mysql_close",         "mysql_select_db", "mysql_query",
+    "mysql_store_result", "mysql_num_rows",  "mysql_num_fields",    "mysql_fetch_field", "mysql_fetch_row",
+    "mysql_affected_rows", "mysql_errno",    "mysql_error",         "mysql_list_dbs",  "mysql_free_result",
+    "mysql_more_results", "mysql_next_result",
+};
+
+int IndexOf(const char *name)
+{
+    for (int i = 0; i < ClientFunctionCount; i++)
+        if (strcmp(ClientFunctionNames[i], name) == 0) return i;
+    return -1;
+}
+
+bool LibraryIsMapped(const std::string &path)
+{
+    std::ifstream maps("/proc/self/maps");
+    std::string line;
+    while (std::getline(maps, line))
+        if (line.find(path) != std::string::npos) return true;
+    return false;
+}
+
+struct WorkerJob {
+    MYSQL *mysql;
+    std::string answer;
+};
+
+DWORD WINAPI QueryOnWorker(LPVOID parameter)
+{
+    WorkerJob *job = static_cast<WorkerJob *>(parameter);
+    ClientThreadStart();
+    if (mysql_query(job->mysql, "select 6*7") == 0) {
+        MYSQL_RES *result = mysql_store_result(job->mysql);
+        job->answer = mysql_fetch_row(result)[0];
+        mysql_free_result(result);
+    }
+    ClientThreadEnd();
+    return 0;
+}
+
+class ClientLibrary : public testing::Test {
+protected:
+    // Every case leaves the real library loaded, as the other tests expect.
+    void TearDown() override { LoadClientLibrary(""); }
+};
+
+TEST_F(ClientLibrary, TableHoldsTheClassicNamesInOrderThenTheMultiResultPair)
+{
+    ASSERT_EQ(59, ClientFunctionCount);
+    EXPECT_STREQ("mysql_num_rows", ClientFunctionNames[0]);
+    EXPECT_STREQ("mysql_init", ClientFunctionNames[15]);
+    EXPECT_STREQ("mysql_thread_safe", ClientFunctionNames[56]);
+    EXPECT_STREQ("mysql_more_results", ClientFunctionNames[57]);
+    EXPECT_STREQ("mysql_next_result", ClientFunctionNames[58]);
+}
+
+TEST_F(ClientLibrary, ConnectorCLacksOnlyTheFiveUnusedNames)
+{
+    EXPECT_EQ(StatusFunctionMissing, LoadClientLibrary(""));
+    EXPECT_NE(nullptr, ClientLibraryHandle);
+    for (int i = 0; i < ClientFunctionCount; i++) {
+        bool expectMissing = NamesMissingFromConnectorC.count(ClientFunctionNames[i]) > 0;
+        EXPECT_EQ(expectMissing, ClientFunctionAddress(i) == nullptr) << ClientFunctionNames[i];
+    }
+    for (const char *name : CalledNames) EXPECT_NE(nullptr, ClientFunctionAddress(IndexOf(name))) << name;
+    char missing[256];
+    MissingCalledFunctions(missing, sizeof missing);
+    EXPECT_STREQ("", missing);
+}
+
+TEST_F(ClientLibrary, MissingFileGivesStatusOneAndLeavesTheTableAlone)
+{
+    UnloadClientLibrary();
+    void *before = ClientFunctionAddress(IndexOf("mysql_query"));
+    EXPECT_EQ(StatusLibraryMissing, LoadClientLibrary("/nonexistent/libnothing.so"));
+    EXPECT_EQ(StatusLibraryMissing, ClientLibraryStatus);
+    EXPECT_EQ(nullptr, ClientLibraryHandle);
+    EXPECT_EQ(before, ClientFunctionAddress(IndexOf("mysql_query")));
+}
+
+TEST_F(ClientLibrary, StandInWithOneMissingNameGivesStatusTwo)
+{
+    EXPECT_EQ(StatusFunctionMissing, LoadClientLibrary(STANDIN_CLIENT_PATH));
+    int missing = 0;
+    for (int i = 0; i < ClientFunctionCount; i++)
+        if (!ClientFunctionAddress(i)) {
+            missing++;
+            EXPECT_STREQ("mysql_stat", ClientFunctionNames[i]);
+        }
+    EXPECT_EQ(1, missing);
+}
+
+TEST_F(ClientLibrary, SecondLoadUnloadsTheFirst)
+{
+    LoadClientLibrary(STANDIN_CLIENT_PATH);
+    EXPECT_TRUE(LibraryIsMapped(STANDIN_CLIENT_PATH));
+    LoadClientLibrary("");
+    EXPECT_FALSE(LibraryIsMapped(STANDIN_CLIENT_PATH));
+    EXPECT_NE(nullptr, ClientLibraryHandle);
+}
+
+TEST_F(ClientLibrary, UnloadSetsStatusZeroAndKeepsTheEntries)
+{
+    LoadClientLibrary("");
+    void *query = ClientFunctionAddress(IndexOf("mysql_query"));
+    UnloadClientLibrary();
+    EXPECT_EQ(StatusNotLoaded, ClientLibraryStatus);
+    EXPECT_EQ(nullptr, ClientLibraryHandle);
+    EXPECT_EQ(query, ClientFunctionAddress(IndexOf("mysql_query")));
+}
+
+TEST(Connection, OpensWithTheRecordsCoordinatesAndUtf8mb4)
+{
+    CONNECTIONINFO *connection = OpenTestConnection();
+    ASSERT_NE(nullptr, connection);
+    EXPECT_STREQ("", connection->Database);
+    EXPECT_STREQ(TestHost(), connection->Host);
+    EXPECT_STREQ("utf8mb4", mysql_character_set_name(connection->Handle));
+    EXPECT_EQ(std::string(TestUser()) + "@localhost", QueryValue(connection->Handle, "select user()"));
+    FreeConnectionInfo(connection);
+}
+
+TEST(Connection, RefusedConnectionIsAReturnValue)
+{
+    CONNECTIONINFO *connection = NewConnectionInfo(TestHost(), TestUser(), "wrong password");
+    ASSERT_NE(nullptr, connection);
+    EXPECT_FALSE(OpenConnection(connection));
+    EXPECT_EQ(nullptr, connection->Handle);
+    FreeConnectionInfo(connection);
+
+    // The test server listens on 127.0.0.1 only: 127.0.0.2 refuses at once.
+    connection = NewConnectionInfo("127.0.0.2", TestUser(), TestPassword());
+    EXPECT_FALSE(OpenConnection(connection));
+    FreeConnectionInfo(connection);
+}
+
+TEST(Connection, WorkerThreadCanQueryAConnectionOpenedElsewhere)
+{
+    CONNECTIONINFO *connection = OpenTestConnection();
+    ASSERT_NE(nullptr, connection);
+    WorkerJob job{connection->Handle, ""};
+    HANDLE thread = CreateThread(nullptr, 0, QueryOnWorker, &job, 0, nullptr);
+    ASSERT_NE(nullptr, thread);
+    WaitForSingleObject(thread, 10000);
+    CloseHandle(thread);
+    EXPECT_EQ("42", job.answer);
+    FreeConnectionInfo(connection);
+}
+
+} // namespace

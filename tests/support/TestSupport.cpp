@@ -1,0 +1,84 @@
+#include "TestSupport.h"
+
+#include <cstdlib>
+
+const char *TestHost() { return "localhost"; }
+
+const char *TestUser()
+{
+    const char *user = getenv("VINTREL_TEST_USER");
+    return user ? user : "vintrel";
+}
+
+const char *TestPassword()
+{
+    const char *password = getenv("VINTREL_TEST_PASSWORD");
+    return password ? password : "Test-pw-1";
+}
+
+MYSQL *ConnectTestServer()
+{
+    MYSQL *mysql = mysql_init(nullptr);
+    if (!mysql_real_connect(mysql, TestHost(), TestUser(), TestPassword(), nullptr, 3306, nullptr, 0)) {
+        ADD_FAILURE() << "cannot connect to the test server: " << mysql_error(mysql);
+        mysql_close(mysql);
+        return nullptr;
+    }
+    return mysql;
+}
+
+void ExecSql(MYSQL *mysql, const std::string &sql)
+{
+    ASSERT_TRUE(mysql);
+    if (mysql_query(mysql, sql.c_str()) != 0) {
+        ADD_FAILURE() << sql << ": " << mysql_error(mysql);
+        return;
+    }
+    MYSQL_RES *result = mysql_store_result(mysql);
+    if (result) mysql_free_result(result);
+}
+
+MYSQL_RES *QueryResult(MYSQL *mysql, const std::string &sql)
+{
+    if (!mysql || mysql_query(mysql, sql.c_str()) != 0) {
+        ADD_FAILURE() << sql << ": " << (mysql ? mysql_error(mysql) : "no connection");
+        return nullptr;
+    }
+    MYSQL_RES *result = mysql_store_result(mysql);
+    if (!result) ADD_FAILURE() << sql << " gave no result";
+    return result;
+}
+
+std::string QueryValue(MYSQL *mysql, const std::string &sql)
+{
+    MYSQL_RES *result = QueryResult(mysql, sql);
+    if (!result) return "";
+    MYSQL_ROW row = mysql_fetch_row(result);
+    std::string value = row && row[0] ? row[0] : "(null)";
+    mysql_free_result(result);
+    return value;
+}
+
+CONNECTIONINFO *OpenTestConnection()
+{
+    CONNECTIONINFO *connection = NewConnectionInfo(TestHost(), TestUser(), TestPassword());
+    if (!connection || !OpenConnection(connection)) {
+        ADD_FAILURE() << "cannot open a connection to the test server";
+        FreeConnectionInfo(connection);
+        return nullptr;
+    }
+    return connection;
+}
+
+void PumpMessages(DWORD milliseconds)
+{
+    DWORD start = GetTickCount();
+    do {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+        if (milliseconds) Sleep(1);
+    } while (GetTickCount() - start < milliseconds);
+}
