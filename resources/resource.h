@@ -1,10 +1,62 @@
 // Identifiers shared by the resource script and the code.
 #pragma once
 
+// Menus, accelerators, bitmaps, icons.
 #define IDR_MAINMENU 1000
 #define IDR_GRIDMENU 1001
 #define IDR_ACCELERATORS 1003
-#define IDD_SELECTDATABASE 1000
 #define IDB_TOOLBAR 200
 #define IDI_FRAME 100
 #define IDI_QUERYWINDOW 200
+
+// Dialogs. The connect and About dialogs are named resources.
+#define IDD_SELECTDATABASE 1000
+
+// Connect dialog controls.
+#define IDC_HOST 100
+#define IDC_USER 101
+#define IDC_PASSWORD 102
+#define IDC_STARTSERVER 103
+#define IDC_SAVEPASSWORD 104
+
+// Select-database dialog.
+#define IDC_DATABASELIST 100
+
+// Commands of the menus, the toolbar and the accelerators.
+#define CMD_CONNECT 100
+#define CMD_DISCONNECT 101
+#define CMD_DISCONNECTALL 102
+#define CMD_OPEN 104
+#define CMD_SAVE 105
+#define CMD_SAVEAS 106
+#define CMD_EXIT 107
+#define CMD_UNDO 108
+#define CMD_CUT 109
+#define CMD_COPY 110
+#define CMD_PASTE 111
+#define CMD_DELETE 112
+#define CMD_SELECTALL 113
+#define CMD_CLEARWINDOW 114
+#define CMD_SHOWRESULTS 115
+#define CMD_FIND 116
+#define CMD_REPLACE 117
+#define CMD_EXECUTE 118
+#define CMD_CASCADE 119
+#define CMD_TILEVERTICAL 120
+#define CMD_ABOUT 121
+#define CMD_REDO 123
+#define CMD_NEWBLANK 170
+#define CMD_NEWDATABASE 171
+#define CMD_NEWTABLE 172
+#define CMD_NEWINDEX 173
+#define CMD_NEWFUNCTION 174
+#define CMD_NEWPROCEDURE 175
+#define CMD_NEWTEMPLATE 176
+#define CMD_INSERTFROMFILE 177
+#define CMD_INSERTDATABASE 178
+#define CMD_INSERTTABLE 179
+#define CMD_INSERTINDEX 180
+#define CMD_INSERTFUNCTION 181
+#define CMD_INSERTPROCEDURE 182
+#define CMD_CHANGEDATABASE 183
+#define CMD_HELPCONTENTS 184
