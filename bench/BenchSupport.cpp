@@ -1,0 +1,68 @@
+#include "BenchSupport.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+double NowSeconds()
+{
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return now.tv_sec + now.tv_nsec / 1e9;
+}
+
+double ResidentMiB()
+{
+    FILE *statm = fopen("/proc/self/statm", "r");
+    long pages = 0, resident = 0;
+    if (statm) {
+        if (fscanf(statm, "%ld %ld", &pages, &resident) != 2) resident = 0;
+        fclose(statm);
+    }
+    return resident * 4096.0 / (1024 * 1024);
+}
+
+MYSQL *ConnectBenchServer()
+{
+    if (LoadClientLibrary("") < StatusFunctionMissing) {
+        fprintf(stderr, "cannot load %s\n", DefaultClientLibraryName());
+        exit(1);
+    }
+    const char *user = getenv("VINTREL_TEST_USER");
+    const char *password = getenv("VINTREL_TEST_PASSWORD");
+    MYSQL *mysql = mysql_init(nullptr);
+    if (!mysql_real_connect(mysql, "localhost", user ? user : "vintrel", password ? password : "Test-pw-1",
+                            nullptr, 3306, nullptr, 0)) {
+        fprintf(stderr, "cannot connect: %s\n", mysql_error(mysql));
+        exit(1);
+    }
+    return mysql;
+}
+
+void BenchSql(MYSQL *mysql, const std::string &sql)
+{
+    if (mysql_query(mysql, sql.c_str()) != 0) {
+        fprintf(stderr, "%s: %s\n", sql.c_str(), mysql_error(mysql));
+        exit(1);
+    }
+    MYSQL_RES *result = mysql_store_result(mysql);
+    if (result) mysql_free_result(result);
+}
+
+void EnsureMillionRowTable(MYSQL *mysql)
+{
+    BenchSql(mysql, "CREATE DATABASE IF NOT EXISTS vintrel_bench");
+    BenchSql(mysql, "USE vintrel_bench");
+    BenchSql(mysql, "CREATE TABLE IF NOT EXISTS rows_1m (id INT PRIMARY KEY, name VARCHAR(40), "
+                    "amount DOUBLE, created DATETIME, note VARCHAR(40) NULL)");
+    mysql_query(mysql, "SELECT COUNT(*) FROM rows_1m");
+    MYSQL_RES *result = mysql_store_result(mysql);
+    bool filled = result && atoi(mysql_fetch_row(result)[0]) == 1000000;
+    if (result) mysql_free_result(result);
+    if (filled) return;
+    printf("filling vintrel_bench.rows_1m ...\n");
+    BenchSql(mysql, "TRUNCATE rows_1m");
+    BenchSql(mysql, "INSERT INTO rows_1m SELECT seq, CONCAT('name number ', seq), seq * 1.25, "
+                    "'2026-01-01 00:00:00' + INTERVAL seq SECOND, "
+                    "IF(seq % 4 = 0, NULL, CONCAT('note ', seq % 1000)) FROM seq_1_to_1000000");
+}

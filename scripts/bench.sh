@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Builds and runs the benchmarks against a private MariaDB server started as
+# ./test does (data kept in /tmp/vintrel-benchdb between runs, so the big
+# tables are made once). Arguments name the benchmarks to run (default: all).
+set -uo pipefail
+cd "$(dirname "$0")/.."
+source scripts/common.sh
+source scripts/mariadb.sh
+
+scripts/setup.sh || exit 1
+VINTREL_SKIP_WINDOWS=1 scripts/build.sh || exit 1
+scripts/wineprefix.sh || exit 1
+
+dbroot=/tmp/vintrel-benchdb
+export MYSQL_UNIX_PORT="$dbroot/mysqld.sock" VINTREL_TEST_USER=vintrel VINTREL_TEST_PASSWORD='Test-pw-1'
+trap 'stop_private_server; wineserver -k 2>/dev/null' EXIT
+start_private_server "$dbroot/data" "$MYSQL_UNIX_PORT" "${VINTREL_BENCH_PORT:-3307}" || exit 1
+root_sql "$MYSQL_UNIX_PORT" "
+  CREATE USER IF NOT EXISTS 'vintrel'@'localhost' IDENTIFIED BY 'Test-pw-1';
+  GRANT ALL ON *.* TO 'vintrel'@'localhost';" || exit 1
+
+if [ $# -eq 0 ]; then
+  set -- $(cd "$VINTREL_BUILD/bench" && ls *_bench.exe.so | sed 's/\.exe\.so$//')
+fi
+status=0
+for bench in "$@"; do
+  note "$bench"
+  xvfb-run -a -s "-screen 0 1920x1200x24" wine "$VINTREL_BUILD/bench/$bench.exe.so" || status=1
+done
+exit $status
