@@ -14,7 +14,7 @@ start_private_server() {
       || { cat "$datadir.install.log" >&2; return 1; }
   fi
   mariadbd --no-defaults --datadir="$datadir" --port="$port" --bind-address=127.0.0.1 \
-    --socket="$socket" --user="$user" --skip-log-bin --pid-file="$datadir/mariadbd.pid" \
+    --socket="$socket" --user="$user" --skip-log-bin $( [ "$port" = 0 ] && echo --skip-networking ) --pid-file="$datadir/mariadbd.pid" \
     --general-log=0 --general-log-file="$datadir/general.log" \
     --log-error="$datadir/error.log" --innodb-buffer-pool-size=256M &
   MARIADB_PID=$!
