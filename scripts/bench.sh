@@ -19,6 +19,9 @@ root_sql "$MYSQL_UNIX_PORT" "
   CREATE USER IF NOT EXISTS 'vintrel'@'localhost' IDENTIFIED BY 'Test-pw-1';
   GRANT ALL ON *.* TO 'vintrel'@'localhost';" || exit 1
 
+wineserver -p 2>/dev/null
+wine cmd /c exit </dev/null >/dev/null 2>&1
+
 if [ $# -eq 0 ]; then
   set -- $(cd "$VINTREL_BUILD/bench" && ls *_bench.exe.so | sed 's/\.exe\.so$//')
 fi
