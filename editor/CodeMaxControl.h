@@ -3,7 +3,20 @@
 //
 // Lines and columns count from 1: line 1, column 1 is the start of the text,
 // so "Ln %d, Col %d" of the caret reads as users expect. A column counts
-// bytes of the line's UTF-8 text, plus one.
+// bytes of the line's UTF-8 text, plus one. Positions past the end of a line
+// or of the text are moved to that end; a column inside a UTF-8 character is
+// moved to the character's start.
+//
+// Texts of the custom messages are UTF-8 byte strings whatever the caller's
+// A/W flavour. Line breaks: LF or CR LF accepted on the way in (a lone CR is
+// an ordinary character), CR LF on the way out (GETTEXT, SAVEFILE, the
+// clipboard), and GETTEXTLENGTH counts exactly what GETTEXT copies (without
+// the terminating zero).
+//
+// The class is a Unicode class (RegisterClassW): typed characters arrive as
+// UTF-16. Whoever subclasses the control should do so with
+// SetWindowLongPtrW and CallWindowProcW so that it stays a Unicode window
+// (see querywindow/SubCodeMax.h).
 #pragma once
 
 #include <windows.h>
@@ -42,8 +55,24 @@ struct EDITORLANGUAGE {
     const char *Reserved3;
 };
 
-// The control's colour table: one RGB value (COLORREF) per entry.
+// The control's colour table: one RGB value (COLORREF) per entry. The fixed
+// colouring scheme: each syntax element has a text colour entry and, right
+// after it, a background entry; a background of CLR_INVALID (the default)
+// shows the window colour. Selected text is drawn in the system's highlight
+// colours.
 enum { EditorColorCount = 20 };
+enum EditorColorIndex {
+    EDITORCOLOR_WINDOW = 0,        // window background
+    EDITORCOLOR_MARGIN = 1,        // line number margin background
+    EDITORCOLOR_TEXT = 4,          // names and anything else
+    EDITORCOLOR_NUMBER = 6,        // numbers
+    EDITORCOLOR_KEYWORD = 8,       // keywords of the language
+    EDITORCOLOR_OPERATOR = 10,     // operators of the language
+    EDITORCOLOR_BRACKET = 12,      // opening and closing bracket tokens
+    EDITORCOLOR_COMMENT = 14,      // single-line and multi-line comments
+    EDITORCOLOR_STRING = 16,       // strings, from delimiter to delimiter
+    EDITORCOLOR_LINENUMBER = 18,   // line numbers in the margin
+};
 struct EDITORCOLORS {
     COLORREF Colors[EditorColorCount];
 };
@@ -81,6 +110,29 @@ enum EditorMessage : UINT {
 
 // Commands of WM_EDITOR_EXECCMD.
 enum { EDITORCMD_SELECTALL = 137, EDITORCMD_REPLACE = 169, EDITORCMD_FIND = 178 };
+
+// Results of the messages that do not answer a length or a yes/no.
+enum { EDITOR_OK = 0, EDITOR_FAILED = 1, EDITOR_BADARGUMENT = 2 };
+
+// Set-up messages. They are accepted with any arguments; those with an
+// effect are listed.
+enum EditorSetupMessage : UINT {
+    WM_EDITOR_SETUP2634 = 2634,
+    WM_EDITOR_SETUP4784 = 4784,
+    WM_EDITOR_SETUP2904 = 2904,
+    // wParam 1: the horizontal, 0: the vertical scroll bar; lParam nonzero
+    // shows it, 0 hides it. Both are shown at first.
+    WM_EDITOR_SHOWSCROLLBAR = 4724,
+    // lParam: EDITORLINENUMBERS*; a nonzero Enabled shows line numbers from
+    // StartAt in a margin (off at first).
+    WM_EDITOR_SETLINENUMBERING = 4804,
+    WM_EDITOR_SETUP4954 = 4954,
+};
+struct EDITORLINENUMBERS {
+    int32_t Enabled;
+    int32_t StartAt;
+    int32_t Style;
+};
 
 // Notification codes sent to the parent as WM_NOTIFY.
 enum { EDITORN_CHANGE = 100, EDITORN_SELCHANGE = 130 };

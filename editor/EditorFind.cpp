@@ -1,0 +1,236 @@
+// Find and replace through the common dialogs FindTextA and ReplaceTextA.
+// Searching wraps around the end (or the start, searching up) once; the
+// search text never spans lines (the dialogs take one line). Match case
+// off compares ASCII letters without case; other bytes compare as they are.
+#include "editor/EditorWindow.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// The program's message loop has no IsDialogMessage for the dialogs: a
+// message hook of the thread gives them their keyboard navigation.
+HHOOK DialogHook;
+std::vector<HWND> OpenDialogs;
+
+LRESULT CALLBACK DialogMessageHook(int code, WPARAM wParam, LPARAM lParam)
+{
+    MSG *msg = reinterpret_cast<MSG *>(lParam);
+    if (code >= 0 && wParam == PM_REMOVE && msg->message >= WM_KEYFIRST && msg->message <= WM_KEYLAST) {
+        for (HWND dialog : OpenDialogs) {
+            if (IsWindow(dialog) && IsDialogMessageA(dialog, msg)) {
+                msg->message = WM_NULL;
+                break;
+            }
+        }
+    }
+    return CallNextHookEx(DialogHook, code, wParam, lParam);
+}
+
+void TrackDialog(HWND dialog, bool open)
+{
+    if (open) {
+        OpenDialogs.push_back(dialog);
+        if (!DialogHook) DialogHook = SetWindowsHookExA(WH_GETMESSAGE, DialogMessageHook, nullptr, GetCurrentThreadId());
+    } else {
+        OpenDialogs.erase(std::remove(OpenDialogs.begin(), OpenDialogs.end(), dialog), OpenDialogs.end());
+        if (OpenDialogs.empty() && DialogHook) {
+            UnhookWindowsHookEx(DialogHook);
+            DialogHook = nullptr;
+        }
+    }
+}
+
+char Fold(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool IsWordByte(unsigned char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '$' ||
+           c >= 0x80;
+}
+
+bool MatchAt(const std::string &line, size_t at, const std::string &what, DWORD flags)
+{
+    if (at + what.size() > line.size()) return false;
+    if (flags & FR_MATCHCASE) {
+        if (line.compare(at, what.size(), what) != 0) return false;
+    } else {
+        for (size_t i = 0; i < what.size(); ++i)
+            if (Fold(line[at + i]) != Fold(what[i])) return false;
+    }
+    if (flags & FR_WHOLEWORD) {
+        if (at > 0 && IsWordByte(line[at - 1]) && IsWordByte(what.front())) return false;
+        size_t end = at + what.size();
+        if (end < line.size() && IsWordByte(line[end]) && IsWordByte(what.back())) return false;
+    }
+    return true;
+}
+
+// Finds what from pos in the direction of the flags; wraps once when wrap.
+bool FindFrom(const TextBuffer &buffer, const std::string &what, DWORD flags, TextPos pos, bool wrap,
+              Selection *found)
+{
+    if (what.empty()) return false;
+    int lines = buffer.LineCount();
+    bool down = flags & FR_DOWN;
+    for (int step = 0; step <= lines; ++step) {
+        int index = down ? pos.line + step : pos.line - step;
+        if (index >= lines || index < 0) {
+            if (!wrap) return false;
+            index = (index % lines + lines) % lines;
+        }
+        const std::string &line = buffer.Line(index);
+        bool first = step == 0, last = step == lines;
+        if (down) {
+            size_t from = first ? pos.col : 0;
+            size_t to = last ? std::min<size_t>(pos.col, line.size()) : line.size();
+            for (size_t at = from; at + what.size() <= line.size() && at <= to; ++at) {
+                if (last && at + what.size() > to + what.size()) break;
+                if (MatchAt(line, at, what, flags)) {
+                    *found = {{index, int(at)}, {index, int(at + what.size())}};
+                    return true;
+                }
+            }
+        } else {
+            long from = first ? long(pos.col) - long(what.size()) : long(line.size()) - long(what.size());
+            long to = last ? long(pos.col) : 0;
+            for (long at = from; at >= 0 && at >= (last ? to : 0); --at) {
+                if (MatchAt(line, at, what, flags)) {
+                    *found = {{index, int(at)}, {index, int(at + what.size())}};
+                    return true;
+                }
+            }
+        }
+    }
+    return false;
+}
+
+bool SelectionMatches(EditorState *state, const std::string &what, DWORD flags)
+{
+    Selection sel = state->sel;
+    if (sel.Empty() || sel.Start().line != sel.End().line) return false;
+    const std::string &line = state->doc.Buffer().Line(sel.Start().line);
+    return size_t(sel.End().col - sel.Start().col) == what.size() && MatchAt(line, sel.Start().col, what, flags);
+}
+
+bool FindNext(EditorState *state, const std::string &what, DWORD flags)
+{
+    TextPos from = (flags & FR_DOWN) ? state->sel.End() : state->sel.Start();
+    Selection found;
+    if (!FindFrom(state->doc.Buffer(), what, flags, from, true, &found)) return false;
+    SetSelection(state, {found.Start(), found.End()});
+    return true;
+}
+
+int ReplaceAll(EditorState *state, const std::string &what, const std::string &with, DWORD flags)
+{
+    Selection before = state->sel;
+    TextDocument &doc = state->doc;
+    doc.BeginStep(TextDocument::Other, before);
+    int count = 0;
+    TextPos pos{0, 0};
+    Selection found;
+    TextPos lastEnd{0, 0};
+    while (FindFrom(doc.Buffer(), what, flags | FR_DOWN, pos, false, &found)) {
+        doc.Erase(found.Start(), found.End());
+        pos = lastEnd = with.empty() ? found.Start() : doc.Insert(found.Start(), with);
+        ++count;
+    }
+    Selection after = count ? Selection{lastEnd, lastEnd} : before;
+    doc.EndStep(after);
+    if (count) {
+        state->sel = before;  // ReplaceSelection-like refresh below
+        SetSelection(state, after);
+        // The text changed: tell the parent as every edit does.
+        NMHDR header{state->window, static_cast<UINT_PTR>(GetDlgCtrlID(state->window)), EDITORN_CHANGE};
+        InvalidateRect(state->window, nullptr, FALSE);
+        if (HWND parent = GetParent(state->window))
+            SendMessageW(parent, WM_NOTIFY, header.idFrom, reinterpret_cast<LPARAM>(&header));
+    }
+    return count;
+}
+
+void NotFound(EditorState *state, const std::string &what)
+{
+    if (state->findDialog && IsWindowVisible(state->findDialog)) {
+        std::string message = "Cannot find \"" + what + "\"";
+        MessageBoxA(state->findDialog, message.c_str(), "Find", MB_OK | MB_ICONINFORMATION);
+    } else {
+        MessageBeep(MB_OK);
+    }
+}
+
+} // namespace
+
+UINT FindMessageId()
+{
+    static UINT id = RegisterWindowMessageA(FINDMSGSTRINGA);
+    return id;
+}
+
+void CloseFindDialog(EditorState *state)
+{
+    if (!state->findDialog) return;
+    TrackDialog(state->findDialog, false);
+    if (IsWindow(state->findDialog)) DestroyWindow(state->findDialog);
+    state->findDialog = nullptr;
+}
+
+void ShowFindDialog(EditorState *state, bool replace)
+{
+    bool isReplace = state->find.lStructSize && state->find.wReplaceWithLen != 0;
+    if (state->findDialog && IsWindow(state->findDialog) && isReplace == replace) {
+        SetActiveWindow(state->findDialog);
+        return;
+    }
+    CloseFindDialog(state);
+    // A selection within one line becomes the text to find.
+    Selection sel = state->sel;
+    if (!sel.Empty() && sel.Start().line == sel.End().line) {
+        std::string text = state->doc.Buffer().Text(sel.Start(), sel.End(), false);
+        if (text.size() < sizeof state->findWhat) strcpy(state->findWhat, text.c_str());
+    }
+    DWORD keep = state->find.lStructSize ? state->find.Flags & (FR_MATCHCASE | FR_WHOLEWORD | FR_DOWN) : FR_DOWN;
+    state->find = FINDREPLACEA{};
+    state->find.lStructSize = sizeof state->find;
+    state->find.hwndOwner = state->window;
+    state->find.Flags = keep;
+    state->find.lpstrFindWhat = state->findWhat;
+    state->find.wFindWhatLen = sizeof state->findWhat;
+    if (replace) {
+        state->find.lpstrReplaceWith = state->replaceWith;
+        state->find.wReplaceWithLen = sizeof state->replaceWith;
+    }
+    state->findDialog = replace ? ReplaceTextA(&state->find) : FindTextA(&state->find);
+    if (state->findDialog) TrackDialog(state->findDialog, true);
+}
+
+void HandleFindMessage(EditorState *state, FINDREPLACEA *request)
+{
+    if (!request) return;
+    DWORD flags = request->Flags;
+    if (flags & FR_DIALOGTERM) {
+        if (state->findDialog) TrackDialog(state->findDialog, false);
+        state->findDialog = nullptr;
+        return;
+    }
+    std::string what = request->lpstrFindWhat ? request->lpstrFindWhat : "";
+    std::string with = request->lpstrReplaceWith ? request->lpstrReplaceWith : "";
+    if (request != &state->find) {
+        // Kept for F3.
+        snprintf(state->findWhat, sizeof state->findWhat, "%s", what.c_str());
+        state->find.Flags = flags & (FR_MATCHCASE | FR_WHOLEWORD | FR_DOWN);
+        if (!state->find.lStructSize) state->find.lStructSize = sizeof state->find;
+    }
+    if (what.empty()) return;
+    if (flags & FR_REPLACEALL) {
+        if (!ReplaceAll(state, what, with, flags)) NotFound(state, what);
+        return;
+    }
+    if (flags & FR_REPLACE) {
+        flags |= FR_DOWN;
+        if (SelectionMatches(state, what, flags)) ReplaceSelection(state, with, TextDocument::Other);
+    }
+    if ((flags & (FR_FINDNEXT | FR_REPLACE)) && !FindNext(state, what, flags)) NotFound(state, what);
+}

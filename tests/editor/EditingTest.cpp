@@ -1,0 +1,155 @@
+// Editing by keyboard and mouse, undo and redo.
+#include "EditorFixture.h"
+
+TEST_F(EditorTest, TypingUtf16BecomesUtf8)
+{
+    Type(u"s\xFC\x20AC\U0001F600");
+    EXPECT_EQ("s\xC3\xBC\xE2\x82\xAC\xF0\x9F\x98\x80", Text());
+    EXPECT_EQ(11, Sel().End.Column);
+    Key(VK_LEFT);
+    EXPECT_EQ(7, Sel().End.Column) << "the caret steps over a whole character";
+    Key(VK_BACK);
+    EXPECT_EQ("s\xC3\xBC\xF0\x9F\x98\x80", Text());
+    Key(VK_DELETE);
+    EXPECT_EQ("s\xC3\xBC", Text());
+}
+
+TEST_F(EditorTest, EnterKeepsIndentationAndTabInserts)
+{
+    Type(u"  select");
+    Key(VK_RETURN);
+    Key(VK_TAB);
+    Type(u"a");
+    EXPECT_EQ("  select\r\n  \ta", Text());
+}
+
+TEST_F(EditorTest, CaretMovesByKeyboard)
+{
+    SetText("select a, b\nfrom t\n  where x");
+    Key(VK_END, true);
+    EXPECT_EQ(3, Sel().End.Line);
+    EXPECT_EQ(10, Sel().End.Column);
+    Key(VK_HOME);
+    EXPECT_EQ(3, Sel().End.Column) << "Home goes to the indentation first";
+    Key(VK_HOME);
+    EXPECT_EQ(1, Sel().End.Column);
+    Key(VK_UP);
+    Key(VK_END);
+    EXPECT_EQ(2, Sel().End.Line);
+    EXPECT_EQ(7, Sel().End.Column);
+    Key(VK_HOME, true);
+    Key(VK_RIGHT, true);
+    EXPECT_EQ(8, Sel().End.Column) << "Ctrl+Right skips the word and the space";
+    Key(VK_RIGHT, true, true);
+    EDITORRANGE sel = Sel(0);
+    EXPECT_EQ(8, sel.Start.Column);
+    EXPECT_EQ(9, sel.End.Column);
+    Key(VK_LEFT, true);
+    EXPECT_EQ(8, Sel(0).End.Column);
+    Key(VK_DOWN);
+    EXPECT_EQ(2, Sel().End.Line);
+    EXPECT_EQ(7, Sel().End.Column) << "Down keeps within the shorter line";
+}
+
+TEST_F(EditorTest, UndoRedoGroupTypedRun)
+{
+    Type(u"select");
+    Type(u" 1");
+    EXPECT_EQ(1, Send(WM_EDITOR_CANUNDO));
+    EXPECT_EQ(0, Send(WM_EDITOR_CANREDO));
+    Key('Z', true);
+    EXPECT_EQ("", Text());
+    EXPECT_EQ(1, Send(WM_EDITOR_CANREDO));
+    Key('Y', true);
+    EXPECT_EQ("select 1", Text());
+    Key(VK_LEFT);
+    Type(u"x");
+    Send(WM_EDITOR_UNDO);
+    EXPECT_EQ("select 1", Text()) << "a caret move starts a new step";
+}
+
+TEST_F(EditorTest, BackspaceAndDeleteJoinLines)
+{
+    SetText("ab\ncd");
+    Select(2, 1, 2, 1);
+    Key(VK_BACK);
+    EXPECT_EQ("abcd", Text());
+    Key(VK_END);
+    Key(VK_DELETE);
+    EXPECT_EQ("abcd", Text());
+    Send(WM_EDITOR_UNDO);
+    EXPECT_EQ("ab\r\ncd", Text());
+}
+
+TEST_F(EditorTest, TypingReplacesSelection)
+{
+    SetText("select 1");
+    Select(1, 8, 1, 9);
+    Type(u"2");
+    EXPECT_EQ("select 2", Text());
+    Send(WM_EDITOR_UNDO);
+    EXPECT_EQ("select 1", Text());
+}
+
+TEST_F(EditorTest, MouseClickDragAndDoubleClick)
+{
+    SetText("select column_name from t");
+    RECT client;
+    GetClientRect(editor, &client);
+    // Measure a cell from the caret: column 8 is at 7 cells.
+    Select(1, 8, 1, 8);
+    SetFocus(editor);
+    POINT caret;
+    GetCaretPos(&caret);
+    int cell = (caret.x - 4) / 7;
+    ASSERT_GT(cell, 0);
+    int y = 5;
+    SendMessageW(editor, WM_LBUTTONDBLCLK, 0, MAKELPARAM(4 + 10 * cell, y));
+    EDITORRANGE word = Sel(1);
+    EXPECT_EQ(8, word.Start.Column);
+    EXPECT_EQ(19, word.End.Column);
+    SendMessageW(editor, WM_LBUTTONUP, 0, MAKELPARAM(4 + 10 * cell, y));
+    SendMessageW(editor, WM_LBUTTONDOWN, 0, MAKELPARAM(4 + 1 * cell, y));
+    SendMessageW(editor, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(4 + 6 * cell, y));
+    SendMessageW(editor, WM_LBUTTONUP, 0, MAKELPARAM(4 + 6 * cell, y));
+    EDITORRANGE drag = Sel(0);
+    EXPECT_EQ(2, drag.Start.Column);
+    EXPECT_EQ(7, drag.End.Column);
+}
+
+TEST_F(EditorTest, FindAndReplaceRequests)
+{
+    SetText("select a from t where a = 'A'; select A");
+    FINDREPLACEA request{};
+    request.lStructSize = sizeof request;
+    char what[] = "a";
+    char with[] = "bb";
+    request.lpstrFindWhat = what;
+    request.lpstrReplaceWith = with;
+    request.Flags = FR_FINDNEXT | FR_DOWN | FR_WHOLEWORD | FR_MATCHCASE;
+    UINT message = RegisterWindowMessageA(FINDMSGSTRINGA);
+    SendMessageA(editor, message, 0, reinterpret_cast<LPARAM>(&request));
+    EXPECT_EQ(8, Sel().Start.Column);
+    SendMessageA(editor, message, 0, reinterpret_cast<LPARAM>(&request));
+    EXPECT_EQ(23, Sel().Start.Column);
+    request.Flags = FR_FINDNEXT | FR_WHOLEWORD;  // up, any case
+    SendMessageA(editor, message, 0, reinterpret_cast<LPARAM>(&request));
+    EXPECT_EQ(8, Sel().Start.Column);
+    request.Flags = FR_REPLACEALL | FR_WHOLEWORD;
+    SendMessageA(editor, message, 0, reinterpret_cast<LPARAM>(&request));
+    EXPECT_EQ("select bb from t where bb = 'bb'; select bb", Text());
+    Send(WM_EDITOR_UNDO);
+    EXPECT_EQ("select a from t where a = 'A'; select A", Text()) << "replace all is one step";
+}
+
+TEST_F(EditorTest, FindDialogsOpen)
+{
+    SetText("select 1");
+    Send(WM_EDITOR_EXECCMD, EDITORCMD_FIND);
+    HWND find = FindWindowA(nullptr, "Find");
+    EXPECT_TRUE(find != nullptr);
+    Send(WM_EDITOR_EXECCMD, EDITORCMD_REPLACE);
+    HWND replace = FindWindowA(nullptr, "Replace");
+    EXPECT_TRUE(replace != nullptr);
+    EXPECT_FALSE(IsWindow(find));
+}

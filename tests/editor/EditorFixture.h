@@ -1,0 +1,38 @@
+// A live editor control (id 3) in a plain parent window that records the
+// editor's notifications.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "editor/CodeMaxControl.h"
+
+class EditorTest : public testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Custom messages with UTF-8 texts.
+    std::string Text(const EDITORRANGE *range = nullptr);
+    int Length(const EDITORRANGE *range = nullptr);
+    void SetText(const std::string &text);
+    EDITORRANGE Sel(int flag = 1);
+    void Select(int line1, int col1, int line2, int col2);
+    void Insert(int line, int col, const std::string &text);
+    LRESULT Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+    // Simulated input straight to the window procedure.
+    void Key(WORD key, bool ctrl = false, bool shift = false);
+    void Type(const std::u16string &text);
+    int CountNotifications(int code) const;
+
+    HWND parent = nullptr;
+    HWND editor = nullptr;
+    std::vector<int> notifications;
+};
+
+// Builds a range of 1-based positions.
+EDITORRANGE Range(int line1, int col1, int line2, int col2);
