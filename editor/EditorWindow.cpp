@@ -51,25 +51,33 @@ void Notify(EditorState *state, int code)
 
 int MaxTopLine(const EditorState *state) { return std::max(0, Buf(state).LineCount() - VisibleLines(state)); }
 
+// Scroll bar calls are slow (each repaints the bar): only changes are made.
+void SetBar(EditorState *state, int bar, int max, int page, int pos)
+{
+    int *last = bar == SB_VERT ? state->vBar : state->hBar;
+    if (last[0] == max && last[1] == page && last[2] == pos) return;
+    last[0] = max;
+    last[1] = page;
+    last[2] = pos;
+    SCROLLINFO info{};
+    info.cbSize = sizeof info;
+    info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL;
+    info.nMax = max;
+    info.nPage = page;
+    info.nPos = pos;
+    SetScrollInfo(state->window, bar, &info, TRUE);
+}
+
 void UpdateScrollBars(EditorState *state)
 {
     state->topLine = std::max(0, std::min(state->topLine, MaxTopLine(state)));
     state->leftCell = std::max(0, state->leftCell);
-    SCROLLINFO info{};
-    info.cbSize = sizeof info;
-    info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL;
-    if (state->showVScroll) {
-        info.nMax = Buf(state).LineCount() - 1;
-        info.nPage = VisibleLines(state);
-        info.nPos = state->topLine;
-        SetScrollInfo(state->window, SB_VERT, &info, TRUE);
-    }
-    if (state->showHScroll) {
-        info.nMax = static_cast<int>(std::min<size_t>(Buf(state).LongestLine(), INT_MAX / 2)) + 1;
-        info.nPage = VisibleCells(state);
-        info.nPos = state->leftCell;
-        SetScrollInfo(state->window, SB_HORZ, &info, TRUE);
-    }
+    if (state->showVScroll)
+        SetBar(state, SB_VERT, Buf(state).LineCount() - 1, VisibleLines(state), state->topLine);
+    if (state->showHScroll)
+        // The range grows in steps of 32 cells, not with every typed character.
+        SetBar(state, SB_HORZ, static_cast<int>(std::min<size_t>(Buf(state).LongestLine(), INT_MAX / 2) | 31) + 1,
+               VisibleCells(state), state->leftCell);
 }
 
 void UpdateCaret(EditorState *state)
@@ -768,6 +776,7 @@ LRESULT OnEditorMessage(EditorState *state, UINT message, WPARAM wParam, LPARAM 
         bool horizontal = wParam != 0, show = lParam != 0;
         (horizontal ? state->showHScroll : state->showVScroll) = show;
         ShowScrollBar(state->window, horizontal ? SB_HORZ : SB_VERT, show);
+        (horizontal ? state->hBar : state->vBar)[0] = -1;
         UpdateScrollBars(state);
         return EDITOR_OK;
     }

@@ -25,6 +25,8 @@ struct EditorState {
     int cellWidth = 8;
     int topLine = 0;    // first visible line
     int leftCell = 0;   // first visible cell
+    int vBar[3] = {-1, -1, -1};  // max, page and position last set
+    int hBar[3] = {-1, -1, -1};
     bool showHScroll = true;
     bool showVScroll = true;
     bool lineNumbers = false;
