@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "editor/CodeMaxControl.h"
@@ -60,10 +61,38 @@ std::string MakeScript(int lines)
     return script;
 }
 
+// "editor_bench --show": a window with some SQL to look at and type into,
+// with a plain message loop (as the program's, without accelerators).
+int Show()
+{
+    HWND editor = CreateWindowExW(0, reinterpret_cast<const WCHAR *>(u"CodeMax"), nullptr,
+                                  WS_OVERLAPPEDWINDOW | WS_VSCROLL | WS_HSCROLL | WS_VISIBLE, 0, 0, 700, 400,
+                                  nullptr, nullptr, nullptr, nullptr);
+    SetupEditor(editor);
+    SetWindowTextA(editor, "-- Vintrel editor\n"
+                           "SELECT c.id, c.name AS `order`, COUNT(*) AS n  # per customer\n"
+                           "  FROM customers c\n"
+                           "  LEFT JOIN orders o ON o.customer_id = c.id\n"
+                           " WHERE c.city = 'K\xC3\xB6ln' AND c.note <> \"it\\\"s\"\n"
+                           "/* totals\n   across lines */\n"
+                           " GROUP BY c.id, c.name HAVING n >= 2 ORDER BY n DESC LIMIT 10;\n");
+    SetFocus(editor);
+    MSG msg;
+    while (IsWindow(editor) && GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return 0;
+}
+
 } // namespace
 
-int main()
+int main(int argc, char **argv)
 {
+    if (argc > 1 && strcmp(argv[1], "--show") == 0) {
+        CMRegisterControl(0x2100);
+        return Show();
+    }
     CMRegisterControl(0x2100);
     HWND editor = CreateWindowExW(0, reinterpret_cast<const WCHAR *>(u"CodeMax"), nullptr,
                                   WS_OVERLAPPEDWINDOW | WS_VSCROLL | WS_HSCROLL | WS_VISIBLE, 0, 0, 1000, 800,

@@ -13,6 +13,22 @@
 // clipboard), and GETTEXTLENGTH counts exactly what GETTEXT copies (without
 // the terminating zero).
 //
+// WM_SETTEXT and WM_EDITOR_LOADFILE replace the whole text, forget the undo
+// history and put the caret at line 1, column 1; every other change can be
+// undone. WM_EDITOR_INSERTTEXT leaves the caret after the inserted text.
+// Typing runs, Backspace runs and Delete runs each undo as one step.
+//
+// Notifications (WM_NOTIFY to the parent, idFrom = the control id):
+// EDITORN_CHANGE after every change of the text (typing, Backspace, Delete,
+// Enter, cut, paste, undo, redo, INSERTTEXT, DELETESEL, WM_SETTEXT, LOADFILE,
+// replace), EDITORN_SELCHANGE whenever the caret or selection moved,
+// NM_SETFOCUS and NM_KILLFOCUS. A change sends EDITORN_CHANGE first.
+//
+// Files: LOADFILE reads the bytes as they are (a UTF-8 BOM is kept aside and
+// written back by SAVEFILE); SAVEFILE writes CR LF breaks. A file that
+// cannot be read or written answers EDITOR_FAILED and leaves the text as it
+// was.
+//
 // The class is a Unicode class (RegisterClassW): typed characters arrive as
 // UTF-16. Whoever subclasses the control should do so with
 // SetWindowLongPtrW and CallWindowProcW so that it stays a Unicode window

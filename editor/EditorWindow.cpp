@@ -280,6 +280,36 @@ void NewLine(EditorState *state)
     ReplaceSelection(state, "\n" + line.substr(0, indent), TextDocument::Other);
 }
 
+// Tab with a selection over several lines indents those lines by a tab;
+// Shift+Tab takes away one tab or up to EditorTabCells spaces. One step.
+void IndentLines(EditorState *state, bool outdent)
+{
+    Selection before = state->sel;
+    TextPos start = before.Start(), end = before.End();
+    int last = end.col == 0 && end.line > start.line ? end.line - 1 : end.line;
+    state->doc.BeginStep(TextDocument::Other, before);
+    for (int line = start.line; line <= last; ++line) {
+        const std::string &text = Buf(state).Line(line);
+        if (!outdent) {
+            if (!text.empty()) state->doc.Insert({line, 0}, "\t");
+            continue;
+        }
+        int count = 0;
+        if (!text.empty() && text[0] == '\t')
+            count = 1;
+        else
+            while (count < EditorTabCells && count < static_cast<int>(text.size()) && text[count] == ' ') ++count;
+        state->doc.Erase({line, 0}, {line, count});
+    }
+    // The selection covers the whole lines afterwards.
+    TextPos from{start.line, 0};
+    TextPos to = last + 1 < Buf(state).LineCount() ? TextPos{last + 1, 0}
+                                                     : TextPos{last, static_cast<int>(Buf(state).Line(last).size())};
+    state->sel = before.caret < before.anchor ? Selection{to, from} : Selection{from, to};
+    state->doc.EndStep(state->sel);
+    Refresh(state, true, before);
+}
+
 void SelectAll(EditorState *state)
 {
     Selection before = state->sel;
@@ -603,6 +633,10 @@ void OnChar(EditorState *state, WCHAR c)
     } else if (c == '\r') {
         state->pendingSurrogate = 0;
         return NewLine(state);
+    } else if (c == '\t' && (state->sel.Start().line != state->sel.End().line || GetKeyState(VK_SHIFT) < 0)) {
+        state->pendingSurrogate = 0;
+        if (state->sel.Empty()) return;  // Shift+Tab without a selection
+        return IndentLines(state, GetKeyState(VK_SHIFT) < 0);
     } else if (c == '\t' || (c >= 0x20 && c != 0x7F)) {
         char16_t single = static_cast<char16_t>(c);
         text = utf8::FromUtf16(&single, 1);

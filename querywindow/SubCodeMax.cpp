@@ -23,12 +23,16 @@ void NotifyParent(HWND editor, UINT code)
     SendMessageA(GetParent(editor), WM_NOTIFY, header.idFrom, reinterpret_cast<LPARAM>(&header));
 }
 
-// The editor's own procedure, found in the query window's record.
+const char EditorProcProperty[] = "VintrelEditorProc";
+
+// The editor's own procedure, found in the query window's record; the copy
+// that SubclassEditor keeps serves while there is no record yet.
 WNDPROC EditorProcOf(HWND editor)
 {
     HWND tabs = GetParent(editor);
     CHILDDATA *child = tabs ? StateOf<CHILDDATA>(GetParent(tabs)) : nullptr;
-    return child ? child->EditorProc : nullptr;
+    if (child && child->EditorProc) return child->EditorProc;
+    return reinterpret_cast<WNDPROC>(GetPropA(editor, EditorProcProperty));
 }
 
 // Carries out the edit commands of the table; false for any other command.
@@ -61,11 +65,15 @@ LRESULT CALLBACK EditorSubclassProc(HWND editor, UINT message, WPARAM wParam, LP
 
 WNDPROC SubclassEditor(HWND editor)
 {
-    return reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrW(editor, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(EditorSubclassProc)));
+    WNDPROC own = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(editor, GWLP_WNDPROC));
+    SetPropA(editor, EditorProcProperty, reinterpret_cast<HANDLE>(own));
+    SetWindowLongPtrW(editor, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(EditorSubclassProc));
+    return own;
 }
 
 void UnsubclassEditor(HWND editor, WNDPROC editorProc)
 {
-    if (editorProc) SetWindowLongPtrW(editor, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(editorProc));
+    if (!editorProc) return;
+    SetWindowLongPtrW(editor, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(editorProc));
+    RemovePropA(editor, EditorProcProperty);
 }

@@ -153,3 +153,17 @@ TEST_F(EditorTest, FindDialogsOpen)
     EXPECT_TRUE(replace != nullptr);
     EXPECT_FALSE(IsWindow(find));
 }
+
+TEST_F(EditorTest, TabIndentsSelectedLines)
+{
+    SetText("select a\nfrom t\nwhere x");
+    Select(1, 3, 2, 2);
+    Key(VK_TAB);
+    EXPECT_EQ("\tselect a\r\n\tfrom t\r\nwhere x", Text());
+    Key(VK_TAB, false, true);
+    EXPECT_EQ("select a\r\nfrom t\r\nwhere x", Text());
+    Send(WM_EDITOR_UNDO);
+    Send(WM_EDITOR_UNDO);
+    EXPECT_EQ("select a\r\nfrom t\r\nwhere x", Text());
+    EXPECT_EQ(0, Send(WM_EDITOR_CANUNDO));
+}
