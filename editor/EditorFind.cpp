@@ -138,16 +138,9 @@ int ReplaceAll(EditorState *state, const std::string &what, const std::string &w
         ++count;
     }
     Selection after = count ? Selection{lastEnd, lastEnd} : before;
+    state->sel = after;
     doc.EndStep(after);
-    if (count) {
-        state->sel = before;  // ReplaceSelection-like refresh below
-        SetSelection(state, after);
-        // The text changed: tell the parent as every edit does.
-        NMHDR header{state->window, static_cast<UINT_PTR>(GetDlgCtrlID(state->window)), EDITORN_CHANGE};
-        InvalidateRect(state->window, nullptr, FALSE);
-        if (HWND parent = GetParent(state->window))
-            SendMessageW(parent, WM_NOTIFY, header.idFrom, reinterpret_cast<LPARAM>(&header));
-    }
+    if (count) EditorChanged(state, before);
     return count;
 }
 

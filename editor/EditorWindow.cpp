@@ -932,6 +932,8 @@ void ReplaceSelection(EditorState *state, const std::string &text, TextDocument:
     Refresh(state, true, before);
 }
 
+void EditorChanged(EditorState *state, const Selection &before) { Refresh(state, true, before); }
+
 void SetSelection(EditorState *state, Selection selection)
 {
     Selection before = state->sel;

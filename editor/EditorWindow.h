@@ -76,3 +76,5 @@ void CloseFindDialog(EditorState *state);
 // Editing operations shared with find and replace (EditorWindow.cpp).
 void ReplaceSelection(EditorState *state, const std::string &text, TextDocument::StepKind kind);
 void SetSelection(EditorState *state, Selection selection);
+// After the text changed: scroll bars, caret in view, repaint, notifications.
+void EditorChanged(EditorState *state, const Selection &before);

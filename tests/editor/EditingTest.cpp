@@ -1,5 +1,7 @@
-// Editing by keyboard and mouse, undo and redo.
+// Editing by keyboard and mouse, scrolling, undo and redo, find.
 #include "EditorFixture.h"
+
+#include <string>
 
 TEST_F(EditorTest, TypingUtf16BecomesUtf8)
 {
@@ -166,4 +168,46 @@ TEST_F(EditorTest, TabIndentsSelectedLines)
     Send(WM_EDITOR_UNDO);
     EXPECT_EQ("select a\r\nfrom t\r\nwhere x", Text());
     EXPECT_EQ(0, Send(WM_EDITOR_CANUNDO));
+}
+
+TEST_F(EditorTest, ScrollingKeepsCaretInView)
+{
+    std::string text;
+    for (int i = 1; i <= 500; ++i) text += "select " + std::to_string(i) + ";\n";
+    SetText(text);
+    EXPECT_EQ(0, GetScrollPos(editor, SB_VERT));
+    Key(VK_NEXT);
+    int page = Sel().End.Line - 1;
+    EXPECT_GT(page, 5);
+    EXPECT_GT(GetScrollPos(editor, SB_VERT), 0);
+    Key(VK_END, true);
+    EXPECT_EQ(501, Sel().End.Line);
+    EXPECT_GT(GetScrollPos(editor, SB_VERT), 400) << "the caret is kept in view";
+    Key(VK_HOME, true);
+    EXPECT_EQ(0, GetScrollPos(editor, SB_VERT));
+    SendMessageW(editor, WM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA), 0);
+    EXPECT_GT(GetScrollPos(editor, SB_VERT), 0);
+    SendMessageW(editor, WM_VSCROLL, SB_PAGEDOWN, 0);
+    SendMessageW(editor, WM_VSCROLL, SB_BOTTOM, 0);
+    EXPECT_GT(GetScrollPos(editor, SB_VERT), 400);
+}
+
+TEST_F(EditorTest, DragPastTheBottomScrolls)
+{
+    std::string text;
+    for (int i = 1; i <= 200; ++i) text += "select " + std::to_string(i) + ";\n";
+    SetText(text);
+    RECT client;
+    GetClientRect(editor, &client);
+    SendMessageW(editor, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 5));
+    SendMessageW(editor, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(20, client.bottom + 40));
+    POINT below{20, client.bottom + 40};
+    ClientToScreen(editor, &below);
+    SetCursorPos(below.x, below.y);
+    for (int i = 0; i < 5; ++i) SendMessageW(editor, WM_TIMER, 1, 0);
+    SendMessageW(editor, WM_LBUTTONUP, 0, MAKELPARAM(20, client.bottom + 40));
+    EXPECT_GT(GetScrollPos(editor, SB_VERT), 0);
+    EDITORRANGE sel = Sel(0);
+    EXPECT_EQ(1, sel.Start.Line);
+    EXPECT_GT(sel.End.Line, client.bottom / 16);
 }
