@@ -849,10 +849,15 @@ LRESULT CALLBACK EditorWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
         return 0;
     }
     switch (message) {
-    case WM_CREATE:
+    case WM_CREATE: {
         ApplyFont(state, nullptr);
+        const WCHAR *name = reinterpret_cast<const CREATESTRUCTW *>(lParam)->lpszName;
+        size_t length = 0;
+        if (name && !IS_INTRESOURCE(name)) while (name[length]) ++length;
+        if (length) state->doc.SetText(utf8::FromUtf16(reinterpret_cast<const char16_t *>(name), length));
         UpdateScrollBars(state);
         return 0;
+    }
     case WM_NCDESTROY:
         CloseFindDialog(state);
         SetWindowLongPtrW(window, 0, 0);

@@ -150,3 +150,12 @@ TEST_F(EditorTest, ColoursAndSetupMessagesAreAccepted)
     EXPECT_EQ(EDITOR_OK, Send(4804, 0, reinterpret_cast<LPARAM>(zeros)));
     EXPECT_EQ(EDITOR_OK, Send(4954, 0, 0));
 }
+
+TEST_F(EditorTest, WindowNameBecomesTheText)
+{
+    HWND named = CreateWindowExA(0, CODEMAX_CLASS, "select 1", WS_CHILD, 0, 0, 100, 100, parent, nullptr, nullptr,
+                                 nullptr);
+    ASSERT_TRUE(named);
+    EXPECT_EQ(8, SendMessageA(named, WM_EDITOR_GETTEXTLENGTH, 0, 1));
+    DestroyWindow(named);
+}
