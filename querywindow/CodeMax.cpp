@@ -22,7 +22,7 @@ const char MySqlKeywords[] =
 
 const char MySqlOperators[] = "*\n/\n.\n%\n&\n|\n!\n+\n-\n^\n<\n>\n=\n:=\n";
 
-// Colour changes of Part 3.2, in the scheme of CodeMaxControl.h: operators
+// Colour changes, in the scheme of CodeMaxControl.h: operators
 // and brackets gray, comments teal, strings red.
 const struct {
     int entry;

@@ -1,4 +1,4 @@
-// The query window's editor set-up (Part 3.2): font, the "MySQL" language,
+// The query window's editor set-up: font, the "MySQL" language,
 // colours.
 #pragma once
 
@@ -6,10 +6,10 @@
 
 #include "editor/CodeMaxControl.h"
 
-// The "MySQL" definition of Part 3.2 (static texts).
+// The "MySQL" definition (static texts).
 const EDITORLANGUAGE &MySqlLanguage();
 // The editor font: "Courier New", height 16. The latest one is kept here;
-// none is deleted (one per editor, as Part 3.2 allows).
+// none is deleted (one per editor).
 extern HFONT EditorFont;
-// Prepares a newly created editor, in the order of Part 3.2.
+// Prepares a newly created editor, in its fixed order.
 void SetupEditor(HWND editor);

@@ -1,4 +1,4 @@
-// The query window's subclass of its editor (Part 3.2): menu commands become
+// The query window's subclass of its editor: menu commands become
 // editor operations; the right button's release never reaches the editor.
 #pragma once
 

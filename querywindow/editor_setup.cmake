@@ -1,4 +1,4 @@
-# The query window's editor set-up and subclass (Part 3.2).
+# The query window's editor set-up and subclass.
 target_sources(vintrel_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/CodeMax.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SubCodeMax.cpp)

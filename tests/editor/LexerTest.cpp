@@ -1,4 +1,4 @@
-// The lexer with the "MySQL" definition of Part 3.2, without a window.
+// The lexer with the "MySQL" definition, without a window.
 #include <gtest/gtest.h>
 
 #include "editor/Lexer.h"

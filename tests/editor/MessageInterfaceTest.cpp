@@ -1,4 +1,4 @@
-// The message interface of Part 3.5: ranges, lengths, flags, notifications.
+// The message interface: ranges, lengths, flags, notifications.
 #include "EditorFixture.h"
 
 #include <commctrl.h>

@@ -1,4 +1,4 @@
-// SetupEditor and EditorSubclassProc (Part 3.2) with a plain parent chain:
+// SetupEditor and EditorSubclassProc with a plain parent chain:
 // query window (holding a CHILDDATA) > tab control stand-in > editor.
 #include "EditorFixture.h"
 
