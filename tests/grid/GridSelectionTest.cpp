@@ -1,0 +1,485 @@
+// Scrolling, the cell cursor, mouse selection, column widths, and the
+// commands Copy, Select All and Save As on a real grid window.
+#include "GridFixture.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+struct Selection {
+    int Top, Bottom, Left, Right;
+    bool operator==(const Selection &o) const
+    {
+        return Top == o.Top && Bottom == o.Bottom && Left == o.Left && Right == o.Right;
+    }
+};
+std::ostream &operator<<(std::ostream &out, const Selection &s)
+{
+    return out << "rows " << s.Top << ".." << s.Bottom << ", columns " << s.Left << ".." << s.Right;
+}
+
+class GridSelection : public GridFixture {
+protected:
+    Selection Selected() const
+    {
+        const OUTPUTDATA *s = State();
+        return Selection{std::min(s->SelAnchorRow, s->SelEndRow), std::max(s->SelAnchorRow, s->SelEndRow),
+                         std::min(s->SelAnchorCol, s->SelEndCol), std::max(s->SelAnchorCol, s->SelEndCol)};
+    }
+    void ExpectCursor(int row, int column)
+    {
+        EXPECT_EQ(row, State()->CursorRow);
+        EXPECT_EQ(column, State()->CursorCol);
+    }
+    void ShowNumbers(int rows) // columns a, b, c, d holding r, 10r, 100r, 1000r
+    {
+        Show("SELECT seq AS a, seq * 10 AS b, seq * 100 AS c, seq * 1000 AS d FROM seq_1_to_" + std::to_string(rows));
+    }
+};
+
+// Counts the paints of the grid window, to show that a key did nothing.
+WNDPROC GridProcBeforeCounting;
+int PaintCount;
+LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_PAINT) PaintCount++;
+    return CallWindowProcA(GridProcBeforeCounting, window, message, wParam, lParam);
+}
+
+TEST_F(GridSelection, DraggingUpAndLeftKeepsTheAnchorAndTheCursor)
+{
+    ShowNumbers(20);
+    Press(CellPoint(5, 3));
+    MoveTo(CellPoint(4, 2));
+    MoveTo(CellPoint(2, 1));
+    MoveTo(POINT{ColumnLeft(0) + 3, 5}); // over the header: no change
+    Release(CellPoint(2, 1));
+    EXPECT_EQ((Selection{2, 5, 1, 3}), Selected());
+    EXPECT_EQ(5, State()->SelAnchorRow);
+    EXPECT_EQ(3, State()->SelAnchorCol);
+    ExpectCursor(5, 3);
+    EXPECT_FALSE(State()->Selecting);
+    EXPECT_EQ(nullptr, GetCapture());
+    EXPECT_EQ(1, std::count(GridNotifications.begin(), GridNotifications.end(), GN_SELCHANGED));
+}
+
+TEST_F(GridSelection, ShiftStretchesAndAPlainKeyCollapses)
+{
+    ShowNumbers(20);
+    Click(CellPoint(3, 1));
+    Key(VK_DOWN, true);
+    Key(VK_DOWN, true);
+    EXPECT_EQ((Selection{3, 5, 1, 1}), Selected());
+    ExpectCursor(5, 1);
+    Key(VK_RIGHT);
+    EXPECT_EQ((Selection{5, 5, 2, 2}), Selected());
+    ExpectCursor(5, 2);
+    Key(VK_HOME, false, true);
+    ExpectCursor(0, 0);
+    Key(VK_END, true, true);
+    EXPECT_EQ((Selection{0, 19, 0, 3}), Selected());
+}
+
+TEST_F(GridSelection, HeaderRowNumberAndCornerSelectOnRelease)
+{
+    ShowNumbers(20);
+    Press(HeaderPoint(2));
+    EXPECT_EQ(2, State()->PressedCol);
+    Release(CellPoint(7, 0)); // released elsewhere: no difference
+    EXPECT_EQ((Selection{0, 19, 2, 2}), Selected());
+    ExpectCursor(0, 2);
+    EXPECT_EQ(-1, State()->PressedCol);
+
+    Press(RowNumberPoint(4));
+    Release(RowNumberPoint(4));
+    EXPECT_EQ((Selection{4, 4, 0, 3}), Selected());
+    ExpectCursor(4, 0);
+
+    Press(POINT{3, 3});
+    Release(POINT{3, 3});
+    EXPECT_EQ((Selection{0, 19, 0, 3}), Selected());
+    ExpectCursor(4, 0);
+    EXPECT_EQ(3, std::count(GridNotifications.begin(), GridNotifications.end(), GN_SELCHANGED));
+    EXPECT_EQ(-2, State()->PressedRow);
+}
+
+TEST_F(GridSelection, PressesOutsideTheCellsDoNothing)
+{
+    ShowNumbers(3);
+    Press(POINT{ColumnLeft(4) + 20, SlotTop(1) + 3}); // right of the last column
+    Release(POINT{ColumnLeft(4) + 20, SlotTop(1) + 3});
+    Press(CellPoint(6, 1)); // below the last row
+    Release(CellPoint(6, 1));
+    EXPECT_EQ(-1, State()->SelAnchorRow);
+    EXPECT_EQ(-1, State()->CursorRow);
+    EXPECT_TRUE(GridNotifications.empty() || GridNotifications.back() != GN_SELCHANGED);
+}
+
+TEST_F(GridSelection, KeysAtTheEdgesDoNothingAndDoNotRepaint)
+{
+    ShowNumbers(20);
+    Click(CellPoint(0, 0));
+    GridProcBeforeCounting = (WNDPROC)SetWindowLongPtrA(grid, GWLP_WNDPROC, (LONG_PTR)CountingProc);
+    PaintCount = 0;
+    Key(VK_UP);
+    Key(VK_LEFT);
+    EXPECT_EQ(0, PaintCount);
+    ExpectCursor(0, 0);
+    Key(VK_END, false, true);
+    ExpectCursor(19, 3);
+    PaintCount = 0;
+    Key(VK_DOWN);
+    Key(VK_RIGHT);
+    EXPECT_EQ(0, PaintCount);
+    ExpectCursor(19, 3);
+    EXPECT_EQ((Selection{19, 19, 3, 3}), Selected());
+}
+
+TEST_F(GridSelection, WithoutACursorNoKeyDoesAnything)
+{
+    ShowNumbers(20);
+    Press(POINT{3, 3});
+    Release(POINT{3, 3}); // the corner selects everything but sets no cursor
+    Key(VK_DOWN);
+    Key(VK_NEXT);
+    Key(VK_END, false, true);
+    EXPECT_EQ((Selection{0, 19, 0, 3}), Selected());
+    ExpectCursor(-1, -1);
+}
+
+TEST_F(GridSelection, PageKeysStopAtTheEnds)
+{
+    ShowNumbers(1000);
+    RECT client = Resize(600, 300);
+    int visible = GridVisibleRowsFor(State(), client.bottom);
+    Click(CellPoint(2, 0));
+    Key(VK_NEXT);
+    ExpectCursor(2 + visible - 1, 0);
+    Key(VK_END, false, true);
+    Key(VK_UP);
+    Key(VK_UP);
+    Key(VK_NEXT);
+    ExpectCursor(999, 3);
+    EXPECT_EQ(1000 - visible, GridTopRow(State())) << "last row at the bottom";
+    Key(VK_HOME, false, true);
+    Key(VK_DOWN);
+    Key(VK_PRIOR);
+    ExpectCursor(0, 0);
+    EXPECT_EQ(0, GridTopRow(State()));
+}
+
+TEST_F(GridSelection, CursorBroughtIntoViewSideways)
+{
+    Show("SELECT REPEAT('a', 60) AS c1, REPEAT('b', 60) AS c2, REPEAT('c', 60) AS c3, REPEAT('d', 60) AS c4 "
+         "FROM seq_1_to_5");
+    RECT client = Resize(500, 300);
+    Click(CellPoint(0, 0));
+    Key(VK_RIGHT);
+    // Column 1's right edge at the window's right edge.
+    EXPECT_EQ(State()->RowNumWidth + 2 * 324 - client.right, State()->ScrollX);
+    Key(VK_END);
+    EXPECT_EQ(State()->RowNumWidth + 4 * 324 - client.right, State()->ScrollX);
+    Key(VK_HOME);
+    EXPECT_EQ(0, State()->ScrollX);
+}
+
+TEST_F(GridSelection, ScrollBarsWheelAndBottom)
+{
+    ShowNumbers(500);
+    RECT client = Resize(600, 300);
+    int page = GridVisibleRowsFor(State(), client.bottom);
+    SendMessageA(grid, WM_VSCROLL, SB_BOTTOM, 0);
+    EXPECT_EQ(500 - page, GridTopRow(State())) << "the last row at the bottom, not the top";
+    SendMessageA(grid, WM_VSCROLL, SB_TOP, 0);
+    EXPECT_EQ(0, GridTopRow(State()));
+    SendMessageA(grid, WM_MOUSEWHEEL, MAKEWPARAM(0, (WORD)(-120)), 0);
+    EXPECT_EQ(1, GridTopRow(State()));
+    SendMessageA(grid, WM_MOUSEWHEEL, MAKEWPARAM(0, (WORD)(-40)), 0);
+    EXPECT_EQ(2, GridTopRow(State()));
+    SendMessageA(grid, WM_MOUSEWHEEL, MAKEWPARAM(0, 120), 0);
+    EXPECT_EQ(1, GridTopRow(State()));
+    SendMessageA(grid, WM_VSCROLL, SB_PAGEDOWN, 0);
+    EXPECT_EQ(1 + page, GridTopRow(State()));
+    SCROLLINFO info = {sizeof info, SIF_POS};
+    GetScrollInfo(grid, SB_VERT, &info);
+    EXPECT_EQ(1 + page, info.nPos);
+    // Row numbers follow: a click on the first number selects row TopRow.
+    Click(RowNumberPoint(GridTopRow(State())));
+    EXPECT_EQ(1 + page, State()->SelAnchorRow);
+}
+
+TEST_F(GridSelection, HorizontalBarScrollsPixelsAndPages)
+{
+    Show("SELECT REPEAT('a', 60) AS c1, REPEAT('b', 60) AS c2, REPEAT('c', 60) AS c3 FROM seq_1_to_5");
+    RECT client = Resize(500, 300);
+    SendMessageA(grid, WM_HSCROLL, SB_LINERIGHT, 0);
+    EXPECT_EQ(1, State()->ScrollX);
+    SendMessageA(grid, WM_HSCROLL, SB_PAGERIGHT, 0);
+    EXPECT_EQ(1 + client.right - State()->RowNumWidth, State()->ScrollX);
+    SendMessageA(grid, WM_HSCROLL, SB_PAGELEFT, 0);
+    SendMessageA(grid, WM_HSCROLL, SB_LINELEFT, 0);
+    SendMessageA(grid, WM_HSCROLL, SB_LINELEFT, 0);
+    EXPECT_EQ(0, State()->ScrollX);
+}
+
+TEST_F(GridSelection, BorderDragStopsAtOneCharacterAndDoubleClickRestoresTheTextWidth)
+{
+    Show("SELECT REPEAT('x', 100) AS v, 1 AS w FROM seq_1_to_3");
+    ASSERT_EQ(324, buffer->ColWidths[0]);
+    POINT border = {ColumnLeft(1) - 1, 5};
+    SendMessageA(grid, WM_MOUSEMOVE, 0, MAKELPARAM(border.x, border.y));
+    ASSERT_EQ(0, State()->HotBorder);
+    Press(border);
+    MoveTo(POINT{border.x - 1000, 5});
+    Release(POINT{border.x - 1000, 5});
+    EXPECT_EQ(State()->Metrics.tmAveCharWidth + 4, buffer->ColWidths[0]);
+    EXPECT_EQ(State()->Metrics.tmAveCharWidth + 4 + buffer->ColWidths[1], State()->TotalWidth);
+
+    border = POINT{ColumnLeft(1) - 1, 5};
+    SendMessageA(grid, WM_MOUSEMOVE, 0, MAKELPARAM(border.x, border.y));
+    ASSERT_EQ(0, State()->HotBorder);
+    SendMessageA(grid, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(border.x, border.y));
+    EXPECT_EQ(804, buffer->ColWidths[0]);
+    EXPECT_EQ(804 + buffer->ColWidths[1], State()->TotalWidth);
+    SCROLLINFO info = {sizeof info, SIF_RANGE};
+    GetScrollInfo(grid, SB_HORZ, &info);
+    EXPECT_EQ(State()->TotalWidth - 1, info.nMax);
+}
+
+// ---- Copy, Select All, Save As ----
+
+TEST_F(GridSelection, CopyOfACellAColumnAndAReversedDrag)
+{
+    ShowNumbers(4);
+    Click(CellPoint(2, 1));
+    Command(110);
+    EXPECT_EQ("30", ClipboardText());
+
+    Click(HeaderPoint(2));
+    Command(110);
+    EXPECT_EQ("100\r\n200\r\n300\r\n400", ClipboardText());
+
+    Press(CellPoint(1, 1));
+    MoveTo(CellPoint(3, 2));
+    Release(CellPoint(3, 2));
+    Command(110);
+    std::string forward = ClipboardText();
+    EXPECT_EQ("20\t200\r\n30\t300\r\n40\t400", forward);
+    Press(CellPoint(3, 2));
+    MoveTo(CellPoint(1, 1));
+    Release(CellPoint(1, 1));
+    Command(110);
+    EXPECT_EQ(forward, ClipboardText());
+    EXPECT_EQ((Selection{1, 3, 1, 2}), Selected()) << "Copy leaves the selection";
+}
+
+TEST_F(GridSelection, CopyOfTheCornerOfAnEmptyResultIsEmpty)
+{
+    Show("SELECT seq AS id, 'x' AS name FROM seq_1_to_3 WHERE seq > 3");
+    Press(POINT{3, 3});
+    Release(POINT{3, 3});
+    Command(110);
+    EXPECT_EQ("", ClipboardText());
+}
+
+TEST_F(GridSelection, CopyWithoutSelectionLeavesTheClipboard)
+{
+    ShowNumbers(4);
+    EmptyTheClipboard();
+    Command(110);
+    EXPECT_EQ("(no text)", ClipboardText());
+    ShowNothing();
+    Command(113);
+    Command(110);
+    EXPECT_EQ("(no text)", ClipboardText());
+}
+
+TEST_F(GridSelection, SelectAllSelectsEverythingAndNotifies)
+{
+    ShowNumbers(7);
+    Click(CellPoint(3, 3));
+    GridNotifications.clear();
+    Command(113);
+    EXPECT_EQ((Selection{0, 6, 0, 3}), Selected());
+    ExpectCursor(3, 3);
+    EXPECT_EQ(std::vector<int>{GN_SELCHANGED}, GridNotifications);
+}
+
+// The Save dialog answered without a person: each call records the name
+// proposed and answers with the next one.
+std::vector<std::string> Proposed;
+std::string Answer;
+BOOL WINAPI AnswerSaveDialog(LPOPENFILENAMEA dialog)
+{
+    Proposed.push_back(dialog->lpstrFile);
+    EXPECT_STREQ("txt", dialog->lpstrDefExt);
+    if (Answer.empty()) return FALSE;
+    lstrcpynA(dialog->lpstrFile, Answer.c_str(), dialog->nMaxFile);
+    return TRUE;
+}
+std::vector<std::string> Reported;
+int WINAPI RecordMessageBox(HWND, LPCSTR text, LPCSTR caption, UINT)
+{
+    Reported.push_back(text);
+    return IDOK;
+}
+
+std::string ReadFileBytes(const std::string &path)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return "(missing)";
+    std::string bytes(GetFileSize(file, nullptr), '\0');
+    DWORD read = 0;
+    ReadFile(file, &bytes[0], (DWORD)bytes.size(), &read, nullptr);
+    CloseHandle(file);
+    bytes.resize(read);
+    return bytes;
+}
+
+void WriteFileBytes(const std::string &path, const std::string &bytes)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    DWORD written;
+    WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, nullptr);
+    CloseHandle(file);
+}
+
+class GridSave : public GridSelection {
+protected:
+    std::string directory;
+    GridDialogs real = {};
+    void SetUp() override
+    {
+        GridSelection::SetUp();
+        real = GridDialogFunctions;
+        GridDialogFunctions.GetSaveFileName = AnswerSaveDialog;
+        GridDialogFunctions.MessageBox = RecordMessageBox;
+        Proposed.clear();
+        Reported.clear();
+        char temp[MAX_PATH];
+        GetTempPathA(sizeof temp, temp);
+        directory = std::string(temp) + "vintrel-grid-tests\\";
+        CreateDirectoryA(directory.c_str(), nullptr);
+    }
+    void TearDown() override
+    {
+        GridDialogFunctions = real;
+        GridSelection::TearDown();
+    }
+};
+
+TEST_F(GridSave, ExportIsHeaderAndRowsEachCellFollowedByTab)
+{
+    Show("SELECT 1 AS id, NULL AS name");
+    Answer = directory + "one.txt";
+    Command(106);
+    EXPECT_EQ("id\tname\t\r\n1\tNULL\t\r\n", ReadFileBytes(Answer));
+    EXPECT_EQ(std::vector<std::string>{"Untitled"}, Proposed);
+    EXPECT_TRUE(Reported.empty());
+}
+
+TEST_F(GridSave, ValuesWithTabsAndLineBreaksAreWrittenUnchanged)
+{
+    Show("SELECT CONCAT('a', CHAR(9), 'b') AS t, CONCAT('x', CHAR(13), CHAR(10), 'y') AS n UNION ALL SELECT '', 'z'");
+    Answer = directory + "raw.txt";
+    Command(106);
+    EXPECT_EQ("t\tn\t\r\na\tb\tx\r\ny\t\r\n\tz\t\r\n", ReadFileBytes(Answer));
+}
+
+TEST_F(GridSave, SaveAsksEveryTimeProposingTheLastName)
+{
+    Show("SELECT seq AS id FROM seq_1_to_2");
+    Answer = directory + "first.txt";
+    Command(105);
+    Answer = directory + "second.txt";
+    Command(105);
+    EXPECT_EQ((std::vector<std::string>{"Untitled", directory + "first.txt"}), Proposed);
+    EXPECT_EQ("id\t\r\n1\t\r\n2\t\r\n", ReadFileBytes(directory + "second.txt"));
+    EXPECT_TRUE(State()->SelAnchorRow == -1) << "saving leaves the selection alone";
+}
+
+TEST_F(GridSave, CancelledDialogWritesNothing)
+{
+    Show("SELECT seq AS id FROM seq_1_to_2");
+    std::string path = directory + "kept.txt";
+    WriteFileBytes(path, "previous");
+    Answer = "";
+    Command(106);
+    EXPECT_EQ("previous", ReadFileBytes(path));
+    EXPECT_STREQ("Untitled", State()->FileName);
+    EXPECT_TRUE(Reported.empty());
+}
+
+TEST_F(GridSave, AFileThatCannotBeWrittenIsReportedAndTheOldOneKept)
+{
+    Show("SELECT seq AS id FROM seq_1_to_2");
+    Answer = directory + "no-such-directory\\lost.txt";
+    Command(106);
+    ASSERT_EQ(1u, Reported.size());
+    EXPECT_NE(std::string::npos, Reported[0].find(Answer)) << Reported[0];
+    EXPECT_STREQ("Untitled", State()->FileName) << "the next dialog proposes the old name";
+
+    // A file another program holds open without sharing cannot be replaced.
+    std::string locked = directory + "locked.txt";
+    WriteFileBytes(locked, "previous");
+    HANDLE holder = CreateFileA(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, holder);
+    Answer = locked;
+    Command(106);
+    CloseHandle(holder);
+    EXPECT_EQ("previous", ReadFileBytes(locked));
+    ASSERT_EQ(2u, Reported.size());
+    EXPECT_NE(std::string::npos, Reported[1].find(locked)) << Reported[1];
+}
+
+TEST_F(GridSave, NothingHappensWithoutABuffer)
+{
+    Answer = directory + "never.txt";
+    DeleteFileA(Answer.c_str());
+    Command(106);
+    EXPECT_TRUE(Proposed.empty());
+    EXPECT_EQ("(missing)", ReadFileBytes(Answer));
+}
+
+// ---- Context menu ----
+
+bool MenuWasShown;
+void CALLBACK CloseMenu(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    HWND menu = FindWindowA("#32768", nullptr);
+    MenuWasShown = menu && IsWindowVisible(menu);
+    KillTimer(nullptr, timer);
+    EndMenu();
+}
+
+TEST_F(GridSelection, RightButtonShowsTheContextMenuAndKeepsTheSelection)
+{
+    ShowNumbers(5);
+    Click(CellPoint(1, 1));
+    SetFocus(parent);
+    HMENU popup = GetSubMenu(State()->ContextMenu, 0);
+    ASSERT_TRUE(popup);
+    char text[64];
+    GetMenuStringA(popup, 0, text, sizeof text, MF_BYPOSITION);
+    EXPECT_STREQ("Copy\tCtrl+C", text);
+    GetMenuStringA(popup, 1, text, sizeof text, MF_BYPOSITION);
+    EXPECT_STREQ("Select All\tCtrl+A", text);
+    GetMenuStringA(popup, 3, text, sizeof text, MF_BYPOSITION);
+    EXPECT_STREQ("Save As...", text);
+    EXPECT_EQ(113u, GetMenuItemID(popup, 1));
+    EXPECT_EQ(106u, GetMenuItemID(popup, 3));
+    EXPECT_TRUE(GetMenuState(popup, 110, MF_BYCOMMAND) & MF_GRAYED) << "the parent enables the items";
+
+    MenuWasShown = false;
+    SetTimer(nullptr, 0, 200, CloseMenu);
+    POINT p = CellPoint(3, 3);
+    SendMessageA(grid, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(p.x, p.y));
+    EXPECT_TRUE(MenuWasShown);
+    EXPECT_EQ(grid, GetFocus());
+    EXPECT_EQ((Selection{1, 1, 1, 1}), Selected());
+    ExpectCursor(1, 1);
+}
+
+} // namespace

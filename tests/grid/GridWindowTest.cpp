@@ -1,0 +1,330 @@
+// The grid window's state, geometry and painting, with results of the real
+// server in a real window; painting is checked on the pixels it produces.
+#include "GridFixture.h"
+
+namespace {
+
+std::string Shown(const char *text, GridFit fit) { return std::string(text, fit.Kept) + std::string(fit.Dots, '.'); }
+
+TEST(GridShortening, CellTextAtTheEdgesOfItsCapacity)
+{
+    EXPECT_EQ("abcdefgh", Shown("abcdefgh", FitCellText("abcdefgh", 8)));
+    EXPECT_EQ("abcde...", Shown("abcdefghi", FitCellText("abcdefghi", 8)));
+    EXPECT_EQ("abcde...", Shown("abcdefghijklm", FitCellText("abcdefghijklm", 8)));
+    EXPECT_EQ("...", Shown("abcd", FitCellText("abcd", 3)));
+    EXPECT_EQ("abc", Shown("abc", FitCellText("abc", 3)));
+    EXPECT_EQ("...", Shown("a", FitCellText("a", 0)));
+    EXPECT_EQ("", Shown("", FitCellText("", 0)));
+    EXPECT_EQ("...", Shown("", FitCellText("", -1)));
+}
+
+TEST(GridShortening, HeaderFittedToFourThenCutToTheCapacity)
+{
+    EXPECT_EQ("a..", Shown("abcdef", FitHeaderText("abcdef", 3)));
+    EXPECT_EQ("a.", Shown("abcdef", FitHeaderText("abcdef", 2)));
+    EXPECT_EQ("", Shown("abcdef", FitHeaderText("abcdef", 0)));
+    EXPECT_EQ("", Shown("abcdef", FitHeaderText("abcdef", -1)));
+    EXPECT_EQ("abc", Shown("abc", FitHeaderText("abc", 3)));
+    EXPECT_EQ("abcd", Shown("abcd", FitHeaderText("abcd", 4)));
+    EXPECT_EQ("a...", Shown("abcde", FitHeaderText("abcde", 4)));
+    EXPECT_EQ("abcde...", Shown("abcdefghijk", FitHeaderText("abcdefghijk", 8)));
+}
+
+TEST(GridShortening, CutsNeverSplitAUtf8Character)
+{
+    // "aü" + "€" + "b": bytes 61 C3BC E282AC 62, seven in all.
+    const char *text = "a\xC3\xBC\xE2\x82\xAC" "b";
+    EXPECT_EQ(std::string(text), Shown(text, FitCellText(text, 7)));
+    EXPECT_EQ("a\xC3\xBC...", Shown(text, FitCellText(text, 6)));   // 3 bytes kept
+    EXPECT_EQ("a...", Shown(text, FitCellText(text, 5)));           // 2 would split ü
+    EXPECT_EQ("a\xC3\xBC...", Shown(text, FitHeaderText(text, 6)));
+    EXPECT_EQ("a...", Shown(text, FitHeaderText(text, 5)));
+    const char *accents = "\xC3\xA9\xC3\xA9"; // "éé": fits 4 whole, then cut to 3
+    EXPECT_EQ("\xC3\xA9", Shown(accents, FitHeaderText(accents, 3)));
+    const char *wide = "\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC";      // three euro signs
+    EXPECT_EQ("\xE2\x82\xAC...", Shown(wide, FitCellText(wide, 7))); // 4 kept would split the second
+}
+
+using GridLayout = GridFixture;
+
+TEST_F(GridLayout, CreatedEmptyWithItsDefaults)
+{
+    OUTPUTDATA *state = State();
+    ASSERT_TRUE(state);
+    EXPECT_EQ(nullptr, state->Data);
+    EXPECT_EQ(30, state->RowNumWidth);
+    EXPECT_EQ(state->HeaderHeight, GridRowHeight(state));
+    EXPECT_EQ(-1, state->SelAnchorRow);
+    EXPECT_EQ(-2, state->PressedRow);
+    EXPECT_STREQ("Untitled", state->SaveDialog.lpstrFile);
+    EXPECT_EQ(0x2006u, state->SaveDialog.Flags);
+    EXPECT_STREQ("txt", state->SaveDialog.lpstrDefExt);
+    EXPECT_EQ(sizeof(OPENFILENAMEA), state->SaveDialog.lStructSize);
+    ASSERT_TRUE(state->ContextMenu);
+}
+
+TEST_F(GridLayout, RowNumberColumnFollowsTheDigitsOfTheRowCount)
+{
+    Show("SELECT seq AS id FROM seq_1_to_9");
+    EXPECT_EQ(30, State()->RowNumWidth);
+    Show("SELECT seq AS id FROM seq_1_to_123456");
+    EXPECT_EQ(6 * State()->Metrics.tmAveCharWidth + 10, State()->RowNumWidth);
+    SCROLLINFO info = {sizeof info, SIF_ALL};
+    GetScrollInfo(grid, SB_VERT, &info);
+    EXPECT_EQ(0, info.nMin);
+    EXPECT_EQ(123455, info.nMax);
+    EXPECT_EQ(GridVisibleRows(grid, State()), (int)info.nPage);
+}
+
+TEST_F(GridLayout, ResultWithoutRowsHasAnEmptyRangeAndNoBorders)
+{
+    Show("SELECT seq AS id, 'x' AS name FROM seq_1_to_3 WHERE seq > 5");
+    SCROLLINFO info = {sizeof info, SIF_ALL};
+    GetScrollInfo(grid, SB_VERT, &info);
+    EXPECT_EQ(0, info.nMax);
+    EXPECT_EQ(1u, info.nPage);
+    SendMessageA(grid, WM_MOUSEMOVE, 0, MAKELPARAM(ColumnLeft(1), 3));
+    EXPECT_EQ(-1, State()->HotBorder);
+}
+
+TEST_F(GridLayout, HitTestOnBordersHeaderAndRowNumbers)
+{
+    Show("SELECT seq AS id, 'abc' AS a, 'defgh' AS b, 'x' AS c FROM seq_1_to_20");
+    OUTPUTDATA *state = State();
+    int boundary = ColumnLeft(3); // between columns 2 and 3
+    EXPECT_EQ(3, HitColumn(GridHitTest(state, boundary, SlotTop(2))));
+    EXPECT_EQ(2, HitColumn(GridHitTest(state, boundary - 1, SlotTop(2))));
+    EXPECT_EQ(2, HitSlot(GridHitTest(state, boundary, SlotTop(2))));
+    EXPECT_EQ(-1, HitSlot(GridHitTest(state, boundary, state->HeaderHeight - 1)));
+    EXPECT_EQ(-1, HitColumn(GridHitTest(state, state->RowNumWidth - 1, 30)));
+    EXPECT_EQ(0, HitColumn(GridHitTest(state, state->RowNumWidth, 30)));
+    int right = ColumnLeft(4);
+    EXPECT_EQ(3, HitColumn(GridHitTest(state, right, 30)));
+    EXPECT_EQ(-2, HitColumn(GridHitTest(state, right + 1, 30)));
+    // Scrolled sideways the columns move, the row numbers do not.
+    Resize(150, 300);
+    SendMessageA(grid, WM_HSCROLL, SB_LINERIGHT, 0);
+    EXPECT_EQ(1, state->ScrollX);
+    EXPECT_EQ(3, HitColumn(GridHitTest(state, boundary - 1, 30)));
+    EXPECT_EQ(-1, HitColumn(GridHitTest(state, 2, 30)));
+}
+
+TEST_F(GridLayout, BordersCloserThanTenPixelsPickTheLeftColumn)
+{
+    Show("SELECT seq AS id, 'a' AS b, 'c' AS d FROM seq_1_to_5");
+    buffer->ColWidths[1] = 6;
+    InvalidateRect(grid, nullptr, FALSE);
+    UpdateWindow(grid);
+    int border0 = ColumnLeft(1), border1 = ColumnLeft(2);
+    ASSERT_EQ(6, border1 - border0);
+    POINT between = {border0 + 3, 5};
+    SendMessageA(grid, WM_MOUSEMOVE, 0, MAKELPARAM(between.x, between.y));
+    EXPECT_EQ(0, State()->HotBorder);
+    SendMessageA(grid, WM_MOUSEMOVE, 0, MAKELPARAM(border1 + 4, 5));
+    EXPECT_EQ(1, State()->HotBorder);
+    SendMessageA(grid, WM_MOUSEMOVE, 0, MAKELPARAM(border0, State()->HeaderHeight + 2));
+    EXPECT_EQ(-1, State()->HotBorder); // below the header band
+    // The drag takes the column the hover named.
+    SendMessageA(grid, WM_MOUSEMOVE, 0, MAKELPARAM(between.x, between.y));
+    Press(between);
+    EXPECT_TRUE(State()->Resizing);
+    POINT further = {between.x + 40, 5};
+    MoveTo(further);
+    Release(further);
+    EXPECT_EQ(buffer->TextWidths[0] + 40, buffer->ColWidths[0]);
+    EXPECT_EQ(6, buffer->ColWidths[1]);
+}
+
+TEST_F(GridLayout, GrowingKeepsTheLastRowAtTheBottom)
+{
+    Show("SELECT seq AS id FROM seq_1_to_100");
+    RECT client = Resize(600, 300);
+    SendMessageA(grid, WM_VSCROLL, SB_BOTTOM, 0);
+    int visible = GridVisibleRowsFor(State(), client.bottom);
+    EXPECT_EQ(100 - visible, GridTopRow(State()));
+    client = Resize(600, 500);
+    visible = GridVisibleRowsFor(State(), client.bottom);
+    EXPECT_EQ(100 - visible, GridTopRow(State()));
+    Resize(600, 2500);
+    EXPECT_EQ(0, GridTopRow(State()));
+}
+
+TEST_F(GridLayout, GrowingKeepsTheRightEdgeOfTheLastColumn)
+{
+    // Eight columns of 324 pixels.
+    Show("SELECT REPEAT('a', 60) AS c1, REPEAT('b', 60) AS c2, REPEAT('c', 60) AS c3, REPEAT('d', 60) AS c4,"
+         " REPEAT('e', 60) AS c5, REPEAT('f', 60) AS c6, REPEAT('g', 60) AS c7, REPEAT('h', 60) AS c8");
+    ASSERT_EQ(8 * 324, State()->TotalWidth);
+    RECT client = Resize(700, 300);
+    for (int i = 0; i < 20; i++) SendMessageA(grid, WM_HSCROLL, SB_PAGERIGHT, 0);
+    int area = client.right - State()->RowNumWidth;
+    EXPECT_EQ(State()->TotalWidth - area, State()->ScrollX);
+    client = Resize(1000, 300);
+    area = client.right - State()->RowNumWidth;
+    EXPECT_EQ(State()->TotalWidth - area, State()->ScrollX);
+    Resize(3000, 300);
+    EXPECT_EQ(0, State()->ScrollX);
+}
+
+TEST_F(GridLayout, AttachingResetsScrollingSelectionAndCursor)
+{
+    Show("SELECT seq AS id, seq * 2 AS twice FROM seq_1_to_200");
+    SendMessageA(grid, WM_VSCROLL, SB_PAGEDOWN, 0);
+    Click(CellPoint(GridTopRow(State()) + 1, 1));
+    ASSERT_GE(State()->SelAnchorRow, 0);
+    Show("SELECT seq AS id FROM seq_1_to_50");
+    EXPECT_EQ(0, GridTopRow(State()));
+    EXPECT_EQ(0, State()->ScrollX);
+    EXPECT_EQ(-1, State()->SelAnchorRow);
+    EXPECT_EQ(-1, State()->CursorRow);
+    EXPECT_EQ(1, State()->BorderRegions.Length());
+    SendMessageA(grid, WM_GRID_CLEARSELECTION, 0, 0);
+    ShowNothing();
+    EXPECT_EQ(0, State()->BorderRegions.Length());
+}
+
+TEST_F(GridLayout, FocusIsReportedToTheParent)
+{
+    SetFocus(grid);
+    EXPECT_TRUE(State()->Focused);
+    SetFocus(parent);
+    EXPECT_FALSE(State()->Focused);
+    EXPECT_EQ((std::vector<int>{(int)NM_SETFOCUS, (int)NM_KILLFOCUS}), GridNotifications);
+}
+
+// Paints the grid into a 32-bit bitmap through the same drawing function as
+// WM_PAINT and reads its pixels.
+class GridPixels : public GridFixture {
+protected:
+    HDC dc = nullptr;
+    HBITMAP bitmap = nullptr;
+    HGDIOBJ old = nullptr;
+    RECT client = {};
+
+    void Paint()
+    {
+        client = Client();
+        if (!dc) {
+            BITMAPINFO info = {};
+            info.bmiHeader.biSize = sizeof info.bmiHeader;
+            info.bmiHeader.biWidth = client.right;
+            info.bmiHeader.biHeight = -client.bottom;
+            info.bmiHeader.biPlanes = 1;
+            info.bmiHeader.biBitCount = 32;
+            void *bits;
+            dc = CreateCompatibleDC(nullptr);
+            bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+            old = SelectObject(dc, bitmap);
+        }
+        GridOutputDrawingProc(grid, State(), dc, client.right, client.bottom);
+    }
+    COLORREF At(int x, int y) { return GetPixel(dc, x, y); }
+    void TearDown() override
+    {
+        if (dc) {
+            SelectObject(dc, old);
+            DeleteObject(bitmap);
+            DeleteDC(dc);
+        }
+        GridFixture::TearDown();
+    }
+};
+
+const COLORREF GridLine = RGB(212, 208, 200);
+
+TEST_F(GridPixels, NilBufferPaintsOnlyTheWindowColour)
+{
+    Paint();
+    for (int y = 0; y < client.bottom; y += 7)
+        for (int x = 0; x < client.right; x += 13) ASSERT_EQ(GetSysColor(COLOR_WINDOW), At(x, y)) << x << "," << y;
+}
+
+TEST_F(GridPixels, HeaderBandCornerAndGridLines)
+{
+    Show("SELECT seq AS id, 'ab' AS name FROM seq_1_to_30");
+    Paint();
+    OUTPUTDATA *state = State();
+    int header = state->HeaderHeight, width0 = buffer->ColWidths[0];
+    int left1 = ColumnLeft(1), right0 = left1 - 1;
+    EXPECT_EQ(GetSysColor(COLOR_BTNFACE), At(4, 4)) << "corner cell";
+    EXPECT_EQ(GetSysColor(COLOR_BTNSHADOW), At(state->RowNumWidth - 1, 4)) << "corner's right edge";
+    EXPECT_EQ(RGB(0, 0, 0), At(client.right - 2, header - 1)) << "band's bottom line";
+    EXPECT_EQ(GetSysColor(COLOR_BTNFACE), At(client.right - 2, 4)) << "band right of the columns";
+    EXPECT_EQ(GetSysColor(COLOR_BTNHIGHLIGHT), At(ColumnLeft(0), 5)) << "header cell's left edge";
+    EXPECT_EQ(GetSysColor(COLOR_BTNSHADOW), At(right0, 5)) << "header cell's right edge";
+    EXPECT_EQ(GetSysColor(COLOR_BTNFACE), At(right0 - 2, 4)) << "inside the header cell";
+    // Cells: grid lines on the last pixel column and below each row.
+    int top = SlotTop(1);
+    EXPECT_EQ(GridLine, At(right0, top + 5));
+    EXPECT_EQ(GridLine, At(ColumnLeft(0) + width0 / 2, SlotTop(2)));
+    EXPECT_EQ(GetSysColor(COLOR_WINDOW), At(right0 - 2, top + 5));
+    EXPECT_EQ(GetSysColor(COLOR_BTNFACE), At(4, top + 5)) << "row number cell";
+    EXPECT_EQ(GetSysColor(COLOR_WINDOW), At(client.right - 2, top + 5)) << "right of the last column";
+}
+
+TEST_F(GridPixels, ResultWithoutRowsShowsOnlyTheHeader)
+{
+    Show("SELECT seq AS id FROM seq_1_to_3 WHERE seq > 3");
+    Paint();
+    EXPECT_EQ(GetSysColor(COLOR_BTNFACE), At(4, 4));
+    EXPECT_EQ(GetSysColor(COLOR_WINDOW), At(4, State()->HeaderHeight + 5)) << "no row numbers";
+    EXPECT_EQ(GetSysColor(COLOR_WINDOW), At(ColumnLeft(1) - 1, State()->HeaderHeight + 5)) << "no grid lines";
+}
+
+TEST_F(GridPixels, SelectionInHighlightWhileFocusedAndGreyOtherwise)
+{
+    Show("SELECT seq AS id, 'ab' AS name FROM seq_1_to_30");
+    SetFocus(grid);
+    Press(CellPoint(2, 0));
+    MoveTo(CellPoint(3, 1));
+    Release(CellPoint(3, 1));
+    Paint();
+    int inside = ColumnLeft(1) - 3; // right end of column 0, clear of its short text
+    EXPECT_EQ(GetSysColor(COLOR_HIGHLIGHT), At(inside, SlotTop(3) + 5));
+    EXPECT_EQ(GetSysColor(COLOR_HIGHLIGHT), At(ColumnLeft(1) - 1, SlotTop(3) + 5)) << "no inner grid line";
+    EXPECT_EQ(GetSysColor(COLOR_WINDOW), At(inside, SlotTop(1) + 5)) << "row above the selection";
+    // The cursor cell (2, 0) carries a dotted focus rectangle on its edge.
+    int differing = 0;
+    for (int x = ColumnLeft(0); x < ColumnLeft(1); x++)
+        differing += At(x, SlotTop(2)) != GetSysColor(COLOR_HIGHLIGHT);
+    EXPECT_GT(differing, 5);
+
+    SetFocus(parent);
+    Paint();
+    EXPECT_EQ(GetSysColor(COLOR_BTNFACE), At(inside, SlotTop(3) + 5));
+    differing = 0;
+    for (int x = ColumnLeft(0) + 1; x < ColumnLeft(1) - 1; x++)
+        differing += At(x, SlotTop(2)) != GetSysColor(COLOR_BTNFACE);
+    EXPECT_EQ(0, differing) << "no focus rectangle without the focus";
+}
+
+TEST_F(GridPixels, ScrolledCellsNeverCoverTheRowNumbersOrTheCorner)
+{
+    Show("SELECT REPEAT('a', 60) AS c1, REPEAT('b', 60) AS c2, REPEAT('c', 60) AS c3 FROM seq_1_to_10");
+    SetFocus(grid);
+    SendMessageA(grid, WM_COMMAND, 113, 0); // everything in highlight colours
+    for (int i = 0; i < 10; i++) SendMessageA(grid, WM_HSCROLL, SB_LINERIGHT, 0);
+    Paint();
+    OUTPUTDATA *state = State();
+    ASSERT_EQ(10, state->ScrollX);
+    // Column 0's left edge now lies at RowNumWidth - 10, under the corner.
+    EXPECT_EQ(GetSysColor(COLOR_BTNFACE), At(state->RowNumWidth - 10, 5));
+    EXPECT_EQ(GetSysColor(COLOR_BTNFACE), At(state->RowNumWidth - 5, SlotTop(1) + 10));
+    EXPECT_EQ(GetSysColor(COLOR_HIGHLIGHT), At(state->RowNumWidth + 1, SlotTop(1) + 10));
+}
+
+TEST_F(GridPixels, TheWindowShowsWhatTheDrawingFunctionDraws)
+{
+    Show("SELECT seq AS id, 'ab' AS name FROM seq_1_to_30");
+    InvalidateRect(grid, nullptr, TRUE);
+    UpdateWindow(grid);
+    Paint();
+    HDC window = GetDC(grid);
+    int same = 0, checked = 0;
+    for (int y = 0; y < client.bottom; y += 9)
+        for (int x = 0; x < client.right; x += 11, checked++) same += GetPixel(window, x, y) == At(x, y);
+    ReleaseDC(grid, window);
+    EXPECT_EQ(checked, same);
+}
+
+} // namespace
