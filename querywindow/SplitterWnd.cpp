@@ -1,0 +1,197 @@
+#include "querywindow/SplitterWnd.h"
+
+#include <cstdlib>
+
+#include "querywindow/WindowRecords.h"
+
+const char SplitterWndClass[] = "Splitter";
+
+namespace {
+
+enum { InitialBarHeight = 3, InitialPosition = 100, InitialPercent = 50, InitialMinPercent = 10 };
+
+// During a drag the splitter works in the owner's window coordinates (those
+// of GetWindowDC, caption and border included) so that the ghost bar can be
+// drawn across the owner's other children.
+POINT WindowOriginOffset(HWND owner)
+{
+    POINT clientOrigin = {0, 0};
+    ClientToScreen(owner, &clientOrigin);
+    RECT windowRect;
+    GetWindowRect(owner, &windowRect);
+    return POINT{clientOrigin.x - windowRect.left, clientOrigin.y - windowRect.top};
+}
+
+RECT AreaInWindowCoordinates(const SPLITTERDATA *state, HWND owner)
+{
+    POINT offset = WindowOriginOffset(owner);
+    RECT area = state->Area;
+    OffsetRect(&area, offset.x, offset.y);
+    return area;
+}
+
+// The top of a bar held at GrabOffset, from the cursor, in window coordinates.
+int CursorBarTop(const SPLITTERDATA *state, HWND owner)
+{
+    POINT cursor;
+    GetCursorPos(&cursor);
+    RECT windowRect;
+    GetWindowRect(owner, &windowRect);
+    return cursor.y - state->GrabOffset - windowRect.top;
+}
+
+// A 50 % checkerboard combined with PATINVERT: drawing the same bar twice
+// restores what was under it.
+void DrawGhostBar(HWND owner, const RECT &area, int top, int height)
+{
+    static const WORD pattern[8] = {0xAA, 0x55, 0xAA, 0x55, 0xAA, 0x55, 0xAA, 0x55};
+    HBITMAP bitmap = CreateBitmap(8, 8, 1, 1, pattern);
+    HBRUSH brush = CreatePatternBrush(bitmap);
+    HDC dc = GetWindowDC(owner);
+    HGDIOBJ oldBrush = SelectObject(dc, brush);
+    PatBlt(dc, area.left, top, area.right - area.left, height, PATINVERT);
+    SelectObject(dc, oldBrush);
+    ReleaseDC(owner, dc);
+    DeleteObject(brush);
+    DeleteObject(bitmap);
+}
+
+void NotifyOwner(SPLITTERDATA *state)
+{
+    HWND owner = GetParent(state->Window);
+    NMHDR header;
+    header.hwndFrom = state->Window;
+    header.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(state->Window));
+    header.code = SPLITTER_MOVED;
+    SendMessageA(owner, WM_NOTIFY, header.idFrom, reinterpret_cast<LPARAM>(&header));
+}
+
+ATOM RegisterClassOnce()
+{
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = SplitterWndFunc;
+    windowClass.cbWndExtra = sizeof(void *);
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.hCursor = LoadCursor(nullptr, IDC_SIZENS);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = SplitterWndClass;
+    ATOM atom = RegisterClassA(&windowClass);
+    if (!atom) {
+        // Already registered (a second start-up in the same process).
+        WNDCLASSEXA existing = {};
+        existing.cbSize = sizeof(existing);
+        atom = static_cast<ATOM>(GetClassInfoExA(windowClass.hInstance, SplitterWndClass, &existing));
+    }
+    return atom;
+}
+
+LRESULT CreateState(HWND window)
+{
+    SPLITTERDATA *state = static_cast<SPLITTERDATA *>(calloc(1, sizeof(SPLITTERDATA)));
+    if (!state) return -1;
+    state->Window = window;
+    state->BarHeight = InitialBarHeight;
+    state->Position = InitialPosition;
+    state->Percent = InitialPercent;
+    state->MinPercent = InitialMinPercent;
+    AttachState(window, state);
+    return 0;
+}
+
+void DestroyState(HWND window)
+{
+    SPLITTERDATA *state = StateOf<SPLITTERDATA>(window);
+    AttachState(window, nullptr);
+    free(state);
+}
+
+LRESULT SetArea(SPLITTERDATA *state, const RECT *area)
+{
+    if (area)
+        state->Area = *area;
+    else
+        SetRectEmpty(&state->Area);
+    // The bottom coordinate, not the height: the owner's area starts just
+    // below its top edge, and the bar is placed from there.
+    state->Position = state->Area.bottom * state->Percent / 100;
+    return 0;
+}
+
+void BeginDrag(SPLITTERDATA *state, int yInBar)
+{
+    if (state->Dragging) return;
+    HWND owner = GetParent(state->Window);
+    RECT area = AreaInWindowCoordinates(state, owner);
+    state->GrabOffset = yInBar;
+    int top = CursorBarTop(state, owner);
+    DrawGhostBar(owner, area, top, state->BarHeight);
+    state->Dragging = 1;
+    SetCapture(state->Window);
+    state->DragY = top;
+}
+
+void ContinueDrag(SPLITTERDATA *state)
+{
+    if (!state->Dragging) return;
+    HWND owner = GetParent(state->Window);
+    RECT area = AreaInWindowCoordinates(state, owner);
+    int top = CursorBarTop(state, owner);
+    int height = area.bottom - area.top;
+    state->MinPixels = height * state->MinPercent / 100;
+    if (top < area.top + state->MinPixels) top = area.top + state->MinPixels;
+    // Checked second, so that it wins when the area is too small for both.
+    if (top > area.bottom - state->BarHeight - state->MinPixels)
+        top = area.bottom - state->BarHeight - state->MinPixels;
+    if (top == state->DragY) return;
+    DrawGhostBar(owner, area, state->DragY, state->BarHeight);
+    DrawGhostBar(owner, area, top, state->BarHeight);
+    state->DragY = top;
+    state->Position = top - area.top;
+    // An empty area has no percentage; keep the last one rather than divide
+    // by zero.
+    if (height > 0) state->Percent = state->Position * 100 / height;
+}
+
+// Ends a drag: by the button going up, or by another window taking the
+// capture away (the ghost bar must not stay behind, and the owner must lay
+// out the bar where it now is).
+void EndDrag(SPLITTERDATA *state)
+{
+    if (!state->Dragging) return;
+    state->Dragging = 0;
+    if (GetCapture() == state->Window) ReleaseCapture();
+    HWND owner = GetParent(state->Window);
+    DrawGhostBar(owner, AreaInWindowCoordinates(state, owner), state->DragY, state->BarHeight);
+    NotifyOwner(state);
+}
+
+} // namespace
+
+ATOM RegisterSplitterClass() { return static_cast<ATOM>(SplitterWndFunc(nullptr, WM_USER, 0, 0)); }
+
+LRESULT CALLBACK SplitterWndFunc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (!window) return message == WM_USER ? RegisterClassOnce() : 0;
+    if (message == WM_CREATE) return CreateState(window);
+    SPLITTERDATA *state = StateOf<SPLITTERDATA>(window);
+    if (!state) return DefWindowProcA(window, message, wParam, lParam);
+
+    switch (message) {
+    case WM_SPLITTER_SETAREA:
+        return SetArea(state, reinterpret_cast<const RECT *>(wParam));
+    case WM_LBUTTONDOWN:
+        BeginDrag(state, static_cast<short>(HIWORD(lParam)));
+        return 0;
+    case WM_MOUSEMOVE:
+        ContinueDrag(state);
+        return 0;
+    case WM_LBUTTONUP:
+    case WM_CAPTURECHANGED:
+        EndDrag(state);
+        return 0;
+    case WM_DESTROY:
+        DestroyState(window);
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
