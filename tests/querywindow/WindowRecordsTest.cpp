@@ -1,0 +1,368 @@
+// A query window's layout, status bar, results pane and title, with real
+// tab control, status bar, toolbar and splitter inside a plain window that
+// stands in for the query window.
+#include "TestSupport.h"
+
+#include <commctrl.h>
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "querywindow/SplitterWnd.h"
+#include "querywindow/WindowRecords.h"
+
+namespace {
+
+// Hiding a top-level window makes Wine wait for a window manager that Xvfb
+// does not have; the test windows therefore live as children (as query
+// windows do in their MDI client) of one top-level window per suite.
+HWND CreateDesk()
+{
+    return CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 1100, 1000, nullptr, nullptr,
+                           GetModuleHandleA(nullptr), nullptr);
+}
+
+LRESULT CALLBACK QueryWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    CHILDDATA *child = StateOf<CHILDDATA>(window);
+    if (child && message == WM_SIZE) LayoutWindow(child, 1);
+    if (child && message == WM_NOTIFY && reinterpret_cast<NMHDR *>(lParam)->idFrom == IDC_SPLITTER)
+        LayoutWindow(child, 0);
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+HWND Create(const char *className, DWORD style, HWND parent, int id)
+{
+    return CreateWindowExA(0, className, "", style, 0, 0, 0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                           GetModuleHandleA(nullptr), nullptr);
+}
+
+// A window's rectangle in its parent's client coordinates.
+RECT PlaceOf(HWND window)
+{
+    RECT rect;
+    GetWindowRect(window, &rect);
+    MapWindowPoints(nullptr, GetParent(window), reinterpret_cast<POINT *>(&rect), 2);
+    return rect;
+}
+
+std::string StatusText(HWND statusBar, int part)
+{
+    char text[256] = "";
+    SendMessageA(statusBar, SB_GETTEXTA, part, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+std::string TabText(HWND tabs, int index)
+{
+    char text[64] = "";
+    TCITEMA item = {};
+    item.mask = TCIF_TEXT | TCIF_IMAGE;
+    item.pszText = text;
+    item.cchTextMax = sizeof(text);
+    SendMessageA(tabs, TCM_GETITEMA, index, reinterpret_cast<LPARAM>(&item));
+    return std::string(text) + "/" + std::to_string(item.iImage);
+}
+
+class QueryWindowRecords : public testing::Test {
+protected:
+    static HWND desk;
+    static void SetUpTestSuite() { desk = CreateDesk(); }
+    static void TearDownTestSuite() { DestroyWindow(desk); }
+    HWND window = nullptr;
+    CHILDDATA *child = nullptr;
+    FRAMEDATA frame = {};
+    HFONT statusFont = nullptr;
+
+    void SetUp() override
+    {
+        ASSERT_NE(0, RegisterSplitterClass());
+        WNDCLASSA windowClass = {};
+        windowClass.lpfnWndProc = QueryWindowProc;
+        windowClass.cbWndExtra = sizeof(void *);
+        windowClass.hInstance = GetModuleHandleA(nullptr);
+        windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+        windowClass.lpszClassName = "RecordsTestQueryWindow";
+        RegisterClassA(&windowClass);
+        window = CreateWindowExA(0, "RecordsTestQueryWindow", "", WS_CHILD | WS_VISIBLE | WS_CAPTION | WS_THICKFRAME, 30, 30,
+                                 640, 520, desk, nullptr, GetModuleHandleA(nullptr), nullptr);
+        ASSERT_TRUE(window);
+
+        child = static_cast<CHILDDATA *>(calloc(1, sizeof(CHILDDATA)));
+        child->Window = window;
+        child->Tabs = Create("SysTabControl32", 0x56008002, window, IDC_TABS);
+        child->Editor = Create("STATIC", WS_CHILD | WS_VISIBLE | SS_WHITERECT, child->Tabs, IDC_EDITOR);
+        child->Grid = Create("STATIC", WS_CHILD | WS_VISIBLE | SS_GRAYRECT, child->Tabs, IDC_GRID);
+        child->MessagePane = Create("STATIC", WS_CHILD | SS_BLACKRECT, child->Tabs, IDC_MESSAGEPANE);
+        child->StatusBar = Create(STATUSCLASSNAMEA, 0x54000000, window, IDC_CHILDSTATUS);
+        child->Splitter = Create("Splitter", 0x54000000, window, IDC_SPLITTER);
+        child->Connection = NewConnectionInfo("h", "u", "p");
+        ReplaceConnectionText(&child->Connection->Database, "d");
+        child->Connection->ServerUser = static_cast<char *>(calloc(1, ServerUserSize));
+        strcpy(child->Connection->ServerUser, "a");
+        strcpy(child->FileName, "Untitled1");
+        statusFont = CreateFontA(13, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "Tahoma");
+        SendMessageA(child->StatusBar, WM_SETFONT, reinterpret_cast<WPARAM>(statusFont), FALSE);
+        SendMessageA(child->StatusBar, SB_SETPARTS, StatusPartCount, reinterpret_cast<LPARAM>(child->StatusParts));
+        AttachState(window, child);
+        LayoutWindow(child, 1);
+        UpdateWindow(window);
+        PumpMessages(20);
+    }
+    void TearDown() override
+    {
+        AttachState(window, nullptr);
+        DestroyWindow(window);
+        FreeConnectionInfo(child->Connection);
+        free(child);
+        DeleteObject(statusFont);
+        PumpMessages();
+    }
+
+    // Where the panes must go: inside the tab control's display rectangle,
+    // with the tab control above the status bar.
+    RECT ExpectedArea()
+    {
+        RECT client, status;
+        GetClientRect(window, &client);
+        GetWindowRect(child->StatusBar, &status);
+        client.bottom -= status.bottom - status.top;
+        SendMessageA(child->Tabs, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&client));
+        return RECT{client.left - 1, client.top - 1, client.right, client.bottom - 2};
+    }
+    int Position() { return StateOf<SPLITTERDATA>(child->Splitter)->Position; }
+
+    void ExpectPlace(HWND pane, int left, int top, int width, int height, const char *what)
+    {
+        RECT place = PlaceOf(pane);
+        EXPECT_EQ(left, place.left) << what;
+        EXPECT_EQ(top, place.top) << what;
+        EXPECT_EQ(width, place.right - place.left) << what;
+        EXPECT_EQ(height, place.bottom - place.top) << what;
+    }
+    void ExpectPanesAround(int position)
+    {
+        RECT area = ExpectedArea();
+        int width = area.right - area.left;
+        int paneTop = area.top + position + 3;
+        ExpectPlace(child->Editor, area.left, area.top, width, position, "editor");
+        ExpectPlace(child->Splitter, area.left, area.top + position, width, 3, "splitter");
+        ExpectPlace(child->Grid, area.left, paneTop, width, area.bottom - paneTop, "grid");
+        ExpectPlace(child->MessagePane, area.left, paneTop, width, area.bottom - paneTop, "message pane");
+    }
+    void DragSplitterBy(int pixels)
+    {
+        RECT bar;
+        GetWindowRect(child->Splitter, &bar);
+        SetCursorPos(bar.left + 20, bar.top + 1);
+        SendMessageA(child->Splitter, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 1));
+        SetCursorPos(bar.left + 20, bar.top + 1 + pixels);
+        SendMessageA(child->Splitter, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(20, 1));
+        SendMessageA(child->Splitter, WM_LBUTTONUP, 0, MAKELPARAM(20, 1));
+    }
+};
+
+HWND QueryWindowRecords::desk = nullptr;
+
+TEST_F(QueryWindowRecords, HiddenPaneGivesTheEditorTheWholeArea)
+{
+    RECT area = ExpectedArea();
+    EXPECT_EQ(0, child->ResultsShown);
+    EXPECT_EQ(0, SendMessageA(child->Tabs, TCM_GETITEMCOUNT, 0, 0));
+    ExpectPlace(child->Editor, area.left, area.top, area.right - area.left, area.bottom - area.top, "editor");
+    ExpectPlace(child->Grid, 0, 0, 0, 0, "grid");
+    ExpectPlace(child->MessagePane, 0, 0, 0, 0, "message pane");
+
+    RECT client, tabs = PlaceOf(child->Tabs), status = PlaceOf(child->StatusBar);
+    GetClientRect(window, &client);
+    EXPECT_EQ(client.bottom, status.bottom) << "the status bar sits at the bottom";
+    EXPECT_EQ(status.top, tabs.bottom) << "the tab control fills the rest";
+    EXPECT_EQ(client.right, tabs.right);
+}
+
+TEST_F(QueryWindowRecords, ShownPaneSplitsAtHalfTheAreasBottom)
+{
+    ShowResultsPane(child);
+    EXPECT_EQ(1, child->ResultsShown);
+    ASSERT_EQ(2, SendMessageA(child->Tabs, TCM_GETITEMCOUNT, 0, 0));
+    EXPECT_EQ("Results/0", TabText(child->Tabs, 0));
+    EXPECT_EQ("Messages/1", TabText(child->Tabs, 1));
+    EXPECT_EQ(0, SendMessageA(child->Tabs, TCM_GETCURSEL, 0, 0));
+    EXPECT_EQ(ExpectedArea().bottom * 50 / 100, Position());
+    ExpectPanesAround(Position());
+
+    ShowResultsPane(child);
+    EXPECT_EQ(2, SendMessageA(child->Tabs, TCM_GETITEMCOUNT, 0, 0)) << "showing twice adds no tabs";
+}
+
+TEST_F(QueryWindowRecords, HidingRemovesTheTabsAndShowingSelectsTheBatchsTab)
+{
+    ShowResultsPane(child);
+    HideResultsPane(child);
+    EXPECT_EQ(0, child->ResultsShown);
+    EXPECT_EQ(0, SendMessageA(child->Tabs, TCM_GETITEMCOUNT, 0, 0));
+    RECT area = ExpectedArea();
+    ExpectPlace(child->Editor, area.left, area.top, area.right - area.left, area.bottom - area.top, "editor");
+    ExpectPlace(child->Grid, 0, 0, 0, 0, "grid");
+    HideResultsPane(child);
+    EXPECT_EQ(0, child->ResultsShown);
+
+    child->ActiveTab = 1;
+    ShowResultsPane(child);
+    EXPECT_EQ(1, SendMessageA(child->Tabs, TCM_GETCURSEL, 0, 0));
+}
+
+TEST_F(QueryWindowRecords, DraggedBarMovesThePanesAndKeepsItsPercentageOnResize)
+{
+    ShowResultsPane(child);
+    int before = Position();
+    DragSplitterBy(-60);
+    EXPECT_EQ(before - 60, Position());
+    ExpectPanesAround(Position());
+    int percent = StateOf<SPLITTERDATA>(child->Splitter)->Percent;
+
+    SetWindowPos(window, nullptr, 0, 0, 700, 760, SWP_NOMOVE | SWP_NOZORDER);
+    PumpMessages(20);
+    EXPECT_EQ(ExpectedArea().bottom * percent / 100, Position());
+    ExpectPanesAround(Position());
+}
+
+TEST_F(QueryWindowRecords, StatusPartsFitTheirTextsAndPartZeroTakesTheRest)
+{
+    const char *texts[StatusPartCount] = {"Ready", "localhost (10.11.6-MariaDB)", "sales", "vintrel@localhost",
+                                          "12 row(s)", "", "Ln 3, Col 14"};
+    for (int part = 0; part < StatusPartCount; part++) SetStatusText(child, part, texts[part]);
+    for (int part = 0; part < StatusPartCount; part++) EXPECT_EQ(texts[part], StatusText(child->StatusBar, part));
+
+    HDC dc = GetDC(child->StatusBar);
+    HGDIOBJ old = SelectObject(dc, statusFont);
+    int expected[StatusPartCount];
+    int sum = 0;
+    for (int part = 1; part < StatusPartCount; part++) {
+        SIZE extent = {0, 0};
+        GetTextExtentPoint32A(dc, texts[part], static_cast<int>(strlen(texts[part])), &extent);
+        expected[part] = extent.cx + 5 + (part == 6 ? 20 : 10);
+        sum += expected[part];
+    }
+    SelectObject(dc, old);
+    ReleaseDC(child->StatusBar, dc);
+
+    RECT client;
+    GetClientRect(child->StatusBar, &client);
+    EXPECT_EQ(client.right - sum, child->StatusParts[0]);
+    for (int part = 1; part < StatusPartCount; part++)
+        EXPECT_EQ(expected[part], child->StatusParts[part] - child->StatusParts[part - 1]) << "part " << part;
+    EXPECT_EQ(15, child->StatusParts[5] - child->StatusParts[4]) << "an empty part keeps its padding";
+    EXPECT_EQ(client.right, child->StatusParts[6]);
+
+    int edges[StatusPartCount] = {0};
+    EXPECT_EQ(StatusPartCount, SendMessageA(child->StatusBar, SB_GETPARTS, StatusPartCount, reinterpret_cast<LPARAM>(edges)));
+    for (int part = 0; part < StatusPartCount; part++) EXPECT_EQ(child->StatusParts[part], edges[part]);
+
+    // A wider window gives part 0 the difference.
+    int partZero = child->StatusParts[0];
+    SetWindowPos(window, nullptr, 0, 0, 740, 520, SWP_NOMOVE | SWP_NOZORDER);
+    PumpMessages(20);
+    EXPECT_EQ(partZero + 100, child->StatusParts[0]);
+}
+
+TEST_F(QueryWindowRecords, TitleNamesHostDatabaseAccountAndFile)
+{
+    char title[256];
+    BuildTitle(child, title, sizeof(title));
+    EXPECT_STREQ("Query - h.d.a - Untitled1", title);
+    child->Modified = 1;
+    BuildTitle(child, title, sizeof(title));
+    EXPECT_STREQ("Query - h.d.a - Untitled1*", title);
+
+    char cut[12];
+    memset(cut, 'x', sizeof(cut));
+    BuildTitle(child, cut, 10);
+    EXPECT_STREQ("Query - h", cut);
+    EXPECT_EQ('x', cut[10]) << "nothing written past the given size";
+
+    std::string host(700, 'w');
+    ReplaceConnectionText(&child->Connection->Host, host.c_str());
+    UpdateTitle(child);
+    char shown[1024] = "";
+    GetWindowTextA(window, shown, sizeof(shown));
+    EXPECT_EQ("Query - " + host + ".d.a - Untitled1*", std::string(shown));
+}
+
+TEST_F(QueryWindowRecords, ResultsButtonIsCheckedWhileThePaneIsShown)
+{
+    frame.Toolbar = CreateWindowExA(0, TOOLBARCLASSNAMEA, "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, window, nullptr,
+                                    GetModuleHandleA(nullptr), nullptr);
+    SendMessageA(frame.Toolbar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+    TBBUTTON buttons[2] = {};
+    buttons[0].idCommand = 115;
+    buttons[0].fsState = TBSTATE_ENABLED;
+    buttons[0].fsStyle = BTNS_CHECK;
+    buttons[1].idCommand = 118;
+    buttons[1].fsState = TBSTATE_ENABLED;
+    SendMessageA(frame.Toolbar, TB_ADDBUTTONSA, 2, reinterpret_cast<LPARAM>(buttons));
+    child->Frame = &frame;
+
+    ShowResultsPane(child);
+    EXPECT_TRUE(SendMessageA(frame.Toolbar, TB_ISBUTTONCHECKED, 115, 0));
+    HideResultsPane(child);
+    EXPECT_FALSE(SendMessageA(frame.Toolbar, TB_ISBUTTONCHECKED, 115, 0));
+
+    SetToolbarButtonState(&frame, 118, ButtonGrayed);
+    EXPECT_EQ(ButtonGrayed, SendMessageA(frame.Toolbar, TB_GETSTATE, 118, 0));
+    SetToolbarButtonState(&frame, 118, ButtonEnabled);
+    EXPECT_EQ(ButtonEnabled, SendMessageA(frame.Toolbar, TB_GETSTATE, 118, 0));
+    frame.Toolbar = nullptr;
+    SetToolbarButtonState(&frame, 118, ButtonGrayed);
+    ShowResultsPane(child);
+    EXPECT_EQ(1, child->ResultsShown);
+}
+
+TEST_F(QueryWindowRecords, MenuItemsAreEnabledAndGrayedByCommand)
+{
+    HMENU menu = CreatePopupMenu();
+    AppendMenuA(menu, MF_STRING, 118, "Execute");
+    SetMenuItemEnabled(menu, 118, false);
+    EXPECT_EQ(static_cast<UINT>(MF_GRAYED), GetMenuState(menu, 118, MF_BYCOMMAND) & (MF_GRAYED | MF_DISABLED));
+    SetMenuItemEnabled(menu, 118, true);
+    EXPECT_EQ(0u, GetMenuState(menu, 118, MF_BYCOMMAND) & (MF_GRAYED | MF_DISABLED));
+    SetMenuItemEnabled(nullptr, 118, true);
+    DestroyMenu(menu);
+}
+
+TEST_F(QueryWindowRecords, FrameStatusBarCountsConnections)
+{
+    frame.StatusBar = Create(STATUSCLASSNAMEA, WS_CHILD | WS_VISIBLE, window, IDC_FRAMESTATUS);
+    int edges[3] = {100, 200, -1};
+    SendMessageA(frame.StatusBar, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(edges));
+    ShowConnectionCount(&frame);
+    EXPECT_EQ("Connection: 0", StatusText(frame.StatusBar, 1));
+    frame.ConnectionCount = 3;
+    ShowConnectionCount(&frame);
+    EXPECT_EQ("Connection: 3", StatusText(frame.StatusBar, 1));
+    EXPECT_EQ("", StatusText(frame.StatusBar, 0));
+    EXPECT_EQ("", StatusText(frame.StatusBar, 2));
+    frame.ConnectionCount = INT_MIN;
+    ShowConnectionCount(&frame);
+    EXPECT_EQ("Connection: -2147483648", StatusText(frame.StatusBar, 1));
+}
+
+TEST(AppDirectory, IsTheProgramsDirectoryWithoutATrailingBackslash)
+{
+    ComputeAppDirectory();
+    size_t length = strlen(AppDirectory);
+    ASSERT_GT(length, 0u);
+    EXPECT_NE('\\', AppDirectory[length - 1]);
+    char path[MAX_PATH];
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    EXPECT_EQ(0, strncmp(path, AppDirectory, length));
+    EXPECT_EQ('\\', path[length]);
+    EXPECT_EQ(nullptr, strchr(path + length + 1, '\\'));
+    DWORD attributes = GetFileAttributesA(AppDirectory);
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, attributes);
+    EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+} // namespace
