@@ -1,0 +1,207 @@
+#include "querywindow/ScriptFiles.h"
+
+#include <commdlg.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "querywindow/WindowRecords.h"
+
+namespace {
+
+const char QueryFileFilter[] = "Query Files (*.sql)\0*.sql\0";
+const DWORD FileDialogFlags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_CREATEPROMPT;
+
+// The editor numbers columns from 1.
+const int32_t FirstColumn = 1;
+
+bool WriteEditorText(CHILDDATA *child, const char *path)
+{
+    return SendMessageA(child->Editor, WM_EDITOR_SAVEFILE, 0, reinterpret_cast<LPARAM>(path)) != 0;
+}
+
+void ReportSaveFailure(CHILDDATA *child, const char *path)
+{
+    char text[FileNameSize + 256];
+    snprintf(text, sizeof text,
+             "The text could not be saved to %s.\n\n"
+             "Check that the folder exists, that the file is not read-only and that the disk has room. "
+             "The text is still in the window.",
+             path);
+    MessageBoxA(child->Window, text, "Vintrel", MB_OK | MB_ICONERROR);
+}
+
+void MarkSaved(CHILDDATA *child)
+{
+    child->Modified = 0;
+    UpdateTitle(child);
+}
+
+void InsertAtSelectionEnd(CHILDDATA *child, const char *text, EDITORRANGE &selection)
+{
+    SendMessageA(child->Editor, WM_EDITOR_GETSEL, 1, reinterpret_cast<LPARAM>(&selection));
+    SendMessageA(child->Editor, WM_EDITOR_INSERTTEXT, reinterpret_cast<WPARAM>(&selection.End),
+                 reinterpret_cast<LPARAM>(text));
+}
+
+} // namespace
+
+const char *TemplateForCommand(UINT command)
+{
+    switch (command) {
+    case 171: case 178: return TEMPLATE_CREATEDATABASE;
+    case 172: case 179: return TEMPLATE_CREATETABLE;
+    case 173: case 180: return TEMPLATE_CREATEINDEX;
+    case 174: case 181: return TEMPLATE_CREATEFUNCTION;
+    case 175: case 182: return TEMPLATE_CREATEPROCEDURE;
+    }
+    return nullptr;
+}
+
+void PrepareFileDialog(CHILDDATA *child)
+{
+    OPENFILENAMEA &dialog = child->FileDialog;
+    memset(&dialog, 0, sizeof dialog);
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = child->Window;
+    dialog.lpstrFilter = QueryFileFilter;
+    dialog.lpstrFile = child->FileName;
+    dialog.nMaxFile = FileNameSize;
+    dialog.Flags = FileDialogFlags;
+    dialog.lpstrDefExt = "sql";
+}
+
+void SetUntitledName(CHILDDATA *child)
+{
+    snprintf(child->FileName, FileNameSize, "Untitled%d", child->Frame ? child->Frame->ConnectionCount : 1);
+}
+
+bool SaveScript(CHILDDATA *child)
+{
+    if (child->HasFileName) {
+        if (!WriteEditorText(child, child->FileName)) {
+            ReportSaveFailure(child, child->FileName);
+            return false;
+        }
+        MarkSaved(child);
+        return true;
+    }
+
+    SetUntitledName(child);
+    char proposed[FileNameSize];
+    memcpy(proposed, child->FileName, FileNameSize);
+    if (!GetSaveFileNameA(&child->FileDialog)) return false;
+    if (!WriteEditorText(child, child->FileName)) {
+        ReportSaveFailure(child, child->FileName);
+        memcpy(child->FileName, proposed, FileNameSize);
+        return false;
+    }
+    child->HasFileName = 1;
+    MarkSaved(child);
+    return true;
+}
+
+bool SaveScriptAs(CHILDDATA *child)
+{
+    uint8_t hadFileName = child->HasFileName;
+    char previous[FileNameSize];
+    memcpy(previous, child->FileName, FileNameSize);
+    child->HasFileName = 0;
+    if (SaveScript(child)) return true;
+    if (hadFileName) {
+        memcpy(child->FileName, previous, FileNameSize);
+        child->HasFileName = 1;
+    }
+    return false;
+}
+
+void OpenScript(CHILDDATA *child)
+{
+    char path[FileNameSize] = "";
+    OPENFILENAMEA dialog = child->FileDialog;
+    dialog.lpstrFile = path;
+    dialog.nMaxFile = FileNameSize;
+    if (!GetOpenFileNameA(&dialog)) return;
+    if (SendMessageA(child->Window, WM_QUERYENDSESSION, 0, 0) != 1) return;
+
+    memcpy(child->FileName, path, FileNameSize);
+    SendMessageA(child->Editor, WM_EDITOR_LOADFILE, 0, reinterpret_cast<LPARAM>(child->FileName));
+    child->HasFileName = 1;
+    // Loading raises the editor's change notification; the loaded text is
+    // nevertheless what the file holds.
+    child->Modified = 0;
+    UpdateTitle(child);
+}
+
+char *ReadWholeFile(const char *path)
+{
+    HANDLE file = CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return nullptr;
+    LARGE_INTEGER size;
+    char *text = nullptr;
+    // A file of 4 GB or more cannot be one text of the program.
+    if (GetFileSizeEx(file, &size) && size.QuadPart < 0xFFFFFFFFLL) {
+        DWORD length = static_cast<DWORD>(size.QuadPart);
+        text = static_cast<char *>(calloc(static_cast<size_t>(length) + 1, 1));
+        DWORD read = 0;
+        if (text) ReadFile(file, text, length, &read, nullptr);
+    }
+    CloseHandle(file);
+    return text;
+}
+
+char *ReadTemplate(const char *name)
+{
+    char path[FileNameSize];
+    int length = snprintf(path, sizeof path, "%s%s", AppDirectory, name);
+    if (length < 0 || length >= static_cast<int>(sizeof path)) return nullptr;
+    return ReadWholeFile(path);
+}
+
+EDITORPOSITION PositionAfterText(EDITORPOSITION start, const char *text)
+{
+    int32_t lineBreaks = 0;
+    const char *lastLine = text;
+    for (const char *p = text; *p; p++) {
+        if (*p == '\n') {
+            lineBreaks++;
+            lastLine = p + 1;
+        }
+    }
+    int32_t lastLength = static_cast<int32_t>(strlen(lastLine));
+    if (lineBreaks == 0) return {start.Line, start.Column + lastLength};
+    return {start.Line + lineBreaks, FirstColumn + lastLength};
+}
+
+void InsertTemplate(CHILDDATA *child, const char *name)
+{
+    char *text = ReadTemplate(name);
+    if (!text) return;
+    EDITORRANGE selection = {};
+    InsertAtSelectionEnd(child, text, selection);
+    EDITORPOSITION caret = PositionAfterText(selection.End, text);
+    EDITORRANGE empty = {caret, caret};
+    SendMessageA(child->Editor, WM_EDITOR_SETSEL, 1, reinterpret_cast<LPARAM>(&empty));
+    free(text);
+}
+
+void InsertTemplateFile(CHILDDATA *child)
+{
+    char path[FileNameSize] = "";
+    OPENFILENAMEA dialog = {};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = child->Window;
+    dialog.lpstrFilter = QueryFileFilter;
+    dialog.lpstrFile = path;
+    dialog.nMaxFile = FileNameSize;
+    dialog.lpstrTitle = "Open Template";
+    dialog.Flags = FileDialogFlags;
+    dialog.lpstrDefExt = "sql";
+    if (!GetOpenFileNameA(&dialog)) return;
+    char *text = ReadWholeFile(path);
+    if (!text) return;
+    EDITORRANGE selection = {};
+    InsertAtSelectionEnd(child, text, selection);
+    free(text);
+}
