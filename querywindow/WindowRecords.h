@@ -84,7 +84,15 @@ struct CHILDDATA {
     uint32_t StartTicks;
     uint32_t LastTicks;
     char FileName[FileNameSize];
+    // Further result sets of the last batch that were read and dropped (a
+    // CALL returns its result sets and a status).
+    int32_t UnshownResults;
+    // Who frees the record when the window is destroyed during a batch: a
+    // WorkerState value, changed only with interlocked operations.
+    volatile LONG WorkerState;
 };
+
+enum WorkerStateValue : LONG { WorkerIdle = 0, WorkerRunning = 1, WorkerAbandoned = 2, WorkerFinished = 3 };
 
 // Control ids inside a query window.
 enum { IDC_TABS = 1, IDC_CHILDSTATUS = 2, IDC_EDITOR = 3, IDC_GRID = 4, IDC_MESSAGEPANE = 5, IDC_SPLITTER = 6 };
