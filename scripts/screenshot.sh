@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Runs Vintrel on a virtual display, connects to the embedded server, runs a
+# demo query and writes a screenshot of the screen to FILE.
+#   scripts/screenshot.sh FILE        (./run --screenshot FILE calls this)
+set -uo pipefail
+source "$(dirname "$0")/common.sh"
+file=$(realpath -m "${1:?usage: $0 FILE}")
+
+if [ -z "${VINTREL_ON_VIRTUAL_DISPLAY:-}" ]; then
+  export VINTREL_ON_VIRTUAL_DISPLAY=1
+  exec xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$file"
+fi
+
+wineserver -p 2>/dev/null
+wine cmd /c exit </dev/null >/dev/null 2>&1
+"$VINTREL_BUILD/vintrel" >/dev/null 2>&1 &
+program=$!
+trap 'kill $program 2>/dev/null; wineserver -k 2>/dev/null' EXIT
+
+wait_for_window() {
+  local i
+  for i in $(seq 1 100); do
+    xdotool search --name "$1" 2>/dev/null | head -1 && return 0
+    sleep 0.2
+  done
+  return 1
+}
+
+dialog=$(wait_for_window "Connect to MySQL Server") || { echo "the connect dialog did not appear" >&2; exit 1; }
+xdotool windowactivate --sync "$dialog" 2>/dev/null || xdotool windowfocus "$dialog"
+sleep 0.5
+xdotool key --window "$dialog" Return
+sleep 2
+xdotool type --delay 20 "SELECT c.name, c.city, p.name AS product, o.quantity, o.ordered, o.note
+FROM demo.orders o JOIN demo.customers c ON c.id = o.customer_id
+JOIN demo.products p ON p.id = o.product_id ORDER BY o.ordered;"
+sleep 0.3
+xdotool key F5
+sleep 3
+import -window root "$file" && echo "screenshot written to $file"
