@@ -19,15 +19,17 @@ root_sql "$MYSQL_UNIX_PORT" "
   CREATE USER IF NOT EXISTS 'vintrel'@'localhost' IDENTIFIED BY 'Test-pw-1';
   GRANT ALL ON *.* TO 'vintrel'@'localhost';" || exit 1
 
-wineserver -p 2>/dev/null
-wine cmd /c exit </dev/null >/dev/null 2>&1
-
 if [ $# -eq 0 ]; then
   set -- $(cd "$VINTREL_BUILD/bench" && ls *_bench.exe.so | sed 's/\.exe\.so$//')
 fi
-status=0
-for bench in "$@"; do
-  note "$bench"
-  xvfb-run -a -s "-screen 0 1920x1200x24" wine "$VINTREL_BUILD/bench/$bench.exe.so" || status=1
-done
-exit $status
+# One virtual display for all of them; Wine's helper processes start inside
+# it, detached from our output.
+wineserver -p 2>/dev/null
+xvfb-run -a -s "-screen 0 2560x1440x24" sh -c '
+  wine cmd /c exit </dev/null >/dev/null 2>&1
+  build=$0; status=0
+  for bench in "$@"; do
+    echo "== $bench"
+    wine "$build/bench/$bench.exe.so" || status=1
+  done
+  exit $status' "$VINTREL_BUILD" "$@"

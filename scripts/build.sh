@@ -9,8 +9,10 @@ if [ ! -f "$VINTREL_BUILD/CMakeCache.txt" ]; then
   CC=winegcc CXX=wineg++ cmake -S "$VINTREL_ROOT" -B "$VINTREL_BUILD" >/dev/null
 fi
 note "building $VINTREL_BUILD"
-cmake --build "$VINTREL_BUILD" -j "$jobs" 2>&1 | grep -v -E '^\[ *[0-9]+%\]|^-- ' || true
-test "${PIPESTATUS[0]}" -eq 0
+# Progress lines are dropped; warnings and errors stay.
+quiet() { grep -v -E '^\[ *[0-9]+%\]|^-- ' || true; }
+cmake --build "$VINTREL_BUILD" -j "$jobs" 2>&1 | quiet
+[ "${PIPESTATUS[0]}" -eq 0 ] || exit 1
 
 if [ -z "${VINTREL_SKIP_WINDOWS:-}" ]; then
   if [ ! -f "$VINTREL_BUILD_WIN/CMakeCache.txt" ]; then
@@ -18,6 +20,6 @@ if [ -z "${VINTREL_SKIP_WINDOWS:-}" ]; then
       -DCMAKE_TOOLCHAIN_FILE="$VINTREL_ROOT/cmake/mingw-w64-x86_64.cmake" >/dev/null
   fi
   note "building $VINTREL_BUILD_WIN"
-  cmake --build "$VINTREL_BUILD_WIN" -j "$jobs" 2>&1 | grep -v -E '^\[ *[0-9]+%\]|^-- ' || true
-  test "${PIPESTATUS[0]}" -eq 0
+  cmake --build "$VINTREL_BUILD_WIN" -j "$jobs" 2>&1 | quiet
+  [ "${PIPESTATUS[0]}" -eq 0 ] || exit 1
 fi
