@@ -1,0 +1,119 @@
+// Start-up: how the frame is shown, the first connect dialog, the keys of
+// the loop; and the Windows build started without any client library.
+#include "TestSupport.h"
+
+#include <sys/stat.h>
+
+#include <string>
+
+#include "DialogDriver.h"
+#include "app/MdiFrame.h"
+#include "app/Startup.h"
+#include "resources/resource.h"
+
+namespace {
+
+TEST(Startup, FrameShowsMaximizedUnlessStartedMinimizedWithoutActivation)
+{
+    EXPECT_EQ(SW_SHOWMAXIMIZED, FrameShowCommandFor(false, 0));
+    EXPECT_EQ(SW_SHOWMAXIMIZED, FrameShowCommandFor(true, SW_SHOWNORMAL));
+    EXPECT_EQ(SW_SHOWMAXIMIZED, FrameShowCommandFor(true, SW_SHOWMAXIMIZED));
+    EXPECT_EQ(SW_SHOWMAXIMIZED, FrameShowCommandFor(true, SW_SHOWMINIMIZED));
+    EXPECT_EQ(SW_SHOWMINNOACTIVE, FrameShowCommandFor(true, SW_SHOWMINNOACTIVE));
+}
+
+// Presses a key with Ctrl held, as the message loop would see it.
+bool TranslateCtrlKey(HWND frame, HACCEL accelerators, WPARAM key)
+{
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    keys[VK_CONTROL] = 0x80;
+    SetKeyboardState(keys);
+    MSG message = {frame, WM_KEYDOWN, key, 0, GetTickCount(), {0, 0}};
+    bool taken = TranslateProgramMessage(frame, accelerators, &message);
+    keys[VK_CONTROL] = 0;
+    SetKeyboardState(keys);
+    return taken;
+}
+
+TEST(Startup, CancelInTheFirstDialogLeavesTheFrameEmptyAndCtrlOOpensItAgain)
+{
+    RegisterProgramClasses();
+    std::string firstTitle, secondTitle;
+    DialogDriver driver;
+    driver.Then([&](HWND dialog) {
+        firstTitle = WindowText(dialog);
+        PressItem(dialog, IDCANCEL);
+    });
+    HWND frame = StartVintrel(GetModuleHandleA(nullptr));
+    ASSERT_TRUE(IsWindow(frame));
+    EXPECT_EQ("Connect to MySQL Server", firstTitle);
+    EXPECT_TRUE(IsZoomed(frame));
+    EXPECT_EQ(nullptr, GetWindow(MdiClientWindow, GW_CHILD));
+    EXPECT_EQ(0, StateOf<FRAMEDATA>(frame)->ConnectionCount);
+
+    driver.Then([&](HWND dialog) {
+        secondTitle = WindowText(dialog);
+        PressItem(dialog, IDCANCEL);
+    });
+    HACCEL accelerators = LoadAcceleratorsA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_ACCELERATORS));
+    EXPECT_TRUE(TranslateCtrlKey(frame, accelerators, 'O'));
+    EXPECT_EQ("Connect to MySQL Server", secondTitle);
+    // Ctrl+N does nothing while no query window exists: its item is grayed.
+    EXPECT_FALSE(TranslateCtrlKey(frame, accelerators, 'N') && GetWindow(MdiClientWindow, GW_CHILD));
+    EXPECT_EQ(nullptr, GetWindow(MdiClientWindow, GW_CHILD));
+    EXPECT_TRUE(driver.Unexpected.empty());
+    DestroyWindow(frame);
+    PumpMessages();
+}
+
+struct FoundBox {
+    DWORD process;
+    std::string text;
+};
+
+BOOL CALLBACK FindProcessMessageBox(HWND window, LPARAM parameter)
+{
+    FoundBox *found = reinterpret_cast<FoundBox *>(parameter);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    char name[16] = "";
+    GetClassNameA(window, name, sizeof name);
+    if (process != found->process || strcmp(name, "#32770") != 0 || !IsWindowVisible(window)) return TRUE;
+    for (HWND item = GetWindow(window, GW_CHILD); item; item = GetWindow(item, GW_HWNDNEXT)) {
+        char text[1024] = "";
+        GetWindowTextA(item, text, sizeof text);
+        if (strstr(text, "client library")) found->text = text;
+    }
+    return found->text.empty();
+}
+
+// The Windows build, run under Wine where no libmysql.dll exists: the
+// program says which file it looked for, and opens all the same.
+TEST(WindowsBuild, SaysPlainlyThatTheClientLibraryIsMissing)
+{
+    struct stat info;
+    if (stat(VINTREL_WINDOWS_EXE, &info) != 0) GTEST_SKIP() << "no Windows build at " << VINTREL_WINDOWS_EXE;
+    std::string path = std::string("Z:") + VINTREL_WINDOWS_EXE;
+    for (char &c : path)
+        if (c == '/') c = '\\';
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    ASSERT_TRUE(CreateProcessA(path.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                               &process));
+    FoundBox found = {process.dwProcessId, ""};
+    DWORD start = GetTickCount();
+    while (found.text.empty() && GetTickCount() - start < 30000) {
+        EnumWindows(FindProcessMessageBox, (LPARAM)&found);
+        PumpMessages(100);
+    }
+    TerminateProcess(process.hProcess, 0);
+    WaitForSingleObject(process.hProcess, 5000);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    EXPECT_NE(std::string::npos, found.text.find("could not be loaded")) << found.text;
+    EXPECT_NE(std::string::npos, found.text.find("\"libmysql.dll\"")) << found.text;
+}
+
+} // namespace
