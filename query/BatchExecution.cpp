@@ -16,6 +16,8 @@ namespace {
 
 const int ElapsedBufferSize = 20;
 
+bool IsActiveQueryWindow(CHILDDATA *child);
+
 void SetExecuteEnabled(CHILDDATA *child, bool enabled)
 {
     if (!child->Frame) return;
@@ -42,13 +44,16 @@ char *TakeBatchText(CHILDDATA *child)
 
 // A CALL answers with its result sets and a final status. Reading only the
 // first would leave the connection out of sync, so the rest are read and
-// dropped; returns how many of them held rows.
+// dropped; returns how many of them held rows, or -1 when the server
+// reported an error in one of them (the batch then failed part-way).
 int32_t DropFurtherResults(MYSQL *handle)
 {
     int32_t dropped = 0;
     if (!mysql_more_results || !mysql_next_result) return 0;
     while (mysql_more_results(handle)) {
-        if (mysql_next_result(handle) != 0) break;
+        int status = mysql_next_result(handle);
+        if (status > 0) return -1;
+        if (status != 0) break;
         MYSQL_RES *result = mysql_store_result(handle);
         if (result) {
             dropped++;
@@ -99,6 +104,17 @@ void RunBatch(CHILDDATA *child)
         }
     }
     child->UnshownResults = DropFurtherResults(handle);
+    if (child->UnshownResults < 0) {
+        // The rows read so far are not the batch's answer: its error is.
+        FreeGridBuffer(child->Buffer);
+        child->Buffer = nullptr;
+        child->UnshownResults = 0;
+        child->QueryStatus = 1;
+        child->ErrorNumber = mysql_errno(handle);
+        child->ErrorText = mysql_error(handle);
+        child->RowCount = 0;
+        child->AffectedRows = 0;
+    }
 }
 
 // The window was closed during the batch: nobody else will ever read the
@@ -163,11 +179,7 @@ void RefreshAfterSuccess(CHILDDATA *child)
     snprintf(text, sizeof text, "%d row(s)", child->RowCount);
     SetStatusText(child, 4, text);
     RefreshCurrentDatabase(child);
-    if (child->Frame && child->Frame->DatabaseSelector) {
-        SendMessageA(child->Frame->DatabaseSelector, CB_RESETCONTENT, 0, 0);
-        FillDatabaseSelector(child);
-        SelectExactEntry(child->Frame->DatabaseSelector, child->Connection->Database);
-    }
+    if (IsActiveQueryWindow(child)) RefillDatabaseSelector(child);
     UpdateTitle(child);
     char version[ServerVersionSize] = "";
     GetServerVersion(child, version, sizeof version);
@@ -175,6 +187,14 @@ void RefreshAfterSuccess(CHILDDATA *child)
     SetStatusText(child, 1, text);
     SetStatusText(child, 2, child->Connection->Database);
     SetStatusText(child, 0, "Query batch completed.");
+}
+
+// The frame's Execute command and selector speak for the active window
+// only: a batch that ends in a window behind it leaves them alone.
+bool IsActiveQueryWindow(CHILDDATA *child)
+{
+    HWND client = GetParent(child->Window);
+    return client && (HWND)SendMessageA(client, WM_MDIGETACTIVE, 0, 0) == child->Window;
 }
 
 GRIDBUFFER *BufferShownByGrid(CHILDDATA *child)
@@ -220,12 +240,14 @@ DWORD WINAPI BatchWorker(LPVOID parameter)
     CHILDDATA *child = static_cast<CHILDDATA *>(parameter);
     ClientThreadStart();
     RunBatch(child);
-    ClientThreadEnd();
     HWND window = child->Window;
+    // The abandoned connection is closed here, so the thread's client
+    // library state ends only after that.
     if (InterlockedCompareExchange(&child->WorkerState, WorkerFinished, WorkerRunning) == WorkerAbandoned)
         FreeAbandonedBatch(child);
     else
         PostMessageA(window, WM_EXECUTE_DONE, 0, 0);
+    ClientThreadEnd();
     return 0;
 }
 
@@ -248,8 +270,11 @@ void CompleteBatch(CHILDDATA *child)
         ShowTab(child, 1);
         SetStatusText(child, 0, "Query batch completed with errors.");
         HandBufferToGrid(child, previous);
+        // Activated during the batch, the window showed only its own
+        // database in the selector.
+        if (IsActiveQueryWindow(child)) RefillDatabaseSelector(child);
     }
-    SetExecuteEnabled(child, true);
+    if (IsActiveQueryWindow(child)) SetExecuteEnabled(child, true);
     child->Executing = 0;
     InterlockedExchange(&child->WorkerState, WorkerIdle);
     ShowResultsPane(child);
@@ -266,6 +291,20 @@ void ShowElapsedTime(CHILDDATA *child)
     char text[ElapsedBufferSize];
     snprintf(text, sizeof text, "%02u:%02u:%02u", hours, minutes, rest);
     SetStatusText(child, 5, text);
+}
+
+void RefillDatabaseSelector(CHILDDATA *child)
+{
+    HWND selector = child->Frame ? child->Frame->DatabaseSelector : nullptr;
+    if (!selector) return;
+    const char *database = child->Connection->Database ? child->Connection->Database : "";
+    SendMessageA(selector, CB_RESETCONTENT, 0, 0);
+    FillDatabaseSelector(child);
+    // A server that cannot list its databases any more still leaves the
+    // selector naming the database the window works in.
+    if (SendMessageA(selector, CB_GETCOUNT, 0, 0) <= 0 && database[0])
+        SendMessageA(selector, CB_ADDSTRING, 0, (LPARAM)database);
+    SelectExactEntry(selector, database);
 }
 
 int SelectExactEntry(HWND comboBox, const char *name)

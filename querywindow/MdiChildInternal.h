@@ -1,0 +1,25 @@
+// What the query window's procedure (MdiChildProc.cpp) needs of its helpers
+// (MdiChild.cpp); nobody else includes this.
+#pragma once
+
+#include "querywindow/WindowRecords.h"
+
+// Creation after the record exists and holds the window and its connection:
+// panes, fonts, image list, status parts, the frame's count, the file name.
+// False when memory ran out; the teardown then releases what was made.
+bool CreateQueryWindowPanes(CHILDDATA *child);
+// The one teardown of failed creation and WM_DESTROY. The record is gone
+// (freed, or handed to a running batch's worker) when it returns.
+void ReleaseQueryWindow(CHILDDATA *child);
+
+void ActivateQueryWindow(CHILDDATA *child);
+void DeactivateQueryWindow(CHILDDATA *child);
+
+// The frame's edit commands when the editor or the grid loses the focus.
+void GrayEditorCommands(CHILDDATA *child);
+void GrayGridCommands(CHILDDATA *child);
+
+enum CloseAnswer { CloseRefused = 0, CloseAllowed = 1 };
+// The changed-text prompt; Yes saves first, and a save that did not happen
+// keeps the window.
+CloseAnswer AskToClose(CHILDDATA *child);
