@@ -630,7 +630,7 @@ void OnChar(EditorState *state, WCHAR c)
         if (!state->pendingSurrogate) return;
         char16_t pair[2] = {static_cast<char16_t>(state->pendingSurrogate), static_cast<char16_t>(c)};
         text = utf8::FromUtf16(pair, 2);
-    } else if (c == '\r') {
+    } else if (c == '\r' || c == '\n') { // Enter, or Ctrl+Enter (a line feed)
         state->pendingSurrogate = 0;
         return NewLine(state);
     } else if (c == '\t' && (state->sel.Start().line != state->sel.End().line || GetKeyState(VK_SHIFT) < 0)) {

@@ -88,8 +88,24 @@ struct Painter {
             memset(composed + fit.Kept, '.', fit.Dots);
             shown = composed;
         }
-        ExtTextOutA(Dc, x, y, box ? ETO_CLIPPED : 0, box, shown, (UINT)(fit.Kept + fit.Dots), nullptr);
+        DrawUtf8(x, y, box, shown, (int)(fit.Kept + fit.Dots));
         free(heap);
+    }
+    // Texts are UTF-8. GDI's "A" functions would read them in the code page
+    // of the font's character set (1252 for a Western font) whatever the
+    // program's code page, so they are drawn as UTF-16.
+    void DrawUtf8(int32_t x, int32_t y, const RECT *box, const char *text, int length)
+    {
+        WCHAR local[512];
+        WCHAR *wide = local;
+        int count = MultiByteToWideChar(CP_UTF8, 0, text, length, nullptr, 0);
+        if (count > (int)(sizeof local / sizeof local[0])) {
+            wide = static_cast<WCHAR *>(malloc(sizeof(WCHAR) * (size_t)count));
+            if (!wide) return;
+        }
+        MultiByteToWideChar(CP_UTF8, 0, text, length, wide, count);
+        ExtTextOutW(Dc, x, y, box ? ETO_CLIPPED : 0, box, wide, (UINT)count, nullptr);
+        if (wide != local) free(wide);
     }
 };
 

@@ -19,8 +19,8 @@ answers() { mariadb-admin --no-defaults --socket="$socket" -uroot ping >/dev/nul
 
 create_demo() {
   local me; me=$(id -un)
-  mariadb --no-defaults --socket="$socket" -uroot <<SQL
-CREATE DATABASE IF NOT EXISTS demo;
+  mariadb --no-defaults --default-character-set=utf8mb4 --socket="$socket" -uroot <<SQL
+CREATE DATABASE IF NOT EXISTS demo CHARACTER SET utf8mb4;
 USE demo;
 CREATE TABLE IF NOT EXISTS customers (
   id INT PRIMARY KEY AUTO_INCREMENT, name VARCHAR(60) NOT NULL, city VARCHAR(40), joined DATE);

@@ -5,6 +5,7 @@
 set -uo pipefail
 source "$(dirname "$0")/common.sh"
 file=$(realpath -m "${1:?usage: $0 FILE}")
+export MYSQL_UNIX_PORT="${MYSQL_UNIX_PORT:-$("$VINTREL_ROOT/scripts/embedded-server.sh" socket)}"
 
 if [ -z "${VINTREL_ON_VIRTUAL_DISPLAY:-}" ]; then
   export VINTREL_ON_VIRTUAL_DISPLAY=1
@@ -26,14 +27,21 @@ wait_for_window() {
   return 1
 }
 
+frame=$(wait_for_window "^Vintrel$") || { echo "the program did not start" >&2; exit 1; }
+# No window manager on a virtual display: give the frame the whole screen.
+xdotool windowmove "$frame" 0 0 windowsize "$frame" 1280 800 2>/dev/null
 dialog=$(wait_for_window "Connect to MySQL Server") || { echo "the connect dialog did not appear" >&2; exit 1; }
 xdotool windowactivate --sync "$dialog" 2>/dev/null || xdotool windowfocus "$dialog"
 sleep 0.5
 xdotool key --window "$dialog" Return
 sleep 2
-xdotool type --delay 20 "SELECT c.name, c.city, p.name AS product, o.quantity, o.ordered, o.note
-FROM demo.orders o JOIN demo.customers c ON c.id = o.customer_id
-JOIN demo.products p ON p.id = o.product_id ORDER BY o.ordered;"
+for line in "-- Orders with their customers and products" \
+            "SELECT c.name, c.city, p.name AS product, o.quantity, o.ordered, o.note" \
+            "FROM demo.orders o JOIN demo.customers c ON c.id = o.customer_id" \
+            "JOIN demo.products p ON p.id = o.product_id ORDER BY o.ordered;"; do
+  xdotool type --delay 15 -- "$line"
+  xdotool key Return
+done
 sleep 0.3
 xdotool key F5
 sleep 3

@@ -5,14 +5,16 @@
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
-if [ ! -f "$WINEPREFIX/.vintrel-ready-2" ]; then
+if [ ! -f "$WINEPREFIX/.vintrel-ready-3" ]; then
   note "creating the Wine prefix $WINEPREFIX"
   mkdir -p "$WINEPREFIX"
   wineboot -i >/dev/null 2>&1 || true
   wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "Courier New" /t REG_SZ /d "Liberation Mono" /f >/dev/null 2>&1
   wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "Arial" /t REG_SZ /d "Liberation Sans" /f >/dev/null 2>&1
   wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
-  cp /usr/share/wine/fonts/tahoma*.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+  # Wine's own fonts (Tahoma, Marlett for the caption buttons, MS Sans
+  # Serif) are not found where Debian puts them: install them in the prefix.
+  cp /usr/share/wine/fonts/*.ttf /usr/share/wine/fonts/*.fon "$WINEPREFIX/drive_c/windows/Fonts/"
   wineserver -w
-  touch "$WINEPREFIX/.vintrel-ready-2"
+  touch "$WINEPREFIX/.vintrel-ready-3"
 fi
