@@ -1,0 +1,263 @@
+// The frame's commands with real query windows on the real server: closing
+// with changed text, Disconnect and Ctrl+F4, new windows on the same
+// database, the connection count, the Execute keys and database switches.
+#include "TestSupport.h"
+
+#include <string>
+
+#include "DialogDriver.h"
+#include "app/MdiFrame.h"
+#include "app/Startup.h"
+#include "query/ServerInfo.h"
+#include "resources/resource.h"
+#include "server/ConnectionDialog.h"
+
+namespace {
+
+class FrameCommands : public testing::Test {
+protected:
+    static HWND frame;
+    static HACCEL accelerators;
+    FRAMEDATA *data = nullptr;
+
+    static void SetUpTestSuite()
+    {
+        RegisterProgramClasses();
+        MYSQL *mysql = ConnectTestServer();
+        ExecSql(mysql, "CREATE DATABASE IF NOT EXISTS app_tests_one");
+        ExecSql(mysql, "CREATE DATABASE IF NOT EXISTS app_tests_two");
+        mysql_close(mysql);
+        frame = CreateWindowExA(0, FRAME_CLASS, "Vintrel", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0, 1000, 700,
+                                nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        ShowWindow(frame, SW_SHOWNORMAL);
+        accelerators = LoadAcceleratorsA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_ACCELERATORS));
+    }
+    static void TearDownTestSuite()
+    {
+        DestroyWindow(frame);
+        PumpMessages();
+        MYSQL *mysql = ConnectTestServer();
+        ExecSql(mysql, "DROP DATABASE IF EXISTS app_tests_one");
+        ExecSql(mysql, "DROP DATABASE IF EXISTS app_tests_two");
+        ExecSql(mysql, "DROP DATABASE IF EXISTS app_tests_doomed");
+        mysql_close(mysql);
+    }
+    void SetUp() override { data = StateOf<FRAMEDATA>(frame); }
+    void TearDown() override
+    {
+        // Close what a case left open, dropping its text.
+        DialogDriver driver;
+        for (HWND child; (child = GetWindow(MdiClientWindow, GW_CHILD));) {
+            if (CHILDDATA *state = StateOf<CHILDDATA>(child)) state->Modified = 0;
+            SendMessageA(MdiClientWindow, WM_MDIDESTROY, (WPARAM)child, 0);
+        }
+        PumpMessages(20);
+    }
+
+    HWND OpenWindow(const char *database = nullptr)
+    {
+        CONNECTIONINFO *connection = OpenTestConnection();
+        if (!connection) return nullptr;
+        if (database) {
+            mysql_select_db(connection->Handle, database);
+            ReplaceConnectionText(&connection->Database, database);
+        }
+        HWND window = CreateQueryWindow(connection, false);
+        PumpMessages(20);
+        return window;
+    }
+    static CHILDDATA *Child(HWND window) { return StateOf<CHILDDATA>(window); }
+    void Modify(HWND window) { SetWindowTextA(Child(window)->Editor, "select 1"); }
+    std::string FrameStatus()
+    {
+        char text[64] = "";
+        SendMessageA(data->StatusBar, SB_GETTEXTA, 1, (LPARAM)text);
+        return text;
+    }
+    std::string StatusPart(HWND window, int part)
+    {
+        char text[256] = "";
+        SendMessageA(Child(window)->StatusBar, SB_GETTEXTA, part, (LPARAM)text);
+        return text;
+    }
+    bool Key(WPARAM key, bool control)
+    {
+        BYTE keys[256];
+        GetKeyboardState(keys);
+        keys[VK_CONTROL] = control ? 0x80 : 0;
+        SetKeyboardState(keys);
+        MSG message = {GetFocus(), WM_KEYDOWN, key, 0, GetTickCount(), {0, 0}};
+        bool taken = TranslateProgramMessage(frame, accelerators, &message);
+        keys[VK_CONTROL] = 0;
+        SetKeyboardState(keys);
+        return taken;
+    }
+    static int QueryWindowCount()
+    {
+        int count = 0;
+        for (HWND child = GetWindow(MdiClientWindow, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+            if (StateOf<CHILDDATA>(child)) count++;
+        return count;
+    }
+};
+HWND FrameCommands::frame = nullptr;
+HACCEL FrameCommands::accelerators = nullptr;
+
+TEST_F(FrameCommands, ConnectionCountFollowsTheWindows)
+{
+    EXPECT_EQ("Connection: 0", FrameStatus());
+    HWND first = OpenWindow();
+    HWND second = OpenWindow();
+    ASSERT_TRUE(first && second);
+    EXPECT_EQ("Connection: 2", FrameStatus());
+    EXPECT_EQ(2, data->ConnectionCount);
+    SendMessageA(MdiClientWindow, WM_MDIDESTROY, (WPARAM)first, 0);
+    EXPECT_EQ("Connection: 1", FrameStatus());
+}
+
+TEST_F(FrameCommands, ExitWithTwoChangedWindowsCancelledAtTheFirstKeepsTheFrame)
+{
+    HWND first = OpenWindow();
+    HWND second = OpenWindow();
+    Modify(first);
+    Modify(second);
+    std::string firstPrompt;
+    DialogDriver driver;
+    driver.Then([&](HWND box) {
+        firstPrompt = MessageBoxText(box);
+        PressItem(box, IDCANCEL);
+    });
+    driver.Then([&](HWND box) { PressItem(box, IDNO); });
+    SendMessageA(frame, WM_COMMAND, CMD_EXIT, 0);
+    PumpMessages(20);
+    EXPECT_TRUE(driver.Unexpected.empty());
+    EXPECT_EQ(0u, driver.Pending());
+    EXPECT_NE(std::string::npos, firstPrompt.find("has changed. Do you want to save the changes?")) << firstPrompt;
+    EXPECT_TRUE(IsWindow(frame));
+    EXPECT_EQ(1, QueryWindowCount());
+    // The window answered Cancel is the one that stays, with its text.
+    HWND kept = IsWindow(first) ? first : second;
+    char text[32] = "";
+    GetWindowTextA(Child(kept)->Editor, text, sizeof text);
+    EXPECT_STREQ("select 1", text);
+}
+
+TEST_F(FrameCommands, DisconnectAndCtrlF4BothAskForAChangedWindow)
+{
+    HWND window = OpenWindow();
+    Modify(window);
+    int prompts = 0;
+    DialogDriver driver;
+    driver.Then([&](HWND box) {
+        prompts++;
+        PressItem(box, IDCANCEL);
+    });
+    SendMessageA(frame, WM_COMMAND, CMD_DISCONNECT, 0);
+    PumpMessages(20);
+    EXPECT_EQ(1, prompts);
+    EXPECT_TRUE(IsWindow(window)) << "Cancel keeps the window";
+
+    driver.Then([&](HWND box) {
+        prompts++;
+        PressItem(box, IDCANCEL);
+    });
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    keys[VK_CONTROL] = 0x80;
+    SetKeyboardState(keys);
+    MSG message = {window, WM_KEYDOWN, VK_F4, 0, GetTickCount(), {0, 0}};
+    EXPECT_TRUE(TranslateProgramMessage(frame, accelerators, &message));
+    keys[VK_CONTROL] = 0;
+    SetKeyboardState(keys);
+    PumpMessages(50);
+    EXPECT_EQ(2, prompts);
+    EXPECT_TRUE(IsWindow(window));
+
+    driver.Then([&](HWND box) { PressItem(box, IDNO); });
+    SendMessageA(frame, WM_COMMAND, CMD_DISCONNECT, 0);
+    PumpMessages(20);
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_TRUE(driver.Unexpected.empty());
+}
+
+TEST_F(FrameCommands, BlankQueryWindowOpensItsOwnConnectionOnTheSameDatabase)
+{
+    HWND source = OpenWindow("app_tests_one");
+    ASSERT_TRUE(source);
+    SendMessageA(MdiClientWindow, WM_MDIACTIVATE, (WPARAM)source, 0);
+    PumpMessages(20);
+    SendMessageA(frame, WM_COMMAND, CMD_NEWBLANK, 0);
+    PumpMessages(50);
+    HWND created = ActiveQueryWindow();
+    ASSERT_NE(source, created);
+    CHILDDATA *child = Child(created);
+    ASSERT_NE(nullptr, child);
+    EXPECT_NE(Child(source)->Connection->Handle, child->Connection->Handle);
+    EXPECT_STREQ("app_tests_one", child->Connection->Database);
+    EXPECT_STREQ(TestUser(), child->Connection->User);
+    EXPECT_EQ("app_tests_one", QueryValue(child->Connection->Handle, "select database()"));
+    EXPECT_EQ("app_tests_one", StatusPart(created, 2));
+}
+
+TEST_F(FrameCommands, F5AndCtrlEBothRunTheQuery)
+{
+    HWND window = OpenWindow();
+    SendMessageA(MdiClientWindow, WM_MDIACTIVATE, (WPARAM)window, 0);
+    SetWindowTextA(Child(window)->Editor, "select 1 union select 2");
+    SetFocus(Child(window)->Editor);
+    PumpMessages(20);
+    for (int attempt = 0; attempt < 2; attempt++) {
+        SendMessageA(Child(window)->StatusBar, SB_SETTEXTA, 0, (LPARAM) "");
+        EXPECT_TRUE(attempt == 0 ? Key(VK_F5, false) : Key('E', true));
+        EXPECT_TRUE(PumpUntil([&] { return StatusPart(window, 0) == "Query batch completed."; }));
+        EXPECT_EQ("2 row(s)", StatusPart(window, 4));
+    }
+}
+
+// The server refuses the switch (the database is gone): the user is told,
+// and the window keeps showing the database actually in use.
+TEST_F(FrameCommands, RefusedDatabaseSwitchIsReportedAndChangesNothing)
+{
+    MYSQL *other = ConnectTestServer();
+    ExecSql(other, "CREATE DATABASE IF NOT EXISTS app_tests_doomed");
+    HWND window = OpenWindow("app_tests_two");
+    SendMessageA(MdiClientWindow, WM_MDIACTIVATE, (WPARAM)window, 0);
+    PumpMessages(20);
+    char title[512];
+    GetWindowTextA(window, title, sizeof title);
+    int doomed = (int)SendMessageA(data->DatabaseSelector, CB_FINDSTRINGEXACT, -1, (LPARAM) "app_tests_doomed");
+    ASSERT_GE(doomed, 0);
+    ExecSql(other, "DROP DATABASE app_tests_doomed");
+    mysql_close(other);
+
+    std::string message;
+    DialogDriver driver;
+    driver.Then([&](HWND box) {
+        message = MessageBoxText(box);
+        PressItem(box, IDOK);
+    });
+    SendMessageA(data->DatabaseSelector, CB_SETCURSEL, doomed, 0);
+    SendMessageA(frame, WM_COMMAND, MAKEWPARAM(IDC_DATABASESELECTOR, CBN_SELCHANGE), 0);
+    PumpMessages(20);
+    EXPECT_NE(std::string::npos, message.find("app_tests_doomed")) << message;
+    EXPECT_NE(std::string::npos, message.find("Error 1049")) << message;
+    EXPECT_STREQ("app_tests_two", Child(window)->Connection->Database);
+    EXPECT_EQ("app_tests_two", StatusPart(window, 2));
+    char after[512];
+    GetWindowTextA(window, after, sizeof after);
+    EXPECT_STREQ(title, after);
+    char shown[64] = "";
+    int current = (int)SendMessageA(data->DatabaseSelector, CB_GETCURSEL, 0, 0);
+    SendMessageA(data->DatabaseSelector, CB_GETLBTEXT, current, (LPARAM)shown);
+    EXPECT_STREQ("app_tests_two", shown);
+
+    // An accepted switch changes the record, the title and the status part.
+    int one = (int)SendMessageA(data->DatabaseSelector, CB_FINDSTRINGEXACT, -1, (LPARAM) "app_tests_one");
+    SendMessageA(data->DatabaseSelector, CB_SETCURSEL, one, 0);
+    SendMessageA(frame, WM_COMMAND, MAKEWPARAM(IDC_DATABASESELECTOR, CBN_SELCHANGE), 0);
+    EXPECT_STREQ("app_tests_one", Child(window)->Connection->Database);
+    EXPECT_EQ("app_tests_one", QueryValue(Child(window)->Connection->Handle, "select database()"));
+    EXPECT_EQ("app_tests_one", StatusPart(window, 2));
+}
+
+} // namespace
