@@ -176,6 +176,24 @@ TEST_F(ConnectionDialogTest, FirstRunShowsDefaultsAndCancelWritesNothing)
     EXPECT_TRUE(driver.Unexpected.empty());
 }
 
+TEST_F(ConnectionDialogTest, OverAFrameMostlyOffScreenTheDialogStaysOnScreen)
+{
+    RECT screen;
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &screen, 0);
+    MoveWindow(frame, screen.right - 100, screen.bottom - 80, 900, 640, FALSE);
+    driver.Then([&](HWND dialog) {
+        RECT d;
+        GetWindowRect(dialog, &d);
+        EXPECT_LE(d.right, screen.right);
+        EXPECT_LE(d.bottom, screen.bottom);
+        EXPECT_GE(d.left, screen.left);
+        EXPECT_GE(d.top, screen.top);
+        PressItem(dialog, IDCANCEL);
+    });
+    Run();
+    EXPECT_TRUE(driver.Unexpected.empty());
+}
+
 TEST_F(ConnectionDialogTest, OkWritesTheSettingsInOrderAndOpensAQueryWindow)
 {
     driver.Then([&](HWND dialog) {
