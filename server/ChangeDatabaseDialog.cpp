@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "query/ServerInfo.h"
 #include "querywindow/WindowRecords.h"
 #include "resources/resource.h"
 #include "server/DialogPlacement.h"
@@ -10,22 +11,6 @@
 namespace {
 
 CHILDDATA *DialogChild(HWND dialog) { return reinterpret_cast<CHILDDATA *>(GetWindowLongPtrA(dialog, DWLP_USER)); }
-
-// Every database the server lists, in the server's order (the list box does
-// not sort). A server that refuses the listing leaves the list empty.
-void FillDatabaseList(CHILDDATA *child, HWND list)
-{
-    if (!child->Connection || !child->Connection->Handle) return;
-    MYSQL_RES *result = mysql_list_dbs(child->Connection->Handle, nullptr);
-    if (!result) return;
-    int count = static_cast<int>(mysql_num_rows(result));
-    for (int i = 0; i < count; i++) {
-        MYSQL_ROW row = mysql_fetch_row(result);
-        if (!row) break;
-        SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(row[0] ? row[0] : ""));
-    }
-    mysql_free_result(result);
-}
 
 // The selector entry whose whole text equals the name, case included: with
 // databases a and ab, a prefix search would find ab for a, and on a server
