@@ -18,7 +18,7 @@ const int32_t FirstColumn = 1;
 
 bool WriteEditorText(CHILDDATA *child, const char *path)
 {
-    return SendMessageA(child->Editor, WM_EDITOR_SAVEFILE, 0, reinterpret_cast<LPARAM>(path)) != 0;
+    return SendMessageA(child->Editor, WM_EDITOR_SAVEFILE, 0, reinterpret_cast<LPARAM>(path)) == EDITOR_OK;
 }
 
 void ReportSaveFailure(CHILDDATA *child, const char *path)
@@ -29,6 +29,13 @@ void ReportSaveFailure(CHILDDATA *child, const char *path)
              "Check that the folder exists, that the file is not read-only and that the disk has room. "
              "The text is still in the window.",
              path);
+    MessageBoxA(child->Window, text, "Vintrel", MB_OK | MB_ICONERROR);
+}
+
+void ReportOpenFailure(CHILDDATA *child, const char *path)
+{
+    char text[FileNameSize + 128];
+    snprintf(text, sizeof text, "The file %s could not be opened. The window keeps its text.", path);
     MessageBoxA(child->Window, text, "Vintrel", MB_OK | MB_ICONERROR);
 }
 
@@ -125,8 +132,13 @@ void OpenScript(CHILDDATA *child)
     if (!GetOpenFileNameA(&dialog)) return;
     if (SendMessageA(child->Window, WM_QUERYENDSESSION, 0, 0) != 1) return;
 
+    // The editor keeps its text when it cannot read the file; the window
+    // then keeps its file name too.
+    if (SendMessageA(child->Editor, WM_EDITOR_LOADFILE, 0, reinterpret_cast<LPARAM>(path)) != EDITOR_OK) {
+        ReportOpenFailure(child, path);
+        return;
+    }
     memcpy(child->FileName, path, FileNameSize);
-    SendMessageA(child->Editor, WM_EDITOR_LOADFILE, 0, reinterpret_cast<LPARAM>(child->FileName));
     child->HasFileName = 1;
     // Loading raises the editor's change notification; the loaded text is
     // nevertheless what the file holds.

@@ -246,6 +246,34 @@ TEST_F(ScriptFilesTest, OpenStopsWhenTheWindowKeepsItsTextOrTheDialogIsCancelled
     EXPECT_EQ("Query - h.d.a - Untitled1*", Title());
 }
 
+TEST_F(ScriptFilesTest, AFileTheEditorCannotReadLeavesTheWindowAsItWas)
+{
+    // Held open without sharing, as by another program.
+    std::string path = directory.File("locked.sql");
+    WriteBytes(path, "select 42;");
+    HANDLE lock = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, lock);
+    ChangeText("typed text");
+    std::string message;
+    driver
+        .Then([&](HWND dialog) {
+            SetFileDialogName(dialog, path);
+            PressItem(dialog, IDOK);
+        })
+        .Then([&](HWND box) {
+            message = MessageBoxText(box);
+            PressItem(box, IDOK);
+        });
+    OpenScript(&child);
+    CloseHandle(lock);
+    EXPECT_TRUE(driver.Unexpected.empty());
+    EXPECT_NE(std::string::npos, message.find(path)) << message;
+    EXPECT_EQ("typed text", Editor().Text());
+    EXPECT_STREQ("Untitled1", child.FileName);
+    EXPECT_EQ(0, child.HasFileName);
+    EXPECT_EQ(1, child.Modified);
+}
+
 TEST_F(ScriptFilesTest, ReadWholeFileTakesTheBytesAsTheyAre)
 {
     EXPECT_EQ(nullptr, ReadWholeFile(directory.File("none.sql").c_str()));

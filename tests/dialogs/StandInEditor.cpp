@@ -50,20 +50,27 @@ LRESULT CALLBACK StandInEditorProc(HWND window, UINT message, WPARAM wParam, LPA
         Insert(*state, *reinterpret_cast<EDITORPOSITION *>(wParam), reinterpret_cast<const char *>(lParam));
         return 0;
     case WM_EDITOR_LOADFILE: {
-        state->SetText(ReadBytes(reinterpret_cast<const char *>(lParam)));
+        HANDLE file = CreateFileA(reinterpret_cast<const char *>(lParam), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return EDITOR_FAILED;
+        std::string text(GetFileSize(file, nullptr), '\0');
+        DWORD read = 0;
+        if (!text.empty()) ReadFile(file, &text[0], text.size(), &read, nullptr);
+        CloseHandle(file);
+        state->SetText(text.substr(0, read));
         NMHDR change = {window, 3, EDITORN_CHANGE};
         SendMessageA(GetParent(window), WM_NOTIFY, 3, reinterpret_cast<LPARAM>(&change));
-        return 1;
+        return EDITOR_OK;
     }
     case WM_EDITOR_SAVEFILE: {
         HANDLE file = CreateFileA(reinterpret_cast<const char *>(lParam), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
                                   nullptr);
-        if (file == INVALID_HANDLE_VALUE) return 0;
+        if (file == INVALID_HANDLE_VALUE) return EDITOR_FAILED;
         std::string text = state->Text();
         DWORD written = 0;
         BOOL ok = WriteFile(file, text.data(), text.size(), &written, nullptr);
         CloseHandle(file);
-        return ok && written == text.size();
+        return ok && written == text.size() ? EDITOR_OK : EDITOR_FAILED;
     }
     }
     return DefWindowProcA(window, message, wParam, lParam);
