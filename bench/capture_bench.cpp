@@ -51,13 +51,25 @@ int main()
     LibraryOwnCost(mysql, sql, &cellText, &cells); // warm the server's cache
     double library = LibraryOwnCost(mysql, sql, &cellText, &cells);
 
+    // The first capture in a fresh process also pays for the system handing
+    // the process new memory (costly in a virtual machine); the library's
+    // own time above is taken warm too.
+    mysql_query(mysql, sql);
+    MYSQL_RES *warmResult = mysql_store_result(mysql);
+    GRIDBUFFER *warm = NewGridBuffer();
+    double start = NowSeconds();
+    CaptureResult(warm, warmResult);
+    double firstCapture = NowSeconds() - start;
+    FreeGridBuffer(warm);
+    mysql_free_result(warmResult);
+
     double residentBefore = ResidentMiB();
     mysql_query(mysql, sql);
     MYSQL_RES *result = mysql_store_result(mysql);
     double residentResult = ResidentMiB();
 
     GRIDBUFFER *buffer = NewGridBuffer();
-    double start = NowSeconds();
+    start = NowSeconds();
     CaptureResult(buffer, result);
     double capture = NowSeconds() - start;
     mysql_free_result(result);
@@ -78,6 +90,7 @@ int main()
     printf("library's own time (query + store + walk): %.3f s\n", library);
     printf("CaptureResult: %.3f s (%.1f %% of the library's time; target <= 30 %%)\n", capture,
            100 * capture / library);
+    printf("first CaptureResult of the process (fresh memory): %.3f s\n", firstCapture);
     printf("captured buffer: %.1f MB (%.2f x (text + 9 bytes a cell); target <= 1.25)\n", reserved / 1e6,
            reserved / (budget / 1.25));
     printf("ReleaseBuffer: caller %.3f ms (target < 1 ms), release thread done after %.3f s\n",

@@ -59,6 +59,7 @@ private:
     char *Cursor = nullptr;
     char *Limit = nullptr;
     size_t Reserved = 0;
+    size_t NextBlockSize = 64 << 10;
 
     Block *NewBlock(size_t size);
 };

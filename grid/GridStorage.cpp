@@ -10,8 +10,10 @@
 #endif
 
 namespace {
-const size_t BlockSize = 1 << 20;  // 1 MiB
-const size_t LargeRequest = BlockSize / 4;
+// Blocks grow from 64 KiB for small results to 4 MiB for large ones.
+const size_t FirstBlockSize = 64 << 10;
+const size_t MaxBlockSize = 4 << 20;
+const size_t LargeRequest = 1 << 20;
 }
 
 // Blocks come straight from the system so that freeing them returns the
@@ -65,12 +67,14 @@ void *GridStorage::Allocate(size_t size)
     }
     char *aligned = reinterpret_cast<char *>((reinterpret_cast<uintptr_t>(Cursor) + 7) & ~uintptr_t(7));
     if (!Cursor || (size_t)(Limit - aligned) < size) {
-        Block *block = NewBlock(BlockSize);
+        size_t blockSize = NextBlockSize;
+        Block *block = NewBlock(blockSize);
         if (!block) return nullptr;
+        if (NextBlockSize < MaxBlockSize) NextBlockSize *= 2;
         block->Next = Blocks;
         Blocks = block;
         aligned = reinterpret_cast<char *>(block + 1);
-        Limit = reinterpret_cast<char *>(block) + BlockSize;
+        Limit = reinterpret_cast<char *>(block) + blockSize;
     }
     Cursor = aligned;
     void *room = Cursor;
@@ -104,4 +108,5 @@ void GridStorage::FreeAll()
     }
     Cursor = Limit = nullptr;
     Reserved = 0;
+    NextBlockSize = FirstBlockSize;
 }
