@@ -1,0 +1,2 @@
+#include "QueryWindowFixture.h"
+TEST(Batch, Placeholder) {}
