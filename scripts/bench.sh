@@ -24,6 +24,8 @@ if [ $# -eq 0 ]; then
 fi
 # One virtual display for all of them; Wine's helper processes start inside
 # it, detached from our output.
+# Wine processes left from an earlier run may hold a display that is gone.
+wineserver -k 2>/dev/null; wineserver -w 2>/dev/null
 wineserver -p 2>/dev/null
 xvfb-run -a -s "-screen 0 2560x1440x24" sh -c '
   wine cmd /c exit </dev/null >/dev/null 2>&1
