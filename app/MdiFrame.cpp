@@ -20,8 +20,6 @@ const int ToolbarBandHeight = 30;
 const int FirstSelectorButton = 15, LastSelectorButton = 29;
 const int SelectorDropHeight = 200;
 
-const char *const TemplateFilter = "Query Files (*.sql)\0*.sql\0";
-
 HMENU PopupAt(HMENU menu, int position) { return GetSubMenu(menu, position); }
 
 void InstallMenus(FRAMEDATA *frame)
@@ -171,6 +169,7 @@ void Disconnect()
         SendMessageA(MdiClientWindow, WM_MDIDESTROY, (WPARAM)active, 0);
 }
 
+// A new window on a copy of the active connection, holding text (if any).
 void OpenTemplateWindow(FRAMEDATA *frame, const char *text)
 {
     HWND created = cloneConnection(frame);
@@ -182,33 +181,17 @@ void OpenTemplateWindow(FRAMEDATA *frame, const char *text)
     if (child && text) SetWindowTextA(child->Editor, text);
 }
 
+// A template that cannot be read leaves the new window's editor empty.
 void NewFromTemplate(FRAMEDATA *frame, UINT command)
 {
-    HWND created = cloneConnection(frame);
-    if (!created) {
-        ShowConnectFailure(frame->FrameWindow);
-        return;
-    }
     char *text = ReadTemplate(TemplateForCommand(command));
-    CHILDDATA *child = StateOf<CHILDDATA>(created);
-    if (child && text) SetWindowTextA(child->Editor, text);
+    OpenTemplateWindow(frame, text);
     free(text);
 }
 
 void OpenTemplateSequence(FRAMEDATA *frame)
 {
-    char path[FileNameSize] = "";
-    OPENFILENAMEA dialog = {};
-    dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = frame->FrameWindow;
-    dialog.lpstrFilter = TemplateFilter;
-    dialog.lpstrFile = path;
-    dialog.nMaxFile = sizeof path;
-    dialog.lpstrTitle = "Open Template";
-    dialog.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_CREATEPROMPT;
-    dialog.lpstrDefExt = "sql";
-    if (!GetOpenFileNameA(&dialog)) return;
-    char *text = ReadWholeFile(path);
+    char *text = AskForTemplateFile(frame->FrameWindow);
     if (!text) return;
     OpenTemplateWindow(frame, text);
     free(text);

@@ -12,6 +12,7 @@
 
 #include "BenchSupport.h"
 #include "app/MdiFrame.h"
+#include "app/Startup.h"
 #include "app/VnRebar.h"
 #include "editor/CodeMaxControl.h"
 #include "grid/GridOutput.h"
@@ -118,14 +119,7 @@ int main()
     if (second > 0 && second < library) library = second;
     mysql_close(mysql);
 
-    InitCommonControls();
-    LoadLibraryA("RICHED32.DLL");
-    CMRegisterControl(0x2100);
-    MdiFrameProc(nullptr, WM_USER, 0, 0);
-    MdiChildProc(nullptr, WM_USER, 0, 0);
-    GridOutputProc(nullptr, WM_USER, 0, 0);
-    VnRebarProc(nullptr, WM_USER, 0, 0);
-    SplitterWndFunc(nullptr, WM_USER, 0, 0);
+    RegisterProgramClasses();
     HWND frame = CreateWindowExA(0, FRAME_CLASS, "Vintrel", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_VISIBLE, 0, 0,
                                  1280, 900, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     WNDCLASSA probeClass = {};

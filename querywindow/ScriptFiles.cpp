@@ -198,20 +198,25 @@ void InsertTemplate(CHILDDATA *child, const char *name)
     free(text);
 }
 
-void InsertTemplateFile(CHILDDATA *child)
+char *AskForTemplateFile(HWND owner)
 {
     char path[FileNameSize] = "";
     OPENFILENAMEA dialog = {};
     dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = child->Window;
+    dialog.hwndOwner = owner;
     dialog.lpstrFilter = QueryFileFilter;
     dialog.lpstrFile = path;
     dialog.nMaxFile = FileNameSize;
     dialog.lpstrTitle = "Open Template";
     dialog.Flags = FileDialogFlags;
     dialog.lpstrDefExt = "sql";
-    if (!GetOpenFileNameA(&dialog)) return;
-    char *text = ReadWholeFile(path);
+    if (!GetOpenFileNameA(&dialog)) return nullptr;
+    return ReadWholeFile(path);
+}
+
+void InsertTemplateFile(CHILDDATA *child)
+{
+    char *text = AskForTemplateFile(child->Window);
     if (!text) return;
     EDITORRANGE selection = {};
     InsertAtSelectionEnd(child, text, selection);

@@ -57,6 +57,10 @@ void InsertTemplate(CHILDDATA *child, const char *name);
 // selection; the caret stays where the editor leaves it.
 void InsertTemplateFile(CHILDDATA *child);
 
+// The "Open Template" dialog owned by owner, then the chosen file's whole
+// text (the caller frees it); null when cancelled or unreadable.
+char *AskForTemplateFile(HWND owner);
+
 // Where the caret goes after text was inserted at a position: line breaks
 // are CR LF pairs or single line feeds.
 EDITORPOSITION PositionAfterText(EDITORPOSITION start, const char *text);

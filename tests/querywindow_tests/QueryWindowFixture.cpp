@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "app/MdiFrame.h"
+#include "app/Startup.h"
 #include "app/VnRebar.h"
 #include "editor/CodeMaxControl.h"
 #include "grid/GridOutput.h"
@@ -19,13 +20,7 @@ HWND Frame;
 HWND TestFrame()
 {
     if (Frame) return Frame;
-    LoadLibraryA("RICHED32.DLL");
-    CMRegisterControl(0x2100);
-    MdiFrameProc(nullptr, WM_USER, 0, 0);
-    MdiChildProc(nullptr, WM_USER, 0, 0);
-    GridOutputProc(nullptr, WM_USER, 0, 0);
-    VnRebarProc(nullptr, WM_USER, 0, 0);
-    SplitterWndFunc(nullptr, WM_USER, 0, 0);
+    RegisterProgramClasses();
     Frame = CreateWindowExA(0, FRAME_CLASS, "Vintrel", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_VISIBLE, 0, 0, 1200,
                             900, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     PumpMessages(50);
