@@ -2,6 +2,8 @@
 // server in a real window; painting is checked on the pixels it produces.
 #include "GridFixture.h"
 
+#include <functional>
+
 namespace {
 
 std::string Shown(const char *text, GridFit fit) { return std::string(text, fit.Kept) + std::string(fit.Dots, '.'); }
@@ -328,3 +330,37 @@ TEST_F(GridPixels, TheWindowShowsWhatTheDrawingFunctionDraws)
 }
 
 } // namespace
+
+namespace {
+
+// The columns of a cell's row band that hold ink (text colour) between the
+// cell's left edge and its right edge.
+int InkWidth(std::function<COLORREF(int, int)> at, int left, int right, int top, int bottom)
+{
+    int first = -1, last = -1;
+    for (int x = left; x < right; x++)
+        for (int y = top; y < bottom; y++)
+            if (at(x, y) == RGB(0, 0, 0)) {
+                if (first < 0) first = x;
+                last = x;
+                break;
+            }
+    return first < 0 ? 0 : last - first + 1;
+}
+
+} // namespace
+
+// UTF-8 texts are drawn as their characters: "ü" is one glyph, not the two
+// ("Ã¼") that reading its bytes in a Western code page would give.
+TEST_F(GridPixels, Utf8TextIsDrawnAsItsCharacters)
+{
+    Show("SELECT CONVERT(X'C3BC' USING utf8mb4) AS u, 'u' AS plain");
+    Paint();
+    int top = SlotTop(0) + 1, bottom = SlotTop(1) - 1;
+    auto at = [this](int x, int y) { return At(x, y); };
+    int umlaut = InkWidth(at, ColumnLeft(0) + 1, ColumnLeft(1) - 1, top, bottom);
+    int plain = InkWidth(at, ColumnLeft(1) + 1, ColumnLeft(1) + State()->Data->ColWidths[1] - 1, top, bottom);
+    ASSERT_GT(plain, 0);
+    EXPECT_GT(umlaut, 0);
+    EXPECT_LE(umlaut, plain + 2) << "one glyph, like the plain u";
+}
