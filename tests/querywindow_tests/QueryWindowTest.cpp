@@ -232,6 +232,48 @@ TEST_F(QueryWindow, ClearWindowEmptiesOnlyTheEditor)
     EXPECT_EQ(message, MessagePaneText(child));
 }
 
+// Insert Template through the menu, into the real editor: the text goes
+// in at the caret and the caret ends right after it.
+TEST_F(QueryWindow, InsertTemplatePutsTheCaretAfterTheInsertedText)
+{
+    // The frame sets AppDirectory when it is created: open the window first.
+    HWND window = OpenQueryWindow("qw_tests_a");
+    CHILDDATA *child = ChildOf(window);
+    char saved[MAX_PATH];
+    strcpy(saved, AppDirectory);
+    char directory[MAX_PATH];
+    GetTempPathA(sizeof directory, directory);
+    strcat(directory, "vintrel-qw-templates");
+    CreateDirectoryA(directory, nullptr);
+    std::string templates = std::string(directory) + "\\templates";
+    CreateDirectoryA(templates.c_str(), nullptr);
+    std::string file = templates + "\\createtable.sql";
+    const char text[] = "CREATE TABLE t (\r\n  id INT\r\n) ENGINE = InnoDB;";
+    HANDLE handle = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    WriteFile(handle, text, sizeof text - 1, &written, nullptr);
+    CloseHandle(handle);
+    strcpy(AppDirectory, directory);
+
+    SetEditorText(child, "line 1\r\nline 2\r\nline 3\r\nselect * from t where x = 1");
+    EDITORRANGE caret = {{4, 10}, {4, 10}};
+    SendMessageA(child->Editor, WM_EDITOR_SETSEL, 1, (LPARAM)&caret);
+    SetFocus(child->Editor);
+    FrameCommand(179);
+    strcpy(AppDirectory, saved);
+    DeleteFileA(file.c_str());
+    RemoveDirectoryA(templates.c_str());
+    RemoveDirectoryA(directory);
+
+    EXPECT_EQ("line 1\r\nline 2\r\nline 3\r\nselect * CREATE TABLE t (\r\n  id INT\r\n) ENGINE = InnoDB;from t where x = 1",
+              EditorText(child));
+    EDITORRANGE after = {};
+    SendMessageA(child->Editor, WM_EDITOR_GETSEL, 0, (LPARAM)&after);
+    EXPECT_EQ(6, after.End.Line);
+    EXPECT_EQ((int)strlen(") ENGINE = InnoDB;") + 1, after.End.Column);
+    EXPECT_EQ("Ln 6, Col 19", StatusText(child, 6));
+}
+
 // The window on qw_tests_a must not pick qw_tests_ab, which a prefix search
 // finds first after it, and switch its connection there.
 TEST_F(QueryWindow, EachWindowSelectsItsOwnDatabaseWhenActivated)
