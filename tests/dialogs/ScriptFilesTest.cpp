@@ -7,7 +7,7 @@
 #include <string>
 
 #include "DialogDriver.h"
-#include "StandInEditor.h"
+#include "EditorSpy.h"
 #include "TestFiles.h"
 #include "querywindow/ScriptFiles.h"
 #include "querywindow/WindowRecords.h"
@@ -57,7 +57,7 @@ protected:
         child.Window = CreateWindowExA(0, "DialogsTestQueryWindow", "", WS_OVERLAPPEDWINDOW, 100, 100,
                                        600, 400, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
         SetWindowLongPtrA(child.Window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&child));
-        child.Editor = CreateStandInEditor(child.Window);
+        child.Editor = CreateSpiedEditor(child.Window);
         PrepareFileDialog(&child);
         SetUntitledName(&child);
         UpdateTitle(&child);
@@ -69,7 +69,7 @@ protected:
         FreeConnectionInfo(child.Connection);
     }
 
-    StandInEditorState &Editor() { return EditorState(child.Editor); }
+    EditorSpy &Editor() { return SpyOf(child.Editor); }
     std::string Title() { return WindowText(child.Window); }
 
     // Types into the editor as far as the window is concerned.
