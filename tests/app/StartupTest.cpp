@@ -67,6 +67,37 @@ TEST(Startup, CancelInTheFirstDialogLeavesTheFrameEmptyAndCtrlOOpensItAgain)
     PumpMessages();
 }
 
+// The whole way in: the first connect dialog, filled with the test
+// account, opens a real query window on the server.
+TEST(Startup, ConnectingInTheFirstDialogOpensAQueryWindow)
+{
+    RegisterProgramClasses();
+    DialogDriver driver;
+    driver.Then([&](HWND dialog) {
+        SetItemText(dialog, IDC_HOST, TestHost());
+        SetItemText(dialog, IDC_USER, TestUser());
+        SetItemText(dialog, IDC_PASSWORD, TestPassword());
+        PressItem(dialog, IDOK);
+    });
+    HWND frame = StartVintrel(GetModuleHandleA(nullptr));
+    ASSERT_TRUE(IsWindow(frame));
+    PumpMessages(50);
+    EXPECT_TRUE(driver.Unexpected.empty());
+    HWND window = ActiveQueryWindow();
+    ASSERT_NE(nullptr, window);
+    CHILDDATA *child = StateOf<CHILDDATA>(window);
+    ASSERT_NE(nullptr, child);
+    EXPECT_EQ(1, StateOf<FRAMEDATA>(frame)->ConnectionCount);
+    EXPECT_STREQ(TestHost(), child->Connection->Host);
+    EXPECT_EQ(std::string(TestUser()) + "@localhost", child->Connection->ServerUser);
+    char title[256] = "";
+    GetWindowTextA(window, title, sizeof title);
+    EXPECT_EQ(std::string("Query - localhost.mysql.") + TestUser() + "@localhost - Untitled1", title);
+    child->Modified = 0;
+    DestroyWindow(frame);
+    PumpMessages();
+}
+
 struct FoundBox {
     DWORD process;
     std::string text;
