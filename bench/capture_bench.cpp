@@ -51,17 +51,22 @@ int main()
     LibraryOwnCost(mysql, sql, &cellText, &cells); // warm the server's cache
     double library = LibraryOwnCost(mysql, sql, &cellText, &cells);
 
-    // The first capture in a fresh process also pays for the system handing
-    // the process new memory (costly in a virtual machine); the library's
-    // own time above is taken warm too.
-    mysql_query(mysql, sql);
-    MYSQL_RES *warmResult = mysql_store_result(mysql);
-    GRIDBUFFER *warm = NewGridBuffer();
-    double start = NowSeconds();
-    CaptureResult(warm, warmResult);
-    double firstCapture = NowSeconds() - start;
-    FreeGridBuffer(warm);
-    mysql_free_result(warmResult);
+    // The first captures in a fresh process also pay for the system handing
+    // the process memory it never had (costly in a virtual machine); the
+    // library's own time above is taken warm too, so the figure below is
+    // the third capture of the process.
+    double earlier[2];
+    for (double &figure : earlier) {
+        mysql_query(mysql, sql);
+        MYSQL_RES *warmResult = mysql_store_result(mysql);
+        GRIDBUFFER *warm = NewGridBuffer();
+        double began = NowSeconds();
+        CaptureResult(warm, warmResult);
+        figure = NowSeconds() - began;
+        mysql_free_result(warmResult);
+        FreeGridBuffer(warm);
+    }
+    double start;
 
     double residentBefore = ResidentMiB();
     mysql_query(mysql, sql);
@@ -90,7 +95,7 @@ int main()
     printf("library's own time (query + store + walk): %.3f s\n", library);
     printf("CaptureResult: %.3f s (%.1f %% of the library's time; target <= 30 %%)\n", capture,
            100 * capture / library);
-    printf("first CaptureResult of the process (fresh memory): %.3f s\n", firstCapture);
+    printf("the first and second CaptureResult of the process: %.3f s, %.3f s\n", earlier[0], earlier[1]);
     printf("captured buffer: %.1f MB (%.2f x (text + 9 bytes a cell); target <= 1.25)\n", reserved / 1e6,
            reserved / (budget / 1.25));
     printf("ReleaseBuffer: caller %.3f ms (target < 1 ms), release thread done after %.3f s\n",
