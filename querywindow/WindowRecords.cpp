@@ -131,7 +131,13 @@ void UpdateTitle(CHILDDATA *child)
     char *title = static_cast<char *>(malloc(size));
     if (!title) return;
     BuildTitle(child, title, static_cast<int>(size));
-    SetWindowTextA(child->Window, title);
+    // Setting an MDI child's title makes the MDI client redraw the frame's
+    // menu and caption (about 30 ms under Wine): leave an unchanged title be.
+    int length = GetWindowTextLengthA(child->Window);
+    char *current = static_cast<char *>(malloc((size_t)length + 1));
+    bool same = current && GetWindowTextA(child->Window, current, length + 1) == length && strcmp(current, title) == 0;
+    if (!same) SetWindowTextA(child->Window, title);
+    free(current);
     free(title);
 }
 
