@@ -8,7 +8,7 @@
 
 #include "app/AboutDialog.h"
 #include "app/VnRebar.h"
-#include "query/BatchExecution.h"
+#include "query/ServerInfo.h"
 #include "querywindow/MdiChild.h"
 #include "querywindow/ScriptFiles.h"
 #include "resources/resource.h"

@@ -293,37 +293,6 @@ void ShowElapsedTime(CHILDDATA *child)
     SetStatusText(child, 5, text);
 }
 
-void RefillDatabaseSelector(CHILDDATA *child)
-{
-    HWND selector = child->Frame ? child->Frame->DatabaseSelector : nullptr;
-    if (!selector) return;
-    const char *database = child->Connection->Database ? child->Connection->Database : "";
-    SendMessageA(selector, CB_RESETCONTENT, 0, 0);
-    FillDatabaseSelector(child);
-    // A server that cannot list its databases any more still leaves the
-    // selector naming the database the window works in.
-    if (SendMessageA(selector, CB_GETCOUNT, 0, 0) <= 0 && database[0])
-        SendMessageA(selector, CB_ADDSTRING, 0, (LPARAM)database);
-    SelectExactEntry(selector, database);
-}
-
-int SelectExactEntry(HWND comboBox, const char *name)
-{
-    int count = (int)SendMessageA(comboBox, CB_GETCOUNT, 0, 0);
-    int found = CB_ERR;
-    for (int i = 0; i < count && found == CB_ERR; i++) {
-        LRESULT length = SendMessageA(comboBox, CB_GETLBTEXTLEN, i, 0);
-        if (length < 0 || (size_t)length != strlen(name)) continue;
-        char *text = static_cast<char *>(malloc((size_t)length + 1));
-        if (!text) break;
-        SendMessageA(comboBox, CB_GETLBTEXT, i, (LPARAM)text);
-        if (strcmp(text, name) == 0) found = i;
-        free(text);
-    }
-    SendMessageA(comboBox, CB_SETCURSEL, found, 0);
-    return found;
-}
-
 namespace {
 
 void ColourRange(HWND pane, LONG start, LONG end, COLORREF colour)

@@ -26,14 +26,6 @@ void ShowElapsedTime(CHILDDATA *child);
 // everything itself, the worker's result included.
 bool AbandonBatch(CHILDDATA *child);
 
-// Empties the frame's DatabaseSelector, lists the server's databases in it
-// and selects the window's Database (by its whole name).
-void RefillDatabaseSelector(CHILDDATA *child);
-
-// Selects the entry whose text is exactly name (case and all) in a
-// combo box; no entry when none matches. Returns the index or CB_ERR.
-int SelectExactEntry(HWND comboBox, const char *name);
-
 // Replaces the message pane's text, all of it black, the first redPrefix
 // characters red.
 void SetMessagePaneText(HWND pane, const char *text, int redPrefix);

@@ -28,3 +28,15 @@ void FillDatabaseSelector(CHILDDATA *child);
 void FillDatabaseList(CHILDDATA *child, HWND listBox);
 // "%s (%s)" with the host and the version, cut to fit bufferSize bytes.
 void FormatServerStatus(const char *host, const char *version, char *buffer, int bufferSize = ServerStatusSize);
+
+// The database selector picks names by their whole text, case included: with
+// databases a and ab a prefix search finds ab for a, and on a server with
+// case-sensitive names Test and test are different databases.
+
+// The index of the entry whose text is exactly name, or CB_ERR.
+int FindExactEntry(HWND comboBox, const char *name);
+// Selects that entry; no entry when none matches. Returns the index or CB_ERR.
+int SelectExactEntry(HWND comboBox, const char *name);
+// Empties the frame's DatabaseSelector, lists the server's databases in it
+// and selects the window's Database.
+void RefillDatabaseSelector(CHILDDATA *child);

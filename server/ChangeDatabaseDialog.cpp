@@ -12,26 +12,6 @@ namespace {
 
 CHILDDATA *DialogChild(HWND dialog) { return reinterpret_cast<CHILDDATA *>(GetWindowLongPtrA(dialog, DWLP_USER)); }
 
-// The selector entry whose whole text equals the name, case included: with
-// databases a and ab, a prefix search would find ab for a, and on a server
-// with case-sensitive names Test and test are different databases.
-int FindExactEntry(HWND selector, const char *name)
-{
-    int count = static_cast<int>(SendMessageA(selector, CB_GETCOUNT, 0, 0));
-    size_t nameLength = strlen(name);
-    for (int i = 0; i < count; i++) {
-        LRESULT length = SendMessageA(selector, CB_GETLBTEXTLEN, i, 0);
-        if (length < 0 || static_cast<size_t>(length) != nameLength) continue;
-        char *text = static_cast<char *>(calloc(length + 1, 1));
-        if (!text) continue;
-        SendMessageA(selector, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
-        bool same = strcmp(text, name) == 0;
-        free(text);
-        if (same) return i;
-    }
-    return CB_ERR;
-}
-
 // Makes the name the selector's current entry. A database created by another
 // connection since the selector was filled is not in it yet: it is added, so
 // that the frame switches to the database the user chose.
