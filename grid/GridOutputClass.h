@@ -59,7 +59,8 @@ private:
     char *Cursor = nullptr;
     char *Limit = nullptr;
     size_t Reserved = 0;
-    size_t NextBlockSize = 64 << 10;
+    static const size_t FirstBlockSize = 64 << 10; // blocks grow from here to 4 MiB
+    size_t NextBlockSize = FirstBlockSize;
 
     Block *NewBlock(size_t size);
 };

@@ -10,8 +10,7 @@
 #endif
 
 namespace {
-// Blocks grow from 64 KiB for small results to 4 MiB for large ones.
-const size_t FirstBlockSize = 64 << 10;
+// Blocks grow from FirstBlockSize for small results to 4 MiB for large ones.
 const size_t MaxBlockSize = 4 << 20;
 const size_t LargeRequest = 1 << 20;
 }
