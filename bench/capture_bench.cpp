@@ -1,10 +1,6 @@
 // What copying a 1,000,000-row result into a GRIDBUFFER costs beside the
 // client library's own work, how much memory the copy takes, and whether
 // releasing it gives the memory back without holding up the caller.
-#include <sys/mman.h>
-
-#include <cerrno>
-#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -32,12 +28,6 @@ double LibraryOwnCost(MYSQL *mysql, const char *sql, size_t *cellText, size_t *c
     return elapsed;
 }
 
-bool BlockIsFree(void *address)
-{
-    unsigned char resident;
-    void *page = reinterpret_cast<void *>(reinterpret_cast<uintptr_t>(address) & ~uintptr_t(4095));
-    return mincore(page, 4096, &resident) != 0 && errno == ENOMEM;
-}
 
 } // namespace
 
@@ -80,12 +70,11 @@ int main()
     mysql_free_result(result);
     double residentCaptured = ResidentMiB();
     size_t reserved = buffer->Storage.ReservedBytes();
-    void *watched = buffer->Rows.Items;
 
     start = NowSeconds();
     ReleaseBuffer(buffer);
     double callerShare = NowSeconds() - start;
-    while (!BlockIsFree(watched)) Sleep(1);
+    while (GridStorage::BytesHeldByAll() != 0) Sleep(1);
     double releaseThread = NowSeconds() - start;
     Sleep(100);
     double residentAfter = ResidentMiB();

@@ -49,6 +49,8 @@ public:
     }
     void FreeAll();
     size_t ReservedBytes() const { return Reserved; }
+    // What all buffers of the process hold from the system, in bytes.
+    static size_t BytesHeldByAll();
 
 private:
     struct Block {

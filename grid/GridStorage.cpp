@@ -10,6 +10,8 @@
 #endif
 
 namespace {
+volatile LONG64 BytesHeld = 0;
+
 // Blocks grow from FirstBlockSize for small results to 4 MiB for large ones.
 const size_t MaxBlockSize = 4 << 20;
 const size_t LargeRequest = 1 << 20;
@@ -44,6 +46,7 @@ GridStorage::Block *GridStorage::NewBlock(size_t size)
     if (!block) return nullptr;
     block->Size = size;
     Reserved += size;
+    InterlockedExchangeAdd64(&BytesHeld, (LONG64)size);
     return block;
 }
 
@@ -106,6 +109,9 @@ void GridStorage::FreeAll()
         Blocks = next;
     }
     Cursor = Limit = nullptr;
+    InterlockedExchangeAdd64(&BytesHeld, -(LONG64)Reserved);
     Reserved = 0;
     NextBlockSize = FirstBlockSize;
 }
+
+size_t GridStorage::BytesHeldByAll() { return (size_t)InterlockedCompareExchange64(&BytesHeld, 0, 0); }
