@@ -8,7 +8,7 @@ packages=(
   wine wine64 wine64-tools libwine-dev fonts-wine fonts-liberation
   mingw-w64 g++-mingw-w64-x86-64-posix
   mariadb-server mariadb-client libmariadb3 libmariadb-dev
-  xvfb xauth xdotool imagemagick fp-utils
+  xvfb xauth xdotool xclip x11-utils imagemagick fp-utils
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,0 +1,130 @@
+#include "ServerAccess.h"
+#include "Desktop.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <mysql.h>
+#include <signal.h>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace e2e {
+
+Account TestAccount()
+{
+    auto variable = [](const char *name) {
+        const char *value = getenv(name);
+        return std::string(value ? value : "");
+    };
+    return {variable("MYSQL_UNIX_PORT"), variable("VINTREL_TEST_USER"), variable("VINTREL_TEST_PASSWORD")};
+}
+
+namespace {
+
+MYSQL *Open(const Account &account, std::string *error)
+{
+    MYSQL *connection = mysql_init(nullptr);
+    if (mysql_real_connect(connection, "localhost", account.User.c_str(), account.Password.c_str(), nullptr, 0,
+                           account.Socket.c_str(), CLIENT_MULTI_STATEMENTS))
+        return connection;
+    if (error) *error = mysql_error(connection);
+    mysql_close(connection);
+    return nullptr;
+}
+
+} // namespace
+
+std::string QueryValue(const Account &account, const std::string &sql, std::string *error)
+{
+    MYSQL *connection = Open(account, error);
+    if (!connection) return "";
+    std::string value;
+    if (mysql_query(connection, sql.c_str()) != 0) {
+        if (error) *error = mysql_error(connection);
+    } else {
+        do {
+            MYSQL_RES *result = mysql_store_result(connection);
+            if (result) {
+                MYSQL_ROW row = mysql_fetch_row(result);
+                if (row && row[0] && value.empty()) value = row[0];
+                mysql_free_result(result);
+            }
+        } while (mysql_next_result(connection) == 0);
+    }
+    mysql_close(connection);
+    return value;
+}
+
+bool Exec(const Account &account, const std::string &sql, std::string *error)
+{
+    MYSQL *connection = Open(account, error);
+    if (!connection) return false;
+    bool ok = mysql_query(connection, sql.c_str()) == 0;
+    if (!ok && error) *error = mysql_error(connection);
+    if (ok) {
+        do {
+            if (MYSQL_RES *result = mysql_store_result(connection)) mysql_free_result(result);
+        } while (mysql_next_result(connection) == 0);
+    }
+    mysql_close(connection);
+    return ok;
+}
+
+std::string GeneralLog()
+{
+    const char *path = getenv("VINTREL_TEST_GENERAL_LOG");
+    if (!path) return "";
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+PrivateServer::PrivateServer(const std::string &directory)
+    : Socket(directory + "/mysqld.sock"), Directory(directory)
+{
+}
+
+PrivateServer::~PrivateServer() { Stop(); }
+
+bool PrivateServer::Start()
+{
+    std::string data = Directory + "/data";
+    if (access((data + "/mysql").c_str(), F_OK) != 0) {
+        std::string user = Run("id -un").Output;
+        while (!user.empty() && user.back() == '\n') user.pop_back();
+        if (Run("mariadb-install-db --no-defaults --datadir=" + Quote(data) +
+                " --auth-root-authentication-method=normal --skip-test-db --user=" + Quote(user) + " >" +
+                Quote(Directory + "/install.log") + " 2>&1")
+                .Status != 0)
+            return false;
+    }
+    std::string user = Run("id -un").Output;
+    while (!user.empty() && user.back() == '\n') user.pop_back();
+    Pid = fork();
+    if (Pid == 0) {
+        setpgid(0, 0);
+        std::string datadir = "--datadir=" + data, socket = "--socket=" + Socket, who = "--user=" + user,
+                    log = "--log-error=" + Directory + "/error.log", pid = "--pid-file=" + Directory + "/mariadbd.pid";
+        execlp("mariadbd", "mariadbd", "--no-defaults", datadir.c_str(), socket.c_str(), who.c_str(),
+               "--skip-networking", "--skip-log-bin", log.c_str(), pid.c_str(), "--innodb-buffer-pool-size=32M",
+               (char *)nullptr);
+        _exit(127);
+    }
+    return WaitFor([&] { return !QueryValue(RootAccount(), "select 1").empty(); }, std::chrono::seconds(30));
+}
+
+void PrivateServer::Stop()
+{
+    if (Pid <= 0) return;
+    kill(Pid, SIGTERM);
+    bool gone = WaitFor([&] { return waitpid(Pid, nullptr, WNOHANG) == Pid; }, std::chrono::seconds(15));
+    if (!gone) {
+        kill(Pid, SIGKILL);
+        waitpid(Pid, nullptr, 0);
+    }
+    Pid = 0;
+}
+
+} // namespace e2e

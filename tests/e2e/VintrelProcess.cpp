@@ -1,0 +1,191 @@
+#include "VintrelProcess.h"
+
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace e2e {
+
+std::string BuildDirectory()
+{
+    const char *build = getenv("VINTREL_E2E_BUILD");
+    return build ? build : "build";
+}
+
+std::string ReadFile(const std::string &path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << file.rdbuf();
+    return bytes.str();
+}
+
+void WriteFile(const std::string &path, const std::string &bytes)
+{
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file << bytes;
+}
+
+std::string WindowsPath(const std::string &path)
+{
+    std::string windows = "Z:" + path;
+    for (char &c : windows)
+        if (c == '/') c = '\\';
+    return windows;
+}
+
+VintrelProcess::VintrelProcess()
+{
+    char pattern[] = "/tmp/vintrel-e2e.XXXXXX";
+    Work = mkdtemp(pattern);
+    App = Work + "/app";
+    Run("mkdir -p " + Quote(App) + " && cp " + Quote(BuildDirectory() + "/vintrel.exe.so") + " " + Quote(App) +
+        " && cp -r " + Quote(BuildDirectory() + "/templates") + " " + Quote(App));
+}
+
+VintrelProcess::~VintrelProcess()
+{
+    Kill();
+    Run("rm -rf " + Quote(Work));
+}
+
+// The settings as the connect dialog writes them: CR LF lines, the two flags
+// as the 4-byte integer and its checksum in hexadecimal.
+void VintrelProcess::WriteSettings(const std::string &host, const std::string &user, const std::string *savedPassword)
+{
+    std::string flag = savedPassword ? "0100000001" : "0000000000";
+    WriteFile(SettingsPath(), "[connection]\r\nsavepassword=" + flag + "\r\nstartmysql=0000000000\r\nhost=" + host +
+                                  "\r\nuser=" + user + "\r\npassword=" + (savedPassword ? *savedPassword : "") + "\r\n");
+}
+
+bool VintrelProcess::Start(const std::string &socket)
+{
+    std::string log = Work + "/wine.log";
+    Pid = fork();
+    if (Pid == 0) {
+        setenv("MYSQL_UNIX_PORT", socket.c_str(), 1);
+        setenv("WINEDEBUG", "-all", 1);
+        int output = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(output, 1);
+        dup2(output, 2);
+        int nothing = open("/dev/null", O_RDONLY);
+        dup2(nothing, 0);
+        std::string program = App + "/vintrel.exe.so";
+        execlp("wine", "wine", program.c_str(), (char *)nullptr);
+        _exit(127);
+    }
+    FrameWindow = WaitForWindow("^Vintrel", 30);
+    if (FrameWindow.empty()) return false;
+    // No window manager on the virtual display: the frame is placed by hand.
+    MoveAndSize(FrameWindow, 0, 0, Screen::FrameWidth, Screen::FrameHeight);
+    Pause(300);
+    return true;
+}
+
+bool VintrelProcess::Running()
+{
+    if (Pid <= 0) return false;
+    int status;
+    if (waitpid(Pid, &status, WNOHANG) == Pid) {
+        Status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        Pid = 0;
+        return false;
+    }
+    return true;
+}
+
+bool VintrelProcess::WaitForExit(int seconds)
+{
+    return WaitFor([&] { return !Running(); }, std::chrono::seconds(seconds));
+}
+
+void VintrelProcess::Kill()
+{
+    if (!Running()) return;
+    kill(Pid, SIGKILL);
+    waitpid(Pid, nullptr, 0);
+    Pid = 0;
+}
+
+bool VintrelProcess::WaitForTitle(const std::string &title, int seconds)
+{
+    return WaitFor([&] { return FrameTitle() == title; }, std::chrono::seconds(seconds));
+}
+
+std::string VintrelProcess::WaitForWindow(const std::string &titlePattern, int seconds)
+{
+    std::string found;
+    WaitFor(
+        [&] {
+            if (Pid <= 0) return true;
+            auto windows = WindowsOf(Pid, titlePattern);
+            if (!windows.empty()) found = windows.front();
+            return !found.empty();
+        },
+        std::chrono::seconds(seconds));
+    return found;
+}
+
+bool VintrelProcess::WaitUntilGone(const std::string &titlePattern, int seconds)
+{
+    return WaitFor([&] { return Pid <= 0 || WindowsOf(Pid, titlePattern).empty(); }, std::chrono::seconds(seconds));
+}
+
+bool VintrelProcess::AcceptConnectDialog()
+{
+    if (WaitForWindow("^Connect to MySQL Server$").empty()) return false;
+    Pause(200);
+    Keys("Return");
+    return WaitUntilGone("^Connect to MySQL Server$", 15);
+}
+
+bool VintrelProcess::MaximizeQueryWindow()
+{
+    Pause(300);
+    DoubleClick(Screen::ChildCaptionX, Screen::ChildCaptionY);
+    return WaitFor([&] { return FrameTitle().rfind("Vintrel - [", 0) == 0; }, std::chrono::seconds(5));
+}
+
+bool VintrelProcess::StartConnected(const std::string &socket)
+{
+    return Start(socket) && AcceptConnectDialog() && MaximizeQueryWindow();
+}
+
+void VintrelProcess::ReplaceEditorText(const std::string &text)
+{
+    Click(Screen::EditorX, Screen::EditorY);
+    Keys("ctrl+a");
+    Type(text);
+}
+
+std::string VintrelProcess::CopyGrid()
+{
+    SetClipboard("(nothing copied)");
+    Click(Screen::GridCellX, Screen::GridCellY);
+    Keys("ctrl+a ctrl+c");
+    return Clipboard();
+}
+
+bool VintrelProcess::WaitForGrid(const std::string &expected, int seconds)
+{
+    std::string last;
+    bool seen = WaitFor([&] { return (last = CopyGrid()) == expected; }, std::chrono::seconds(seconds),
+                        std::chrono::milliseconds(300));
+    if (!seen) fprintf(stderr, "grid copy: [%s], expected [%s]\n", last.c_str(), expected.c_str());
+    return seen;
+}
+
+std::string VintrelProcess::CopyMessages()
+{
+    SetClipboard("(nothing copied)");
+    Click(Screen::MessagesTabX, Screen::MessagesTabY);
+    Click(Screen::MessagePaneX, Screen::MessagePaneY);
+    Keys("ctrl+a ctrl+c");
+    return Clipboard();
+}
+
+} // namespace e2e

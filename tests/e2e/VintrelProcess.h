@@ -1,0 +1,77 @@
+// The built program, started under Wine from an application directory of its
+// own (its settings.ini and templates beside it), and the places on the
+// screen a person uses once the frame fills the top of the display.
+#pragma once
+
+#include "Desktop.h"
+
+#include <map>
+#include <string>
+
+namespace e2e {
+
+// Screen points with the frame at 0,0 sized 1280 x 1000 and the query window
+// maximized; they are fixed by the layout of the frame and the query window.
+namespace Screen {
+constexpr int FrameWidth = 1280, FrameHeight = 1000;
+constexpr int ChildCaptionX = 313, ChildCaptionY = 64; // before maximizing
+constexpr int EditorX = 600, EditorY = 200;
+constexpr int GridCellX = 42, GridCellY = 530;        // first row, first column
+constexpr int SelectorArrowX = 420, SelectorArrowY = 34;
+constexpr int MessagesTabX = 125, MessagesTabY = 948;
+constexpr int ResultsTabX = 48, ResultsTabY = 945;
+constexpr int MessagePaneX = 600, MessagePaneY = 700;
+} // namespace Screen
+
+class VintrelProcess {
+public:
+    VintrelProcess();
+    ~VintrelProcess();
+
+    const std::string &AppDirectory() const { return App; }
+    const std::string &WorkDirectory() const { return Work; }
+    std::string SettingsPath() const { return App + "/settings.ini"; }
+    void WriteSettings(const std::string &host, const std::string &user, const std::string *savedPassword);
+
+    // Starts the program with MYSQL_UNIX_PORT set to socket; waits for the
+    // frame and gives it the top of the screen.
+    bool Start(const std::string &socket);
+    bool Running();
+    bool WaitForExit(int seconds);
+    int ExitStatus() const { return Status; }
+    void Kill();
+
+    std::string Frame() const { return FrameWindow; }
+    std::string FrameTitle() const { return WindowTitle(FrameWindow); }
+    bool WaitForTitle(const std::string &title, int seconds = 10);
+    // The first window of the program whose title matches, or "".
+    std::string WaitForWindow(const std::string &titlePattern, int seconds = 10);
+    bool WaitUntilGone(const std::string &titlePattern, int seconds = 10);
+
+    // Presses OK in the connect dialog and waits for it to close.
+    bool AcceptConnectDialog();
+    // Maximizes the first query window by a double click on its caption.
+    bool MaximizeQueryWindow();
+    // Connects with the saved settings and maximizes the query window.
+    bool StartConnected(const std::string &socket);
+
+    void ReplaceEditorText(const std::string &text);
+    std::string CopyGrid();
+    bool WaitForGrid(const std::string &expected, int seconds = 15);
+    std::string CopyMessages();
+
+private:
+    std::string Work, App;
+    std::string FrameWindow;
+    int Pid = 0, Status = -1;
+};
+
+// The program's build directory (vintrel.exe.so, templates), from the
+// environment CTest gives the test.
+std::string BuildDirectory();
+std::string ReadFile(const std::string &path);
+void WriteFile(const std::string &path, const std::string &bytes);
+// A path as the program's file dialogs take it (the Z: drive is /).
+std::string WindowsPath(const std::string &path);
+
+} // namespace e2e
