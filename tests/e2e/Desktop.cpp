@@ -68,6 +68,16 @@ std::string WindowTitle(const std::string &window)
     return title;
 }
 
+bool WindowPosition(const std::string &window, int *x, int *y)
+{
+    std::string shell = Run("xdotool getwindowgeometry --shell " + window + " 2>/dev/null").Output;
+    size_t atX = shell.find("X="), atY = shell.find("Y=");
+    if (atX == std::string::npos || atY == std::string::npos) return false;
+    *x = std::stoi(shell.substr(atX + 2));
+    *y = std::stoi(shell.substr(atY + 2));
+    return true;
+}
+
 void MoveAndSize(const std::string &window, int x, int y, int width, int height)
 {
     Run("xdotool windowmove " + window + " " + std::to_string(x) + " " + std::to_string(y) + " windowsize " + window +

@@ -60,4 +60,209 @@ TEST_F(Journey, TypedQueryRunsWithF5AndItsRowsAreCopied)
     EXPECT_EQ("Vintrel - [Query - localhost.mysql.vintrel@localhost - Untitled1*]", program.FrameTitle());
 }
 
+// The position of a database in the lists the program fills from the
+// server (SHOW DATABASES order).
+int DatabaseIndex(const Account &account, const std::string &name)
+{
+    return std::stoi(QueryValue(account, "select count(*) from information_schema.schemata where schema_name < '" + name + "'"));
+}
+
+// Moves a list's selection to an entry by its index, as a person does with
+// the arrow keys.
+void ChooseEntry(int index)
+{
+    std::string keys = "Home";
+    for (int i = 0; i < index; i++) keys += " Down";
+    Keys(keys);
+}
+
+std::string TitleFor(const std::string &database, const std::string &file)
+{
+    return "Vintrel - [Query - localhost." + database + ".vintrel@localhost - " + file + "]";
+}
+
+// The editor's text as the clipboard gives it back.
+std::string CopyEditor()
+{
+    SetClipboard("(nothing copied)");
+    Click(Screen::EditorX, Screen::EditorY);
+    Keys("ctrl+a ctrl+c");
+    return Clipboard();
+}
+
+// A file dialog: the name typed over whatever is proposed, then Enter.
+bool AnswerFileDialog(VintrelProcess &program, const std::string &titlePattern, const std::string &path)
+{
+    if (program.WaitForWindow(titlePattern).empty()) return false;
+    Pause(300);
+    Keys("ctrl+a");
+    Type(WindowsPath(path));
+    Keys("Return");
+    return program.WaitUntilGone(titlePattern);
+}
+
+std::string WithLineFeeds(std::string text)
+{
+    std::string out;
+    for (size_t i = 0; i < text.size(); i++)
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) out += text[i];
+    return out;
+}
+
+// The server's id of the active window's connection, asked through the window.
+std::string ConnectionIdOf(VintrelProcess &program)
+{
+    program.ReplaceEditorText("select connection_id()");
+    Keys("F5");
+    std::string id;
+    WaitFor([&] { return !(id = program.CopyGrid()).empty() && isdigit((unsigned char)id[0]); }, std::chrono::seconds(10),
+            std::chrono::milliseconds(300));
+    return isdigit((unsigned char)id[0]) ? id : "";
+}
+
+bool ConnectionAlive(const Account &account, const std::string &id)
+{
+    return QueryValue(account, "select count(*) from information_schema.processlist where id = " + id) != "0";
+}
+
+TEST_F(Journey, ResultSavedFromTheGridMenuIsTheExportByteForByte)
+{
+    StartConnected();
+    program.ReplaceEditorText("select id, name, price from e2e_shop.items order by id");
+    Keys("F5");
+    ASSERT_TRUE(program.WaitForGrid("1\tpen\t1.50\n2\tink\tNULL\n3\tpad\t12.00"));
+    Click(Screen::GridCellX, Screen::GridCellY, 3);
+    Keys("Up Return"); // the last item of the context menu: Save As...
+    std::string path = program.WorkDirectory() + "/items.txt";
+    ASSERT_TRUE(AnswerFileDialog(program, "^Save As$", path));
+    EXPECT_TRUE(WaitFor([&] { return !ReadFile(path).empty(); }));
+    EXPECT_EQ("id\tname\tprice\t\r\n1\tpen\t1.50\t\r\n2\tink\tNULL\t\r\n3\tpad\t12.00\t\r\n", ReadFile(path));
+}
+
+TEST_F(Journey, ScriptSavedAndOpenedAgainInAnotherWindow)
+{
+    StartConnected();
+    program.ReplaceEditorText("select 6 * 7 as answer");
+    std::string path = program.WorkDirectory() + "/answer.sql";
+    Keys("ctrl+s");
+    ASSERT_TRUE(AnswerFileDialog(program, "^Save As$", path));
+    EXPECT_TRUE(program.WaitForTitle(TitleFor("mysql", WindowsPath(path)))) << program.FrameTitle();
+    EXPECT_EQ("select 6 * 7 as answer", ReadFile(path));
+
+    Keys("ctrl+n");
+    ASSERT_TRUE(program.WaitForTitle(TitleFor("mysql", "Untitled2"))) << program.FrameTitle();
+    Keys("ctrl+shift+p");
+    ASSERT_TRUE(AnswerFileDialog(program, "^Open$", path));
+    EXPECT_EQ("select 6 * 7 as answer", CopyEditor());
+    Keys("F5");
+    EXPECT_TRUE(program.WaitForGrid("42"));
+}
+
+TEST_F(Journey, TemplateInsertedFromTheEditMenu)
+{
+    StartConnected();
+    program.ReplaceEditorText("-- new table\n");
+    Keys("alt+e i t"); // Edit > Insert Template > Create Table
+    std::string expected = "-- new table\n" + WithLineFeeds(ReadFile(program.AppDirectory() + "/templates/createtable.sql"));
+    EXPECT_TRUE(WaitFor([&] { return CopyEditor() == expected; }, std::chrono::seconds(5))) << CopyEditor();
+}
+
+TEST_F(Journey, DatabaseSwitchedFromTheSelectorAndFromCtrlU)
+{
+    StartConnected();
+    Click(Screen::SelectorArrowX, Screen::SelectorArrowY);
+    ChooseEntry(DatabaseIndex(account, "e2e_shop"));
+    Keys("Return");
+    EXPECT_TRUE(program.WaitForTitle(TitleFor("e2e_shop", "Untitled1"))) << program.FrameTitle();
+    program.ReplaceEditorText("select database(), count(*) from items");
+    Keys("F5");
+    EXPECT_TRUE(program.WaitForGrid("e2e_shop\t3"));
+
+    Keys("ctrl+u");
+    ASSERT_FALSE(program.WaitForWindow("^Select Database$").empty());
+    ChooseEntry(DatabaseIndex(account, "e2e_other"));
+    Keys("Return");
+    EXPECT_TRUE(program.WaitUntilGone("^Select Database$"));
+    EXPECT_TRUE(program.WaitForTitle(TitleFor("e2e_other", "Untitled1*"))) << program.FrameTitle();
+    program.ReplaceEditorText("select database()");
+    Keys("F5");
+    EXPECT_TRUE(program.WaitForGrid("e2e_other"));
+}
+
+TEST_F(Journey, TwoWindowsKeepTheirOwnDatabases)
+{
+    StartConnected();
+    Keys("ctrl+u");
+    ASSERT_FALSE(program.WaitForWindow("^Select Database$").empty());
+    ChooseEntry(DatabaseIndex(account, "e2e_shop"));
+    Keys("Return");
+    ASSERT_TRUE(program.WaitForTitle(TitleFor("e2e_shop", "Untitled1")));
+
+    Keys("ctrl+n");
+    ASSERT_TRUE(program.WaitForTitle(TitleFor("e2e_shop", "Untitled2"))) << program.FrameTitle();
+    Keys("ctrl+u");
+    ASSERT_FALSE(program.WaitForWindow("^Select Database$").empty());
+    ChooseEntry(DatabaseIndex(account, "e2e_other"));
+    Keys("Return");
+    ASSERT_TRUE(program.WaitForTitle(TitleFor("e2e_other", "Untitled2"))) << program.FrameTitle();
+    program.ReplaceEditorText("select database()");
+    Keys("F5");
+    EXPECT_TRUE(program.WaitForGrid("e2e_other"));
+
+    Keys("ctrl+F6");
+    EXPECT_TRUE(program.WaitForTitle(TitleFor("e2e_shop", "Untitled1"))) << program.FrameTitle();
+    program.ReplaceEditorText("select database()");
+    Keys("F5");
+    EXPECT_TRUE(program.WaitForGrid("e2e_shop"));
+    EXPECT_EQ("2", QueryValue(account, "select count(*) from information_schema.processlist "
+                                       "where db in ('e2e_shop', 'e2e_other')"));
+}
+
+TEST_F(Journey, ClosingAChangedWindowAsksAndEachAnswerIsKept)
+{
+    StartConnected();
+    std::string id = ConnectionIdOf(program);
+    ASSERT_FALSE(id.empty());
+    program.ReplaceEditorText("select 'keep me'");
+    Keys("ctrl+F4");
+    ASSERT_TRUE(program.WaitForMessageBox()); // the question
+    Keys("Escape");                            // Cancel
+    EXPECT_TRUE(program.WaitForMessageBoxGone());
+    EXPECT_EQ(TitleFor("mysql", "Untitled1*"), program.FrameTitle());
+    EXPECT_EQ("select 'keep me'", CopyEditor());
+
+    Keys("ctrl+F4");
+    ASSERT_TRUE(program.WaitForMessageBox());
+    Keys("n"); // No: close without saving
+    EXPECT_TRUE(program.WaitForTitle("Vintrel")) << program.FrameTitle();
+    EXPECT_TRUE(WaitFor([&] { return !ConnectionAlive(account, id); }));
+    EXPECT_TRUE(program.Running());
+}
+
+TEST_F(Journey, WrongPasswordThenASecondTry)
+{
+    program.WriteSettings("localhost", account.User, nullptr);
+    ASSERT_TRUE(program.Start(account.Socket));
+    std::string dialog = program.WaitForWindow("^Connect to MySQL Server$");
+    ASSERT_FALSE(dialog.empty());
+    Pause(200);
+    Keys("Tab Tab Tab"); // server, its check box, user name, password
+    Type("not-the-password");
+    Keys("Return");
+    ASSERT_TRUE(program.WaitForMessageBox());
+    Keys("Return");
+    EXPECT_TRUE(program.WaitForMessageBoxGone());
+    EXPECT_FALSE(program.WaitForWindow("^Connect to MySQL Server$").empty()); // still open
+
+    int left, top;
+    ASSERT_TRUE(WindowPosition(dialog, &left, &top));
+    Click(left + 223, top + 115); // the password field
+    Keys("End shift+Home");
+    Type(account.Password);
+    Keys("Return");
+    EXPECT_TRUE(program.WaitUntilGone("^Connect to MySQL Server$"));
+    ASSERT_TRUE(program.MaximizeQueryWindow());
+    EXPECT_EQ(ConnectedTitle, program.FrameTitle());
+}
+
 } // namespace

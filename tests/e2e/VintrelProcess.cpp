@@ -135,6 +135,28 @@ bool VintrelProcess::WaitUntilGone(const std::string &titlePattern, int seconds)
     return WaitFor([&] { return Pid <= 0 || WindowsOf(Pid, titlePattern).empty(); }, std::chrono::seconds(seconds));
 }
 
+bool VintrelProcess::WaitForMessageBox(int seconds)
+{
+    return WaitFor(
+        [&] {
+            for (const std::string &window : WindowsOf(Pid, "^Vintrel$"))
+                if (window != FrameWindow) return true;
+            return false;
+        },
+        std::chrono::seconds(seconds));
+}
+
+bool VintrelProcess::WaitForMessageBoxGone(int seconds)
+{
+    return WaitFor(
+        [&] {
+            for (const std::string &window : WindowsOf(Pid, "^Vintrel$"))
+                if (window != FrameWindow) return false;
+            return true;
+        },
+        std::chrono::seconds(seconds));
+}
+
 bool VintrelProcess::AcceptConnectDialog()
 {
     if (WaitForWindow("^Connect to MySQL Server$").empty()) return false;

@@ -48,6 +48,10 @@ public:
     std::string WaitForWindow(const std::string &titlePattern, int seconds = 10);
     bool WaitUntilGone(const std::string &titlePattern, int seconds = 10);
 
+    // A message box of the program (titled "Vintrel", like the frame).
+    bool WaitForMessageBox(int seconds = 10);
+    bool WaitForMessageBoxGone(int seconds = 10);
+
     // Presses OK in the connect dialog and waits for it to close.
     bool AcceptConnectDialog();
     // Maximizes the first query window by a double click on its caption.
