@@ -292,6 +292,19 @@ void UpdateGridCommands(CHILDDATA *child)
     SetMenuItemEnabled(contextMenu, CMD_COPY, selected);
 }
 
+// The message pane is read-only: while it has the focus, Copy and Select All
+// act on its text, and Save still saves the script.
+void UpdateMessagePaneCommands(CHILDDATA *child)
+{
+    FRAMEDATA *frame = child->Frame;
+    if (!frame || !IsActive(child)) return;
+    GrayEditCommands(frame);
+    SetCommand(frame, CMD_SAVE, true);
+    SetMenuOnly(frame, CMD_SAVEAS, true);
+    SetMenuOnly(frame, CMD_SELECTALL, true);
+    SetCommand(frame, CMD_COPY, true);
+}
+
 void ShowCaretPosition(CHILDDATA *child)
 {
     EDITORRANGE range = {};
@@ -312,6 +325,15 @@ void GrayEditorCommands(CHILDDATA *child)
 }
 
 void GrayGridCommands(CHILDDATA *child)
+{
+    FRAMEDATA *frame = child->Frame;
+    if (!frame) return;
+    GrayEditCommands(frame);
+    SetToolbarButtonState(frame, CMD_SAVE, ButtonGrayed);
+    SetToolbarButtonState(frame, CMD_COPY, ButtonGrayed);
+}
+
+void GrayMessagePaneCommands(CHILDDATA *child)
 {
     FRAMEDATA *frame = child->Frame;
     if (!frame) return;

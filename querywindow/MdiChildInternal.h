@@ -18,6 +18,7 @@ void DeactivateQueryWindow(CHILDDATA *child);
 // The frame's edit commands when the editor or the grid loses the focus.
 void GrayEditorCommands(CHILDDATA *child);
 void GrayGridCommands(CHILDDATA *child);
+void GrayMessagePaneCommands(CHILDDATA *child);
 
 enum CloseAnswer { CloseRefused = 0, CloseAllowed = 1 };
 // The changed-text prompt; Yes saves first, and a save that did not happen

@@ -188,9 +188,31 @@ void ChangeDatabase(CHILDDATA *child)
         ShowChangeDatabaseDialog(child);
 }
 
+// The rich-text pane tells of its focus through WM_COMMAND.
+void OnMessagePaneNotify(CHILDDATA *child, UINT code)
+{
+    if (code == EN_SETFOCUS) UpdateMessagePaneCommands(child);
+    if (code == EN_KILLFOCUS) GrayMessagePaneCommands(child);
+}
+
+// Copy and Select All with the focus in the message pane take its text; the
+// other edit commands still go to the editor or the grid.
+bool MessagePaneCommand(CHILDDATA *child, UINT command)
+{
+    if (GetFocus() != child->MessagePane || (command != CMD_COPY && command != CMD_SELECTALL)) return false;
+    if (command == CMD_COPY) SendMessageA(child->MessagePane, WM_COPY, 0, 0);
+    if (command == CMD_SELECTALL) SendMessageA(child->MessagePane, EM_SETSEL, 0, -1);
+    return true;
+}
+
 LRESULT OnCommand(HWND window, CHILDDATA *child, WPARAM wParam, LPARAM lParam)
 {
     UINT command = LOWORD(wParam);
+    if (command == IDC_MESSAGEPANE && lParam) {
+        OnMessagePaneNotify(child, HIWORD(wParam));
+        return 0;
+    }
+    if (MessagePaneCommand(child, command)) return 0;
     switch (command) {
     case CMD_OPEN: OpenScript(child); return 0;
     case CMD_SAVE:

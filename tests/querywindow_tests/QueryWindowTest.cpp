@@ -11,6 +11,7 @@
 #include "DialogDriver.h"
 #include "editor/CodeMaxControl.h"
 #include "grid/GridOutput.h"
+#include "resources/resource.h"
 
 namespace {
 
@@ -230,6 +231,42 @@ TEST_F(QueryWindow, ClearWindowEmptiesOnlyTheEditor)
     EXPECT_EQ("", EditorText(child));
     EXPECT_EQ(2, GridRows(child));
     EXPECT_EQ(message, MessagePaneText(child));
+}
+
+std::string ClipboardText()
+{
+    std::string text;
+    if (!OpenClipboard(nullptr)) return text;
+    if (HANDLE data = GetClipboardData(CF_TEXT)) {
+        if (const char *chars = static_cast<const char *>(GlobalLock(data))) text = chars;
+        GlobalUnlock(data);
+    }
+    CloseClipboard();
+    return text;
+}
+
+// A person reading an error selects and copies it from the message pane;
+// the editor's text must not be what lands on the clipboard.
+TEST_F(QueryWindow, CopyAndSelectAllInTheMessagePaneTakeItsText)
+{
+    HWND window = OpenQueryWindow("qw_tests_a");
+    CHILDDATA *child = ChildOf(window);
+    ASSERT_TRUE(RunBatch(child, "select * from no_such_table"));
+    SetFocus(child->MessagePane);
+    PumpMessages(50);
+    EXPECT_FALSE(MenuGrayed(CMD_COPY));
+    EXPECT_FALSE(MenuGrayed(CMD_SELECTALL));
+    EXPECT_TRUE(MenuGrayed(CMD_PASTE));
+    FrameCommand(CMD_SELECTALL);
+    FrameCommand(CMD_COPY);
+    EXPECT_EQ(0u, ClipboardText().find("Error 1146:")) << ClipboardText();
+    EXPECT_EQ("select * from no_such_table", EditorText(child));
+
+    SetFocus(child->Editor);
+    PumpMessages(50);
+    FrameCommand(CMD_SELECTALL);
+    FrameCommand(CMD_COPY);
+    EXPECT_EQ("select * from no_such_table", ClipboardText());
 }
 
 // Insert Template through the menu, into the real editor: the text goes
