@@ -1,5 +1,218 @@
-// Faults the program must survive.
+// Faults the program must survive: the server going away under a batch, a
+// connection killed by somebody else, windows and the frame closed while
+// their batches run, and many batches at once.
 #include "ServerAccess.h"
 #include "VintrelProcess.h"
 
 #include <gtest/gtest.h>
+#include <set>
+
+using namespace e2e;
+
+namespace {
+
+std::string TitleFor(const std::string &database, const std::string &account, const std::string &file)
+{
+    return "Vintrel - [Query - localhost." + database + "." + account + "@localhost - " + file + "]";
+}
+
+class Fault : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        account = TestAccount();
+        ASSERT_FALSE(account.Socket.empty()) << "run through ./test: the test server's socket is not set";
+    }
+    void TearDown() override
+    {
+        if (HasFailure())
+            Screenshot("/tmp/vintrel-e2e-" +
+                       std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + ".png");
+        program.Kill();
+    }
+
+    void StartConnected(const Account &as)
+    {
+        program.WriteSettings("localhost", as.User, &as.Password);
+        ASSERT_TRUE(program.StartConnected(as.Socket)) << program.FrameTitle();
+    }
+
+    // Runs a statement in the active window and reads its first cell.
+    std::string AskWindow(const std::string &sql)
+    {
+        program.ReplaceEditorText(sql);
+        Keys("F5");
+        std::string value;
+        WaitFor([&] { return (value = program.CopyGrid()) != "(nothing copied)" && !value.empty(); },
+                std::chrono::seconds(10), std::chrono::milliseconds(300));
+        return value;
+    }
+
+    // Starts a long statement in the active window and waits until the
+    // server runs it.
+    void StartLongBatch(const Account &on, const std::string &sql)
+    {
+        program.ReplaceEditorText(sql);
+        Keys("F5");
+        ASSERT_TRUE(WaitFor([&] { return RunningCount(on, sql) > 0; })) << sql;
+    }
+
+    static int RunningCount(const Account &on, const std::string &sql)
+    {
+        return std::stoi("0" + QueryValue(on, "select count(*) from information_schema.processlist where info = '" +
+                                                  sql + "'"));
+    }
+
+    static bool ConnectionAlive(const Account &on, const std::string &id)
+    {
+        return QueryValue(on, "select count(*) from information_schema.processlist where id = " + id) != "0";
+    }
+
+    // The message pane's text, once it holds one of the expected words.
+    std::string WaitForMessage(const std::vector<std::string> &words)
+    {
+        std::string text;
+        WaitFor(
+            [&] {
+                text = program.CopyMessages();
+                for (const std::string &word : words)
+                    if (text.find(word) != std::string::npos) return true;
+                return false;
+            },
+            std::chrono::seconds(15), std::chrono::milliseconds(500));
+        return text;
+    }
+
+    Account account;
+    VintrelProcess program;
+};
+
+bool Contains(const std::string &text, const std::string &part) { return text.find(part) != std::string::npos; }
+
+TEST_F(Fault, ServerStoppedDuringABatch)
+{
+    PrivateServer server(program.WorkDirectory() + "/server");
+    ASSERT_TRUE(server.Start());
+    StartConnected(server.RootAccount());
+    StartLongBatch(server.RootAccount(), "select sleep(60)");
+    server.Stop();
+
+    std::string message = WaitForMessage({"2013", "2006", "Lost connection", "gone away", "shutdown"});
+    EXPECT_TRUE(Contains(message, "Lost connection") || Contains(message, "gone away") || Contains(message, "shutdown"))
+        << message;
+    // The window still takes text and commands while the server is away.
+    program.ReplaceEditorText("select 'still here'");
+    Keys("F5");
+    Pause(1000);
+    EXPECT_TRUE(program.Running());
+
+    ASSERT_TRUE(server.Start());
+    Keys("ctrl+o");
+    ASSERT_TRUE(program.AcceptConnectDialog());
+    EXPECT_TRUE(program.WaitForTitle(TitleFor("mysql", "root", "Untitled2"))) << program.FrameTitle();
+    EXPECT_EQ("7", AskWindow("select 7"));
+    program.Kill();
+}
+
+TEST_F(Fault, ConnectionKilledFromAnotherSession)
+{
+    StartConnected(account);
+    std::string id = AskWindow("select connection_id()");
+    ASSERT_FALSE(id.empty());
+    StartLongBatch(account, "select sleep(60)");
+    ASSERT_TRUE(Exec(account, "KILL " + id));
+
+    std::string message = WaitForMessage({"Lost connection", "gone away", "interrupted", "killed"});
+    EXPECT_FALSE(Contains(message, "(nothing copied)")) << message;
+    EXPECT_TRUE(program.Running());
+    // A new window opens its own connection and works.
+    Keys("ctrl+n");
+    EXPECT_TRUE(program.WaitForTitle(TitleFor("mysql", "vintrel", "Untitled2"))) << program.FrameTitle();
+    EXPECT_EQ("5", AskWindow("select 5"));
+}
+
+TEST_F(Fault, WindowClosedWhileItsBatchRuns)
+{
+    StartConnected(account);
+    Keys("ctrl+n");
+    ASSERT_TRUE(program.WaitForTitle(TitleFor("mysql", "vintrel", "Untitled2"))) << program.FrameTitle();
+    std::string id = AskWindow("select connection_id()");
+    ASSERT_FALSE(id.empty());
+    StartLongBatch(account, "select sleep(4)");
+    Keys("ctrl+F4");
+    ASSERT_TRUE(program.WaitForMessageBox()); // the text was changed
+    Keys("n");
+    // The window goes at once (the question box itself takes Wine about 2 s
+    // to take down without a window manager); its connection ends when the
+    // server answers.
+    EXPECT_TRUE(program.WaitForTitle(TitleFor("mysql", "vintrel", "Untitled1"), 4)) << program.FrameTitle();
+    EXPECT_TRUE(WaitFor([&] { return !ConnectionAlive(account, id); }, std::chrono::seconds(10)));
+
+    Keys("ctrl+o");
+    ASSERT_TRUE(program.AcceptConnectDialog());
+    EXPECT_TRUE(WaitFor([&] { return program.FrameTitle() != TitleFor("mysql", "vintrel", "Untitled1"); }));
+    EXPECT_EQ("8", AskWindow("select 8"));
+}
+
+TEST_F(Fault, FrameClosedWhileTwoBatchesRun)
+{
+    StartConnected(account);
+    std::string first = AskWindow("select connection_id()");
+    StartLongBatch(account, "select sleep(62)");
+    Keys("ctrl+n");
+    ASSERT_TRUE(program.WaitForTitle(TitleFor("mysql", "vintrel", "Untitled2"))) << program.FrameTitle();
+    std::string second = AskWindow("select connection_id()");
+    StartLongBatch(account, "select sleep(63)");
+    ASSERT_FALSE(first.empty());
+    ASSERT_FALSE(second.empty());
+
+    Keys("alt+f x"); // File > Exit
+    for (int changed = 0; changed < 2; changed++) {
+        ASSERT_TRUE(program.WaitForMessageBox()) << "question " << changed + 1;
+        Keys("n");
+        ASSERT_TRUE(program.WaitForMessageBoxGone());
+    }
+    EXPECT_TRUE(program.WaitForExit(10));
+    EXPECT_EQ(0, program.ExitStatus());
+    EXPECT_TRUE(WaitFor([&] { return !ConnectionAlive(account, first) && !ConnectionAlive(account, second); },
+                        std::chrono::seconds(5)));
+}
+
+TEST_F(Fault, TenWindowsRunTheirBatchesAtOnce)
+{
+    StartConnected(account);
+    for (int window = 1; window <= 10; window++) {
+        if (window > 1) {
+            Keys("ctrl+n");
+            ASSERT_TRUE(program.WaitForTitle(TitleFor("mysql", "vintrel", "Untitled" + std::to_string(window))))
+                << program.FrameTitle();
+        }
+        program.ReplaceEditorText("select sleep(15) as s, " + std::to_string(window) + " as n");
+        Keys("F5");
+    }
+    // All ten run on the server at the same time.
+    EXPECT_TRUE(WaitFor([&] {
+        return std::stoi("0" + QueryValue(account, "select count(*) from information_schema.processlist "
+                                                   "where info like 'select sleep(15) as s, %'")) == 10;
+    }));
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            return QueryValue(account, "select count(*) from information_schema.processlist "
+                                       "where info like 'select sleep(15) as s, %'") == "0";
+        },
+        std::chrono::seconds(30)));
+    // Each window shows its own row.
+    std::set<std::string> rows;
+    for (int window = 1; window <= 10; window++) {
+        std::string row;
+        WaitFor([&] { return (row = program.CopyGrid()).rfind("0\t", 0) == 0; }, std::chrono::seconds(5));
+        rows.insert(row);
+        Keys("ctrl+F6");
+    }
+    std::set<std::string> expected;
+    for (int window = 1; window <= 10; window++) expected.insert("0\t" + std::to_string(window));
+    EXPECT_EQ(expected, rows);
+    EXPECT_TRUE(program.Running());
+}
+
+} // namespace

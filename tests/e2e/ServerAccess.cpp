@@ -2,6 +2,7 @@
 #include "Desktop.h"
 
 #include <cstdlib>
+#include <fcntl.h>
 #include <fstream>
 #include <mysql.h>
 #include <signal.h>
@@ -91,6 +92,7 @@ PrivateServer::~PrivateServer() { Stop(); }
 bool PrivateServer::Start()
 {
     std::string data = Directory + "/data";
+    Run("mkdir -p " + Quote(Directory));
     if (access((data + "/mysql").c_str(), F_OK) != 0) {
         std::string user = Run("id -un").Output;
         while (!user.empty() && user.back() == '\n') user.pop_back();
@@ -105,6 +107,9 @@ bool PrivateServer::Start()
     Pid = fork();
     if (Pid == 0) {
         setpgid(0, 0);
+        int nothing = open("/dev/null", O_WRONLY);
+        dup2(nothing, 1);
+        dup2(nothing, 2);
         std::string datadir = "--datadir=" + data, socket = "--socket=" + Socket, who = "--user=" + user,
                     log = "--log-error=" + Directory + "/error.log", pid = "--pid-file=" + Directory + "/mariadbd.pid";
         execlp("mariadbd", "mariadbd", "--no-defaults", datadir.c_str(), socket.c_str(), who.c_str(),
