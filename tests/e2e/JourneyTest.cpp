@@ -20,12 +20,14 @@ protected:
         ASSERT_TRUE(Exec(account, "DROP DATABASE IF EXISTS e2e_shop; CREATE DATABASE e2e_shop;"
                                   "CREATE TABLE e2e_shop.items (id INT PRIMARY KEY, name VARCHAR(20), price DECIMAL(6,2));"
                                   "INSERT INTO e2e_shop.items VALUES (1,'pen',1.50),(2,'ink',NULL),(3,'pad',12.00);"
-                                  "DROP DATABASE IF EXISTS e2e_other; CREATE DATABASE e2e_other;"));
+                                  "DROP DATABASE IF EXISTS e2e_other; CREATE DATABASE e2e_other;"
+                                  "SET GLOBAL general_log = 1"));
     }
     void TearDown() override
     {
         if (HasFailure()) Screenshot("/tmp/vintrel-e2e-" + std::string(CurrentName()) + ".png");
         program.Kill();
+        Exec(account, "SET GLOBAL general_log = 0");
     }
     static const char *CurrentName() { return ::testing::UnitTest::GetInstance()->current_test_info()->name(); }
 
@@ -58,6 +60,11 @@ TEST_F(Journey, TypedQueryRunsWithF5AndItsRowsAreCopied)
     Keys("F5");
     EXPECT_TRUE(program.WaitForGrid("1\tpen\t1.50\n2\tink\tNULL\n3\tpad\t12.00"));
     EXPECT_EQ("Vintrel - [Query - localhost.mysql.vintrel@localhost - Untitled1*]", program.FrameTitle());
+    // The server received the typed text as it stands.
+    std::string log = GeneralLog();
+    if (!log.empty()) {
+        EXPECT_NE(std::string::npos, log.find("Query\tselect id, name, price from e2e_shop.items order by id\n"));
+    }
 }
 
 // The position of a database in the lists the program fills from the
@@ -263,6 +270,10 @@ TEST_F(Journey, WrongPasswordThenASecondTry)
     EXPECT_TRUE(program.WaitUntilGone("^Connect to MySQL Server$"));
     ASSERT_TRUE(program.MaximizeQueryWindow());
     EXPECT_EQ(ConnectedTitle, program.FrameTitle());
+    std::string log = GeneralLog();
+    if (!log.empty()) {
+        EXPECT_NE(std::string::npos, log.find("Access denied for user 'vintrel'@'localhost' (using password: YES)"));
+    }
 }
 
 } // namespace
