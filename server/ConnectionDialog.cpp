@@ -66,15 +66,15 @@ int32_t ReadSettingFlag(const char *path, const char *key)
     return value;
 }
 
-void WriteSettingFlag(const char *path, const char *key, bool set)
+bool WriteSettingFlag(const char *path, const char *key, bool set)
 {
     int32_t value = set ? 1 : 0;
-    WritePrivateProfileStructA(SETTINGS_SECTION, key, &value, sizeof value, path);
+    return WritePrivateProfileStructA(SETTINGS_SECTION, key, &value, sizeof value, path) != FALSE;
 }
 
-void WriteSettingText(const char *path, const char *key, const char *text)
+bool WriteSettingText(const char *path, const char *key, const char *text)
 {
-    WritePrivateProfileStringA(SETTINGS_SECTION, key, text, path);
+    return WritePrivateProfileStringA(SETTINGS_SECTION, key, text, path) != FALSE;
 }
 
 char *BuildSettingsPath()
@@ -141,15 +141,29 @@ void OnPasswordChanged(HWND dialog)
 
 // Settings are written before the connect attempt, so a failed attempt still
 // remembers what was typed. Clearing "Save password" also forgets the host
-// and the user.
-void WriteSettings(HWND dialog, const char *path, const char *host, const char *user, const char *password)
+// and the user. Returns false when any value could not be written.
+bool WriteSettings(HWND dialog, const char *path, const char *host, const char *user, const char *password)
 {
     bool savePassword = IsChecked(dialog, IDC_SAVEPASSWORD);
-    WriteSettingFlag(path, "savepassword", savePassword);
-    WriteSettingFlag(path, "startmysql", IsChecked(dialog, IDC_STARTSERVER));
-    WriteSettingText(path, "host", savePassword ? host : "localhost");
-    WriteSettingText(path, "user", savePassword ? user : "");
-    WriteSettingText(path, "password", savePassword ? password : "");
+    bool written = WriteSettingFlag(path, "savepassword", savePassword);
+    written = WriteSettingFlag(path, "startmysql", IsChecked(dialog, IDC_STARTSERVER)) && written;
+    written = WriteSettingText(path, "host", savePassword ? host : "localhost") && written;
+    written = WriteSettingText(path, "user", savePassword ? user : "") && written;
+    written = WriteSettingText(path, "password", savePassword ? password : "") && written;
+    return written;
+}
+
+// Without this the user would believe the settings saved and find them
+// forgotten at the next start. The connect goes ahead all the same.
+void ReportUnsavedSettings(HWND dialog, const char *path)
+{
+    char text[MAX_PATH + 320];
+    snprintf(text, sizeof text,
+             "The connection settings could not be saved to %s.\n\n"
+             "Check that the file is not read-only and not in use by another program. "
+             "Vintrel connects all the same, but will not remember these settings.",
+             path);
+    MessageBoxA(dialog, text, "Vintrel", MB_OK | MB_ICONWARNING);
 }
 
 bool ClientLibraryLoaded()
@@ -195,7 +209,8 @@ void OnOk(HWND dialog)
         const char *password =
             data->SavedPassword && !data->PasswordEdited ? data->SavedPassword : typedPassword;
         if (IsChecked(dialog, IDC_STARTSERVER)) StartLocalServer();
-        WriteSettings(dialog, data->SettingsPath, host, user, password);
+        if (!WriteSettings(dialog, data->SettingsPath, host, user, password))
+            ReportUnsavedSettings(dialog, data->SettingsPath);
 
         if (!ClientLibraryLoaded())
             ReportMissingClientLibrary(dialog);
