@@ -8,6 +8,7 @@
 
 #include "app/AboutDialog.h"
 #include "app/VnRebar.h"
+#include "editor/CodeMaxControl.h"
 #include "query/ServerInfo.h"
 #include "querywindow/MdiChild.h"
 #include "querywindow/ScriptFiles.h"
@@ -170,6 +171,10 @@ void Disconnect()
 }
 
 // A new window on a copy of the active connection, holding text (if any).
+// The text goes to the editor as the bytes the file holds, as an inserted
+// template does: WM_SETTEXT would pass it through the UTF-16 conversion,
+// which turns every byte that is not UTF-8 (a Latin-1 file, say) into
+// U+FFFD for good. The caret then stands at the start, as after WM_SETTEXT.
 void OpenTemplateWindow(FRAMEDATA *frame, const char *text)
 {
     HWND created = cloneConnection(frame);
@@ -178,7 +183,10 @@ void OpenTemplateWindow(FRAMEDATA *frame, const char *text)
         return;
     }
     CHILDDATA *child = StateOf<CHILDDATA>(created);
-    if (child && text) SetWindowTextA(child->Editor, text);
+    if (!child || !text || !*text) return;
+    EDITORRANGE start = {{1, 1}, {1, 1}};
+    SendMessageA(child->Editor, WM_EDITOR_INSERTTEXT, (WPARAM)&start.Start, (LPARAM)text);
+    SendMessageA(child->Editor, WM_EDITOR_SETSEL, 1, (LPARAM)&start);
 }
 
 // A template that cannot be read leaves the new window's editor empty.
