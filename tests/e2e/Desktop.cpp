@@ -78,12 +78,6 @@ bool WindowPosition(const std::string &window, int *x, int *y)
     return true;
 }
 
-void MoveAndSize(const std::string &window, int x, int y, int width, int height)
-{
-    Run("xdotool windowmove " + window + " " + std::to_string(x) + " " + std::to_string(y) + " windowsize " + window +
-        " " + std::to_string(width) + " " + std::to_string(height));
-}
-
 // A short pause after each input: Wine reads the X events on its own thread
 // and a person never types faster than the program draws.
 void Keys(const std::string &keys)

@@ -29,7 +29,6 @@ void Pause(int milliseconds);
 std::vector<std::string> WindowsOf(int pid, const std::string &titlePattern);
 std::string WindowTitle(const std::string &window);
 bool WindowPosition(const std::string &window, int *x, int *y);
-void MoveAndSize(const std::string &window, int x, int y, int width, int height);
 
 void Keys(const std::string &keys);           // e.g. "ctrl+a ctrl+c"
 void Type(const std::string &text);           // typed character by character

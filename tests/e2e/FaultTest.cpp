@@ -142,8 +142,8 @@ TEST_F(Fault, WindowClosedWhileItsBatchRuns)
     Keys("ctrl+F4");
     ASSERT_TRUE(program.WaitForMessageBox()); // the text was changed
     Keys("n");
-    // The window goes at once (the question box itself takes Wine about 2 s
-    // to take down without a window manager); its connection ends when the
+    // The window goes at once (the question box itself may take Wine 2 s to
+    // take down when its windows are managed); its connection ends when the
     // server answers.
     EXPECT_TRUE(program.WaitForTitle(TitleFor("mysql", "vintrel", "Untitled1"), 4)) << program.FrameTitle();
     EXPECT_TRUE(WaitFor([&] { return !ConnectionAlive(account, id); }, std::chrono::seconds(10)));

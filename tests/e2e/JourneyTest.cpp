@@ -263,7 +263,7 @@ TEST_F(Journey, WrongPasswordThenASecondTry)
 
     int left, top;
     ASSERT_TRUE(WindowPosition(dialog, &left, &top));
-    Click(left + 223, top + 115); // the password field
+    Click(left + Screen::PasswordInDialogX, top + Screen::PasswordInDialogY);
     Keys("End shift+Home");
     Type(account.Password);
     Keys("Return");

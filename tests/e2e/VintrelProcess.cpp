@@ -79,11 +79,8 @@ bool VintrelProcess::Start(const std::string &socket)
         _exit(127);
     }
     FrameWindow = WaitForWindow("^Vintrel", 30);
-    if (FrameWindow.empty()) return false;
-    // No window manager on the virtual display: the frame is placed by hand.
-    MoveAndSize(FrameWindow, 0, 0, Screen::FrameWidth, Screen::FrameHeight);
     Pause(300);
-    return true;
+    return !FrameWindow.empty();
 }
 
 bool VintrelProcess::Running()

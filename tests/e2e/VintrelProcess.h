@@ -10,17 +10,20 @@
 
 namespace e2e {
 
-// Screen points with the frame at 0,0 sized 1280 x 1000 and the query window
-// maximized; they are fixed by the layout of the frame and the query window.
+// Screen points on the 1280 x 1024 virtual display, where the frame opens
+// maximized (Wine draws the captions itself), once the query window is
+// maximized too; they are fixed by the layout of the frame and the query
+// window.
 namespace Screen {
-constexpr int FrameWidth = 1280, FrameHeight = 1000;
-constexpr int ChildCaptionX = 313, ChildCaptionY = 64; // before maximizing
+constexpr int ChildCaptionX = 313, ChildCaptionY = 83; // before maximizing
 constexpr int EditorX = 600, EditorY = 200;
-constexpr int GridCellX = 42, GridCellY = 530;        // first row, first column
-constexpr int SelectorArrowX = 420, SelectorArrowY = 34;
-constexpr int MessagesTabX = 125, MessagesTabY = 948;
-constexpr int ResultsTabX = 48, ResultsTabY = 945;
+constexpr int GridCellX = 42, GridCellY = 551;         // first row, first column
+constexpr int SelectorArrowX = 420, SelectorArrowY = 52;
+constexpr int MessagesTabX = 125, MessagesTabY = 972;
+constexpr int ResultsTabX = 47, ResultsTabY = 970;
 constexpr int MessagePaneX = 600, MessagePaneY = 700;
+// The password field, from the top left corner of the connect dialog.
+constexpr int PasswordInDialogX = 225, PasswordInDialogY = 136;
 } // namespace Screen
 
 class VintrelProcess {
@@ -34,7 +37,7 @@ public:
     void WriteSettings(const std::string &host, const std::string &user, const std::string *savedPassword);
 
     // Starts the program with MYSQL_UNIX_PORT set to socket; waits for the
-    // frame and gives it the top of the screen.
+    // frame.
     bool Start(const std::string &socket);
     bool Running();
     bool WaitForExit(int seconds);
