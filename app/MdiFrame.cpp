@@ -293,8 +293,22 @@ LRESULT OnClose(HWND window)
     return DefFrameProcA(window, MdiClientWindow, WM_CLOSE, 0, 0);
 }
 
+// A frame destroyed without WM_CLOSE (DestroyWindow) may still hold query
+// windows. Their teardown counts them out of this frame's record, and they
+// would be destroyed only after it is freed: they go first, without asking.
+void DestroyQueryWindows()
+{
+    HWND window = GetWindow(MdiClientWindow, GW_CHILD);
+    while (window) {
+        HWND next = GetWindow(window, GW_HWNDNEXT);
+        if (IsQueryWindow(window)) SendMessageA(MdiClientWindow, WM_MDIDESTROY, (WPARAM)window, 0);
+        window = next;
+    }
+}
+
 void OnDestroy(HWND window, FRAMEDATA *frame)
 {
+    DestroyQueryWindows();
     DeleteObject(frame->SelectorFont);
     AttachState(window, nullptr);
     delete frame;
