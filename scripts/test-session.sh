@@ -1,0 +1,46 @@
+# The throw-away server and the Wine session of a test run, shared by ./test
+# and scripts/memcheck.sh. Sourced, not run, after common.sh and mariadb.sh.
+
+# start_test_server PORT: a fresh data directory, a private server on
+# 127.0.0.1:PORT (0: its socket only) and the test account; exports what the
+# test programs read and stops the server (and Wine) when the script exits.
+start_test_server() {
+  local port=$1
+  dbroot=$(mktemp -d /tmp/vintrel-testdb.XXXXXX)
+  export MYSQL_UNIX_PORT="$dbroot/mysqld.sock"
+  export VINTREL_TEST_USER=vintrel VINTREL_TEST_PASSWORD='Test-pw-1'
+  export VINTREL_TEST_GENERAL_LOG="$dbroot/data/general.log"
+  trap stop_test_session EXIT
+  trap 'exit 130' INT TERM
+  start_private_server "$dbroot/data" "$MYSQL_UNIX_PORT" "$port" || return 1
+  root_sql "$MYSQL_UNIX_PORT" "
+    CREATE USER '$VINTREL_TEST_USER'@'localhost' IDENTIFIED BY '$VINTREL_TEST_PASSWORD';
+    CREATE USER '$VINTREL_TEST_USER'@'127.0.0.1' IDENTIFIED BY '$VINTREL_TEST_PASSWORD';
+    GRANT ALL ON *.* TO '$VINTREL_TEST_USER'@'localhost' WITH GRANT OPTION;
+    GRANT ALL ON *.* TO '$VINTREL_TEST_USER'@'127.0.0.1' WITH GRANT OPTION;" || return 1
+}
+
+stop_test_session() {
+  stop_private_server
+  wineserver -k 2>/dev/null || true
+  rm -rf "$dbroot"
+}
+
+# A fresh wineserver for the prefix: Wine processes left from an earlier run
+# may hold a display that is gone.
+restart_wineserver() {
+  wineserver -k 2>/dev/null; wineserver -w 2>/dev/null
+  wineserver -p 2>/dev/null
+}
+
+# ctest_on_display BUILD_DIR CTEST_ARGS...: runs ctest under a virtual X
+# display. Wine's helper processes (winedevice.exe, and explorer.exe, which
+# holds the desktop window) outlive the program that starts them: they are
+# started first, detached, or CTest would wait for them to close the first
+# test's output pipe, and inside the virtual display, or no test could create
+# a top-level window.
+ctest_on_display() {
+  xvfb-run -a -s "-screen 0 1280x1024x24" \
+    sh -c 'wine cmd /c exit </dev/null >/dev/null 2>&1; exec ctest --test-dir "$0" --output-on-failure -V "$@"' \
+    "$@"
+}
