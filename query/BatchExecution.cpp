@@ -10,6 +10,7 @@
 #include "grid/GridOutput.h"
 #include "query/ResultSet.h"
 #include "query/ServerInfo.h"
+#include "query/ThreadStack.h"
 #include "resources/resource.h"
 
 namespace {
@@ -237,6 +238,7 @@ void StartBatch(CHILDDATA *child)
 
 DWORD WINAPI BatchWorker(LPVOID parameter)
 {
+    AnnounceThreadStack();
     CHILDDATA *child = static_cast<CHILDDATA *>(parameter);
     ClientThreadStart();
     RunBatch(child);

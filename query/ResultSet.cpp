@@ -5,6 +5,8 @@
 #include <cstring>
 #include <new>
 
+#include "query/ThreadStack.h"
+
 GRIDBUFFER *NewGridBuffer() { return new (std::nothrow) GRIDBUFFER(); }
 
 namespace {
@@ -62,6 +64,7 @@ void ClearBuffer(GRIDBUFFER *buffer)
 
 DWORD WINAPI ReleaseBufferThread(LPVOID parameter)
 {
+    AnnounceThreadStack();
     FreeGridBuffer(static_cast<GRIDBUFFER *>(parameter));
     return 0;
 }
