@@ -91,7 +91,8 @@ TEST_F(ScriptFilesTest, FileDialogRecordAndUntitledNames)
     const OPENFILENAMEA &dialog = child.FileDialog;
     EXPECT_EQ(sizeof(OPENFILENAMEA), dialog.lStructSize);
     EXPECT_EQ(child.Window, dialog.hwndOwner);
-    EXPECT_EQ(0, memcmp(dialog.lpstrFilter, "Query Files (*.sql)\0*.sql\0\0", 28));
+    // The filter ends at its second NUL in a row: 27 bytes, no more to read.
+    EXPECT_EQ(0, memcmp(dialog.lpstrFilter, "Query Files (*.sql)\0*.sql\0", 27));
     EXPECT_EQ(child.FileName, dialog.lpstrFile);
     EXPECT_EQ(516u, dialog.nMaxFile);
     EXPECT_EQ(0x2006u, dialog.Flags);
