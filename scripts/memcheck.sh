@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# The memory check: the tests of result capture and release, of the grid, of
-# the query window's and the frame's life cycle and of batches, built with
-# AddressSanitizer (build-asan/) and run once against a throw-away server.
-# Fails on any test failure, any invalid access and any leak. Arguments are
-# passed to ctest (for example: scripts/memcheck.sh -R query_tests).
+# The memory check: the test programs (result capture and release, the grid,
+# the query window's and the frame's life cycle, batches, and the rest)
+# built with AddressSanitizer (build-asan/) and run once against a
+# throw-away server. Fails on any test failure, any invalid access and any
+# leak. Arguments are passed to ctest (for example: scripts/memcheck.sh -R
+# query_tests).
 set -uo pipefail
 cd "$(dirname "$0")/.."
 export WINEPREFIX_OVERRIDE="$PWD/.wineprefix-memcheck"
@@ -12,7 +13,7 @@ source scripts/common.sh
 source scripts/mariadb.sh
 source scripts/test-session.sh
 
-programs=(query_tests grid_tests querywindow_tests batch_tests app_tests)
+programs=(query_tests grid_tests querywindow_tests batch_tests app_tests records_tests dialogs_tests editor_tests server_tests)
 started=$(date +%s)
 
 scripts/setup.sh || exit 1

@@ -10,6 +10,17 @@
 
 #ifdef VINTREL_SANITIZE
 #include <sanitizer/lsan_interface.h>
+
+#include "grid/GridOutputClass.h"
+
+// Result buffers are freed on threads of their own (ReleaseBuffer). Until
+// such a thread runs, its buffer is reached only through Wine's memory, so
+// the last ones are let finish before the leak check.
+static void WaitForReleaseThreads()
+{
+    for (int i = 0; i < 200 && GridStorage::BytesHeldByAll() != 0; i++) Sleep(50);
+    Sleep(100);
+}
 #endif
 
 int main(int argc, char **argv)
@@ -26,6 +37,7 @@ int main(int argc, char **argv)
     // live window points to would look leaked: window extra storage lives
     // outside the C heap) and the client library has been ended and
     // unloaded. A leak ends the program with an error.
+    WaitForReleaseThreads();
     __lsan_do_leak_check();
 #endif
     return result;
