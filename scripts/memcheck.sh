@@ -30,6 +30,10 @@ scripts/wineprefix.sh || exit 1
 # the check clear of ./test and of any server on 3306.
 start_test_server "${VINTREL_TEST_PORT:-0}" || exit 1
 restart_wineserver
+# The one test that starts the Windows build in a Wine process of its own is
+# left out: that process would inherit the sanitizer's run-time, and fail to
+# start with it, and it runs none of the code built here.
+export GTEST_FILTER='-WindowsBuild.*'
 log="$VINTREL_BUILD/memcheck.log"
 note "running the memory check (full output in $log)"
 pattern="^($(IFS='|'; echo "${programs[*]}"))\$"
