@@ -30,10 +30,6 @@ typedef unsigned char (*mysql_thread_init_fn)(void);
 typedef void (*mysql_thread_end_fn)(void);
 mysql_thread_init_fn OptionalThreadInit = nullptr;
 mysql_thread_end_fn OptionalThreadEnd = nullptr;
-// mysql_library_end, under its exported name: the library's own start-up
-// state is freed only by it, not by unloading the library.
-typedef void (*mysql_server_end_fn)(void);
-mysql_server_end_fn OptionalServerEnd = nullptr;
 
 // The functions the program calls; a library without one of them cannot work.
 const char *const CalledFunctions[] = {
@@ -82,19 +78,16 @@ uint8_t LoadClientLibrary(const char *fileName)
     }
     OptionalThreadInit = reinterpret_cast<mysql_thread_init_fn>(FindLibrarySymbol(library, "mysql_thread_init"));
     OptionalThreadEnd = reinterpret_cast<mysql_thread_end_fn>(FindLibrarySymbol(library, "mysql_thread_end"));
-    OptionalServerEnd = reinterpret_cast<mysql_server_end_fn>(FindLibrarySymbol(library, "mysql_server_end"));
     return ClientLibraryStatus;
 }
 
 void UnloadClientLibrary()
 {
-    if (OptionalServerEnd) OptionalServerEnd();
     if (ClientLibraryHandle) CloseDynamicLibrary(ClientLibraryHandle);
     ClientLibraryHandle = nullptr;
     ClientLibraryStatus = StatusNotLoaded;
     OptionalThreadInit = nullptr;
     OptionalThreadEnd = nullptr;
-    OptionalServerEnd = nullptr;
 }
 
 void *ClientFunctionAddress(int index)

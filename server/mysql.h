@@ -120,8 +120,7 @@ const char *DefaultClientLibraryName();
 // status. A missing file leaves the table as it was.
 uint8_t LoadClientLibrary(const char *fileName);
 
-// Ends the library (mysql_library_end, which alone frees its start-up state)
-// and unloads it, if one is loaded; the table keeps its entries.
+// Unloads the library if one is loaded; the table keeps its entries.
 void UnloadClientLibrary();
 
 // The address stored for the i-th name (0-based), or null.

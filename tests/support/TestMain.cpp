@@ -30,15 +30,17 @@ int main(int argc, char **argv)
     LoadClientLibrary("");
     InitCommonControls();
     int result = RUN_ALL_TESTS();
-    UnloadClientLibrary();
 #ifdef VINTREL_SANITIZE
     // Under Wine the leak check does not run by itself at exit. It runs
     // here, after every test has destroyed its windows (memory that only a
     // live window points to would look leaked: window extra storage lives
-    // outside the C heap) and the client library has been ended and
-    // unloaded. A leak ends the program with an error.
+    // outside the C heap), and while the client library is still loaded (its
+    // one-time start-up state is reached from its own variables, and it is
+    // never freed: the program unloads the library only at exit). A leak
+    // ends the program with an error.
     WaitForReleaseThreads();
     __lsan_do_leak_check();
 #endif
+    UnloadClientLibrary();
     return result;
 }
