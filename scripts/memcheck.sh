@@ -7,13 +7,14 @@
 # query_tests).
 set -uo pipefail
 cd "$(dirname "$0")/.."
-export WINEPREFIX_OVERRIDE="$PWD/.wineprefix-memcheck"
+export WINEPREFIX_OVERRIDE="$PWD/.wineprefix-memcheck" VINTREL_UNMANAGED_WINDOWS=1
 export VINTREL_BUILD="$PWD/build-asan"
 source scripts/common.sh
 source scripts/mariadb.sh
 source scripts/test-session.sh
 
-programs=(query_tests grid_tests querywindow_tests batch_tests app_tests records_tests dialogs_tests editor_tests server_tests)
+programs=(query_tests grid_tests querywindow_tests batch_tests app_tests records_tests dialogs_tests editor_tests server_tests
+          robustness_tests)
 started=$(date +%s)
 
 scripts/setup.sh || exit 1
