@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "app/Startup.h"
+#include "query/BatchExecution.h"
 #include "server/mysql.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
@@ -11,6 +12,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     RegisterProgramClasses();
     HWND frame = StartVintrel(instance);
     int exitCode = RunMessageLoop(frame);
-    UnloadClientLibrary();
+    // The worker of a window closed during its batch may still be inside the
+    // client library, waiting for the server: the library then stays until
+    // the process ends rather than be unmapped under that thread.
+    if (RunningBatchWorkers() == 0) UnloadClientLibrary();
     return exitCode;
 }

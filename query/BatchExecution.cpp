@@ -206,6 +206,10 @@ GRIDBUFFER *BufferShownByGrid(CHILDDATA *child)
 
 } // namespace
 
+volatile LONG BatchWorkersRunning = 0;
+
+LONG RunningBatchWorkers() { return InterlockedCompareExchange(&BatchWorkersRunning, 0, 0); }
+
 void StartBatch(CHILDDATA *child)
 {
     if (child->Executing) return;
@@ -219,11 +223,13 @@ void StartBatch(CHILDDATA *child)
     SetStatusText(child, 0, "Executing query batch...");
 
     InterlockedExchange(&child->WorkerState, WorkerRunning);
+    InterlockedIncrement(&BatchWorkersRunning);
     HANDLE worker = child->QueryText ? CreateThread(nullptr, 0, BatchWorker, child, 0, nullptr) : nullptr;
     if (worker) {
         CloseHandle(worker);
         return;
     }
+    InterlockedDecrement(&BatchWorkersRunning);
     // No text or no thread: end the batch as a failure at once.
     free(child->QueryText);
     child->QueryText = nullptr;
@@ -250,6 +256,7 @@ DWORD WINAPI BatchWorker(LPVOID parameter)
     else
         PostMessageA(window, WM_EXECUTE_DONE, 0, 0);
     ClientThreadEnd();
+    InterlockedDecrement(&BatchWorkersRunning);
     return 0;
 }
 

@@ -14,6 +14,8 @@ enum { ElapsedTimerId = 0 };
 void StartBatch(CHILDDATA *child);
 // The worker thread's routine; its parameter is the window's CHILDDATA.
 DWORD WINAPI BatchWorker(LPVOID parameter);
+// Worker threads that have not ended yet, those of closed windows included.
+LONG RunningBatchWorkers();
 // WM_EXECUTE_DONE: message pane, grid, status texts, selector and title.
 void CompleteBatch(CHILDDATA *child);
 // WM_TIMER of the elapsed-time display: status part 5 as "%02u:%02u:%02u".

@@ -13,6 +13,7 @@
 
 #include "editor/CodeMaxControl.h"
 #include "grid/GridOutput.h"
+#include "query/BatchExecution.h"
 
 namespace {
 
@@ -293,6 +294,8 @@ TEST_F(Batch, AWindowClosedDuringItsBatchClosesAtOnceAndItsConnectionEnds)
     EXPECT_LT(GetTickCount() - start, 500u);
     EXPECT_FALSE(IsWindow(window));
     EXPECT_EQ(0, TestFrameData()->ConnectionCount);
+    // The program leaves the client library loaded at exit while it runs.
+    EXPECT_EQ(1, RunningBatchWorkers());
 
     // The worker closes the connection when the server has answered.
     MYSQL *admin = ConnectTestServer();
@@ -300,6 +303,7 @@ TEST_F(Batch, AWindowClosedDuringItsBatchClosesAtOnceAndItsConnectionEnds)
     EXPECT_EQ("1", QueryValue(admin, query));
     EXPECT_TRUE(PumpUntil([&] { return QueryValue(admin, query) == "0"; }, 5000));
     mysql_close(admin);
+    EXPECT_TRUE(PumpUntil([] { return RunningBatchWorkers() == 0; }, 2000));
 
     // A window closed right after its worker finished, before the
     // completion arrived, frees everything itself.
