@@ -51,6 +51,10 @@ TEST_F(Journey, ConnectsThroughTheDialogWithTheSavedPassword)
     EXPECT_EQ(ConnectedTitle, program.FrameTitle());
     // The dialog wrote the settings back unchanged.
     EXPECT_NE(std::string::npos, ReadFile(program.SettingsPath()).find("password=" + account.Password + "\r\n"));
+    std::string log = GeneralLog();
+    if (!log.empty()) {
+        EXPECT_NE(std::string::npos, log.find("Connect\tvintrel@localhost on  using Socket"));
+    }
 }
 
 TEST_F(Journey, TypedQueryRunsWithF5AndItsRowsAreCopied)

@@ -20,7 +20,6 @@ constexpr int EditorX = 600, EditorY = 200;
 constexpr int GridCellX = 42, GridCellY = 551;         // first row, first column
 constexpr int SelectorArrowX = 420, SelectorArrowY = 52;
 constexpr int MessagesTabX = 125, MessagesTabY = 972;
-constexpr int ResultsTabX = 47, ResultsTabY = 970;
 constexpr int MessagePaneX = 600, MessagePaneY = 700;
 // The password field, from the top left corner of the connect dialog.
 constexpr int PasswordInDialogX = 225, PasswordInDialogY = 136;
