@@ -280,4 +280,29 @@ TEST_F(Journey, WrongPasswordThenASecondTry)
     }
 }
 
+// A settings file of random bytes: the program starts on the defaults, a
+// person types the account, and the settings are saved for the next start.
+TEST_F(Journey, SettingsFileOfRandomBytesGivesTheDefaultsAndIsWrittenAnew)
+{
+    std::string noise(4096, '\0');
+    unsigned state = 12345;
+    for (char &c : noise) c = static_cast<char>((state = state * 1103515245u + 12345u) >> 16);
+    WriteFile(program.SettingsPath(), noise);
+    ASSERT_TRUE(program.Start(account.Socket));
+    ASSERT_FALSE(program.WaitForWindow("^Connect to MySQL Server$").empty());
+    Pause(200);
+    Keys("Tab Tab"); // from the server to the user name
+    Type(account.User);
+    Keys("Tab");
+    Type(account.Password);
+    Keys("Tab space Return"); // Save password, then OK
+    ASSERT_TRUE(program.WaitUntilGone("^Connect to MySQL Server$"));
+    ASSERT_TRUE(program.MaximizeQueryWindow());
+    EXPECT_EQ(ConnectedTitle, program.FrameTitle());
+
+    program.Kill();
+    ASSERT_TRUE(program.StartConnected(account.Socket)) << "the saved settings did not connect";
+    EXPECT_EQ(ConnectedTitle, program.FrameTitle());
+}
+
 } // namespace
