@@ -9,6 +9,11 @@ export MYSQL_UNIX_PORT="${MYSQL_UNIX_PORT:-$("$VINTREL_ROOT/scripts/embedded-ser
 
 if [ -z "${VINTREL_ON_VIRTUAL_DISPLAY:-}" ]; then
   export VINTREL_ON_VIRTUAL_DISPLAY=1
+  # The virtual display has no window manager: a prefix of its own with
+  # Wine's own (unmanaged) windows, which Wine draws with their captions and
+  # opens maximized as the program asks, as Windows would.
+  export WINEPREFIX_OVERRIDE="$VINTREL_ROOT/.wineprefix-screenshot" VINTREL_UNMANAGED_WINDOWS=1
+  "$VINTREL_ROOT/scripts/wineprefix.sh" || exit 1
   exec xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$file"
 fi
 
@@ -29,9 +34,7 @@ wait_for_window() {
   return 1
 }
 
-frame=$(wait_for_window "^Vintrel$") || { echo "the program did not start" >&2; exit 1; }
-# No window manager on a virtual display: give the frame the whole screen.
-xdotool windowmove "$frame" 0 0 windowsize "$frame" 1280 800 2>/dev/null
+wait_for_window "^Vintrel$" >/dev/null || { echo "the program did not start" >&2; exit 1; }
 dialog=$(wait_for_window "Connect to MySQL Server") || { echo "the connect dialog did not appear" >&2; exit 1; }
 xdotool windowactivate --sync "$dialog" 2>/dev/null || xdotool windowfocus "$dialog"
 sleep 0.5
