@@ -178,6 +178,30 @@ TEST_F(Fault, FrameClosedWhileTwoBatchesRun)
                         std::chrono::seconds(5)));
 }
 
+// A million rows: all of them reach the grid, the keys reach both ends, and
+// the next batch replaces them without a wait.
+TEST_F(Fault, AMillionRowResultIsShownWholeAndThenReplaced)
+{
+    StartConnected(account);
+    program.ReplaceEditorText("select seq, concat('row ', seq) as name from seq_1_to_1000000");
+    Keys("F5");
+    auto cellAfter = [&](const std::string &keys) {
+        SetClipboard("(nothing copied)");
+        Click(Screen::GridCellX, Screen::GridCellY);
+        Keys(keys + " ctrl+c");
+        return Clipboard();
+    };
+    std::string last;
+    EXPECT_TRUE(WaitFor([&] { return (last = cellAfter("ctrl+End")) == "row 1000000"; }, std::chrono::seconds(30),
+                        std::chrono::milliseconds(500)))
+        << last;
+    EXPECT_EQ("1", cellAfter("ctrl+Home"));
+    program.ReplaceEditorText("select 'small'");
+    Keys("F5");
+    EXPECT_TRUE(program.WaitForGrid("small"));
+    EXPECT_TRUE(program.Running());
+}
+
 TEST_F(Fault, TenWindowsRunTheirBatchesAtOnce)
 {
     StartConnected(account);
