@@ -145,21 +145,23 @@ void ShowConnectFailure(HWND owner)
     MessageBoxA(owner, "Can't establish connection", "Vintrel", MB_OK);
 }
 
-// Asks every query window whether it may close (WM_QUERYENDSESSION) and
-// destroys those that agree.
-void DisconnectAll()
+// Destroys the query windows; with ask, only those that agree when asked
+// whether they may close (WM_QUERYENDSESSION).
+void CloseQueryWindows(bool ask)
 {
     HWND window = GetWindow(MdiClientWindow, GW_CHILD);
     while (window) {
         HWND next = GetWindow(window, GW_HWNDNEXT);
-        // Only query windows are asked: the MDI client may hold other
-        // windows (icon titles of minimized windows).
-        if (StateOf<CHILDDATA>(window) && IsQueryWindow(window) &&
-            SendMessageA(window, WM_QUERYENDSESSION, 0, 0) == 1)
+        // Only query windows: the MDI client may hold other windows (icon
+        // titles of minimized windows).
+        if (IsQueryWindow(window) &&
+            (!ask || (StateOf<CHILDDATA>(window) && SendMessageA(window, WM_QUERYENDSESSION, 0, 0) == 1)))
             SendMessageA(MdiClientWindow, WM_MDIDESTROY, (WPARAM)window, 0);
         window = next;
     }
 }
+
+void DisconnectAll() { CloseQueryWindows(true); }
 
 // Ctrl+F4 asks a window with changed text before it closes; the menu's
 // Disconnect asks the same way, so no text is lost without a question.
@@ -293,22 +295,12 @@ LRESULT OnClose(HWND window)
     return DefFrameProcA(window, MdiClientWindow, WM_CLOSE, 0, 0);
 }
 
-// A frame destroyed without WM_CLOSE (DestroyWindow) may still hold query
-// windows. Their teardown counts them out of this frame's record, and they
-// would be destroyed only after it is freed: they go first, without asking.
-void DestroyQueryWindows()
-{
-    HWND window = GetWindow(MdiClientWindow, GW_CHILD);
-    while (window) {
-        HWND next = GetWindow(window, GW_HWNDNEXT);
-        if (IsQueryWindow(window)) SendMessageA(MdiClientWindow, WM_MDIDESTROY, (WPARAM)window, 0);
-        window = next;
-    }
-}
-
 void OnDestroy(HWND window, FRAMEDATA *frame)
 {
-    DestroyQueryWindows();
+    // A frame destroyed without WM_CLOSE (DestroyWindow) may still hold query
+    // windows. Their teardown counts them out of this frame's record, and they
+    // would be destroyed only after it is freed: they go first, unasked.
+    CloseQueryWindows(false);
     DeleteObject(frame->SelectorFont);
     AttachState(window, nullptr);
     delete frame;

@@ -324,16 +324,8 @@ void GrayEditorCommands(CHILDDATA *child)
     for (UINT button : buttons) SetToolbarButtonState(frame, button, ButtonGrayed);
 }
 
-void GrayGridCommands(CHILDDATA *child)
-{
-    FRAMEDATA *frame = child->Frame;
-    if (!frame) return;
-    GrayEditCommands(frame);
-    SetToolbarButtonState(frame, CMD_SAVE, ButtonGrayed);
-    SetToolbarButtonState(frame, CMD_COPY, ButtonGrayed);
-}
-
-void GrayMessagePaneCommands(CHILDDATA *child)
+// The grid and the message pane lose the focus alike: both only copy.
+void GrayResultPaneCommands(CHILDDATA *child)
 {
     FRAMEDATA *frame = child->Frame;
     if (!frame) return;

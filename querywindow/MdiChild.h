@@ -18,6 +18,5 @@ void UpdateEditorCommands(CHILDDATA *child);
 // Enables or grays the frame's and the grid menu's commands from the grid's
 // selection.
 void UpdateGridCommands(CHILDDATA *child);
-void UpdateMessagePaneCommands(CHILDDATA *child);
 // "Ln %d, Col %d" of the caret into status part 6.
 void ShowCaretPosition(CHILDDATA *child);

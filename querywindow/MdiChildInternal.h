@@ -15,10 +15,11 @@ void ReleaseQueryWindow(CHILDDATA *child);
 void ActivateQueryWindow(CHILDDATA *child);
 void DeactivateQueryWindow(CHILDDATA *child);
 
-// The frame's edit commands when the editor or the grid loses the focus.
+// The frame's edit commands when the editor, the grid or the message pane
+// loses the focus, and when the message pane gets it.
 void GrayEditorCommands(CHILDDATA *child);
-void GrayGridCommands(CHILDDATA *child);
-void GrayMessagePaneCommands(CHILDDATA *child);
+void GrayResultPaneCommands(CHILDDATA *child);
+void UpdateMessagePaneCommands(CHILDDATA *child);
 
 enum CloseAnswer { CloseRefused = 0, CloseAllowed = 1 };
 // The changed-text prompt; Yes saves first, and a save that did not happen

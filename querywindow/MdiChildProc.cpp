@@ -126,7 +126,7 @@ bool OnGridNotify(CHILDDATA *child, UINT code)
     switch (code) {
     case (UINT)NM_SETFOCUS: GridGotFocus(child); return true;
     case GN_SELCHANGED: UpdateGridCommands(child); return true;
-    case (UINT)NM_KILLFOCUS: GrayGridCommands(child); return true;
+    case (UINT)NM_KILLFOCUS: GrayResultPaneCommands(child); return true;
     }
     return false;
 }
@@ -192,7 +192,7 @@ void ChangeDatabase(CHILDDATA *child)
 void OnMessagePaneNotify(CHILDDATA *child, UINT code)
 {
     if (code == EN_SETFOCUS) UpdateMessagePaneCommands(child);
-    if (code == EN_KILLFOCUS) GrayMessagePaneCommands(child);
+    if (code == EN_KILLFOCUS) GrayResultPaneCommands(child);
 }
 
 // Copy and Select All with the focus in the message pane take its text; the
