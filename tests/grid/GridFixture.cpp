@@ -162,20 +162,6 @@ void GridFixture::Key(WPARAM key, bool shift, bool control)
 
 LRESULT GridFixture::Command(int id) { return SendMessageA(grid, WM_COMMAND, id, 0); }
 
-std::string GridFixture::ClipboardText()
-{
-    std::string text = "(no text)";
-    if (!OpenClipboard(parent)) return "(clipboard busy)";
-    HANDLE data = GetClipboardData(CF_TEXT);
-    if (data) {
-        const char *locked = static_cast<const char *>(GlobalLock(data));
-        if (locked) text = locked;
-        GlobalUnlock(data);
-    }
-    CloseClipboard();
-    return text;
-}
-
 void GridFixture::EmptyTheClipboard()
 {
     ASSERT_TRUE(OpenClipboard(parent));

@@ -51,6 +51,5 @@ protected:
     void Key(WPARAM key, bool shift = false, bool control = false);
     LRESULT Command(int id);
 
-    std::string ClipboardText();
     void EmptyTheClipboard();
 };

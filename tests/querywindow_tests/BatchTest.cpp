@@ -8,8 +8,6 @@
 #include <richedit.h>
 
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 
 #include "editor/CodeMaxControl.h"
 #include "grid/GridOutput.h"
@@ -55,16 +53,6 @@ protected:
 };
 
 int CurrentTab(CHILDDATA *child) { return (int)SendMessageA(child->Tabs, TCM_GETCURSEL, 0, 0); }
-
-std::string ReadGeneralLog()
-{
-    const char *path = getenv("VINTREL_TEST_GENERAL_LOG");
-    if (!path) return "";
-    std::ifstream file(path);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
 
 TEST_F(Batch, ASelectionSendsOnlyItselfAndNoSelectionSendsTheWholeTextUnchanged)
 {

@@ -233,18 +233,6 @@ TEST_F(QueryWindow, ClearWindowEmptiesOnlyTheEditor)
     EXPECT_EQ(message, MessagePaneText(child));
 }
 
-std::string ClipboardText()
-{
-    std::string text;
-    if (!OpenClipboard(nullptr)) return text;
-    if (HANDLE data = GetClipboardData(CF_TEXT)) {
-        if (const char *chars = static_cast<const char *>(GlobalLock(data))) text = chars;
-        GlobalUnlock(data);
-    }
-    CloseClipboard();
-    return text;
-}
-
 // A person reading an error selects and copies it from the message pane;
 // the editor's text must not be what lands on the clipboard.
 TEST_F(QueryWindow, CopyAndSelectAllInTheMessagePaneTakeItsText)

@@ -208,12 +208,6 @@ TEST_F(ResultsAndQueries, AThousandColumnsAreShownScrolledCopiedAndSaved)
     EXPECT_TRUE(SaveEverything() == saved);
 }
 
-std::string ReadGeneralLog()
-{
-    const char *path = getenv("VINTREL_TEST_GENERAL_LOG");
-    return path ? ReadUnixFile(path) : "";
-}
-
 TEST_F(ResultsAndQueries, AQueryOfAMegabyteReachesTheServerWholeAndItsResultIsShown)
 {
     // A string literal of a megabyte, in lines, that the server sends back.

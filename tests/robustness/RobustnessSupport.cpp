@@ -69,20 +69,6 @@ std::string ReadUnixFile(const std::string &path)
     return bytes.str();
 }
 
-std::string ClipboardText()
-{
-    std::string text = "(no text)";
-    if (!OpenClipboard(TestFrame())) return "(clipboard busy)";
-    if (HANDLE data = GetClipboardData(CF_TEXT)) {
-        if (const char *locked = static_cast<const char *>(GlobalLock(data))) {
-            text.assign(locked, strnlen(locked, GlobalSize(data)));
-            GlobalUnlock(data);
-        }
-    }
-    CloseClipboard();
-    return text;
-}
-
 const std::string &FiftyMegabytesOfSql()
 {
     static std::string text;

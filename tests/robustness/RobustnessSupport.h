@@ -29,9 +29,6 @@ private:
 void WriteUnixFile(const std::string &path, const std::string &bytes);
 std::string ReadUnixFile(const std::string &path);
 
-// The CF_TEXT on the clipboard, "(no text)" when there is none.
-std::string ClipboardText();
-
 // SQL text of 50 MB or a line more: whole lines of changing content, each
 // ended by CR LF. Made once for the whole program.
 const std::string &FiftyMegabytesOfSql();

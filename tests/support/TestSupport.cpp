@@ -1,6 +1,9 @@
 #include "TestSupport.h"
 
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
 
 const char *TestHost() { return "localhost"; }
 
@@ -81,4 +84,28 @@ void PumpMessages(DWORD milliseconds)
         }
         if (milliseconds) Sleep(1);
     } while (GetTickCount() - start < milliseconds);
+}
+
+std::string ReadGeneralLog()
+{
+    const char *path = getenv("VINTREL_TEST_GENERAL_LOG");
+    if (!path) return "";
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+std::string ClipboardText()
+{
+    std::string text = "(no text)";
+    if (!OpenClipboard(nullptr)) return "(clipboard busy)";
+    if (HANDLE data = GetClipboardData(CF_TEXT)) {
+        if (const char *locked = static_cast<const char *>(GlobalLock(data))) {
+            text.assign(locked, strnlen(locked, GlobalSize(data)));
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    return text;
 }

@@ -28,6 +28,13 @@ MYSQL_RES *QueryResult(MYSQL *mysql, const std::string &sql);
 // A CONNECTIONINFO opened on the test account.
 CONNECTIONINFO *OpenTestConnection();
 
+// The statements the test server received, from its general log (switched
+// on by the test that reads it); "" when ./test names no log.
+std::string ReadGeneralLog();
+
+// The CF_TEXT on the clipboard, "(no text)" when there is none.
+std::string ClipboardText();
+
 // Dispatches the thread's pending messages for about the given time.
 void PumpMessages(DWORD milliseconds = 0);
 // Pumps until the condition holds or the time runs out; true if it held.
