@@ -1,6 +1,7 @@
 #include "Desktop.h"
 
 #include <cstdio>
+#include <fstream>
 #include <regex>
 #include <sstream>
 #include <sys/wait.h>
@@ -19,6 +20,12 @@ CommandResult Run(const std::string &command)
     int status = pclose(pipe);
     result.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
+}
+
+std::string RunLine(const std::string &command)
+{
+    std::string output = Run(command).Output;
+    return output.substr(0, output.find('\n'));
 }
 
 std::string Quote(const std::string &text)
@@ -61,12 +68,7 @@ std::vector<std::string> WindowsOf(int pid, const std::string &titlePattern)
     return windows;
 }
 
-std::string WindowTitle(const std::string &window)
-{
-    std::string title = Run("xdotool getwindowname " + window + " 2>/dev/null").Output;
-    while (!title.empty() && title.back() == '\n') title.pop_back();
-    return title;
-}
+std::string WindowTitle(const std::string &window) { return RunLine("xdotool getwindowname " + window + " 2>/dev/null"); }
 
 bool WindowPosition(const std::string &window, int *x, int *y)
 {
@@ -112,6 +114,30 @@ void SetClipboard(const std::string &text)
     Pause(100);
 }
 
+const char NothingCopied[] = "(nothing copied)";
+
+std::string CopyAfterClick(int x, int y, const std::string &keys)
+{
+    SetClipboard(NothingCopied);
+    Click(x, y);
+    Keys(keys);
+    return Clipboard();
+}
+
 void Screenshot(const std::string &path) { Run("import -window root " + Quote(path) + " 2>/dev/null"); }
+
+std::string ReadFile(const std::string &path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << file.rdbuf();
+    return bytes.str();
+}
+
+void WriteFile(const std::string &path, const std::string &bytes)
+{
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file << bytes;
+}
 
 } // namespace e2e

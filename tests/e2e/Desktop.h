@@ -17,6 +17,8 @@ struct CommandResult {
 
 // Runs a shell command and gathers its standard output.
 CommandResult Run(const std::string &command);
+// The first line of a command's output, without its line end.
+std::string RunLine(const std::string &command);
 std::string Quote(const std::string &text);
 
 // Polls until the condition holds or the time is up; true when it held.
@@ -37,7 +39,14 @@ void DoubleClick(int x, int y);
 
 std::string Clipboard();
 void SetClipboard(const std::string &text);
+// What a click and keys (say "ctrl+a ctrl+c") put on the clipboard;
+// NothingCopied when they copied nothing.
+extern const char NothingCopied[];
+std::string CopyAfterClick(int x, int y, const std::string &keys);
 
 void Screenshot(const std::string &path);
+
+std::string ReadFile(const std::string &path);
+void WriteFile(const std::string &path, const std::string &bytes);
 
 } // namespace e2e

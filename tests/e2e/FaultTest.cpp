@@ -1,59 +1,21 @@
 // Faults the program must survive: the server going away under a batch, a
 // connection killed by somebody else, windows and the frame closed while
 // their batches run, and many batches at once.
-#include "ServerAccess.h"
-#include "VintrelProcess.h"
+#include "ProgramTest.h"
 
-#include <gtest/gtest.h>
 #include <set>
 
 using namespace e2e;
 
 namespace {
 
-std::string TitleFor(const std::string &database, const std::string &account, const std::string &file)
-{
-    return "Vintrel - [Query - localhost." + database + "." + account + "@localhost - " + file + "]";
-}
-
-class Fault : public ::testing::Test {
+class Fault : public ProgramTest {
 protected:
-    void SetUp() override
-    {
-        account = TestAccount();
-        ASSERT_FALSE(account.Socket.empty()) << "run through ./test: the test server's socket is not set";
-    }
-    void TearDown() override
-    {
-        if (HasFailure())
-            Screenshot("/tmp/vintrel-e2e-" +
-                       std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + ".png");
-        program.Kill();
-    }
-
-    void StartConnected(const Account &as)
-    {
-        program.WriteSettings("localhost", as.User, &as.Password);
-        ASSERT_TRUE(program.StartConnected(as.Socket)) << program.FrameTitle();
-    }
-
-    // Runs a statement in the active window and reads its first cell.
-    std::string AskWindow(const std::string &sql)
-    {
-        program.ReplaceEditorText(sql);
-        Keys("F5");
-        std::string value;
-        WaitFor([&] { return (value = program.CopyGrid()) != "(nothing copied)" && !value.empty(); },
-                std::chrono::seconds(10), std::chrono::milliseconds(300));
-        return value;
-    }
-
     // Starts a long statement in the active window and waits until the
     // server runs it.
     void StartLongBatch(const Account &on, const std::string &sql)
     {
-        program.ReplaceEditorText(sql);
-        Keys("F5");
+        program.Execute(sql);
         ASSERT_TRUE(WaitFor([&] { return RunningCount(on, sql) > 0; })) << sql;
     }
 
@@ -61,11 +23,6 @@ protected:
     {
         return std::stoi("0" + QueryValue(on, "select count(*) from information_schema.processlist where info = '" +
                                                   sql + "'"));
-    }
-
-    static bool ConnectionAlive(const Account &on, const std::string &id)
-    {
-        return QueryValue(on, "select count(*) from information_schema.processlist where id = " + id) != "0";
     }
 
     // The message pane's text, once it holds one of the expected words.
@@ -82,9 +39,6 @@ protected:
             std::chrono::seconds(15), std::chrono::milliseconds(500));
         return text;
     }
-
-    Account account;
-    VintrelProcess program;
 };
 
 bool Contains(const std::string &text, const std::string &part) { return text.find(part) != std::string::npos; }
@@ -101,42 +55,41 @@ TEST_F(Fault, ServerStoppedDuringABatch)
     EXPECT_TRUE(Contains(message, "Lost connection") || Contains(message, "gone away") || Contains(message, "shutdown"))
         << message;
     // The window still takes text and commands while the server is away.
-    program.ReplaceEditorText("select 'still here'");
-    Keys("F5");
+    program.Execute("select 'still here'");
     Pause(1000);
     EXPECT_TRUE(program.Running());
 
     ASSERT_TRUE(server.Start());
     Keys("ctrl+o");
     ASSERT_TRUE(program.AcceptConnectDialog());
-    EXPECT_TRUE(program.WaitForTitle(TitleFor("mysql", "root", "Untitled2"))) << program.FrameTitle();
-    EXPECT_EQ("7", AskWindow("select 7"));
+    EXPECT_TRUE(program.WaitForTitle(FrameTitleFor("mysql", "root", "Untitled2"))) << program.FrameTitle();
+    EXPECT_EQ("7", program.AskWindow("select 7"));
     program.Kill();
 }
 
 TEST_F(Fault, ConnectionKilledFromAnotherSession)
 {
     StartConnected(account);
-    std::string id = AskWindow("select connection_id()");
+    std::string id = program.AskWindow("select connection_id()");
     ASSERT_FALSE(id.empty());
     StartLongBatch(account, "select sleep(60)");
     ASSERT_TRUE(Exec(account, "KILL " + id));
 
     std::string message = WaitForMessage({"Lost connection", "gone away", "interrupted", "killed"});
-    EXPECT_FALSE(Contains(message, "(nothing copied)")) << message;
+    EXPECT_FALSE(Contains(message, NothingCopied)) << message;
     EXPECT_TRUE(program.Running());
     // A new window opens its own connection and works.
     Keys("ctrl+n");
-    EXPECT_TRUE(program.WaitForTitle(TitleFor("mysql", "vintrel", "Untitled2"))) << program.FrameTitle();
-    EXPECT_EQ("5", AskWindow("select 5"));
+    EXPECT_TRUE(program.WaitForTitle(FrameTitleFor("mysql", "vintrel", "Untitled2"))) << program.FrameTitle();
+    EXPECT_EQ("5", program.AskWindow("select 5"));
 }
 
 TEST_F(Fault, WindowClosedWhileItsBatchRuns)
 {
     StartConnected(account);
     Keys("ctrl+n");
-    ASSERT_TRUE(program.WaitForTitle(TitleFor("mysql", "vintrel", "Untitled2"))) << program.FrameTitle();
-    std::string id = AskWindow("select connection_id()");
+    ASSERT_TRUE(program.WaitForTitle(FrameTitleFor("mysql", "vintrel", "Untitled2"))) << program.FrameTitle();
+    std::string id = program.AskWindow("select connection_id()");
     ASSERT_FALSE(id.empty());
     StartLongBatch(account, "select sleep(4)");
     Keys("ctrl+F4");
@@ -145,23 +98,23 @@ TEST_F(Fault, WindowClosedWhileItsBatchRuns)
     // The window goes at once (the question box itself may take Wine 2 s to
     // take down when its windows are managed); its connection ends when the
     // server answers.
-    EXPECT_TRUE(program.WaitForTitle(TitleFor("mysql", "vintrel", "Untitled1"), 4)) << program.FrameTitle();
+    EXPECT_TRUE(program.WaitForTitle(FrameTitleFor("mysql", "vintrel", "Untitled1"), 4)) << program.FrameTitle();
     EXPECT_TRUE(WaitFor([&] { return !ConnectionAlive(account, id); }, std::chrono::seconds(10)));
 
     Keys("ctrl+o");
     ASSERT_TRUE(program.AcceptConnectDialog());
-    EXPECT_TRUE(WaitFor([&] { return program.FrameTitle() != TitleFor("mysql", "vintrel", "Untitled1"); }));
-    EXPECT_EQ("8", AskWindow("select 8"));
+    EXPECT_TRUE(WaitFor([&] { return program.FrameTitle() != FrameTitleFor("mysql", "vintrel", "Untitled1"); }));
+    EXPECT_EQ("8", program.AskWindow("select 8"));
 }
 
 TEST_F(Fault, FrameClosedWhileTwoBatchesRun)
 {
     StartConnected(account);
-    std::string first = AskWindow("select connection_id()");
+    std::string first = program.AskWindow("select connection_id()");
     StartLongBatch(account, "select sleep(62)");
     Keys("ctrl+n");
-    ASSERT_TRUE(program.WaitForTitle(TitleFor("mysql", "vintrel", "Untitled2"))) << program.FrameTitle();
-    std::string second = AskWindow("select connection_id()");
+    ASSERT_TRUE(program.WaitForTitle(FrameTitleFor("mysql", "vintrel", "Untitled2"))) << program.FrameTitle();
+    std::string second = program.AskWindow("select connection_id()");
     StartLongBatch(account, "select sleep(63)");
     ASSERT_FALSE(first.empty());
     ASSERT_FALSE(second.empty());
@@ -183,21 +136,16 @@ TEST_F(Fault, FrameClosedWhileTwoBatchesRun)
 TEST_F(Fault, AMillionRowResultIsShownWholeAndThenReplaced)
 {
     StartConnected(account);
-    program.ReplaceEditorText("select seq, concat('row ', seq) as name from seq_1_to_1000000");
-    Keys("F5");
-    auto cellAfter = [&](const std::string &keys) {
-        SetClipboard("(nothing copied)");
-        Click(Screen::GridCellX, Screen::GridCellY);
-        Keys(keys + " ctrl+c");
-        return Clipboard();
+    program.Execute("select seq, concat('row ', seq) as name from seq_1_to_1000000");
+    auto cellAfter = [](const std::string &keys) {
+        return CopyAfterClick(Screen::GridCellX, Screen::GridCellY, keys + " ctrl+c");
     };
     std::string last;
     EXPECT_TRUE(WaitFor([&] { return (last = cellAfter("ctrl+End")) == "row 1000000"; }, std::chrono::seconds(30),
                         std::chrono::milliseconds(500)))
         << last;
     EXPECT_EQ("1", cellAfter("ctrl+Home"));
-    program.ReplaceEditorText("select 'small'");
-    Keys("F5");
+    program.Execute("select 'small'");
     EXPECT_TRUE(program.WaitForGrid("small"));
     EXPECT_TRUE(program.Running());
 }
@@ -208,11 +156,10 @@ TEST_F(Fault, TenWindowsRunTheirBatchesAtOnce)
     for (int window = 1; window <= 10; window++) {
         if (window > 1) {
             Keys("ctrl+n");
-            ASSERT_TRUE(program.WaitForTitle(TitleFor("mysql", "vintrel", "Untitled" + std::to_string(window))))
+            ASSERT_TRUE(program.WaitForTitle(FrameTitleFor("mysql", "vintrel", "Untitled" + std::to_string(window))))
                 << program.FrameTitle();
         }
-        program.ReplaceEditorText("select sleep(15) as s, " + std::to_string(window) + " as n");
-        Keys("F5");
+        program.Execute("select sleep(15) as s, " + std::to_string(window) + " as n");
     }
     // All ten run on the server at the same time.
     EXPECT_TRUE(WaitFor([&] {

@@ -1,9 +1,6 @@
 // Journeys through the program as a person makes them, each from a fresh
 // start of the built program against the server that ./test runs.
-#include "ServerAccess.h"
-#include "VintrelProcess.h"
-
-#include <gtest/gtest.h>
+#include "ProgramTest.h"
 
 using namespace e2e;
 
@@ -11,12 +8,11 @@ namespace {
 
 const std::string ConnectedTitle = "Vintrel - [Query - localhost.mysql.vintrel@localhost - Untitled1]";
 
-class Journey : public ::testing::Test {
+class Journey : public ProgramTest {
 protected:
     void SetUp() override
     {
-        account = TestAccount();
-        ASSERT_FALSE(account.Socket.empty()) << "run through ./test: the test server's socket is not set";
+        ProgramTest::SetUp();
         ASSERT_TRUE(Exec(account, "DROP DATABASE IF EXISTS e2e_shop; CREATE DATABASE e2e_shop;"
                                   "CREATE TABLE e2e_shop.items (id INT PRIMARY KEY, name VARCHAR(20), price DECIMAL(6,2));"
                                   "INSERT INTO e2e_shop.items VALUES (1,'pen',1.50),(2,'ink',NULL),(3,'pad',12.00);"
@@ -25,20 +21,11 @@ protected:
     }
     void TearDown() override
     {
-        if (HasFailure()) Screenshot("/tmp/vintrel-e2e-" + std::string(CurrentName()) + ".png");
-        program.Kill();
+        ProgramTest::TearDown();
         Exec(account, "SET GLOBAL general_log = 0");
     }
-    static const char *CurrentName() { return ::testing::UnitTest::GetInstance()->current_test_info()->name(); }
 
-    void StartConnected()
-    {
-        program.WriteSettings("localhost", account.User, &account.Password);
-        ASSERT_TRUE(program.StartConnected(account.Socket)) << program.FrameTitle();
-    }
-
-    Account account;
-    VintrelProcess program;
+    void StartConnected() { ProgramTest::StartConnected(account); }
 };
 
 TEST_F(Journey, ConnectsThroughTheDialogWithTheSavedPassword)
@@ -60,8 +47,7 @@ TEST_F(Journey, ConnectsThroughTheDialogWithTheSavedPassword)
 TEST_F(Journey, TypedQueryRunsWithF5AndItsRowsAreCopied)
 {
     StartConnected();
-    program.ReplaceEditorText("select id, name, price from e2e_shop.items order by id");
-    Keys("F5");
+    program.Execute("select id, name, price from e2e_shop.items order by id");
     EXPECT_TRUE(program.WaitForGrid("1\tpen\t1.50\n2\tink\tNULL\n3\tpad\t12.00"));
     EXPECT_EQ("Vintrel - [Query - localhost.mysql.vintrel@localhost - Untitled1*]", program.FrameTitle());
     // The server received the typed text as it stands.
@@ -89,16 +75,17 @@ void ChooseEntry(int index)
 
 std::string TitleFor(const std::string &database, const std::string &file)
 {
-    return "Vintrel - [Query - localhost." + database + ".vintrel@localhost - " + file + "]";
+    return FrameTitleFor(database, "vintrel", file);
 }
 
-// The editor's text as the clipboard gives it back.
-std::string CopyEditor()
+// Ctrl+U's dialog: the database chosen by its place in the list.
+bool ChooseDatabaseWithCtrlU(VintrelProcess &program, const Account &account, const std::string &name)
 {
-    SetClipboard("(nothing copied)");
-    Click(Screen::EditorX, Screen::EditorY);
-    Keys("ctrl+a ctrl+c");
-    return Clipboard();
+    Keys("ctrl+u");
+    if (program.WaitForWindow("^Select Database$").empty()) return false;
+    ChooseEntry(DatabaseIndex(account, name));
+    Keys("Return");
+    return program.WaitUntilGone("^Select Database$");
 }
 
 // A file dialog: the name typed over whatever is proposed, then Enter.
@@ -120,27 +107,10 @@ std::string WithLineFeeds(std::string text)
     return out;
 }
 
-// The server's id of the active window's connection, asked through the window.
-std::string ConnectionIdOf(VintrelProcess &program)
-{
-    program.ReplaceEditorText("select connection_id()");
-    Keys("F5");
-    std::string id;
-    WaitFor([&] { return !(id = program.CopyGrid()).empty() && isdigit((unsigned char)id[0]); }, std::chrono::seconds(10),
-            std::chrono::milliseconds(300));
-    return isdigit((unsigned char)id[0]) ? id : "";
-}
-
-bool ConnectionAlive(const Account &account, const std::string &id)
-{
-    return QueryValue(account, "select count(*) from information_schema.processlist where id = " + id) != "0";
-}
-
 TEST_F(Journey, ResultSavedFromTheGridMenuIsTheExportByteForByte)
 {
     StartConnected();
-    program.ReplaceEditorText("select id, name, price from e2e_shop.items order by id");
-    Keys("F5");
+    program.Execute("select id, name, price from e2e_shop.items order by id");
     ASSERT_TRUE(program.WaitForGrid("1\tpen\t1.50\n2\tink\tNULL\n3\tpad\t12.00"));
     Click(Screen::GridCellX, Screen::GridCellY, 3);
     Keys("Up Return"); // the last item of the context menu: Save As...
@@ -164,7 +134,7 @@ TEST_F(Journey, ScriptSavedAndOpenedAgainInAnotherWindow)
     ASSERT_TRUE(program.WaitForTitle(TitleFor("mysql", "Untitled2"))) << program.FrameTitle();
     Keys("ctrl+shift+p");
     ASSERT_TRUE(AnswerFileDialog(program, "^Open$", path));
-    EXPECT_EQ("select 6 * 7 as answer", CopyEditor());
+    EXPECT_EQ("select 6 * 7 as answer", program.CopyEditor());
     Keys("F5");
     EXPECT_TRUE(program.WaitForGrid("42"));
 }
@@ -175,7 +145,7 @@ TEST_F(Journey, TemplateInsertedFromTheEditMenu)
     program.ReplaceEditorText("-- new table\n");
     Keys("alt+e i t"); // Edit > Insert Template > Create Table
     std::string expected = "-- new table\n" + WithLineFeeds(ReadFile(program.AppDirectory() + "/templates/createtable.sql"));
-    EXPECT_TRUE(WaitFor([&] { return CopyEditor() == expected; }, std::chrono::seconds(5))) << CopyEditor();
+    EXPECT_TRUE(WaitFor([&] { return program.CopyEditor() == expected; }, std::chrono::seconds(5))) << program.CopyEditor();
 }
 
 TEST_F(Journey, DatabaseSwitchedFromTheSelectorAndFromCtrlU)
@@ -185,45 +155,31 @@ TEST_F(Journey, DatabaseSwitchedFromTheSelectorAndFromCtrlU)
     ChooseEntry(DatabaseIndex(account, "e2e_shop"));
     Keys("Return");
     EXPECT_TRUE(program.WaitForTitle(TitleFor("e2e_shop", "Untitled1"))) << program.FrameTitle();
-    program.ReplaceEditorText("select database(), count(*) from items");
-    Keys("F5");
+    program.Execute("select database(), count(*) from items");
     EXPECT_TRUE(program.WaitForGrid("e2e_shop\t3"));
 
-    Keys("ctrl+u");
-    ASSERT_FALSE(program.WaitForWindow("^Select Database$").empty());
-    ChooseEntry(DatabaseIndex(account, "e2e_other"));
-    Keys("Return");
-    EXPECT_TRUE(program.WaitUntilGone("^Select Database$"));
+    EXPECT_TRUE(ChooseDatabaseWithCtrlU(program, account, "e2e_other"));
     EXPECT_TRUE(program.WaitForTitle(TitleFor("e2e_other", "Untitled1*"))) << program.FrameTitle();
-    program.ReplaceEditorText("select database()");
-    Keys("F5");
+    program.Execute("select database()");
     EXPECT_TRUE(program.WaitForGrid("e2e_other"));
 }
 
 TEST_F(Journey, TwoWindowsKeepTheirOwnDatabases)
 {
     StartConnected();
-    Keys("ctrl+u");
-    ASSERT_FALSE(program.WaitForWindow("^Select Database$").empty());
-    ChooseEntry(DatabaseIndex(account, "e2e_shop"));
-    Keys("Return");
+    ASSERT_TRUE(ChooseDatabaseWithCtrlU(program, account, "e2e_shop"));
     ASSERT_TRUE(program.WaitForTitle(TitleFor("e2e_shop", "Untitled1")));
 
     Keys("ctrl+n");
     ASSERT_TRUE(program.WaitForTitle(TitleFor("e2e_shop", "Untitled2"))) << program.FrameTitle();
-    Keys("ctrl+u");
-    ASSERT_FALSE(program.WaitForWindow("^Select Database$").empty());
-    ChooseEntry(DatabaseIndex(account, "e2e_other"));
-    Keys("Return");
+    ASSERT_TRUE(ChooseDatabaseWithCtrlU(program, account, "e2e_other"));
     ASSERT_TRUE(program.WaitForTitle(TitleFor("e2e_other", "Untitled2"))) << program.FrameTitle();
-    program.ReplaceEditorText("select database()");
-    Keys("F5");
+    program.Execute("select database()");
     EXPECT_TRUE(program.WaitForGrid("e2e_other"));
 
     Keys("ctrl+F6");
     EXPECT_TRUE(program.WaitForTitle(TitleFor("e2e_shop", "Untitled1"))) << program.FrameTitle();
-    program.ReplaceEditorText("select database()");
-    Keys("F5");
+    program.Execute("select database()");
     EXPECT_TRUE(program.WaitForGrid("e2e_shop"));
     EXPECT_EQ("2", QueryValue(account, "select count(*) from information_schema.processlist "
                                        "where db in ('e2e_shop', 'e2e_other')"));
@@ -232,7 +188,7 @@ TEST_F(Journey, TwoWindowsKeepTheirOwnDatabases)
 TEST_F(Journey, ClosingAChangedWindowAsksAndEachAnswerIsKept)
 {
     StartConnected();
-    std::string id = ConnectionIdOf(program);
+    std::string id = program.AskWindow("select connection_id()");
     ASSERT_FALSE(id.empty());
     program.ReplaceEditorText("select 'keep me'");
     Keys("ctrl+F4");
@@ -240,7 +196,7 @@ TEST_F(Journey, ClosingAChangedWindowAsksAndEachAnswerIsKept)
     Keys("Escape");                            // Cancel
     EXPECT_TRUE(program.WaitForMessageBoxGone());
     EXPECT_EQ(TitleFor("mysql", "Untitled1*"), program.FrameTitle());
-    EXPECT_EQ("select 'keep me'", CopyEditor());
+    EXPECT_EQ("select 'keep me'", program.CopyEditor());
 
     Keys("ctrl+F4");
     ASSERT_TRUE(program.WaitForMessageBox());

@@ -3,10 +3,8 @@
 
 #include <cstdlib>
 #include <fcntl.h>
-#include <fstream>
 #include <mysql.h>
 #include <signal.h>
-#include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -34,30 +32,9 @@ MYSQL *Open(const Account &account, std::string *error)
     return nullptr;
 }
 
-} // namespace
-
-std::string QueryValue(const Account &account, const std::string &sql, std::string *error)
-{
-    MYSQL *connection = Open(account, error);
-    if (!connection) return "";
-    std::string value;
-    if (mysql_query(connection, sql.c_str()) != 0) {
-        if (error) *error = mysql_error(connection);
-    } else {
-        do {
-            MYSQL_RES *result = mysql_store_result(connection);
-            if (result) {
-                MYSQL_ROW row = mysql_fetch_row(result);
-                if (row && row[0] && value.empty()) value = row[0];
-                mysql_free_result(result);
-            }
-        } while (mysql_next_result(connection) == 0);
-    }
-    mysql_close(connection);
-    return value;
-}
-
-bool Exec(const Account &account, const std::string &sql, std::string *error)
+// Runs the statements and reads every result; the first column of the first
+// row goes to *firstValue when given.
+bool RunStatements(const Account &account, const std::string &sql, std::string *firstValue, std::string *error)
 {
     MYSQL *connection = Open(account, error);
     if (!connection) return false;
@@ -65,21 +42,40 @@ bool Exec(const Account &account, const std::string &sql, std::string *error)
     if (!ok && error) *error = mysql_error(connection);
     if (ok) {
         do {
-            if (MYSQL_RES *result = mysql_store_result(connection)) mysql_free_result(result);
+            MYSQL_RES *result = mysql_store_result(connection);
+            if (!result) continue;
+            MYSQL_ROW row = firstValue ? mysql_fetch_row(result) : nullptr;
+            if (row && row[0] && firstValue->empty()) *firstValue = row[0];
+            mysql_free_result(result);
         } while (mysql_next_result(connection) == 0);
     }
     mysql_close(connection);
     return ok;
 }
 
+} // namespace
+
+std::string QueryValue(const Account &account, const std::string &sql, std::string *error)
+{
+    std::string value;
+    RunStatements(account, sql, &value, error);
+    return value;
+}
+
+bool Exec(const Account &account, const std::string &sql, std::string *error)
+{
+    return RunStatements(account, sql, nullptr, error);
+}
+
+bool ConnectionAlive(const Account &account, const std::string &id)
+{
+    return QueryValue(account, "select count(*) from information_schema.processlist where id = " + id) != "0";
+}
+
 std::string GeneralLog()
 {
     const char *path = getenv("VINTREL_TEST_GENERAL_LOG");
-    if (!path) return "";
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
+    return path ? ReadFile(path) : "";
 }
 
 PrivateServer::PrivateServer(const std::string &directory)
@@ -93,17 +89,14 @@ bool PrivateServer::Start()
 {
     std::string data = Directory + "/data";
     Run("mkdir -p " + Quote(Directory));
+    std::string user = RunLine("id -un");
     if (access((data + "/mysql").c_str(), F_OK) != 0) {
-        std::string user = Run("id -un").Output;
-        while (!user.empty() && user.back() == '\n') user.pop_back();
         if (Run("mariadb-install-db --no-defaults --datadir=" + Quote(data) +
                 " --auth-root-authentication-method=normal --skip-test-db --user=" + Quote(user) + " >" +
                 Quote(Directory + "/install.log") + " 2>&1")
                 .Status != 0)
             return false;
     }
-    std::string user = Run("id -un").Output;
-    while (!user.empty() && user.back() == '\n') user.pop_back();
     Pid = fork();
     if (Pid == 0) {
         setpgid(0, 0);

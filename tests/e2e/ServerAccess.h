@@ -18,6 +18,8 @@ Account TestAccount();
 // first row ("" also for no rows). Error texts go to *error when given.
 std::string QueryValue(const Account &account, const std::string &sql, std::string *error = nullptr);
 bool Exec(const Account &account, const std::string &sql, std::string *error = nullptr);
+// Whether the server still has the connection of that id.
+bool ConnectionAlive(const Account &account, const std::string &id);
 
 // The statements the server received, from its general log.
 std::string GeneralLog();

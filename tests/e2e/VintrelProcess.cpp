@@ -3,8 +3,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
-#include <fstream>
-#include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,26 +14,17 @@ std::string BuildDirectory()
     return build ? build : "build";
 }
 
-std::string ReadFile(const std::string &path)
-{
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << file.rdbuf();
-    return bytes.str();
-}
-
-void WriteFile(const std::string &path, const std::string &bytes)
-{
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << bytes;
-}
-
 std::string WindowsPath(const std::string &path)
 {
     std::string windows = "Z:" + path;
     for (char &c : windows)
         if (c == '/') c = '\\';
     return windows;
+}
+
+std::string FrameTitleFor(const std::string &database, const std::string &user, const std::string &file)
+{
+    return "Vintrel - [Query - localhost." + database + "." + user + "@localhost - " + file + "]";
 }
 
 VintrelProcess::VintrelProcess()
@@ -132,26 +121,21 @@ bool VintrelProcess::WaitUntilGone(const std::string &titlePattern, int seconds)
     return WaitFor([&] { return Pid <= 0 || WindowsOf(Pid, titlePattern).empty(); }, std::chrono::seconds(seconds));
 }
 
+bool VintrelProcess::MessageBoxShown()
+{
+    for (const std::string &window : WindowsOf(Pid, "^Vintrel$"))
+        if (window != FrameWindow) return true;
+    return false;
+}
+
 bool VintrelProcess::WaitForMessageBox(int seconds)
 {
-    return WaitFor(
-        [&] {
-            for (const std::string &window : WindowsOf(Pid, "^Vintrel$"))
-                if (window != FrameWindow) return true;
-            return false;
-        },
-        std::chrono::seconds(seconds));
+    return WaitFor([&] { return MessageBoxShown(); }, std::chrono::seconds(seconds));
 }
 
 bool VintrelProcess::WaitForMessageBoxGone(int seconds)
 {
-    return WaitFor(
-        [&] {
-            for (const std::string &window : WindowsOf(Pid, "^Vintrel$"))
-                if (window != FrameWindow) return false;
-            return true;
-        },
-        std::chrono::seconds(seconds));
+    return WaitFor([&] { return !MessageBoxShown(); }, std::chrono::seconds(seconds));
 }
 
 bool VintrelProcess::AcceptConnectDialog()
@@ -181,13 +165,24 @@ void VintrelProcess::ReplaceEditorText(const std::string &text)
     Type(text);
 }
 
-std::string VintrelProcess::CopyGrid()
+void VintrelProcess::Execute(const std::string &sql)
 {
-    SetClipboard("(nothing copied)");
-    Click(Screen::GridCellX, Screen::GridCellY);
-    Keys("ctrl+a ctrl+c");
-    return Clipboard();
+    ReplaceEditorText(sql);
+    Keys("F5");
 }
+
+std::string VintrelProcess::AskWindow(const std::string &sql)
+{
+    Execute(sql);
+    std::string value;
+    WaitFor([&] { return (value = CopyGrid()) != NothingCopied && !value.empty(); }, std::chrono::seconds(10),
+            std::chrono::milliseconds(300));
+    return value;
+}
+
+std::string VintrelProcess::CopyEditor() { return CopyAfterClick(Screen::EditorX, Screen::EditorY, "ctrl+a ctrl+c"); }
+
+std::string VintrelProcess::CopyGrid() { return CopyAfterClick(Screen::GridCellX, Screen::GridCellY, "ctrl+a ctrl+c"); }
 
 bool VintrelProcess::WaitForGrid(const std::string &expected, int seconds)
 {
@@ -200,11 +195,8 @@ bool VintrelProcess::WaitForGrid(const std::string &expected, int seconds)
 
 std::string VintrelProcess::CopyMessages()
 {
-    SetClipboard("(nothing copied)");
     Click(Screen::MessagesTabX, Screen::MessagesTabY);
-    Click(Screen::MessagePaneX, Screen::MessagePaneY);
-    Keys("ctrl+a ctrl+c");
-    return Clipboard();
+    return CopyAfterClick(Screen::MessagePaneX, Screen::MessagePaneY, "ctrl+a ctrl+c");
 }
 
 } // namespace e2e

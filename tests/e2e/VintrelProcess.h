@@ -51,6 +51,7 @@ public:
     bool WaitUntilGone(const std::string &titlePattern, int seconds = 10);
 
     // A message box of the program (titled "Vintrel", like the frame).
+    bool MessageBoxShown();
     bool WaitForMessageBox(int seconds = 10);
     bool WaitForMessageBoxGone(int seconds = 10);
 
@@ -62,6 +63,11 @@ public:
     bool StartConnected(const std::string &socket);
 
     void ReplaceEditorText(const std::string &text);
+    // The editor's text replaced by the statement, then F5.
+    void Execute(const std::string &sql);
+    // Executes the statement and reads the first cell of its result.
+    std::string AskWindow(const std::string &sql);
+    std::string CopyEditor();
     std::string CopyGrid();
     bool WaitForGrid(const std::string &expected, int seconds = 15);
     std::string CopyMessages();
@@ -75,9 +81,9 @@ private:
 // The program's build directory (vintrel.exe.so, templates), from the
 // environment CTest gives the test.
 std::string BuildDirectory();
-std::string ReadFile(const std::string &path);
-void WriteFile(const std::string &path, const std::string &bytes);
 // A path as the program's file dialogs take it (the Z: drive is /).
 std::string WindowsPath(const std::string &path);
+// The frame's title with a maximized query window.
+std::string FrameTitleFor(const std::string &database, const std::string &user, const std::string &file);
 
 } // namespace e2e
