@@ -1,6 +1,6 @@
 #include "app/AboutDialog.h"
 
-#include "server/DialogPlacement.h"
+#include "base/DialogPlacement.h"
 
 void ShowAboutDialog(HWND frame)
 {

@@ -4,15 +4,15 @@
 
 #include <cstdio>
 
-#include "app/MdiFrame.h"
-#include "app/VnRebar.h"
+#include "app/ConnectionDialog.h"
+#include "app/FrameWindow.h"
+#include "app/ToolbarHost.h"
 #include "editor/CodeMaxControl.h"
-#include "grid/GridOutput.h"
-#include "querywindow/MdiChild.h"
+#include "grid/GridWindow.h"
+#include "querywindow/QueryWindow.h"
 #include "querywindow/SplitterWnd.h"
 #include "resources/resource.h"
-#include "server/ConnectionDialog.h"
-#include "server/mysql.h"
+#include "server/ClientLibrary.h"
 
 namespace {
 

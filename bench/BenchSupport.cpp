@@ -31,7 +31,7 @@ MYSQL *ConnectBenchServer()
     const char *user = getenv("VINTREL_TEST_USER");
     const char *password = getenv("VINTREL_TEST_PASSWORD");
     MYSQL *mysql = mysql_init(nullptr);
-    if (!mysql_real_connect(mysql, "localhost", user ? user : "vintrel", password ? password : "Test-pw-1",
+    if (!mysql_real_connect(mysql, "localhost", user ? user : "vintrel", password ? password : "",
                             nullptr, 3306, nullptr, 0)) {
         fprintf(stderr, "cannot connect: %s\n", mysql_error(mysql));
         exit(1);

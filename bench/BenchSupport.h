@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "server/mysql.h"
+#include "server/ClientLibrary.h"
 
 double NowSeconds();
 // Resident memory of the process in MiB (Linux: /proc/self/statm).

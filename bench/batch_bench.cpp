@@ -11,16 +11,16 @@
 #include <cstring>
 
 #include "BenchSupport.h"
-#include "app/MdiFrame.h"
+#include "app/FrameWindow.h"
 #include "app/Startup.h"
-#include "app/VnRebar.h"
+#include "app/ToolbarHost.h"
 #include "editor/CodeMaxControl.h"
-#include "grid/GridOutput.h"
-#include "query/BatchExecution.h"
-#include "query/ResultSet.h"
-#include "querywindow/MdiChild.h"
+#include "grid/GridWindow.h"
+#include "query/BatchWorker.h"
+#include "query/ResultCapture.h"
+#include "querywindow/QueryWindow.h"
 #include "querywindow/SplitterWnd.h"
-#include "server/ConnectionDialog.h"
+#include "app/ConnectionDialog.h"
 
 namespace {
 
@@ -131,7 +131,7 @@ int main()
 
     const char *user = getenv("VINTREL_TEST_USER");
     const char *password = getenv("VINTREL_TEST_PASSWORD");
-    CONNECTIONINFO *connection = NewConnectionInfo("localhost", user ? user : "vintrel", password ? password : "Test-pw-1");
+    CONNECTIONINFO *connection = NewConnectionInfo("localhost", user ? user : "vintrel", password ? password : "");
     if (!connection || !OpenConnection(connection)) {
         fprintf(stderr, "cannot open the query window's connection\n");
         return 1;

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "BenchSupport.h"
-#include "query/ResultSet.h"
+#include "query/ResultCapture.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "editor/CodeMaxControl.h"
-#include "querywindow/CodeMax.h"
+#include "querywindow/EditorSetup.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "grid/GridOutput.h"
-#include "query/ResultSet.h"
+#include "grid/GridWindow.h"
+#include "query/ResultCapture.h"
 #include "querywindow/WindowRecords.h"
 #include "resources/resource.h"
 

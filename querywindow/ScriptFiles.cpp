@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/Text.h"
 #include "querywindow/WindowRecords.h"
 
 namespace {
@@ -144,23 +145,6 @@ void OpenScript(CHILDDATA *child)
     // nevertheless what the file holds.
     child->Modified = 0;
     UpdateTitle(child);
-}
-
-char *ReadWholeFile(const char *path)
-{
-    HANDLE file = CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return nullptr;
-    LARGE_INTEGER size;
-    char *text = nullptr;
-    // A file of 4 GB or more cannot be one text of the program.
-    if (GetFileSizeEx(file, &size) && size.QuadPart < 0xFFFFFFFFLL) {
-        DWORD length = static_cast<DWORD>(size.QuadPart);
-        text = static_cast<char *>(calloc(static_cast<size_t>(length) + 1, 1));
-        DWORD read = 0;
-        if (text) ReadFile(file, text, length, &read, nullptr);
-    }
-    CloseHandle(file);
-    return text;
 }
 
 char *ReadTemplate(const char *name)

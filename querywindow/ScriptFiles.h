@@ -42,10 +42,6 @@ bool SaveScriptAs(CHILDDATA *child);
 // unchanged.
 void OpenScript(CHILDDATA *child);
 
-// The whole file as a new zero-terminated text (released with free), or null
-// when it cannot be opened. The bytes are not converted.
-char *ReadWholeFile(const char *path);
-
 // ReadWholeFile of AppDirectory followed by a template name.
 char *ReadTemplate(const char *name);
 

@@ -56,16 +56,6 @@ void DrawGhostBar(HWND owner, const RECT &area, int top, int height)
     DeleteObject(bitmap);
 }
 
-void NotifyOwner(SPLITTERDATA *state)
-{
-    HWND owner = GetParent(state->Window);
-    NMHDR header;
-    header.hwndFrom = state->Window;
-    header.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(state->Window));
-    header.code = SPLITTER_MOVED;
-    SendMessageA(owner, WM_NOTIFY, header.idFrom, reinterpret_cast<LPARAM>(&header));
-}
-
 ATOM RegisterClassOnce()
 {
     WNDCLASSA windowClass = {};
@@ -162,7 +152,7 @@ void EndDrag(SPLITTERDATA *state)
     if (GetCapture() == state->Window) ReleaseCapture();
     HWND owner = GetParent(state->Window);
     DrawGhostBar(owner, AreaInWindowCoordinates(state, owner), state->DragY, state->BarHeight);
-    NotifyOwner(state);
+    NotifyParent(state->Window, SPLITTER_MOVED);
 }
 
 } // namespace

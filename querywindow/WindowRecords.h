@@ -1,5 +1,6 @@
 // The state records of the frame and of a query window, the program-wide
-// values beside them, and the query window's layout, status bar and title.
+// values beside them, and the query window's layout, status bar and title
+// (WindowLayout.cpp).
 #pragma once
 
 #include <windows.h>
@@ -7,17 +8,10 @@
 
 #include <cstdint>
 
-#include "grid/GridOutputClass.h"
-#include "server/mysql.h"
-
-// Every window of the program keeps a pointer to its state record in its
-// window extra storage (one pointer, index 0).
-template <typename T>
-T *StateOf(HWND window)
-{
-    return window ? reinterpret_cast<T *>(GetWindowLongPtrA(window, 0)) : nullptr;
-}
-inline void AttachState(HWND window, void *state) { SetWindowLongPtrA(window, 0, reinterpret_cast<LONG_PTR>(state)); }
+#include "base/WindowState.h"
+#include "grid/ResultBuffer.h"
+#include "query/BatchWorker.h"
+#include "server/ClientLibrary.h"
 
 // The executable's directory without a trailing backslash; settings.ini,
 // templates\ and vrl.chm are found under it. Set when the frame is created.
@@ -84,15 +78,10 @@ struct CHILDDATA {
     uint32_t StartTicks;
     uint32_t LastTicks;
     char FileName[FileNameSize];
-    // Further result sets of the last batch that were read and dropped (a
-    // CALL returns its result sets and a status).
-    int32_t UnshownResults;
-    // Who frees the record when the window is destroyed during a batch: a
-    // WorkerState value, changed only with interlocked operations.
-    volatile LONG WorkerState;
+    // The running batch's record, shared with its worker until the worker
+    // posts WM_EXECUTE_DONE; null between batches.
+    BATCHJOB *Batch;
 };
-
-enum WorkerStateValue : LONG { WorkerIdle = 0, WorkerRunning = 1, WorkerAbandoned = 2, WorkerFinished = 3 };
 
 // Control ids inside a query window.
 enum { IDC_TABS = 1, IDC_CHILDSTATUS = 2, IDC_EDITOR = 3, IDC_GRID = 4, IDC_MESSAGEPANE = 5, IDC_SPLITTER = 6 };
@@ -116,6 +105,11 @@ void UpdateTitle(CHILDDATA *child);
 void LayoutWindow(CHILDDATA *child, int full);
 void ShowResultsPane(CHILDDATA *child);
 void HideResultsPane(CHILDDATA *child);
+// True when the query window is the active one of its MDI client: the
+// frame's commands and selector speak for that window only.
+bool IsActiveQueryWindow(CHILDDATA *child);
+// The buffer the window's grid shows now, or null.
+GRIDBUFFER *BufferShownByGrid(CHILDDATA *child);
 // Sets "Connection: %d" with the frame's ConnectionCount in the frame's
 // status bar.
 void ShowConnectionCount(FRAMEDATA *frame);

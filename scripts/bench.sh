@@ -12,21 +12,17 @@ VINTREL_SKIP_WINDOWS=1 scripts/build.sh || exit 1
 scripts/wineprefix.sh || exit 1
 
 dbroot=/tmp/vintrel-benchdb
-export MYSQL_UNIX_PORT="$dbroot/mysqld.sock" VINTREL_TEST_USER=vintrel VINTREL_TEST_PASSWORD='Test-pw-1'
+export MYSQL_UNIX_PORT="$dbroot/mysqld.sock"
 trap 'stop_private_server; wineserver -k 2>/dev/null' EXIT
 start_private_server "$dbroot/data" "$MYSQL_UNIX_PORT" "${VINTREL_BENCH_PORT:-3307}" || exit 1
-root_sql "$MYSQL_UNIX_PORT" "
-  CREATE USER IF NOT EXISTS 'vintrel'@'localhost' IDENTIFIED BY 'Test-pw-1';
-  GRANT ALL ON *.* TO 'vintrel'@'localhost';" || exit 1
+create_test_account "$MYSQL_UNIX_PORT" || exit 1
 
 if [ $# -eq 0 ]; then
   set -- $(cd "$VINTREL_BUILD/bench" && ls *_bench.exe.so | sed 's/\.exe\.so$//')
 fi
 # One virtual display for all of them; Wine's helper processes start inside
 # it, detached from our output.
-# Wine processes left from an earlier run may hold a display that is gone.
-wineserver -k 2>/dev/null; wineserver -w 2>/dev/null
-wineserver -p 2>/dev/null
+restart_wineserver
 xvfb-run -a -s "-screen 0 2560x1440x24" sh -c '
   wine cmd /c exit </dev/null >/dev/null 2>&1
   build=$0; status=0

@@ -11,3 +11,10 @@ as_root() {
 }
 
 note() { printf '== %s\n' "$*" >&2; }
+
+# A fresh wineserver for the prefix: Wine processes left from an earlier run
+# may hold a display that is gone.
+restart_wineserver() {
+  wineserver -k 2>/dev/null; wineserver -w 2>/dev/null
+  wineserver -p 2>/dev/null
+}

@@ -47,3 +47,17 @@ stop_private_server() {
 root_sql() {
   mariadb --no-defaults --socket="$1" -uroot -e "$2"
 }
+
+# The account the tests, the benchmarks and the development server log in
+# with; the one place that names its password.
+export VINTREL_TEST_USER=vintrel VINTREL_TEST_PASSWORD='Test-pw-1'
+
+# create_test_account SOCKET: the test account for socket and TCP logins
+# (localhost and 127.0.0.1), with every privilege; kept when it exists.
+create_test_account() {
+  root_sql "$1" "
+    CREATE USER IF NOT EXISTS '$VINTREL_TEST_USER'@'localhost' IDENTIFIED BY '$VINTREL_TEST_PASSWORD';
+    CREATE USER IF NOT EXISTS '$VINTREL_TEST_USER'@'127.0.0.1' IDENTIFIED BY '$VINTREL_TEST_PASSWORD';
+    GRANT ALL ON *.* TO '$VINTREL_TEST_USER'@'localhost' WITH GRANT OPTION;
+    GRANT ALL ON *.* TO '$VINTREL_TEST_USER'@'127.0.0.1' WITH GRANT OPTION;"
+}

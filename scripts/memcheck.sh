@@ -13,7 +13,7 @@ source scripts/common.sh
 source scripts/mariadb.sh
 source scripts/test-session.sh
 
-programs=(query_tests grid_tests querywindow_tests batch_tests app_tests records_tests dialogs_tests editor_tests server_tests
+programs=(query_tests grid_tests querywindow_tests batch_tests app_tests editor_tests server_tests
           robustness_tests)
 started=$(date +%s)
 

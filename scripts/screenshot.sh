@@ -17,9 +17,7 @@ if [ -z "${VINTREL_ON_VIRTUAL_DISPLAY:-}" ]; then
   exec xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$file"
 fi
 
-# Wine processes left from an earlier run may hold a display that is gone.
-wineserver -k 2>/dev/null; wineserver -w 2>/dev/null
-wineserver -p 2>/dev/null
+restart_wineserver
 wine cmd /c exit </dev/null >/dev/null 2>&1
 "$VINTREL_BUILD/vintrel" >/dev/null 2>&1 &
 program=$!

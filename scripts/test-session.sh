@@ -8,29 +8,17 @@ start_test_server() {
   local port=$1
   dbroot=$(mktemp -d /tmp/vintrel-testdb.XXXXXX)
   export MYSQL_UNIX_PORT="$dbroot/mysqld.sock"
-  export VINTREL_TEST_USER=vintrel VINTREL_TEST_PASSWORD='Test-pw-1'
   export VINTREL_TEST_GENERAL_LOG="$dbroot/data/general.log"
   trap stop_test_session EXIT
   trap 'exit 130' INT TERM
   start_private_server "$dbroot/data" "$MYSQL_UNIX_PORT" "$port" || return 1
-  root_sql "$MYSQL_UNIX_PORT" "
-    CREATE USER '$VINTREL_TEST_USER'@'localhost' IDENTIFIED BY '$VINTREL_TEST_PASSWORD';
-    CREATE USER '$VINTREL_TEST_USER'@'127.0.0.1' IDENTIFIED BY '$VINTREL_TEST_PASSWORD';
-    GRANT ALL ON *.* TO '$VINTREL_TEST_USER'@'localhost' WITH GRANT OPTION;
-    GRANT ALL ON *.* TO '$VINTREL_TEST_USER'@'127.0.0.1' WITH GRANT OPTION;" || return 1
+  create_test_account "$MYSQL_UNIX_PORT" || return 1
 }
 
 stop_test_session() {
   stop_private_server
   wineserver -k 2>/dev/null || true
   rm -rf "$dbroot"
-}
-
-# A fresh wineserver for the prefix: Wine processes left from an earlier run
-# may hold a display that is gone.
-restart_wineserver() {
-  wineserver -k 2>/dev/null; wineserver -w 2>/dev/null
-  wineserver -p 2>/dev/null
 }
 
 # ctest_on_display BUILD_DIR CTEST_ARGS...: runs ctest under a virtual X

@@ -6,11 +6,12 @@
 #include <string>
 
 #include "DialogDriver.h"
-#include "app/MdiFrame.h"
+#include "app/FrameWindow.h"
 #include "app/Startup.h"
 #include "query/ServerInfo.h"
+#include "querywindow/QueryWindow.h"
 #include "resources/resource.h"
-#include "server/ConnectionDialog.h"
+#include "app/ConnectionDialog.h"
 
 namespace {
 

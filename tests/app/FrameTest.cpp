@@ -7,9 +7,9 @@
 
 #include "DialogDriver.h"
 #include "app/AboutDialog.h"
-#include "app/MdiFrame.h"
+#include "app/FrameWindow.h"
 #include "app/Startup.h"
-#include "app/VnRebar.h"
+#include "app/ToolbarHost.h"
 #include "resources/resource.h"
 
 namespace {

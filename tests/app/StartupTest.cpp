@@ -7,7 +7,7 @@
 #include <string>
 
 #include "DialogDriver.h"
-#include "app/MdiFrame.h"
+#include "app/FrameWindow.h"
 #include "app/Startup.h"
 #include "resources/resource.h"
 

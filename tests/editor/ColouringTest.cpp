@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "querywindow/CodeMax.h"
+#include "querywindow/EditorSetup.h"
 
 namespace {
 

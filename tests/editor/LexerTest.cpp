@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "editor/Lexer.h"
-#include "querywindow/CodeMax.h"
+#include "querywindow/EditorSetup.h"
 
 namespace {
 

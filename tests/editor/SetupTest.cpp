@@ -2,8 +2,8 @@
 // query window (holding a CHILDDATA) > tab control stand-in > editor.
 #include "EditorFixture.h"
 
-#include "querywindow/CodeMax.h"
-#include "querywindow/SubCodeMax.h"
+#include "querywindow/EditorSetup.h"
+#include "querywindow/EditorSubclass.h"
 #include "querywindow/WindowRecords.h"
 
 namespace {

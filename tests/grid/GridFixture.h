@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "grid/GridOutput.h"
-#include "query/ResultSet.h"
+#include "grid/GridWindow.h"
+#include "query/ResultCapture.h"
 #include "querywindow/WindowRecords.h"
 
 // WM_NOTIFY codes the test parent received, in order.

@@ -247,6 +247,53 @@ TEST_F(GridSelection, BorderDragStopsAtOneCharacterAndDoubleClickRestoresTheText
     EXPECT_EQ(State()->TotalWidth - 1, info.nMax);
 }
 
+// Another window taking the mouse (a message box, Alt+Tab) ends a drag or a
+// border drag where it was: moves without a button change nothing more.
+TEST_F(GridSelection, LosingTheMouseEndsADragAndABorderDrag)
+{
+    Show("SELECT REPEAT('x', 10) AS v, 1 AS w FROM seq_1_to_20");
+    Press(CellPoint(1, 0));
+    MoveTo(CellPoint(2, 1));
+    HWND other = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    SetCapture(other);
+    EXPECT_FALSE(State()->Selecting);
+    SendMessageA(grid, WM_MOUSEMOVE, 0, MAKELPARAM(CellPoint(5, 1).x, CellPoint(5, 1).y));
+    EXPECT_EQ((Selection{1, 2, 0, 1}), Selected());
+
+    int width = buffer->ColWidths[0];
+    POINT border = {ColumnLeft(1) - 1, 5};
+    SendMessageA(grid, WM_MOUSEMOVE, 0, MAKELPARAM(border.x, border.y));
+    Press(border);
+    ASSERT_TRUE(State()->Resizing);
+    SendMessageA(grid, WM_CANCELMODE, 0, 0);
+    EXPECT_FALSE(State()->Resizing);
+    SendMessageA(grid, WM_MOUSEMOVE, 0, MAKELPARAM(border.x + 60, 5));
+    EXPECT_EQ(width, buffer->ColWidths[0]);
+    ReleaseCapture();
+    DestroyWindow(other);
+}
+
+// Keyboard scrolling moves the borders under a still pointer: a press acts
+// on what is under it now, not on the border it hovered before.
+TEST_F(GridSelection, APressAfterKeyboardScrollingActsOnWhatIsUnderItNow)
+{
+    Show("SELECT REPEAT('x', 30) AS a, REPEAT('y', 30) AS b, REPEAT('z', 30) AS c, 1 AS d FROM seq_1_to_5");
+    Resize(400, 200);
+    POINT border = {ColumnLeft(1) - 1, 5};
+    SendMessageA(grid, WM_MOUSEMOVE, 0, MAKELPARAM(border.x, border.y));
+    ASSERT_EQ(0, State()->HotBorder);
+    Click(CellPoint(0, 0));
+    Key(VK_RIGHT);
+    Key(VK_RIGHT);
+    ASSERT_NE(0, State()->ScrollX);
+    int widths[3] = {buffer->ColWidths[0], buffer->ColWidths[1], buffer->ColWidths[2]};
+    // The button goes down with no move before it.
+    SendMessageA(grid, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(border.x, border.y));
+    EXPECT_FALSE(State()->Resizing);
+    Release(border);
+    for (int c = 0; c < 3; c++) EXPECT_EQ(widths[c], buffer->ColWidths[c]) << c;
+}
+
 // ---- Copy, Select All, Save As ----
 
 TEST_F(GridSelection, CopyOfACellAColumnAndAReversedDrag)

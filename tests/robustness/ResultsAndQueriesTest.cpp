@@ -8,7 +8,7 @@
 #include <random>
 
 #include "DialogDriver.h"
-#include "grid/GridOutput.h"
+#include "grid/GridWindow.h"
 #include "resources/resource.h"
 
 namespace {

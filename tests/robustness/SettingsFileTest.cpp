@@ -7,7 +7,7 @@
 
 #include "DialogDriver.h"
 #include "resources/resource.h"
-#include "server/ConnectionDialog.h"
+#include "app/ConnectionDialog.h"
 
 namespace {
 

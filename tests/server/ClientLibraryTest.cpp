@@ -84,14 +84,15 @@ TEST_F(ClientLibrary, ConnectorCLacksOnlyTheFiveUnusedNames)
     EXPECT_STREQ("", missing);
 }
 
-TEST_F(ClientLibrary, MissingFileGivesStatusOneAndLeavesTheTableAlone)
+// A failed load after a good one must not leave addresses into the library
+// it unloaded on the way.
+TEST_F(ClientLibrary, MissingFileGivesStatusOneAndAnEmptyTable)
 {
-    UnloadClientLibrary();
-    void *before = ClientFunctionAddress(IndexOf("mysql_query"));
+    LoadClientLibrary("");
     EXPECT_EQ(StatusLibraryMissing, LoadClientLibrary("/nonexistent/libnothing.so"));
     EXPECT_EQ(StatusLibraryMissing, ClientLibraryStatus);
     EXPECT_EQ(nullptr, ClientLibraryHandle);
-    EXPECT_EQ(before, ClientFunctionAddress(IndexOf("mysql_query")));
+    for (int i = 0; i < ClientFunctionCount; i++) EXPECT_EQ(nullptr, ClientFunctionAddress(i)) << ClientFunctionNames[i];
 }
 
 TEST_F(ClientLibrary, StandInWithOneMissingNameGivesStatusTwo)
@@ -115,14 +116,21 @@ TEST_F(ClientLibrary, SecondLoadUnloadsTheFirst)
     EXPECT_NE(nullptr, ClientLibraryHandle);
 }
 
-TEST_F(ClientLibrary, UnloadSetsStatusZeroAndKeepsTheEntries)
+TEST_F(ClientLibrary, UnloadSetsStatusZeroAndEmptiesTheTable)
 {
     LoadClientLibrary("");
-    void *query = ClientFunctionAddress(IndexOf("mysql_query"));
     UnloadClientLibrary();
     EXPECT_EQ(StatusNotLoaded, ClientLibraryStatus);
     EXPECT_EQ(nullptr, ClientLibraryHandle);
-    EXPECT_EQ(query, ClientFunctionAddress(IndexOf("mysql_query")));
+    EXPECT_EQ(nullptr, ClientFunctionAddress(IndexOf("mysql_query")));
+}
+
+// The two multi-result names are looked up but never lower the status.
+TEST_F(ClientLibrary, ExactlyTheClassicNamesGiveStatusReady)
+{
+    EXPECT_EQ(StatusReady, LoadClientLibrary(STANDIN_CLASSIC_PATH));
+    EXPECT_EQ(nullptr, ClientFunctionAddress(IndexOf("mysql_more_results")));
+    EXPECT_EQ(nullptr, ClientFunctionAddress(IndexOf("mysql_next_result")));
 }
 
 TEST(Connection, OpensWithTheRecordsCoordinatesAndUtf8mb4)

@@ -5,13 +5,13 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "query/ThreadStack.h"
-#include "server/mysql.h"
+#include "base/ThreadStack.h"
+#include "server/ClientLibrary.h"
 
 #ifdef VINTREL_SANITIZE
 #include <sanitizer/lsan_interface.h>
 
-#include "grid/GridOutputClass.h"
+#include "grid/ResultBuffer.h"
 
 // Result buffers are freed on threads of their own (ReleaseBuffer). Until
 // such a thread runs, its buffer is reached only through Wine's memory, so

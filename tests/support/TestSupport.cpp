@@ -15,8 +15,9 @@ const char *TestUser()
 
 const char *TestPassword()
 {
+    // Set by the scripts that start the test server (scripts/mariadb.sh).
     const char *password = getenv("VINTREL_TEST_PASSWORD");
-    return password ? password : "Test-pw-1";
+    return password ? password : "";
 }
 
 MYSQL *ConnectTestServer()

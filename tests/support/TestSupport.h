@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "server/mysql.h"
+#include "server/ClientLibrary.h"
 
 // The test server is reached as "localhost" through the socket that ./test
 // puts into MYSQL_UNIX_PORT.

@@ -1,0 +1,293 @@
+#include "app/ConnectionDialog.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#ifdef __WINE__
+#include <spawn.h>
+#include <sys/wait.h>
+extern char **environ;
+#endif
+
+#include "base/DialogPlacement.h"
+#include "base/Text.h"
+#include "querywindow/QueryWindow.h"
+#include "resources/resource.h"
+
+namespace {
+
+// The dialog's own record, attached to the dialog at WM_INITDIALOG.
+struct CONNECTIONDIALOGDATA {
+    char *SettingsPath;
+    char *SavedPassword;  // null unless "savepassword" was exactly 1
+    bool PasswordEdited;  // the user typed into the password field
+};
+
+CONNECTIONDIALOGDATA *DialogData(HWND dialog)
+{
+    return reinterpret_cast<CONNECTIONDIALOGDATA *>(GetWindowLongPtrA(dialog, DWLP_USER));
+}
+
+// The whole text of a control, however long; empty text when out of memory.
+char *ControlText(HWND dialog, int id)
+{
+    HWND control = GetDlgItem(dialog, id);
+    int length = GetWindowTextLengthA(control);
+    char *text = static_cast<char *>(calloc(length + 1, 1));
+    if (text) GetWindowTextA(control, text, length + 1);
+    return text;
+}
+
+// settings.ini --------------------------------------------------------------
+
+void ReadSettingText(const char *path, const char *key, const char *fallback, char (&buffer)[SettingsTextSize])
+{
+    GetPrivateProfileStringA(SETTINGS_SECTION, key, fallback, buffer, SettingsTextSize, path);
+}
+
+// A flag is stored as a 4-byte struct value with a checksum. The call fails on
+// a wrong checksum after it has already decoded the bytes, so the value is
+// only trusted when the call succeeds.
+int32_t ReadSettingFlag(const char *path, const char *key)
+{
+    int32_t value = 0;
+    if (!GetPrivateProfileStructA(SETTINGS_SECTION, key, &value, sizeof value, path)) value = 0;
+    return value;
+}
+
+bool WriteSettingFlag(const char *path, const char *key, bool set)
+{
+    int32_t value = set ? 1 : 0;
+    return WritePrivateProfileStructA(SETTINGS_SECTION, key, &value, sizeof value, path) != FALSE;
+}
+
+bool WriteSettingText(const char *path, const char *key, const char *text)
+{
+    return WritePrivateProfileStringA(SETTINGS_SECTION, key, text, path) != FALSE;
+}
+
+char *BuildSettingsPath()
+{
+    size_t length = strlen(AppDirectory) + sizeof SETTINGS_FILE;
+    char *path = static_cast<char *>(malloc(length));
+    if (path) snprintf(path, length, "%s%s", AppDirectory, SETTINGS_FILE);
+    return path;
+}
+
+// Dialog handlers -------------------------------------------------------------
+
+void ReleaseDialogData(HWND dialog)
+{
+    CONNECTIONDIALOGDATA *data = DialogData(dialog);
+    if (!data) return;
+    SetWindowLongPtrA(dialog, DWLP_USER, 0);
+    free(data->SettingsPath);
+    free(data->SavedPassword);
+    free(data);
+}
+
+void SetCheck(HWND dialog, int id, bool set) { CheckDlgButton(dialog, id, set ? BST_CHECKED : BST_UNCHECKED); }
+bool IsChecked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
+
+BOOL OnInitDialog(HWND dialog)
+{
+    CenterOverFrame(dialog, GetWindow(dialog, GW_OWNER));
+
+    CONNECTIONDIALOGDATA *data = static_cast<CONNECTIONDIALOGDATA *>(calloc(1, sizeof(CONNECTIONDIALOGDATA)));
+    if (data) data->SettingsPath = BuildSettingsPath();
+    if (!data || !data->SettingsPath) {
+        free(data);
+        EndDialog(dialog, 0);
+        return TRUE;
+    }
+    SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(data));
+    const char *path = data->SettingsPath;
+
+    char text[SettingsTextSize];
+    ReadSettingText(path, "host", "localhost", text);
+    SetDlgItemTextA(dialog, IDC_HOST, text);
+    SetCheck(dialog, IDC_STARTSERVER, ReadSettingFlag(path, "startmysql") == 1);
+    ReadSettingText(path, "user", "", text);
+    SetDlgItemTextA(dialog, IDC_USER, text);
+    int32_t savePassword = ReadSettingFlag(path, "savepassword");
+    SetCheck(dialog, IDC_SAVEPASSWORD, savePassword == 1);
+
+    if (savePassword == 1) {
+        ReadSettingText(path, "password", "", text);
+        data->SavedPassword = DuplicateText(text);
+        SecureZeroMemory(text, sizeof text);
+        if (data->SavedPassword) SetDlgItemTextA(dialog, IDC_PASSWORD, SAVED_PASSWORD_PLACEHOLDER);
+        // Setting the placeholder raised the same EN_CHANGE as typing does.
+        data->PasswordEdited = false;
+    }
+    return TRUE;
+}
+
+void OnPasswordChanged(HWND dialog)
+{
+    if (CONNECTIONDIALOGDATA *data = DialogData(dialog)) data->PasswordEdited = true;
+}
+
+// Settings are written before the connect attempt, so a failed attempt still
+// remembers what was typed. Clearing "Save password" also forgets the host
+// and the user. Returns false when any value could not be written.
+bool WriteSettings(HWND dialog, const char *path, const char *host, const char *user, const char *password)
+{
+    bool savePassword = IsChecked(dialog, IDC_SAVEPASSWORD);
+    bool written = WriteSettingFlag(path, "savepassword", savePassword);
+    written = WriteSettingFlag(path, "startmysql", IsChecked(dialog, IDC_STARTSERVER)) && written;
+    written = WriteSettingText(path, "host", savePassword ? host : "localhost") && written;
+    written = WriteSettingText(path, "user", savePassword ? user : "") && written;
+    written = WriteSettingText(path, "password", savePassword ? password : "") && written;
+    return written;
+}
+
+// Without this the user would believe the settings saved and find them
+// forgotten at the next start. The connect goes ahead all the same.
+void ReportUnsavedSettings(HWND dialog, const char *path)
+{
+    char text[MAX_PATH + 320];
+    snprintf(text, sizeof text,
+             "The connection settings could not be saved to %s.\n\n"
+             "Check that the file is not read-only and not in use by another program. "
+             "Vintrel connects all the same, but will not remember these settings.",
+             path);
+    MessageBoxA(dialog, text, "Vintrel", MB_OK | MB_ICONWARNING);
+}
+
+bool ClientLibraryLoaded()
+{
+    return ClientLibraryStatus == StatusReady || ClientLibraryStatus == StatusFunctionMissing;
+}
+
+void ReportMissingClientLibrary(HWND dialog)
+{
+    char text[512];
+    snprintf(text, sizeof text,
+             "Vintrel could not load the MySQL client library \"%s\" when it started, "
+             "so it cannot connect to a server.\n\n"
+             "Install the library (on Windows, place it beside vintrel.exe) and start Vintrel again.",
+             DefaultClientLibraryName());
+    MessageBoxA(dialog, text, "Vintrel", MB_OK | MB_ICONERROR);
+}
+
+enum ConnectOutcome { Connected, ConnectFailed, NoQueryWindow };
+
+// Connected: a query window now owns the new connection. NoQueryWindow:
+// the server answered but the window could not be made, and the
+// connection is closed again.
+ConnectOutcome Connect(const char *host, const char *user, const char *password)
+{
+    CONNECTIONINFO *connection = NewConnectionInfo(host, user, password);
+    if (!connection) return ConnectFailed;
+    HCURSOR previous = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+    bool connected = OpenConnection(connection);
+    SetCursor(previous);
+    if (!connected) {
+        FreeConnectionInfo(connection);
+        return ConnectFailed;
+    }
+    return CreateQueryWindow(connection, ActiveQueryWindowMaximized()) ? Connected : NoQueryWindow;
+}
+
+void ReportConnectOutcome(HWND dialog, ConnectOutcome outcome)
+{
+    if (outcome == ConnectFailed)
+        MessageBoxA(dialog, "Can't establish connection", "Vintrel", MB_OK);
+    else if (outcome == NoQueryWindow)
+        MessageBoxA(dialog, "The server answered, but no query window could be opened for the connection "
+                            "(the system is short of memory or window resources). Close some windows and try again.",
+                    "Vintrel", MB_OK | MB_ICONERROR);
+}
+
+void OnOk(HWND dialog)
+{
+    CONNECTIONDIALOGDATA *data = DialogData(dialog);
+    if (!data) return;
+    char *host = ControlText(dialog, IDC_HOST);
+    char *user = ControlText(dialog, IDC_USER);
+    char *typedPassword = ControlText(dialog, IDC_PASSWORD);
+    if (host && user && typedPassword) {
+        const char *password =
+            data->SavedPassword && !data->PasswordEdited ? data->SavedPassword : typedPassword;
+        if (IsChecked(dialog, IDC_STARTSERVER)) StartLocalServer();
+        if (!WriteSettings(dialog, data->SettingsPath, host, user, password))
+            ReportUnsavedSettings(dialog, data->SettingsPath);
+
+        if (!ClientLibraryLoaded())
+            ReportMissingClientLibrary(dialog);
+        else {
+            ConnectOutcome outcome = Connect(host, user, password);
+            if (outcome == Connected)
+                EndDialog(dialog, 0);
+            else
+                ReportConnectOutcome(dialog, outcome);
+        }
+    }
+    if (typedPassword) SecureZeroMemory(typedPassword, strlen(typedPassword));
+    free(host);
+    free(user);
+    free(typedPassword);
+}
+
+void OnCommand(HWND dialog, int id, int code)
+{
+    switch (id) {
+    case IDOK:
+        OnOk(dialog);
+        break;
+    case IDCANCEL:
+        EndDialog(dialog, 0);
+        break;
+    case IDC_PASSWORD:
+        if (code == EN_CHANGE) OnPasswordChanged(dialog);
+        break;
+    }
+}
+
+} // namespace
+
+INT_PTR CALLBACK ConnectionDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        return OnInitDialog(dialog);
+    case WM_COMMAND:
+        OnCommand(dialog, LOWORD(wParam), HIWORD(wParam));
+        return TRUE;
+    case WM_DESTROY:
+        ReleaseDialogData(dialog);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+void ShowConnectionDialog(HWND frame)
+{
+    DialogBoxParamA(GetModuleHandleA(nullptr), "ConnectionDialog", frame, ConnectionDialogProc, 0);
+}
+
+#ifdef __WINE__
+// The Linux build has no database service to "net start": the launcher names
+// the script that starts the embedded server (the one ./run uses). An
+// intermediate shell puts the script in the background and exits at once, so
+// the dialog neither waits for the server nor leaves a zombie process behind.
+void StartLocalServer()
+{
+    const char *script = getenv("VINTREL_EMBEDDED_SERVER");
+    if (!script || !*script) return;
+    char shell[] = "/bin/sh", option[] = "-c";
+    char command[] = "/bin/sh \"$0\" start </dev/null >/dev/null 2>&1 &";
+    char *scriptPath = const_cast<char *>(script);
+    char *arguments[] = {shell, option, command, scriptPath, nullptr};
+    pid_t pid;
+    if (posix_spawn(&pid, shell, nullptr, nullptr, arguments, environ) == 0) waitpid(pid, nullptr, 0);
+}
+#else
+void StartLocalServer()
+{
+    ShellExecuteA(nullptr, nullptr, "net", "start mysql", nullptr, SW_HIDE);
+}
+#endif

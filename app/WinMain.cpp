@@ -1,0 +1,20 @@
+// Vintrel's entry. The client library is loaded before anything else starts
+// and unloaded after everything has ended.
+#include <windows.h>
+
+#include "app/Startup.h"
+#include "query/BatchWorker.h"
+#include "server/ClientLibrary.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
+{
+    LoadClientLibrary("");
+    RegisterProgramClasses();
+    HWND frame = StartVintrel(instance);
+    int exitCode = RunMessageLoop(frame);
+    // The worker of a window closed during its batch may still be inside the
+    // client library, waiting for the server: the library then stays until
+    // the process ends rather than be unmapped under that thread.
+    if (RunningBatchWorkers() == 0) UnloadClientLibrary();
+    return exitCode;
+}

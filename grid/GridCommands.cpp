@@ -1,0 +1,222 @@
+// The grid's commands: Copy puts the selected cells on the clipboard, Select
+// All selects every cell, Save As writes the whole result to a text file,
+// and the right button offers them in a context menu.
+#include "grid/GridInternal.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+GridDialogs GridDialogFunctions = {GetSaveFileNameA, MessageBoxA};
+
+namespace {
+
+struct Rect {
+    int32_t Top, Bottom, Left, Right; // inclusive; empty when Top > Bottom
+};
+
+// The selection, limited to the rows and columns the buffer has.
+Rect SelectedCells(const OUTPUTDATA *grid)
+{
+    int32_t top = std::min(grid->SelAnchorRow, grid->SelEndRow), bottom = std::max(grid->SelAnchorRow, grid->SelEndRow);
+    int32_t left = std::min(grid->SelAnchorCol, grid->SelEndCol), right = std::max(grid->SelAnchorCol, grid->SelEndCol);
+    return Rect{std::max(top, 0), std::min(bottom, GridRowCount(grid) - 1), std::max(left, 0),
+                std::min(right, GridColumnCount(grid) - 1)};
+}
+
+// A zero-filled moveable block, locked; null when memory ran out.
+HGLOBAL NewTextBlock(size_t size, char **text)
+{
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
+    *text = block ? static_cast<char *>(GlobalLock(block)) : nullptr;
+    if (block && !*text) {
+        GlobalFree(block);
+        return nullptr;
+    }
+    return block;
+}
+
+char *Append(char *out, const char *text)
+{
+    size_t length = strlen(text);
+    memcpy(out, text, length);
+    return out + length;
+}
+
+// Rows joined by CR LF, cells by TAB; no header, nothing after the last cell.
+HGLOBAL BuildCopyText(const GRIDBUFFER *data, Rect cells)
+{
+    size_t size = 1;
+    for (int32_t r = cells.Top; r <= cells.Bottom; r++) {
+        if (r > cells.Top) size += 2;
+        for (int32_t c = cells.Left; c <= cells.Right; c++) size += strlen(data->Rows[r][c]) + (c > cells.Left);
+    }
+    char *text;
+    HGLOBAL block = NewTextBlock(size, &text);
+    if (!block) return nullptr;
+    char *out = text;
+    for (int32_t r = cells.Top; r <= cells.Bottom; r++) {
+        if (r > cells.Top) *out++ = '\r', *out++ = '\n';
+        for (int32_t c = cells.Left; c <= cells.Right; c++) {
+            if (c > cells.Left) *out++ = '\t';
+            out = Append(out, data->Rows[r][c]);
+        }
+    }
+    GlobalUnlock(block);
+    return block;
+}
+
+size_t ExportLineSize(const TFieldList &line)
+{
+    size_t size = 2;
+    for (const char *text : line) size += strlen(text) + 1;
+    return size;
+}
+
+char *AppendExportLine(char *out, const TFieldList &line)
+{
+    for (const char *text : line) {
+        out = Append(out, text);
+        *out++ = '\t';
+    }
+    *out++ = '\r';
+    *out++ = '\n';
+    return out;
+}
+
+// The header line and every row, each cell followed by TAB and each line
+// ended by CR LF; *length is the size without the closing NUL.
+HGLOBAL BuildExportText(const GRIDBUFFER *data, size_t *length)
+{
+    size_t size = ExportLineSize(data->Fields) + 1;
+    for (const TFieldList &row : data->Rows) size += ExportLineSize(row);
+    char *text;
+    HGLOBAL block = NewTextBlock(size, &text);
+    if (!block) return nullptr;
+    char *out = AppendExportLine(text, data->Fields);
+    for (const TFieldList &row : data->Rows) out = AppendExportLine(out, row);
+    *length = (size_t)(out - text);
+    return block;
+}
+
+bool WriteAll(HANDLE file, const char *text, size_t length)
+{
+    while (length > 0) {
+        DWORD chunk = length > (1u << 30) ? (1u << 30) : (DWORD)length, written = 0;
+        if (!WriteFile(file, text, chunk, &written, nullptr) || written != chunk) return false;
+        text += chunk;
+        length -= chunk;
+    }
+    return true;
+}
+
+// The directory part of a path, "." when it has none.
+void DirectoryOf(const char *path, char *directory, size_t size)
+{
+    const char *slash = strrchr(path, '\\');
+    const char *other = strrchr(path, '/');
+    if (!slash || (other && other > slash)) slash = other;
+    if (!slash) {
+        snprintf(directory, size, ".");
+        return;
+    }
+    size_t length = (size_t)(slash - path) + (slash == path || slash[-1] == ':');
+    snprintf(directory, size, "%.*s", (int)length, path);
+}
+
+enum SaveOutcome { Saved, NoMemory, NotSaved };
+
+// Writes the export text beside the chosen file first and moves it into
+// place only when all of it was written, so a failed save never leaves
+// a half-written file where a good one was.
+SaveOutcome WriteExportFile(const GRIDBUFFER *data, const char *path)
+{
+    // The chosen file itself must be writable (not read-only, not locked),
+    // whatever the directory allows.
+    HANDLE target = CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (target == INVALID_HANDLE_VALUE) return NotSaved;
+    bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
+    CloseHandle(target);
+
+    size_t length = 0;
+    HGLOBAL block = BuildExportText(data, &length);
+    SaveOutcome outcome = block ? NotSaved : NoMemory;
+    char directory[MAX_PATH + GridFileNameSize], temporary[MAX_PATH + GridFileNameSize];
+    DirectoryOf(path, directory, sizeof directory);
+    if (block && GetTempFileNameA(directory, "vtl", 0, temporary)) {
+        HANDLE file = CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        bool written = file != INVALID_HANDLE_VALUE && WriteAll(file, static_cast<const char *>(GlobalLock(block)), length);
+        GlobalUnlock(block);
+        if (file != INVALID_HANDLE_VALUE && !CloseHandle(file)) written = false;
+        if (written && MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) outcome = Saved;
+        else DeleteFileA(temporary);
+    }
+    if (block) GlobalFree(block);
+    if (outcome != Saved && !existed) DeleteFileA(path);
+    return outcome;
+}
+
+void Report(HWND window, const char *format, const char *path)
+{
+    char text[GridFileNameSize + 160];
+    snprintf(text, sizeof text, format, path);
+    GridDialogFunctions.MessageBox(window, text, "Vintrel", MB_OK | MB_ICONEXCLAMATION);
+}
+
+} // namespace
+
+void GridCopy(HWND window, OUTPUTDATA *grid)
+{
+    if (!grid->Data || grid->SelAnchorRow == -1) return;
+    HGLOBAL block = BuildCopyText(grid->Data, SelectedCells(grid));
+    if (!block) {
+        GridDialogFunctions.MessageBox(window, "There is not enough memory to copy the selected cells.", "Vintrel",
+                                       MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    if (!OpenClipboard(window)) {
+        GlobalFree(block);
+        return;
+    }
+    EmptyClipboard();
+    if (!SetClipboardData(CF_TEXT, block)) GlobalFree(block);
+    CloseClipboard();
+}
+
+void GridSelectAll(HWND window, OUTPUTDATA *grid)
+{
+    if (!grid->Data) return;
+    grid->SelAnchorRow = 0;
+    grid->SelAnchorCol = 0;
+    grid->SelEndRow = GridRowCount(grid) - 1;
+    grid->SelEndCol = GridColumnCount(grid) - 1;
+    GridRepaint(window, true);
+    NotifyParent(window, GN_SELCHANGED);
+}
+
+void GridSaveAs(HWND window, OUTPUTDATA *grid)
+{
+    if (!grid->Data) return;
+    char previous[GridFileNameSize];
+    memcpy(previous, grid->FileName, sizeof previous);
+    if (!GridDialogFunctions.GetSaveFileName(&grid->SaveDialog)) {
+        memcpy(grid->FileName, previous, sizeof previous);
+        return;
+    }
+    char path[GridFileNameSize];
+    memcpy(path, grid->FileName, sizeof path);
+    SaveOutcome outcome = WriteExportFile(grid->Data, path);
+    if (outcome == Saved) return;
+    // Nothing was saved: the next Save As proposes what it proposed before.
+    memcpy(grid->FileName, previous, sizeof previous);
+    if (outcome == NoMemory) Report(window, "There is not enough memory to save the result to %s.", path);
+    else Report(window, "The result could not be saved to %s.\nThe file was not changed.", path);
+}
+
+void GridContextMenu(HWND window, OUTPUTDATA *grid)
+{
+    SetFocus(window);
+    POINT point;
+    GetCursorPos(&point);
+    TrackPopupMenu(GetSubMenu(grid->ContextMenu, 0), TPM_LEFTBUTTON, point.x, point.y, 0, window, nullptr);
+}

@@ -1,0 +1,150 @@
+// Geometry of the result grid: scroll ranges and pages, resizing, the hit
+// test, the fully visible rows and columns and the column-border regions.
+#include "grid/GridWindow.h"
+
+#include <cstdio>
+
+int32_t GridRowCount(const OUTPUTDATA *grid) { return grid->Data ? grid->Data->Rows.Length() : 0; }
+int32_t GridColumnCount(const OUTPUTDATA *grid) { return grid->Data ? grid->Data->Fields.Length() : 0; }
+
+int32_t GridVisibleRowsFor(const OUTPUTDATA *grid, int32_t clientHeight)
+{
+    int32_t rows = (clientHeight - grid->HeaderHeight) / GridRowHeight(grid);
+    return rows > 0 ? rows : 0;
+}
+
+int32_t GridVisibleRows(HWND window, const OUTPUTDATA *grid)
+{
+    RECT client;
+    GetClientRect(window, &client);
+    return GridVisibleRowsFor(grid, client.bottom);
+}
+
+DWORD GridHitTest(const OUTPUTDATA *grid, int32_t x, int32_t y)
+{
+    int32_t column = -2;
+    if (x < grid->RowNumWidth) {
+        column = -1;
+    } else if (grid->Data) {
+        const TDynArray<int32_t> &widths = grid->Data->ColWidths;
+        int32_t edge = grid->RowNumWidth - grid->ScrollX;
+        for (int32_t c = 0; c < widths.Length(); c++) {
+            // Both ends count, and the later column wins on a shared edge.
+            if (edge <= x && x <= edge + widths[c]) column = c;
+            else if (edge > x) break;
+            edge += widths[c];
+        }
+    }
+    int32_t slot = y < grid->HeaderHeight ? -1 : (y - grid->HeaderHeight) / GridRowHeight(grid);
+    return MAKELONG((WORD)(int16_t)column, (WORD)(int16_t)slot);
+}
+
+void GridFullyVisibleColumns(const OUTPUTDATA *grid, int32_t clientWidth, int32_t *first, int32_t *last)
+{
+    *first = *last = -1;
+    if (!grid->Data) return;
+    int64_t left = grid->ScrollX, right = (int64_t)grid->ScrollX + clientWidth - grid->RowNumWidth;
+    int64_t start = 0;
+    const TDynArray<int32_t> &widths = grid->Data->ColWidths;
+    for (int32_t c = 0; c < widths.Length(); c++) {
+        if (start >= left && start + widths[c] <= right) {
+            if (*first < 0) *first = c;
+            *last = c;
+        }
+        start += widths[c];
+    }
+}
+
+int32_t GridBorderAt(const OUTPUTDATA *grid, int32_t x, int32_t y)
+{
+    for (int32_t c = 0; c < grid->BorderRegions.Length(); c++)
+        if (PtInRegion(grid->BorderRegions[c], x, y)) return c;
+    return -1;
+}
+
+void GridUpdateBorderRegions(OUTPUTDATA *grid)
+{
+    if (!grid->Data) return;
+    const TDynArray<int32_t> &widths = grid->Data->ColWidths;
+    int64_t border = (int64_t)grid->RowNumWidth - grid->ScrollX;
+    for (int32_t c = 0; c < grid->BorderRegions.Length() && c < widths.Length(); c++) {
+        border += widths[c];
+        // Far-away borders are parked outside any client area.
+        int32_t b = border < -100000 ? -100000 : border > 1000000000 ? 1000000000 : (int32_t)border;
+        SetRectRgn(grid->BorderRegions[c], b - 5, 0, b + 5, grid->HeaderHeight);
+    }
+}
+
+namespace {
+
+int32_t Clamp(int32_t value, int32_t low, int32_t high) { return value < low ? low : value > high ? high : value; }
+
+} // namespace
+
+void GridUpdatePages(HWND window, OUTPUTDATA *grid, int32_t clientWidth, int32_t clientHeight)
+{
+    // Setting an unchanged page would only redraw the bar on every paint.
+    SCROLLINFO &vert = grid->VertScroll;
+    UINT page = (UINT)Clamp(GridVisibleRowsFor(grid, clientHeight), vert.nMin + 1, vert.nMax + 1);
+    if (page != vert.nPage) {
+        vert.nPage = page;
+        vert.fMask = SIF_PAGE | SIF_DISABLENOSCROLL;
+        SetScrollInfo(window, SB_VERT, &vert, TRUE);
+    }
+    SCROLLINFO &horz = grid->HorzScroll;
+    page = (UINT)Clamp(clientWidth - grid->RowNumWidth, horz.nMin + 1, horz.nMax + 1);
+    if (page != horz.nPage) {
+        horz.nPage = page;
+        horz.fMask = SIF_PAGE;
+        SetScrollInfo(window, SB_HORZ, &horz, TRUE);
+    }
+}
+
+void GridApplyVertical(HWND window, OUTPUTDATA *grid, UINT mask, BOOL redraw)
+{
+    grid->VertScroll.fMask = mask;
+    SetScrollInfo(window, SB_VERT, &grid->VertScroll, redraw);
+}
+
+void GridApplyHorizontal(HWND window, OUTPUTDATA *grid, UINT mask, BOOL redraw)
+{
+    grid->HorzScroll.fMask = mask;
+    SetScrollInfo(window, SB_HORZ, &grid->HorzScroll, redraw);
+}
+
+void GridRepaint(HWND window, bool erase)
+{
+    InvalidateRect(window, nullptr, erase);
+    UpdateWindow(window);
+}
+
+void GridSetRowNumberWidth(OUTPUTDATA *grid)
+{
+    char digits[16];
+    int count = snprintf(digits, sizeof digits, "%d", GridRowCount(grid));
+    int32_t wanted = count * grid->Metrics.tmAveCharWidth + 10;
+    grid->RowNumWidth = wanted > 30 ? wanted : 30;
+}
+
+void GridResize(HWND window, OUTPUTDATA *grid, int32_t width, int32_t height)
+{
+    SCROLLINFO &vert = grid->VertScroll;
+    int32_t visible = (height - GridRowHeight(grid)) / GridRowHeight(grid);
+    if (visible > 0 && vert.nMax < visible + vert.nPos - 1) {
+        vert.nPos = vert.nMax + 1 < visible ? vert.nMin : vert.nMax - visible + 1;
+        vert.nPos = Clamp(vert.nPos, vert.nMin, vert.nMax);
+        GridApplyVertical(window, grid, SIF_POS | SIF_DISABLENOSCROLL, FALSE);
+    }
+    SCROLLINFO &horz = grid->HorzScroll;
+    int32_t area = width - grid->RowNumWidth;
+    if (area > 0 && area <= horz.nMax && area - 1 + horz.nPos > horz.nMax) {
+        horz.nPos = Clamp(horz.nMax - area + 1, horz.nMin, horz.nMax);
+        grid->ScrollX = horz.nPos;
+        GridApplyHorizontal(window, grid, SIF_POS, FALSE);
+    }
+    if (horz.nMax < area) {
+        horz.nPos = Clamp(0, horz.nMin, horz.nMax);
+        grid->ScrollX = horz.nPos;
+        GridApplyHorizontal(window, grid, SIF_POS, FALSE);
+    }
+}

@@ -1,0 +1,247 @@
+// The result grid's window procedure: class registration, the state record's
+// life, buffer attachment and the dispatch of every message to its handler.
+#include "grid/GridInternal.h"
+
+#include <cstring>
+#include <new>
+
+#include <commctrl.h>
+
+#include "base/WindowState.h"
+#include "resources/resource.h"
+
+namespace {
+
+ATOM RegisterClassOfGrid()
+{
+    WNDCLASSEXA wc = {};
+    wc.cbSize = sizeof wc;
+    wc.style = CS_DBLCLKS;
+    wc.lpfnWndProc = GridOutputProc;
+    wc.cbWndExtra = sizeof(void *);
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    wc.lpszClassName = GRID_CLASS_NAME; // no background brush: every pixel is painted
+    return RegisterClassExA(&wc);
+}
+
+void InitScrollBar(SCROLLINFO &bar)
+{
+    memset(&bar, 0, sizeof bar);
+    bar.cbSize = sizeof bar;
+    bar.nPage = 1;
+}
+
+void InitSaveDialog(HWND window, OUTPUTDATA *grid)
+{
+    OPENFILENAMEA &dialog = grid->SaveDialog;
+    memset(&dialog, 0, sizeof dialog);
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = window;
+    strcpy(grid->FileName, "Untitled");
+    dialog.lpstrFile = grid->FileName;
+    dialog.nMaxFile = GridFileNameSize;
+    dialog.lpstrFileTitle = grid->FileTitle;
+    dialog.nMaxFileTitle = GridFileTitleSize;
+    dialog.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_CREATEPROMPT;
+    dialog.lpstrDefExt = "txt";
+}
+
+void DeleteBorderRegions(OUTPUTDATA *grid)
+{
+    for (HRGN region : grid->BorderRegions) DeleteObject(region);
+    delete[] grid->BorderRegions.Items;
+    grid->BorderRegions = TDynArray<HRGN>();
+}
+
+// Shared by a failed creation and WM_DESTROY; the buffer is not the grid's.
+void DestroyGrid(HWND window, OUTPUTDATA *grid)
+{
+    if (!grid) return;
+    if (grid->Font) DeleteObject(grid->Font);
+    if (grid->ShadowPen) DeleteObject(grid->ShadowPen);
+    if (grid->HighlightPen) DeleteObject(grid->HighlightPen);
+    if (grid->GridPen) DeleteObject(grid->GridPen);
+    DeleteBorderRegions(grid);
+    if (grid->ContextMenu) DestroyMenu(grid->ContextMenu);
+    AttachState(window, nullptr);
+    delete grid;
+}
+
+LRESULT CreateGrid(HWND window)
+{
+    OUTPUTDATA *grid = new (std::nothrow) OUTPUTDATA();
+    if (!grid) return -1;
+    AttachState(window, grid);
+    grid->Font = CreateFontA(16, 0, 0, 0, 0, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                             CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, "courier new");
+    HDC dc = GetDC(window);
+    HGDIOBJ old = SelectObject(dc, grid->Font);
+    GetTextMetricsA(dc, &grid->Metrics);
+    SelectObject(dc, old);
+    ReleaseDC(window, dc);
+    grid->Metrics.tmHeight += 4; // from now on the row height
+    grid->RowNumWidth = 30;
+    grid->HeaderHeight = GridRowHeight(grid);
+
+    InitScrollBar(grid->VertScroll);
+    GridApplyVertical(window, grid, SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL, FALSE);
+    InitScrollBar(grid->HorzScroll);
+    GridApplyHorizontal(window, grid, SIF_RANGE | SIF_PAGE | SIF_POS, FALSE);
+
+    grid->ShadowPen = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNSHADOW));
+    grid->HighlightPen = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNHIGHLIGHT));
+    grid->GridPen = CreatePen(PS_SOLID, 1, RGB(212, 208, 200));
+
+    grid->SelAnchorRow = grid->SelAnchorCol = grid->SelEndRow = grid->SelEndCol = -1;
+    grid->PressedCol = grid->CursorRow = grid->CursorCol = grid->HotBorder = -1;
+    grid->PressedRow = -2;
+    InitSaveDialog(window, grid);
+    grid->ContextMenu = LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_GRIDMENU));
+    if (!grid->Font || !grid->ShadowPen || !grid->HighlightPen || !grid->GridPen || !grid->ContextMenu) {
+        DestroyGrid(window, grid);
+        return -1;
+    }
+    return 0;
+}
+
+void ClearSelectionAndCursor(OUTPUTDATA *grid)
+{
+    grid->SelAnchorRow = grid->SelAnchorCol = grid->SelEndRow = grid->SelEndCol = -1;
+    grid->CursorRow = grid->CursorCol = -1;
+}
+
+void SetBuffer(HWND window, OUTPUTDATA *grid, GRIDBUFFER *data)
+{
+    // A press or drag begun on the previous buffer means nothing on this one.
+    GridCancelMouseModes(window, grid);
+    grid->Data = data;
+    DeleteBorderRegions(grid);
+    grid->ScrollX = 0;
+    ClearSelectionAndCursor(grid);
+    SCROLLINFO &vert = grid->VertScroll, &horz = grid->HorzScroll;
+    if (data) {
+        int32_t columns = data->Fields.Length();
+        grid->BorderRegions.Items = new (std::nothrow) HRGN[columns > 0 ? columns : 1];
+        grid->BorderRegions.Count = grid->BorderRegions.Items ? columns : 0;
+        for (HRGN &region : grid->BorderRegions) region = CreateRectRgn(0, 0, 0, 0);
+        GridSetRowNumberWidth(grid);
+        int64_t total = 0;
+        for (int32_t width : data->ColWidths) total += width;
+        grid->TotalWidth = total > INT32_MAX ? INT32_MAX : (int32_t)total;
+        if (columns > 0) {
+            horz.nMin = 0;
+            horz.nMax = grid->TotalWidth - 1;
+            horz.nPos = 0;
+            GridApplyHorizontal(window, grid, SIF_RANGE | SIF_POS, FALSE);
+        }
+        if (data->Rows.Length() > 0) {
+            vert.nMin = 0;
+            vert.nMax = data->Rows.Length() - 1;
+            vert.nPos = 0;
+            GridApplyVertical(window, grid, SIF_RANGE | SIF_POS | SIF_DISABLENOSCROLL, FALSE);
+        }
+    } else {
+        // Nothing to scroll sideways either: the bar hides as at creation.
+        grid->TotalWidth = 0;
+        horz.nMin = horz.nMax = horz.nPos = 0;
+        horz.nPage = 1;
+        GridApplyHorizontal(window, grid, SIF_RANGE | SIF_PAGE | SIF_POS, FALSE);
+    }
+    if (!data || data->Rows.Length() == 0) {
+        vert.nMin = vert.nMax = vert.nPos = 0;
+        vert.nPage = 1;
+        GridApplyVertical(window, grid, SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL, FALSE);
+    }
+    // The bars may have shortened their pages to the new ranges.
+    SCROLLINFO actual = {};
+    actual.cbSize = sizeof actual;
+    actual.fMask = SIF_PAGE;
+    GetScrollInfo(window, SB_VERT, &actual);
+    vert.nPage = actual.nPage;
+    GetScrollInfo(window, SB_HORZ, &actual);
+    horz.nPage = actual.nPage;
+}
+
+void ClearSelection(HWND window, OUTPUTDATA *grid)
+{
+    ClearSelectionAndCursor(grid);
+    GridRepaint(window, false);
+}
+
+void ChangeFocus(HWND window, OUTPUTDATA *grid, bool focused)
+{
+    NotifyParent(window, focused ? NM_SETFOCUS : NM_KILLFOCUS);
+    grid->Focused = focused;
+    GridRepaint(window, false);
+}
+
+void Paint(HWND window, OUTPUTDATA *grid)
+{
+    RECT client;
+    GetClientRect(window, &client);
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(window, &ps);
+    GridOutputDrawingProc(window, grid, dc, client.right, client.bottom);
+    EndPaint(window, &ps);
+}
+
+LRESULT Command(HWND window, OUTPUTDATA *grid, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (LOWORD(wParam)) {
+    case CMD_SAVE: SendMessageA(window, WM_COMMAND, CMD_SAVEAS, 0); return 0;
+    case CMD_SAVEAS: GridSaveAs(window, grid); return 0;
+    case CMD_COPY: GridCopy(window, grid); return 0;
+    case CMD_SELECTALL: GridSelectAll(window, grid); return 0;
+    default: return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
+LRESULT Dispatch(HWND window, OUTPUTDATA *grid, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    int32_t x = (int16_t)LOWORD(lParam), y = (int16_t)HIWORD(lParam);
+    switch (message) {
+    case WM_DESTROY: DestroyGrid(window, grid); return 0;
+    case WM_SIZE: GridResize(window, grid, LOWORD(lParam), HIWORD(lParam)); return 0;
+    case WM_SETFOCUS: ChangeFocus(window, grid, true); return 0;
+    case WM_KILLFOCUS: ChangeFocus(window, grid, false); return 0;
+    case WM_ERASEBKGND: return 1; // the paint covers every pixel
+    case WM_PAINT: Paint(window, grid); return 0;
+    case WM_KEYDOWN: GridKeyDown(window, grid, wParam); return 0;
+    case WM_COMMAND: return Command(window, grid, message, wParam, lParam);
+    case WM_HSCROLL: GridHorizontalScroll(window, grid, LOWORD(wParam)); return 0;
+    case WM_VSCROLL: GridVerticalScroll(window, grid, LOWORD(wParam)); return 0;
+    case WM_MOUSEMOVE: GridMouseMove(window, grid, x, y); return 0;
+    case WM_LBUTTONDOWN: GridButtonDown(window, grid, x, y); return 0;
+    case WM_LBUTTONUP: GridButtonUp(window, grid); return 0;
+    case WM_CAPTURECHANGED:
+        if ((HWND)lParam != window) GridCaptureLost(window, grid);
+        return 0;
+    case WM_CANCELMODE: GridCaptureLost(window, grid); return 0;
+    case WM_LBUTTONDBLCLK:
+        GridDoubleClick(window, grid);
+        return DefWindowProcA(window, message, wParam, lParam);
+    case WM_RBUTTONDOWN: GridContextMenu(window, grid); return 0;
+    case WM_MOUSEWHEEL: GridMouseWheel(window, GET_WHEEL_DELTA_WPARAM(wParam)); return 0;
+    case WM_GRID_SETBUFFER: SetBuffer(window, grid, reinterpret_cast<GRIDBUFFER *>(wParam)); return 0;
+    case WM_GRID_CLEARSELECTION: ClearSelection(window, grid); return 0;
+    default: return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
+} // namespace
+
+LRESULT CALLBACK GridOutputProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (!window) return message == WM_USER ? RegisterClassOfGrid() : 0;
+    try {
+        if (message == WM_CREATE) return CreateGrid(window);
+        OUTPUTDATA *grid = StateOf<OUTPUTDATA>(window);
+        if (!grid) return DefWindowProcA(window, message, wParam, lParam);
+        return Dispatch(window, grid, message, wParam, lParam);
+    } catch (...) {
+        return 0;
+    }
+}
+
+ATOM RegisterGridOutputClass() { return (ATOM)GridOutputProc(nullptr, WM_USER, 0, 0); }

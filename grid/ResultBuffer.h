@@ -1,0 +1,91 @@
+// The record of one captured result set, shared by the batch worker that
+// fills it, the query window that owns it and the grid that shows it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// A fixed-length array whose storage belongs to the buffer's GridStorage.
+template <typename T>
+struct TDynArray {
+    T *Items = nullptr;
+    int32_t Count = 0;
+
+    int32_t Length() const { return Count; }
+    bool Empty() const { return Count == 0; }
+    T &operator[](int32_t index) { return Items[index]; }
+    const T &operator[](int32_t index) const { return Items[index]; }
+    T *begin() { return Items; }
+    T *end() { return Items + Count; }
+    const T *begin() const { return Items; }
+    const T *end() const { return Items + Count; }
+};
+
+// One row of cells, or the header row of column names: each entry a
+// NUL-terminated text.
+typedef TDynArray<char *> TFieldList;
+
+// Owns every array and text of one buffer, placed in large blocks of virtual
+// memory, so that a result of millions of cells costs a handful of
+// allocations to make and to free, and freeing it gives the memory back to
+// the system at once.
+class GridStorage {
+public:
+    GridStorage() = default;
+    GridStorage(const GridStorage &) = delete;
+    GridStorage &operator=(const GridStorage &) = delete;
+    ~GridStorage() { FreeAll(); }
+
+    // Room for size bytes aligned for pointers, or null when out of memory.
+    void *Allocate(size_t size);
+    // A copy of the first length bytes of text followed by a NUL.
+    char *CopyText(const char *text, size_t length);
+    template <typename T>
+    bool AllocateArray(TDynArray<T> &array, int32_t count)
+    {
+        array.Items = count > 0 ? static_cast<T *>(Allocate(sizeof(T) * (size_t)count)) : nullptr;
+        array.Count = (count > 0 && !array.Items) ? 0 : count;
+        return count <= 0 || array.Items;
+    }
+    void FreeAll();
+    size_t ReservedBytes() const { return Reserved; }
+    // What all buffers of the process hold from the system, in bytes.
+    static size_t BytesHeldByAll();
+
+private:
+    struct Block {
+        Block *Next;
+        size_t Size;
+    };
+    Block *Blocks = nullptr;
+    char *Cursor = nullptr;
+    char *Limit = nullptr;
+    size_t Reserved = 0;
+    static const size_t FirstBlockSize = 64 << 10; // blocks grow from here to 4 MiB
+    size_t NextBlockSize = FirstBlockSize;
+
+    Block *NewBlock(size_t size);
+};
+
+struct GRIDBUFFER {
+    TFieldList Fields;            // column names in the server's order
+    TDynArray<TFieldList> Rows;   // Rows[r][c]: the text of column c in row r; NULL is "NULL"
+    TDynArray<int32_t> ColWidths; // display width of each column in pixels
+    TDynArray<int32_t> TextWidths; // natural (uncapped) width of each column
+    GridStorage Storage;          // holds all of the above
+};
+
+// Width in pixels of a text of length bytes: 8 per byte plus a 4-pixel margin.
+inline int32_t TextPixelWidth(size_t length) { return (int32_t)(length * 8 + 4); }
+
+enum { MinColumnWidth = 12, MaxColumnWidth = 324, NullTextWidth = 36 };
+
+// A new, empty buffer (null when out of memory).
+GRIDBUFFER *NewGridBuffer();
+
+// Frees the buffer and everything it owns on a thread of its own; returns at
+// once. The caller must not touch the buffer afterwards.
+void ReleaseBuffer(GRIDBUFFER *buffer);
+
+// Frees the buffer on the calling thread (the release thread's own work).
+void FreeGridBuffer(GRIDBUFFER *buffer);

@@ -1,0 +1,60 @@
+// Running one batch on a worker thread. The worker works on a connection
+// and a plain record, BATCHJOB: the caller fills its inputs, starts the
+// worker, and reads the outcome once the worker has posted WM_EXECUTE_DONE
+// to the window named in the record. The worker calls no window function
+// but PostMessage.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "grid/ResultBuffer.h"
+#include "server/ClientLibrary.h"
+
+// Posted by the worker to the record's NotifyWindow when the batch has
+// ended (wParam 0, lParam 0).
+enum { WM_EXECUTE_DONE = WM_USER + 1 };
+
+// Who frees the record: changed only with interlocked operations.
+enum BatchJobState : LONG { BatchRunning = 1, BatchAbandoned = 2, BatchFinished = 3 };
+
+struct BATCHJOB {
+    // Inputs, set before the worker starts.
+    CONNECTIONINFO *Connection; // used by the worker alone while it runs; owned by the job once abandoned
+    HWND NotifyWindow;          // receives WM_EXECUTE_DONE
+    char *QueryText;            // owned; the worker frees it right after sending it
+
+    // The outcome, read after WM_EXECUTE_DONE.
+    int32_t QueryStatus;        // 0 = success
+    GRIDBUFFER *Buffer;         // the captured result set, or null; owned by the reader from then on
+    uint32_t ErrorNumber;
+    const char *ErrorText;      // the connection's own text, valid until its next call
+    uint8_t HasResultSet;
+    int32_t RowCount;
+    int32_t AffectedRows;
+    int32_t UnshownResults;     // further result sets read and dropped (a CALL's)
+
+    volatile LONG State;        // a BatchJobState value
+};
+
+// A new record for a batch of text (taken over: freed by the worker, or
+// here when no record can be made). Null when out of memory.
+BATCHJOB *NewBatchJob(CONNECTIONINFO *connection, HWND notifyWindow, char *text);
+// Starts the worker. When no thread can be had the batch ends at once as a
+// failure: the outcome says so and WM_EXECUTE_DONE is posted all the same.
+void StartBatchWorker(BATCHJOB *job);
+// The worker thread's routine; its parameter is the BATCHJOB.
+DWORD WINAPI BatchWorker(LPVOID parameter);
+// Worker threads that have not ended yet, those of abandoned jobs included.
+LONG RunningBatchWorkers();
+
+// The window that started the job is going away while the job may still
+// run: hands the job and its connection over to the worker, which frees
+// both (and the rows it read) when it ends. Returns false when the worker
+// has already finished (its completion message is lost with the window):
+// the caller then frees the job itself with FreeBatchJob.
+bool AbandonBatchJob(BATCHJOB *job);
+// Frees a finished job's record and its text; its connection and its
+// buffer, which the reader has taken, are not touched.
+void FreeBatchJob(BATCHJOB *job);

@@ -1,0 +1,26 @@
+// A batch as the query window sees it: taking the editor's text, starting
+// the worker, the elapsed-time display while it runs, and showing its
+// outcome when the worker posts WM_EXECUTE_DONE.
+#pragma once
+
+#include <windows.h>
+
+#include "querywindow/WindowRecords.h"
+
+enum { ElapsedTimerId = 0 };
+
+// Takes the selection (or the whole text), grays Execute and starts the
+// worker. Does nothing while a batch of this window runs.
+void StartBatch(CHILDDATA *child);
+// WM_EXECUTE_DONE: message pane, grid, status texts, selector and title.
+void CompleteBatch(CHILDDATA *child);
+// WM_TIMER of the elapsed-time display: status part 5 as "%02u:%02u:%02u".
+void ShowElapsedTime(CHILDDATA *child);
+// The window is being destroyed: a running batch is handed over to its
+// worker with the window's connection (the worker closes it when it ends).
+// Returns true when the worker took the connection.
+bool HandOverRunningBatch(CHILDDATA *child);
+
+// Replaces the message pane's text, all of it black, the first redPrefix
+// characters red.
+void SetMessagePaneText(HWND pane, const char *text, int redPrefix);

@@ -1,0 +1,387 @@
+// The query window's helpers: creation and teardown of its panes, the
+// frame's commands kept in step with the editor and the grid, activation
+// and deactivation, and the close prompt. The window procedure that calls
+// them is in MdiChildProc.cpp.
+#include "querywindow/QueryWindow.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "editor/CodeMaxControl.h"
+#include "grid/GridWindow.h"
+#include "query/ServerInfo.h"
+#include "querywindow/DatabaseSelector.h"
+#include "querywindow/QueryBatch.h"
+#include "querywindow/EditorSetup.h"
+#include "querywindow/QueryWindowInternal.h"
+#include "querywindow/ScriptFiles.h"
+#include "querywindow/SplitterWnd.h"
+#include "querywindow/EditorSubclass.h"
+#include "resources/resource.h"
+
+namespace {
+
+const DWORD TabsStyle = 0x56008002;       // child, visible, clip, TCS_FOCUSNEVER, TCS_BOTTOM
+const DWORD EditorStyle = 0x54000000;     // child, visible, clip siblings
+const DWORD GridStyle = 0x54300004;       // the same with both scroll bars and the grid's own bit
+const DWORD MessagePaneStyle = 0x44200804; // hidden, read-only, multi-line, vertical scroll bar
+const DWORD BarStyle = 0x54000000;
+
+const char TabsProcProperty[] = "VintrelTabsProc";
+const int CaretTextSize = 34;
+
+HWND CreateChild(DWORD exStyle, const char *className, DWORD style, HWND parent, int id)
+{
+    return CreateWindowExA(exStyle, className, "", style, 0, 0, 0, 0, parent, (HMENU)(INT_PTR)id,
+                           GetModuleHandleA(nullptr), nullptr);
+}
+
+// The editor and the grid live inside the tab control, so their
+// notifications and commands land there; the query window acts on them,
+// so they are passed on with their own control ids.
+LRESULT CALLBACK TabsSubclassProc(HWND tabs, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    WNDPROC own = reinterpret_cast<WNDPROC>(GetPropA(tabs, TabsProcProperty));
+    if (message == WM_NOTIFY && reinterpret_cast<NMHDR *>(lParam)->hwndFrom != tabs)
+        return SendMessageA(GetParent(tabs), WM_NOTIFY, wParam, lParam);
+    if (message == WM_COMMAND && lParam && reinterpret_cast<HWND>(lParam) != tabs)
+        return SendMessageA(GetParent(tabs), WM_COMMAND, wParam, lParam);
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrA(tabs, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(own));
+        RemovePropA(tabs, TabsProcProperty);
+    }
+    return own ? CallWindowProcA(own, tabs, message, wParam, lParam) : DefWindowProcA(tabs, message, wParam, lParam);
+}
+
+void SubclassTabs(HWND tabs)
+{
+    if (!tabs) return;
+    LONG_PTR own = GetWindowLongPtrA(tabs, GWLP_WNDPROC);
+    SetPropA(tabs, TabsProcProperty, reinterpret_cast<HANDLE>(own));
+    SetWindowLongPtrA(tabs, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(TabsSubclassProc));
+}
+
+void AddTabImage(HIMAGELIST images, const char *name)
+{
+    HBITMAP bitmap = LoadBitmapA(GetModuleHandleA(nullptr), name);
+    if (!bitmap) return;
+    ImageList_Add(images, bitmap, nullptr);
+    DeleteObject(bitmap);
+}
+
+HFONT CreatePlainFont(int height, const char *face)
+{
+    return CreateFontA(height, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, face);
+}
+
+void CreatePanes(CHILDDATA *child)
+{
+    HWND window = child->Window;
+    child->Tabs = CreateChild(0, WC_TABCONTROLA, TabsStyle, window, IDC_TABS);
+    SubclassTabs(child->Tabs);
+    child->Editor = CreateChild(WS_EX_CLIENTEDGE, CODEMAX_CLASS, EditorStyle, child->Tabs, IDC_EDITOR);
+    child->Grid = CreateChild(WS_EX_CLIENTEDGE, GRID_CLASS_NAME, GridStyle, child->Tabs, IDC_GRID);
+    child->MessagePane = CreateChild(WS_EX_CLIENTEDGE, "RichEdit", MessagePaneStyle, child->Tabs, IDC_MESSAGEPANE);
+    child->StatusBar = CreateChild(0, STATUSCLASSNAMEA, BarStyle, window, IDC_CHILDSTATUS);
+    child->Splitter = CreateChild(0, SplitterWndClass, BarStyle, window, IDC_SPLITTER);
+
+    child->TabImages = ImageList_Create(16, 16, ILC_COLOR, 2, 0);
+    child->TabFont = CreatePlainFont(13, "tahoma");
+    child->MessageFont = CreatePlainFont(16, "courier new");
+
+    if (child->Editor) {
+        SetupEditor(child->Editor);
+        child->EditorProc = SubclassEditor(child->Editor);
+    }
+    AddTabImage(child->TabImages, "tab1");
+    AddTabImage(child->TabImages, "tab2");
+    SendMessageA(child->Tabs, WM_SETFONT, (WPARAM)child->TabFont, 0);
+    SendMessageA(child->MessagePane, WM_SETFONT, (WPARAM)child->MessageFont, 0);
+    SendMessageA(child->Tabs, TCM_SETIMAGELIST, 0, (LPARAM)child->TabImages);
+}
+
+void ShowInitialStatus(CHILDDATA *child)
+{
+    child->ResultsShown = 0;
+    child->ActiveTab = 0;
+    memset(child->StatusParts, 0, sizeof child->StatusParts);
+    SendMessageA(child->StatusBar, SB_SETPARTS, StatusPartCount, (LPARAM)child->StatusParts);
+
+    char version[ServerVersionSize] = "";
+    GetServerVersion(child->Connection, version, sizeof version);
+    char status[ServerStatusSize];
+    FormatServerStatus(child->Connection->Host, version, status, sizeof status);
+    SetStatusText(child, 1, status);
+    ShowServerUser(child);
+    SetStatusText(child, 4, "0 row(s)");
+    SetStatusText(child, 5, "00:00:00");
+}
+
+void JoinFrame(CHILDDATA *child)
+{
+    HWND client = GetParent(child->Window);
+    child->Frame = client ? StateOf<FRAMEDATA>(GetParent(client)) : nullptr;
+    if (!child->Frame) return;
+    child->Frame->ConnectionCount++;
+    ShowConnectionCount(child->Frame);
+}
+
+LRESULT EditorTextLength(CHILDDATA *child) { return SendMessageA(child->Editor, WM_EDITOR_GETTEXTLENGTH, 0, 1); }
+
+bool EditorCan(CHILDDATA *child, UINT question) { return SendMessageA(child->Editor, question, 0, 0) == 1; }
+
+// A menu item and the toolbar button of the same id.
+void SetCommand(FRAMEDATA *frame, UINT command, bool enabled)
+{
+    SetMenuItemEnabled(frame->MainMenu, command, enabled);
+    SetToolbarButtonState(frame, command, enabled ? ButtonEnabled : ButtonGrayed);
+}
+
+void SetMenuOnly(FRAMEDATA *frame, UINT command, bool enabled) { SetMenuItemEnabled(frame->MainMenu, command, enabled); }
+
+void SetMenuRange(FRAMEDATA *frame, UINT first, UINT last, bool enabled)
+{
+    for (UINT command = first; command <= last; command++) SetMenuOnly(frame, command, enabled);
+}
+
+// The edit commands a pane leaves behind when it loses the focus.
+void GrayEditCommands(FRAMEDATA *frame)
+{
+    static const UINT items[] = {CMD_SAVE, CMD_SAVEAS, CMD_UNDO, CMD_CUT, CMD_COPY, CMD_PASTE, CMD_DELETE, CMD_SELECTALL, CMD_REDO};
+    for (UINT item : items) SetMenuOnly(frame, item, false);
+}
+
+// Selector, menus and buttons of the frame for the newly active window.
+void EnableWindowCommands(CHILDDATA *child)
+{
+    FRAMEDATA *frame = child->Frame;
+    EnableWindow(frame->DatabaseSelector, TRUE);
+    SetMenuOnly(frame, CMD_CHANGEDATABASE, true);
+    SetMenuOnly(frame, CMD_DISCONNECT, true);
+    SetToolbarButtonState(frame, CMD_NEWBLANK, ButtonEnabled);
+    SetCommand(frame, CMD_OPEN, true);
+    if (!child->Executing) SetCommand(frame, CMD_EXECUTE, true);
+    SetToolbarButtonState(frame, CMD_SHOWRESULTS, ButtonEnabled | (child->ResultsShown ? TBSTATE_CHECKED : 0));
+    SetToolbarButtonState(frame, CMD_INSERTFROMFILE, ButtonEnabled);
+    SetMenuRange(frame, CMD_INSERTFROMFILE, CMD_INSERTPROCEDURE, true);
+    SetMenuRange(frame, CMD_NEWBLANK, CMD_NEWTEMPLATE, true);
+}
+
+// The window's own database in the selector. While a batch runs the
+// connection is the worker's, so the list is not asked for: the selector
+// shows the one name known, and the completion fills it.
+void SelectOwnDatabase(CHILDDATA *child)
+{
+    HWND selector = child->Frame->DatabaseSelector;
+    CONNECTIONINFO *connection = child->Connection;
+    if (child->Executing) {
+        SendMessageA(selector, CB_RESETCONTENT, 0, 0);
+        if (connection->Database && connection->Database[0]) SendMessageA(selector, CB_ADDSTRING, 0, (LPARAM)connection->Database);
+        SelectExactEntry(selector, connection->Database ? connection->Database : "");
+        return;
+    }
+    RefillDatabaseSelector(child);
+    bool hasDatabase = connection->Database && connection->Database[0];
+    if (hasDatabase && SendMessageA(selector, CB_GETCURSEL, 0, 0) == CB_ERR) return;
+    if (!hasDatabase) {
+        if (SelectExactEntry(selector, "mysql") == CB_ERR) return;
+        ReplaceConnectionText(&connection->Database, "mysql");
+    }
+    mysql_select_db(connection->Handle, connection->Database);
+    SetStatusText(child, 2, connection->Database);
+}
+
+} // namespace
+
+bool CreateQueryWindowPanes(CHILDDATA *child)
+{
+    CONNECTIONINFO *connection = child->Connection;
+    if (!connection->ServerUser) connection->ServerUser = static_cast<char *>(calloc(ServerUserSize, 1));
+    if (!connection->ServerUser) return false;
+    GetServerUser(connection);
+    CreatePanes(child);
+    ShowInitialStatus(child);
+    JoinFrame(child);
+    PrepareFileDialog(child);
+    SetUntitledName(child);
+    child->HasFileName = 0;
+    child->Modified = 0;
+    ShowCaretPosition(child);
+    child->Buffer = nullptr;
+    child->Executing = 0;
+    child->FocusPane = child->Editor;
+    child->StartTicks = 0;
+    child->LastTicks = 0;
+    return true;
+}
+
+void ReleaseQueryWindow(CHILDDATA *child)
+{
+    // The grid is still alive (children go after their parent's
+    // WM_DESTROY): take the buffer it shows away from it before freeing.
+    GRIDBUFFER *shown = BufferShownByGrid(child);
+    if (child->Grid) SendMessageA(child->Grid, WM_GRID_SETBUFFER, 0, 0);
+    KillTimer(child->Window, ElapsedTimerId);
+    if (child->TabFont) DeleteObject(child->TabFont);
+    if (child->MessageFont) DeleteObject(child->MessageFont);
+    if (child->Tabs) SendMessageA(child->Tabs, TCM_SETIMAGELIST, 0, 0);
+    if (child->TabImages) ImageList_Destroy(child->TabImages);
+    if (child->Editor) UnsubclassEditor(child->Editor, child->EditorProc);
+    if (child->Frame) {
+        child->Frame->ConnectionCount--;
+        ShowConnectionCount(child->Frame);
+    }
+    ReleaseBuffer(shown);
+    if (child->Buffer != shown) ReleaseBuffer(child->Buffer);
+    // A running worker still uses the connection: it is handed over and
+    // closed by the worker when the batch ends.
+    if (!HandOverRunningBatch(child)) FreeConnectionInfo(child->Connection);
+    free(child);
+}
+
+void UpdateEditorCommands(CHILDDATA *child)
+{
+    FRAMEDATA *frame = child->Frame;
+    if (!frame || !IsActiveQueryWindow(child)) return;
+    SetCommand(frame, CMD_SAVE, true);
+    SetMenuOnly(frame, CMD_SAVEAS, true);
+    SetCommand(frame, CMD_UNDO, EditorCan(child, WM_EDITOR_CANUNDO));
+    SetMenuOnly(frame, CMD_REDO, EditorCan(child, WM_EDITOR_CANREDO));
+    SetCommand(frame, CMD_CUT, EditorCan(child, WM_EDITOR_CANCUT));
+    SetCommand(frame, CMD_COPY, EditorCan(child, WM_EDITOR_CANCOPY));
+    SetCommand(frame, CMD_PASTE, EditorCan(child, WM_EDITOR_CANPASTE));
+    SetMenuOnly(frame, CMD_DELETE, EditorCan(child, WM_EDITOR_CANCUT));
+    SetMenuOnly(frame, CMD_SELECTALL, EditorTextLength(child) > 0);
+    SetMenuOnly(frame, CMD_REPLACE, EditorTextLength(child) > 0);
+    SetCommand(frame, CMD_CLEARWINDOW, EditorTextLength(child) > 0);
+    SetCommand(frame, CMD_FIND, EditorTextLength(child) > 0);
+    bool hasText = EditorTextLength(child) > 0;
+    if (!hasText || !child->Executing) SetCommand(frame, CMD_EXECUTE, hasText);
+}
+
+void UpdateGridCommands(CHILDDATA *child)
+{
+    FRAMEDATA *frame = child->Frame;
+    if (!frame || !IsActiveQueryWindow(child)) return;
+    OUTPUTDATA *grid = StateOf<OUTPUTDATA>(child->Grid);
+    HMENU contextMenu = grid ? grid->ContextMenu : nullptr;
+    bool selected = grid && grid->SelAnchorRow != -1;
+    SetCommand(frame, CMD_SAVE, true);
+    SetMenuOnly(frame, CMD_SAVEAS, true);
+    SetMenuItemEnabled(contextMenu, CMD_SAVEAS, true);
+    static const UINT grayed[] = {CMD_UNDO, CMD_CUT, CMD_PASTE, CMD_DELETE, CMD_REDO};
+    for (UINT item : grayed) SetMenuOnly(frame, item, false);
+    SetMenuOnly(frame, CMD_SELECTALL, true);
+    SetMenuItemEnabled(contextMenu, CMD_SELECTALL, true);
+    SetCommand(frame, CMD_COPY, selected);
+    SetMenuItemEnabled(contextMenu, CMD_COPY, selected);
+}
+
+// The message pane is read-only: while it has the focus, Copy and Select All
+// act on its text, and Save still saves the script.
+void UpdateMessagePaneCommands(CHILDDATA *child)
+{
+    FRAMEDATA *frame = child->Frame;
+    if (!frame || !IsActiveQueryWindow(child)) return;
+    GrayEditCommands(frame);
+    SetCommand(frame, CMD_SAVE, true);
+    SetMenuOnly(frame, CMD_SAVEAS, true);
+    SetMenuOnly(frame, CMD_SELECTALL, true);
+    SetCommand(frame, CMD_COPY, true);
+}
+
+void ShowCaretPosition(CHILDDATA *child)
+{
+    EDITORRANGE range = {};
+    SendMessageA(child->Editor, WM_EDITOR_GETSEL, 0, (LPARAM)&range);
+    char text[CaretTextSize];
+    snprintf(text, sizeof text, "Ln %d, Col %d", range.End.Line, range.End.Column);
+    SetStatusText(child, 6, text);
+    UpdateEditorCommands(child);
+}
+
+void GrayEditorCommands(CHILDDATA *child)
+{
+    FRAMEDATA *frame = child->Frame;
+    if (!frame) return;
+    GrayEditCommands(frame);
+    static const UINT buttons[] = {CMD_SAVE, CMD_UNDO, CMD_CUT, CMD_COPY, CMD_PASTE, CMD_CLEARWINDOW, CMD_FIND};
+    for (UINT button : buttons) SetToolbarButtonState(frame, button, ButtonGrayed);
+}
+
+// The grid and the message pane lose the focus alike: both only copy.
+void GrayResultPaneCommands(CHILDDATA *child)
+{
+    FRAMEDATA *frame = child->Frame;
+    if (!frame) return;
+    GrayEditCommands(frame);
+    SetToolbarButtonState(frame, CMD_SAVE, ButtonGrayed);
+    SetToolbarButtonState(frame, CMD_COPY, ButtonGrayed);
+}
+
+void ActivateQueryWindow(CHILDDATA *child)
+{
+    if (child->Frame) {
+        EnableWindowCommands(child);
+        SelectOwnDatabase(child);
+    }
+    UpdateTitle(child);
+}
+
+void DeactivateQueryWindow(CHILDDATA *child)
+{
+    FRAMEDATA *frame = child->Frame;
+    if (!frame) return;
+    EnableWindow(frame->DatabaseSelector, FALSE);
+    SetMenuOnly(frame, CMD_CHANGEDATABASE, false);
+    SendMessageA(frame->DatabaseSelector, CB_RESETCONTENT, 0, 0);
+    SetMenuOnly(frame, CMD_DISCONNECT, false);
+    SetMenuOnly(frame, CMD_OPEN, false);
+    static const UINT buttons[] = {CMD_NEWBLANK, CMD_OPEN, CMD_EXECUTE, CMD_SHOWRESULTS, CMD_INSERTFROMFILE};
+    for (UINT button : buttons) SetToolbarButtonState(frame, button, ButtonGrayed);
+    static const UINT items[] = {CMD_EXECUTE, CMD_FIND, CMD_REPLACE, CMD_CLEARWINDOW};
+    for (UINT item : items) SetMenuOnly(frame, item, false);
+    SetMenuRange(frame, CMD_INSERTFROMFILE, CMD_INSERTPROCEDURE, false);
+    SetMenuRange(frame, CMD_NEWBLANK, CMD_NEWTEMPLATE, false);
+}
+
+CloseAnswer AskToClose(CHILDDATA *child)
+{
+    if (!child->Modified) return CloseAllowed;
+    char text[FileNameSize + 80];
+    snprintf(text, sizeof text, "The text in %s has changed. Do you want to save the changes?", child->FileName);
+    switch (MessageBoxA(child->Window, text, "Vintrel", MB_YESNOCANCEL | MB_ICONWARNING)) {
+    case IDYES:
+        // A cancelled or failed save keeps the window: the text is not lost.
+        return SaveScript(child) ? CloseAllowed : CloseRefused;
+    case IDNO: return CloseAllowed;
+    default: return CloseRefused;
+    }
+}
+
+HWND ActiveQueryWindow()
+{
+    return MdiClientWindow ? (HWND)SendMessageA(MdiClientWindow, WM_MDIGETACTIVE, 0, 0) : nullptr;
+}
+
+bool ActiveQueryWindowMaximized()
+{
+    BOOL maximized = FALSE;
+    HWND active = MdiClientWindow ? reinterpret_cast<HWND>(SendMessageA(MdiClientWindow, WM_MDIGETACTIVE, 0,
+                                                                       reinterpret_cast<LPARAM>(&maximized)))
+                                  : nullptr;
+    return active && maximized;
+}
+
+HWND CreateQueryWindow(CONNECTIONINFO *connection, bool maximized)
+{
+    MDICREATESTRUCTA create = {};
+    create.szClass = QUERYWINDOW_CLASS;
+    create.szTitle = nullptr; // the query window sets its own title
+    create.hOwner = GetModuleHandleA(nullptr);
+    create.x = create.y = create.cx = create.cy = CW_USEDEFAULT;
+    create.style = WS_CLIPCHILDREN | (maximized ? WS_MAXIMIZE : 0);
+    create.lParam = reinterpret_cast<LPARAM>(connection);
+    return reinterpret_cast<HWND>(SendMessageA(MdiClientWindow, WM_MDICREATE, 0, reinterpret_cast<LPARAM>(&create)));
+}

@@ -1,0 +1,276 @@
+// The query window's procedure: its messages, notifications and commands,
+// each handed to a short handler.
+#include "querywindow/QueryWindow.h"
+
+#include <cstdlib>
+
+#include "editor/CodeMaxControl.h"
+#include "grid/GridWindow.h"
+#include "querywindow/ChangeDatabaseDialog.h"
+#include "querywindow/QueryBatch.h"
+#include "querywindow/QueryWindowInternal.h"
+#include "querywindow/ScriptFiles.h"
+#include "querywindow/SplitterWnd.h"
+#include "querywindow/EditorSubclass.h"
+#include "resources/resource.h"
+
+namespace {
+
+ATOM RegisterQueryWindowClass()
+{
+    WNDCLASSEXA windowClass = {};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = MdiChildProc;
+    windowClass.cbWndExtra = sizeof(void *);
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.hIcon = LoadIconA(windowClass.hInstance, MAKEINTRESOURCEA(IDI_QUERYWINDOW));
+    windowClass.hIconSm = windowClass.hIcon;
+    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = (HBRUSH)(COLOR_WINDOW + 1);
+    windowClass.lpszClassName = QUERYWINDOW_CLASS;
+    return RegisterClassExA(&windowClass);
+}
+
+LRESULT Default(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return DefMDIChildProcA(window, message, wParam, lParam);
+}
+
+CONNECTIONINFO *ConnectionOf(LPARAM createParameter)
+{
+    const CREATESTRUCTA *create = reinterpret_cast<const CREATESTRUCTA *>(createParameter);
+    const MDICREATESTRUCTA *mdi = create ? static_cast<const MDICREATESTRUCTA *>(create->lpCreateParams) : nullptr;
+    return mdi ? reinterpret_cast<CONNECTIONINFO *>(mdi->lParam) : nullptr;
+}
+
+LRESULT OnCreate(HWND window, LPARAM lParam)
+{
+    CONNECTIONINFO *connection = ConnectionOf(lParam);
+    // The window owns the connection from here on, even when it fails.
+    CHILDDATA *child = connection ? static_cast<CHILDDATA *>(calloc(1, sizeof(CHILDDATA))) : nullptr;
+    if (!child) {
+        FreeConnectionInfo(connection);
+        return -1;
+    }
+    AttachState(window, child);
+    child->Window = window;
+    child->Connection = connection;
+    if (CreateQueryWindowPanes(child)) return 0;
+    AttachState(window, nullptr);
+    ReleaseQueryWindow(child);
+    return -1;
+}
+
+void OnDestroy(HWND window, CHILDDATA *child)
+{
+    AttachState(window, nullptr);
+    ReleaseQueryWindow(child);
+}
+
+LRESULT OnClose(HWND window, CHILDDATA *child)
+{
+    if (AskToClose(child) == CloseRefused) return 0;
+    return Default(window, WM_CLOSE, 0, 0);
+}
+
+void OnMdiActivate(HWND window, CHILDDATA *child, WPARAM deactivated, LPARAM activated)
+{
+    if ((HWND)deactivated == window) DeactivateQueryWindow(child);
+    if ((HWND)activated == window) ActivateQueryWindow(child);
+}
+
+void ShowSelectedTab(CHILDDATA *child)
+{
+    bool results = SendMessageA(child->Tabs, TCM_GETCURSEL, 0, 0) == 0;
+    ShowWindow(child->Grid, results ? SW_SHOW : SW_HIDE);
+    ShowWindow(child->MessagePane, results ? SW_HIDE : SW_SHOW);
+}
+
+void MarkModified(CHILDDATA *child)
+{
+    if (child->Modified) return;
+    child->Modified = 1;
+    UpdateTitle(child);
+}
+
+void EditorGotFocus(CHILDDATA *child)
+{
+    child->FocusPane = child->Editor;
+    UpdateEditorCommands(child);
+    SendMessageA(child->Grid, WM_GRID_CLEARSELECTION, 0, 0);
+}
+
+void GridGotFocus(CHILDDATA *child)
+{
+    child->FocusPane = child->Grid;
+    UpdateGridCommands(child);
+}
+
+// Answers for the notifications the window handles entirely; the others
+// fall through to default processing.
+bool OnEditorNotify(CHILDDATA *child, UINT code)
+{
+    switch (code) {
+    case EDITORN_CHANGE: MarkModified(child); return false;
+    case EDITORN_SELCHANGE: ShowCaretPosition(child); return false;
+    case EDITORN_SAVE: SaveScript(child); return true;
+    case EDITORN_SAVEAS: SaveScriptAs(child); return true;
+    case (UINT)NM_SETFOCUS: EditorGotFocus(child); return true;
+    case (UINT)NM_KILLFOCUS: GrayEditorCommands(child); return true;
+    }
+    return false;
+}
+
+bool OnGridNotify(CHILDDATA *child, UINT code)
+{
+    switch (code) {
+    case (UINT)NM_SETFOCUS: GridGotFocus(child); return true;
+    case GN_SELCHANGED: UpdateGridCommands(child); return true;
+    case (UINT)NM_KILLFOCUS: GrayResultPaneCommands(child); return true;
+    }
+    return false;
+}
+
+LRESULT OnNotify(HWND window, CHILDDATA *child, WPARAM wParam, LPARAM lParam)
+{
+    const NMHDR *header = reinterpret_cast<const NMHDR *>(lParam);
+    switch (header->idFrom) {
+    case IDC_TABS:
+        if (header->code == (UINT)TCN_SELCHANGE) ShowSelectedTab(child);
+        break;
+    case IDC_EDITOR:
+        if (OnEditorNotify(child, header->code)) return 0;
+        break;
+    case IDC_GRID:
+        if (OnGridNotify(child, header->code)) return 0;
+        break;
+    case IDC_SPLITTER:
+        if (header->code == SPLITTER_MOVED) LayoutWindow(child, 0);
+        break;
+    }
+    return Default(window, WM_NOTIFY, wParam, lParam);
+}
+
+// The pane the edit commands are meant for: the one with the keyboard
+// focus, or the one that had it last when the focus is elsewhere.
+HWND CommandTarget(CHILDDATA *child)
+{
+    HWND focus = GetFocus();
+    return focus == child->Editor || focus == child->Grid ? focus : child->FocusPane;
+}
+
+// Save and Save As export the grid's rows only while the grid itself has the
+// focus; from anywhere else (the message pane, another window) they save the
+// script.
+HWND SaveTarget(CHILDDATA *child) { return GetFocus() == child->Grid ? child->Grid : child->Editor; }
+
+// Emptied as one edit, so that Undo brings the whole text back.
+void ClearEditor(CHILDDATA *child)
+{
+    SendMessageA(child->Editor, WM_EDITOR_EXECCMD, EDITORCMD_SELECTALL, 0);
+    SendMessageA(child->Editor, WM_EDITOR_DELETESEL, 0, 0);
+    UpdateEditorCommands(child);
+}
+
+void ToggleResultsPane(CHILDDATA *child)
+{
+    if (child->ResultsShown)
+        HideResultsPane(child);
+    else
+        ShowResultsPane(child);
+}
+
+void Execute(CHILDDATA *child)
+{
+    if (SendMessageA(child->Editor, WM_EDITOR_GETTEXTLENGTH, 0, 1) > 0) StartBatch(child);
+}
+
+// The dialog's switch would call mysql_select_db on the connection the
+// worker is using.
+void ChangeDatabase(CHILDDATA *child)
+{
+    if (child->Executing)
+        MessageBeep(MB_ICONWARNING);
+    else
+        ShowChangeDatabaseDialog(child);
+}
+
+// The rich-text pane tells of its focus through WM_COMMAND.
+void OnMessagePaneNotify(CHILDDATA *child, UINT code)
+{
+    if (code == EN_SETFOCUS) UpdateMessagePaneCommands(child);
+    if (code == EN_KILLFOCUS) GrayResultPaneCommands(child);
+}
+
+// Copy and Select All with the focus in the message pane take its text; the
+// other edit commands still go to the editor or the grid.
+bool MessagePaneCommand(CHILDDATA *child, UINT command)
+{
+    if (GetFocus() != child->MessagePane || (command != CMD_COPY && command != CMD_SELECTALL)) return false;
+    if (command == CMD_COPY) SendMessageA(child->MessagePane, WM_COPY, 0, 0);
+    if (command == CMD_SELECTALL) SendMessageA(child->MessagePane, EM_SETSEL, 0, -1);
+    return true;
+}
+
+LRESULT OnCommand(HWND window, CHILDDATA *child, WPARAM wParam, LPARAM lParam)
+{
+    UINT command = LOWORD(wParam);
+    if (command == IDC_MESSAGEPANE && lParam) {
+        OnMessagePaneNotify(child, HIWORD(wParam));
+        return 0;
+    }
+    if (MessagePaneCommand(child, command)) return 0;
+    switch (command) {
+    case CMD_OPEN: OpenScript(child); return 0;
+    case CMD_SAVE:
+    case CMD_SAVEAS: SendMessageA(SaveTarget(child), WM_COMMAND, wParam, lParam); return 0;
+    case CMD_UNDO:
+    case CMD_CUT:
+    case CMD_COPY:
+    case CMD_PASTE:
+    case CMD_SELECTALL:
+    case CMD_REDO: SendMessageA(CommandTarget(child), WM_COMMAND, wParam, lParam); return 0;
+    case CMD_DELETE: SendMessageA(CommandTarget(child), WM_COMMAND, wParam, lParam); break;
+    case CMD_CLEARWINDOW: ClearEditor(child); return 0;
+    case CMD_SHOWRESULTS: ToggleResultsPane(child); return 0;
+    case CMD_FIND: SendMessageA(child->Editor, WM_EDITOR_EXECCMD, EDITORCMD_FIND, 0); break;
+    case CMD_REPLACE: SendMessageA(child->Editor, WM_EDITOR_EXECCMD, EDITORCMD_REPLACE, 0); break;
+    case CMD_EXECUTE: Execute(child); return 0;
+    case CMD_INSERTFROMFILE: InsertTemplateFile(child); return 0;
+    case CMD_INSERTDATABASE:
+    case CMD_INSERTTABLE:
+    case CMD_INSERTINDEX:
+    case CMD_INSERTFUNCTION:
+    case CMD_INSERTPROCEDURE: InsertTemplate(child, TemplateForCommand(command)); return 0;
+    case CMD_CHANGEDATABASE: ChangeDatabase(child); return 0;
+    }
+    return Default(window, WM_COMMAND, wParam, lParam);
+}
+
+void OnTimer(CHILDDATA *child, WPARAM timer)
+{
+    if (timer == ElapsedTimerId) ShowElapsedTime(child);
+}
+
+} // namespace
+
+LRESULT CALLBACK MdiChildProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (!window) return message == WM_USER ? RegisterQueryWindowClass() : 0;
+    if (message == WM_CREATE) return OnCreate(window, lParam);
+    CHILDDATA *child = StateOf<CHILDDATA>(window);
+    if (!child) return Default(window, message, wParam, lParam);
+    switch (message) {
+    case WM_SIZE: LayoutWindow(child, 1); break;
+    case WM_SETFOCUS: SetFocus(child->FocusPane); return 0;
+    case WM_CLOSE: return OnClose(window, child);
+    case WM_QUERYENDSESSION: return AskToClose(child);
+    case WM_NOTIFY: return OnNotify(window, child, wParam, lParam);
+    case WM_COMMAND: return OnCommand(window, child, wParam, lParam);
+    case WM_TIMER: OnTimer(child, wParam); break;
+    case WM_MDIACTIVATE: OnMdiActivate(window, child, wParam, lParam); return 0;
+    case WM_EXECUTE_DONE: CompleteBatch(child); return 0;
+    case WM_DESTROY: OnDestroy(window, child); return 0;
+    }
+    return Default(window, message, wParam, lParam);
+}

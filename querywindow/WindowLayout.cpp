@@ -1,0 +1,248 @@
+#include "querywindow/WindowRecords.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "grid/GridWindow.h"
+#include "querywindow/SplitterWnd.h"
+
+char AppDirectory[MAX_PATH];
+HWND MdiClientWindow = nullptr;
+
+void ComputeAppDirectory()
+{
+    char path[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    path[MAX_PATH - 1] = '\0';
+    char *lastSeparator = strrchr(path, '\\');
+    if (lastSeparator) *lastSeparator = '\0';
+    lstrcpynA(AppDirectory, path, MAX_PATH);
+}
+
+namespace {
+
+// The pixel width of a status part's current text in the font the status
+// bar draws with.
+int StatusTextWidth(HWND statusBar, HDC dc, int part)
+{
+    int length = LOWORD(SendMessageA(statusBar, SB_GETTEXTLENGTHA, part, 0));
+    if (length == 0) return 0;
+    char *text = static_cast<char *>(malloc(length + 1));
+    if (!text) return 0;
+    text[0] = '\0';
+    SendMessageA(statusBar, SB_GETTEXTA, part, reinterpret_cast<LPARAM>(text));
+    text[length] = '\0';
+    SIZE extent = {0, 0};
+    GetTextExtentPoint32A(dc, text, static_cast<int>(strlen(text)), &extent);
+    free(text);
+    return extent.cx;
+}
+
+// The status bar draws with the font it was given, or else with the
+// system's status font: measure with the same one.
+HFONT StatusBarFont(HWND statusBar, HFONT *created)
+{
+    *created = nullptr;
+    HFONT font = reinterpret_cast<HFONT>(SendMessageA(statusBar, WM_GETFONT, 0, 0));
+    if (font) return font;
+    NONCLIENTMETRICSA metrics = {};
+    metrics.cbSize = sizeof(metrics);
+    if (SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0))
+        *created = CreateFontIndirectA(&metrics.lfStatusFont);
+    return *created;
+}
+
+const char *TextOrEmpty(const char *text) { return text ? text : ""; }
+
+void MoveTo(HWND window, int x, int y, int width, int height, BOOL repaint)
+{
+    if (window) MoveWindow(window, x, y, width, height, repaint);
+}
+
+void InsertTab(HWND tabs, int index, const char *text, int image)
+{
+    TCITEMA item = {};
+    item.mask = TCIF_TEXT | TCIF_IMAGE;
+    item.pszText = const_cast<char *>(text);
+    item.iImage = image;
+    SendMessageA(tabs, TCM_INSERTITEMA, index, reinterpret_cast<LPARAM>(&item));
+}
+
+// The button speaks for the active window: a pane shown or hidden in a
+// window behind it leaves the button alone.
+void CheckResultsButton(CHILDDATA *child, BOOL checked)
+{
+    if (child->Frame && child->Frame->Toolbar && IsActiveQueryWindow(child))
+        SendMessageA(child->Frame->Toolbar, TB_CHECKBUTTON, 115, MAKELONG(checked, 0));
+}
+
+} // namespace
+
+void SetStatusText(CHILDDATA *child, int part, const char *text)
+{
+    if (!child || !child->StatusBar) return;
+    SendMessageA(child->StatusBar, SB_SETTEXTA, part, reinterpret_cast<LPARAM>(TextOrEmpty(text)));
+    FitStatusParts(child);
+}
+
+void FitStatusParts(CHILDDATA *child)
+{
+    if (!child || !child->StatusBar) return;
+    HWND statusBar = child->StatusBar;
+    HDC dc = GetDC(statusBar);
+    HFONT created;
+    HFONT font = StatusBarFont(statusBar, &created);
+    HGDIOBJ oldFont = font ? SelectObject(dc, font) : nullptr;
+    int widths[StatusPartCount] = {0};
+    int sum = 0;
+    for (int part = 1; part < StatusPartCount; part++) {
+        int padding = part == StatusPartCount - 1 ? 20 : 10;
+        widths[part] = StatusTextWidth(statusBar, dc, part) + 5 + padding;
+        sum += widths[part];
+    }
+    if (oldFont) SelectObject(dc, oldFont);
+    ReleaseDC(statusBar, dc);
+    if (created) DeleteObject(created);
+
+    RECT client;
+    GetClientRect(statusBar, &client);
+    child->StatusParts[0] = client.right - sum;
+    for (int part = 1; part < StatusPartCount; part++)
+        child->StatusParts[part] = child->StatusParts[part - 1] + widths[part];
+    SendMessageA(statusBar, SB_SETPARTS, StatusPartCount, reinterpret_cast<LPARAM>(child->StatusParts));
+}
+
+void BuildTitle(CHILDDATA *child, char *buffer, int bufferSize)
+{
+    if (!buffer || bufferSize <= 0) return;
+    buffer[0] = '\0';
+    if (!child) return;
+    const CONNECTIONINFO *connection = child->Connection;
+    snprintf(buffer, bufferSize, "Query - %s.%s.%s - %s%s", connection ? TextOrEmpty(connection->Host) : "",
+             connection ? TextOrEmpty(connection->Database) : "", connection ? TextOrEmpty(connection->ServerUser) : "",
+             child->FileName, child->Modified ? "*" : "");
+}
+
+void UpdateTitle(CHILDDATA *child)
+{
+    if (!child || !child->Window) return;
+    // Room for every part, so that a long host or file name is never cut.
+    size_t size = sizeof("Query - .. - *") + strnlen(child->FileName, FileNameSize);
+    if (const CONNECTIONINFO *connection = child->Connection)
+        size += strlen(TextOrEmpty(connection->Host)) + strlen(TextOrEmpty(connection->Database)) +
+                strlen(TextOrEmpty(connection->ServerUser));
+    char *title = static_cast<char *>(malloc(size));
+    if (!title) return;
+    BuildTitle(child, title, static_cast<int>(size));
+    // Setting an MDI child's title makes the MDI client redraw the frame's
+    // menu and caption (about 30 ms under Wine): leave an unchanged title be.
+    int length = GetWindowTextLengthA(child->Window);
+    char *current = static_cast<char *>(malloc((size_t)length + 1));
+    bool same = current && GetWindowTextA(child->Window, current, length + 1) == length && strcmp(current, title) == 0;
+    if (!same) SetWindowTextA(child->Window, title);
+    free(current);
+    free(title);
+}
+
+void LayoutWindow(CHILDDATA *child, int full)
+{
+    if (!child || !child->Window) return;
+    RECT client;
+    GetClientRect(child->Window, &client);
+    int clientHeight = client.bottom;
+    if (child->StatusBar) {
+        RECT statusRect;
+        GetWindowRect(child->StatusBar, &statusRect);
+        client.bottom -= statusRect.bottom - statusRect.top;
+    }
+    MoveTo(child->Tabs, client.left, client.top, client.right, client.bottom, TRUE);
+
+    RECT display = client;
+    if (child->Tabs) SendMessageA(child->Tabs, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&display));
+    RECT area = {display.left - 1, display.top - 1, display.right, display.bottom - 2};
+
+    if (full && child->Splitter) SendMessageA(child->Splitter, WM_SPLITTER_SETAREA, reinterpret_cast<WPARAM>(&area), 0);
+    const SPLITTERDATA *splitter = StateOf<SPLITTERDATA>(child->Splitter);
+    int position = splitter ? splitter->Position : 0;
+    int bar = splitter ? splitter->BarHeight : 0;
+    int width = area.right - area.left;
+
+    if (child->ResultsShown) {
+        int paneTop = area.top + position + bar;
+        int paneHeight = area.bottom - paneTop;
+        MoveTo(child->Grid, area.left, paneTop, width, paneHeight, TRUE);
+        MoveTo(child->MessagePane, area.left, paneTop, width, paneHeight, TRUE);
+        MoveTo(child->Editor, area.left, area.top, width, position, TRUE);
+        MoveTo(child->Splitter, area.left, area.top + position, width, bar, TRUE);
+    } else {
+        MoveTo(child->Editor, area.left, area.top, width, area.bottom - area.top, TRUE);
+        MoveTo(child->Grid, 0, 0, 0, 0, TRUE);
+        MoveTo(child->MessagePane, 0, 0, 0, 0, TRUE);
+        MoveTo(child->Splitter, area.left, area.top + position, width, bar, FALSE);
+    }
+
+    if (child->StatusBar) {
+        SendMessageA(child->StatusBar, WM_SIZE, 0, MAKELONG(client.left, clientHeight));
+        FitStatusParts(child);
+        InvalidateRect(child->StatusBar, nullptr, TRUE);
+        UpdateWindow(child->StatusBar);
+    }
+}
+
+void ShowResultsPane(CHILDDATA *child)
+{
+    if (!child || child->ResultsShown) return;
+    if (child->Tabs) {
+        // "Messages" first, then "Results" in front of it.
+        InsertTab(child->Tabs, 0, "Messages", 1);
+        InsertTab(child->Tabs, 0, "Results", 0);
+        SendMessageA(child->Tabs, TCM_SETCURSEL, child->ActiveTab, 0);
+    }
+    child->ResultsShown = 1;
+    LayoutWindow(child, 1);
+    CheckResultsButton(child, TRUE);
+}
+
+void HideResultsPane(CHILDDATA *child)
+{
+    if (!child || !child->ResultsShown) return;
+    if (child->Tabs) {
+        SendMessageA(child->Tabs, TCM_DELETEITEM, 1, 0);
+        SendMessageA(child->Tabs, TCM_DELETEITEM, 0, 0);
+    }
+    child->ResultsShown = 0;
+    LayoutWindow(child, 1);
+    CheckResultsButton(child, FALSE);
+}
+
+void ShowConnectionCount(FRAMEDATA *frame)
+{
+    if (!frame || !frame->StatusBar) return;
+    // Sized for any 32-bit count, not only for the counts one sees.
+    char text[32];
+    snprintf(text, sizeof(text), "Connection: %d", static_cast<int>(frame->ConnectionCount));
+    SendMessageA(frame->StatusBar, SB_SETTEXTA, 1, reinterpret_cast<LPARAM>(text));
+}
+
+void SetMenuItemEnabled(HMENU menu, UINT command, bool enabled)
+{
+    if (menu) EnableMenuItem(menu, command, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+}
+
+void SetToolbarButtonState(FRAMEDATA *frame, UINT command, BYTE state)
+{
+    if (frame && frame->Toolbar) SendMessageA(frame->Toolbar, TB_SETSTATE, command, MAKELONG(state, 0));
+}
+
+bool IsActiveQueryWindow(CHILDDATA *child)
+{
+    HWND client = child && child->Window ? GetParent(child->Window) : nullptr;
+    return client && (HWND)SendMessageA(client, WM_MDIGETACTIVE, 0, 0) == child->Window;
+}
+
+GRIDBUFFER *BufferShownByGrid(CHILDDATA *child)
+{
+    OUTPUTDATA *grid = StateOf<OUTPUTDATA>(child->Grid);
+    return grid ? grid->Data : nullptr;
+}

@@ -1,0 +1,167 @@
+#include "server/ClientLibrary.h"
+
+#include "base/Text.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "server/DynamicLibrary.h"
+
+#define VINTREL_DEFINE_ENTRY(ret, name, args) name##_fn name = nullptr;
+VINTREL_CLIENT_FUNCTIONS(VINTREL_DEFINE_ENTRY)
+#undef VINTREL_DEFINE_ENTRY
+
+#define VINTREL_ENTRY_NAME(ret, name, args) #name,
+const char *const ClientFunctionNames[] = {VINTREL_CLIENT_FUNCTIONS(VINTREL_ENTRY_NAME)};
+#undef VINTREL_ENTRY_NAME
+
+const int ClientFunctionCount = sizeof(ClientFunctionNames) / sizeof(ClientFunctionNames[0]);
+const int ClassicFunctionCount = 57;
+
+void *ClientLibraryHandle = nullptr;
+uint8_t ClientLibraryStatus = StatusNotLoaded;
+
+namespace {
+
+#define VINTREL_ENTRY_SLOT(ret, name, args) reinterpret_cast<void **>(&name),
+void **const EntrySlots[] = {VINTREL_CLIENT_FUNCTIONS(VINTREL_ENTRY_SLOT)};
+#undef VINTREL_ENTRY_SLOT
+
+// Looked up beside the table, never counted as missing.
+typedef unsigned char (*mysql_thread_init_fn)(void);
+typedef void (*mysql_thread_end_fn)(void);
+mysql_thread_init_fn OptionalThreadInit = nullptr;
+mysql_thread_end_fn OptionalThreadEnd = nullptr;
+
+// The functions the program calls; a library without one of them cannot work.
+const char *const CalledFunctions[] = {
+    "mysql_init",      "mysql_real_connect", "mysql_close",       "mysql_select_db",
+    "mysql_query",     "mysql_store_result", "mysql_num_rows",    "mysql_num_fields",
+    "mysql_fetch_field", "mysql_fetch_row",  "mysql_affected_rows", "mysql_errno",
+    "mysql_error",     "mysql_list_dbs",     "mysql_free_result",
+};
+
+} // namespace
+
+const char *DefaultClientLibraryName()
+{
+#ifdef __WINE__
+    return "libmariadb.so.3";
+#else
+    return "libmysql.dll";
+#endif
+}
+
+uint8_t LoadClientLibrary(const char *fileName)
+{
+    UnloadClientLibrary();
+    if (!fileName || !*fileName) fileName = DefaultClientLibraryName();
+
+    void *library = OpenDynamicLibrary(fileName);
+    if (!library) {
+        ClientLibraryStatus = StatusLibraryMissing;
+        return ClientLibraryStatus;
+    }
+    ClientLibraryHandle = library;
+    ClientLibraryStatus = StatusReady;
+    for (int i = 0; i < ClientFunctionCount; i++) {
+        *EntrySlots[i] = FindLibrarySymbol(library, ClientFunctionNames[i]);
+        // The multi-result pair is looked up beside the classic names: a
+        // library without it still works (a CALL's further results cannot
+        // be read), so it does not lower the status.
+        if (!*EntrySlots[i] && i < ClassicFunctionCount) ClientLibraryStatus = StatusFunctionMissing;
+    }
+    OptionalThreadInit = reinterpret_cast<mysql_thread_init_fn>(FindLibrarySymbol(library, "mysql_thread_init"));
+    OptionalThreadEnd = reinterpret_cast<mysql_thread_end_fn>(FindLibrarySymbol(library, "mysql_thread_end"));
+    return ClientLibraryStatus;
+}
+
+void UnloadClientLibrary()
+{
+    // No entry may point into a library that is gone.
+    for (int i = 0; i < ClientFunctionCount; i++) *EntrySlots[i] = nullptr;
+    if (ClientLibraryHandle) CloseDynamicLibrary(ClientLibraryHandle);
+    ClientLibraryHandle = nullptr;
+    ClientLibraryStatus = StatusNotLoaded;
+    OptionalThreadInit = nullptr;
+    OptionalThreadEnd = nullptr;
+}
+
+void *ClientFunctionAddress(int index)
+{
+    if (index < 0 || index >= ClientFunctionCount) return nullptr;
+    return *EntrySlots[index];
+}
+
+void MissingCalledFunctions(char *buffer, int bufferSize)
+{
+    if (bufferSize <= 0) return;
+    buffer[0] = 0;
+    for (const char *name : CalledFunctions) {
+        bool found = false;
+        for (int i = 0; i < ClientFunctionCount; i++)
+            if (strcmp(ClientFunctionNames[i], name) == 0) found = *EntrySlots[i] != nullptr;
+        if (found) continue;
+        size_t used = strlen(buffer);
+        snprintf(buffer + used, bufferSize - used, "%s%s", used ? ", " : "", name);
+    }
+}
+
+CONNECTIONINFO *NewConnectionInfo(const char *host, const char *user, const char *password)
+{
+    CONNECTIONINFO *connection = static_cast<CONNECTIONINFO *>(calloc(1, sizeof(CONNECTIONINFO)));
+    if (!connection) return nullptr;
+    connection->Host = DuplicateText(host);
+    connection->Database = DuplicateText("", sizeof("mysql"));
+    connection->User = DuplicateText(user);
+    connection->Password = DuplicateText(password);
+    if (!connection->Host || !connection->Database || !connection->User || !connection->Password) {
+        FreeConnectionInfo(connection);
+        return nullptr;
+    }
+    return connection;
+}
+
+bool OpenConnection(CONNECTIONINFO *connection)
+{
+    if (!mysql_init || !mysql_real_connect || !mysql_close) return false;
+    connection->Handle = mysql_init(nullptr);
+    if (!connection->Handle) return false;
+    if (mysql_real_connect(connection->Handle, connection->Host, connection->User, connection->Password,
+                           nullptr, 3306, nullptr, 0))
+        return true;
+    mysql_close(connection->Handle);
+    connection->Handle = nullptr;
+    return false;
+}
+
+void FreeConnectionInfo(CONNECTIONINFO *connection)
+{
+    if (!connection) return;
+    if (connection->Handle && mysql_close) mysql_close(connection->Handle);
+    free(connection->Host);
+    free(connection->Database);
+    free(connection->User);
+    free(connection->ServerUser);
+    free(connection->Password);
+    free(connection);
+}
+
+void ReplaceConnectionText(char **field, const char *value)
+{
+    char *copy = DuplicateText(value);
+    if (!copy) return;
+    free(*field);
+    *field = copy;
+}
+
+void ClientThreadStart()
+{
+    if (OptionalThreadInit) OptionalThreadInit();
+}
+
+void ClientThreadEnd()
+{
+    if (OptionalThreadEnd) OptionalThreadEnd();
+}

@@ -1,0 +1,167 @@
+// Run-time binding to the MySQL client library (MariaDB Connector/C or
+// libmysql), and the record of one server connection.
+//
+// The program never links against the client library: LoadClientLibrary
+// opens it by file name and fills a table of entry points, which the rest of
+// the program calls by the library's own function names (mysql_query, ...).
+#pragma once
+
+#include <cstdint>
+
+// The library's types, declared only as far as the program uses them. Every
+// function below is a plain C function of the library: no WINAPI, so that the
+// Winelib build calls the Linux library with the Linux calling convention and
+// the Windows build calls libmysql.dll with the Windows one.
+typedef struct st_mysql MYSQL;
+typedef struct st_mysql_res MYSQL_RES;
+typedef char **MYSQL_ROW;
+typedef unsigned long long my_ulonglong;
+typedef char my_bool;
+typedef unsigned int MYSQL_FIELD_OFFSET;
+typedef void *MYSQL_ROW_OFFSET;
+
+// Only the first member (the column name) is read; it comes first in both
+// MySQL's and MariaDB's layout of the column description.
+struct MYSQL_FIELD {
+    char *name;
+};
+
+enum ClientLibraryStatusValue : uint8_t {
+    StatusNotLoaded = 0,
+    StatusLibraryMissing = 1,
+    StatusFunctionMissing = 2,
+    StatusReady = 3,
+};
+
+// The entry points, in the order in which they are looked up. The first 57
+// are the classic client interface; mysql_more_results and mysql_next_result
+// follow so that the batch worker can consume the further results of a CALL.
+#define VINTREL_CLIENT_FUNCTIONS(X)                                                          \
+    X(my_ulonglong, mysql_num_rows, (MYSQL_RES *))                                           \
+    X(unsigned int, mysql_num_fields, (MYSQL_RES *))                                         \
+    X(my_bool, mysql_eof, (MYSQL_RES *))                                                     \
+    X(MYSQL_FIELD *, mysql_fetch_field_direct, (MYSQL_RES *, unsigned int))                  \
+    X(MYSQL_FIELD *, mysql_fetch_fields, (MYSQL_RES *))                                      \
+    X(MYSQL_ROW_OFFSET, mysql_row_tell, (MYSQL_RES *))                                       \
+    X(MYSQL_FIELD_OFFSET, mysql_field_tell, (MYSQL_RES *))                                   \
+    X(unsigned int, mysql_field_count, (MYSQL *))                                            \
+    X(my_ulonglong, mysql_affected_rows, (MYSQL *))                                          \
+    X(my_ulonglong, mysql_insert_id, (MYSQL *))                                              \
+    X(unsigned int, mysql_errno, (MYSQL *))                                                  \
+    X(const char *, mysql_error, (MYSQL *))                                                  \
+    X(const char *, mysql_info, (MYSQL *))                                                   \
+    X(unsigned long, mysql_thread_id, (MYSQL *))                                             \
+    X(const char *, mysql_character_set_name, (MYSQL *))                                     \
+    X(MYSQL *, mysql_init, (MYSQL *))                                                        \
+    X(MYSQL *, mysql_connect, (MYSQL *, const char *, const char *, const char *))           \
+    X(my_bool, mysql_change_user, (MYSQL *, const char *, const char *, const char *))       \
+    X(MYSQL *, mysql_real_connect, (MYSQL *, const char *, const char *, const char *,       \
+                                    const char *, unsigned int, const char *, unsigned long)) \
+    X(void, mysql_close, (MYSQL *))                                                          \
+    X(int, mysql_select_db, (MYSQL *, const char *))                                         \
+    X(int, mysql_query, (MYSQL *, const char *))                                             \
+    X(int, mysql_send_query, (MYSQL *, const char *, unsigned long))                         \
+    X(int, mysql_read_query_result, (MYSQL *))                                               \
+    X(int, mysql_real_query, (MYSQL *, const char *, unsigned long))                         \
+    X(int, mysql_create_db, (MYSQL *, const char *))                                         \
+    X(int, mysql_drop_db, (MYSQL *, const char *))                                           \
+    X(int, mysql_shutdown, (MYSQL *, int))                                                   \
+    X(int, mysql_dump_debug_info, (MYSQL *))                                                 \
+    X(int, mysql_refresh, (MYSQL *, unsigned int))                                           \
+    X(int, mysql_kill, (MYSQL *, unsigned long))                                             \
+    X(int, mysql_ping, (MYSQL *))                                                            \
+    X(const char *, mysql_stat, (MYSQL *))                                                   \
+    X(const char *, mysql_get_server_info, (MYSQL *))                                        \
+    X(const char *, mysql_get_client_info, (void))                                           \
+    X(const char *, mysql_get_host_info, (MYSQL *))                                          \
+    X(unsigned int, mysql_get_proto_info, (MYSQL *))                                         \
+    X(MYSQL_RES *, mysql_list_dbs, (MYSQL *, const char *))                                  \
+    X(MYSQL_RES *, mysql_list_tables, (MYSQL *, const char *))                               \
+    X(MYSQL_RES *, mysql_list_fields, (MYSQL *, const char *, const char *))                 \
+    X(MYSQL_RES *, mysql_list_processes, (MYSQL *))                                          \
+    X(MYSQL_RES *, mysql_store_result, (MYSQL *))                                            \
+    X(MYSQL_RES *, mysql_use_result, (MYSQL *))                                              \
+    X(int, mysql_options, (MYSQL *, int, const void *))                                      \
+    X(void, mysql_free_result, (MYSQL_RES *))                                                \
+    X(void, mysql_data_seek, (MYSQL_RES *, my_ulonglong))                                    \
+    X(MYSQL_ROW_OFFSET, mysql_row_seek, (MYSQL_RES *, MYSQL_ROW_OFFSET))                     \
+    X(MYSQL_FIELD_OFFSET, mysql_field_seek, (MYSQL_RES *, MYSQL_FIELD_OFFSET))               \
+    X(MYSQL_ROW, mysql_fetch_row, (MYSQL_RES *))                                             \
+    X(unsigned long *, mysql_fetch_lengths, (MYSQL_RES *))                                   \
+    X(MYSQL_FIELD *, mysql_fetch_field, (MYSQL_RES *))                                       \
+    X(unsigned long, mysql_escape_string, (char *, const char *, unsigned long))             \
+    X(unsigned long, mysql_real_escape_string, (MYSQL *, char *, const char *, unsigned long)) \
+    X(void, mysql_debug, (const char *))                                                     \
+    X(char *, mysql_odbc_escape_string, (MYSQL *, char *, unsigned long, const char *,       \
+                                         unsigned long, void *, void *))                     \
+    X(void, myodbc_remove_escape, (MYSQL *, char *))                                         \
+    X(unsigned int, mysql_thread_safe, (void))                                               \
+    X(my_bool, mysql_more_results, (MYSQL *))                                                \
+    X(int, mysql_next_result, (MYSQL *))
+
+#define VINTREL_DECLARE_ENTRY(ret, name, args) typedef ret(*name##_fn) args; extern name##_fn name;
+VINTREL_CLIENT_FUNCTIONS(VINTREL_DECLARE_ENTRY)
+#undef VINTREL_DECLARE_ENTRY
+
+// Number of entries in the table, and their names in lookup order. Only the
+// first ClassicFunctionCount count towards the status.
+extern const int ClientFunctionCount;
+extern const int ClassicFunctionCount;
+extern const char *const ClientFunctionNames[];
+
+// The library's module handle (none while nothing is loaded) and the outcome
+// of the last load (a ClientLibraryStatusValue).
+extern void *ClientLibraryHandle;
+extern uint8_t ClientLibraryStatus;
+
+// The file name loaded when LoadClientLibrary is given an empty name.
+const char *DefaultClientLibraryName();
+
+// Loads the library (unloading any loaded before) and fills the table.
+// An empty or null name loads DefaultClientLibraryName(). Returns the new
+// status. A missing file leaves the table empty.
+uint8_t LoadClientLibrary(const char *fileName);
+
+// Unloads the library if one is loaded and empties the table.
+void UnloadClientLibrary();
+
+// The address stored for the i-th name (0-based), or null.
+void *ClientFunctionAddress(int index);
+
+// Names of the functions the program calls that the loaded library lacks,
+// separated by ", " (empty when all are there). For the start-up message.
+void MissingCalledFunctions(char *buffer, int bufferSize);
+
+// One server connection. Every text is NUL-terminated and owned by the record.
+struct CONNECTIONINFO {
+    char *Host;
+    char *Database;
+    char *User;
+    char *ServerUser; // 128-byte buffer allocated by the query window
+    char *Password;
+    MYSQL *Handle;
+};
+
+enum { ServerUserSize = 128 };
+
+// Makes a record with copies of the texts (Database starts empty, with room
+// for "mysql"), no ServerUser and no handle. Returns null when out of memory.
+CONNECTIONINFO *NewConnectionInfo(const char *host, const char *user, const char *password);
+
+// mysql_init + mysql_real_connect with the record's host, user and password,
+// port 3306, no database, no socket, flags 0. On failure the handle is
+// released and left null. Returns true when connected.
+bool OpenConnection(CONNECTIONINFO *connection);
+
+// Closes the connection (if open) and releases the record with all its texts.
+void FreeConnectionInfo(CONNECTIONINFO *connection);
+
+// Replaces an owned text of a record with a copy of value.
+void ReplaceConnectionText(char **field, const char *value);
+
+// Per-thread set-up for a thread other than the one that opened a
+// connection (the batch worker): mysql_thread_init and mysql_thread_end when
+// the library exports them. Connector/C sets a thread up on its own; older
+// libmysql builds need the calls. Neither counts towards the status.
+void ClientThreadStart();
+void ClientThreadEnd();

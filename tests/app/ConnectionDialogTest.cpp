@@ -1,0 +1,529 @@
+// The connect dialog run for real inside an MDI frame: what it reads from and
+// writes to settings.ini, which password it connects with, and the query
+// window it asks the MDI client for.
+#include "TestSupport.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "DialogDriver.h"
+#include "TestFiles.h"
+#include "querywindow/WindowRecords.h"
+#include "resources/resource.h"
+#include "app/ConnectionDialog.h"
+#include "querywindow/QueryWindow.h"
+
+namespace {
+
+// What the MDI client was asked to create.
+struct CreateRequest {
+    std::string ClassName;
+    DWORD Style;
+    int X, Y, Width, Height;
+    CONNECTIONINFO *Connection;
+};
+std::vector<CreateRequest> CreateRequests;
+WNDPROC MdiClientProc;
+
+// While set, the client fails every creation the way a query window that
+// runs out of memory does: no window, and the connection freed.
+bool RefuseQueryWindows;
+
+LRESULT CALLBACK RecordingClientProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_MDICREATE) {
+        auto *create = reinterpret_cast<MDICREATESTRUCTA *>(lParam);
+        CreateRequests.push_back({create->szClass, create->style, create->x, create->y, create->cx, create->cy,
+                                  reinterpret_cast<CONNECTIONINFO *>(create->lParam)});
+        if (RefuseQueryWindows) {
+            FreeConnectionInfo(reinterpret_cast<CONNECTIONINFO *>(create->lParam));
+            CreateRequests.back().Connection = nullptr;
+            return 0;
+        }
+    }
+    return CallWindowProcA(MdiClientProc, window, message, wParam, lParam);
+}
+
+// Stand-in query window: owns the connection it was created with. (Where a
+// test of the same program registered the program's own query window first,
+// that one is created instead.)
+LRESULT CALLBACK StandInQueryWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CREATE: {
+        auto *create = reinterpret_cast<CREATESTRUCTA *>(lParam);
+        auto *mdi = reinterpret_cast<MDICREATESTRUCTA *>(create->lpCreateParams);
+        SetWindowLongPtrA(window, 0, mdi->lParam);
+        break;
+    }
+    case WM_DESTROY:
+        FreeConnectionInfo(reinterpret_cast<CONNECTIONINFO *>(GetWindowLongPtrA(window, 0)));
+        SetWindowLongPtrA(window, 0, 0);
+        break;
+    }
+    return DefMDIChildProcA(window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK TestFrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_CREATE) {
+        CLIENTCREATESTRUCT client = {};
+        client.idFirstChild = 1000;
+        MdiClientWindow = CreateWindowExA(0, "MDICLIENT", nullptr, WS_CHILD | WS_CLIPCHILDREN | WS_VISIBLE, 0, 0, 0,
+                                          0, window, nullptr, GetModuleHandleA(nullptr), &client);
+        MdiClientProc = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrA(MdiClientWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordingClientProc)));
+        return 0;
+    }
+    return DefFrameProcA(window, MdiClientWindow, message, wParam, lParam);
+}
+
+void RegisterTestClasses()
+{
+    static bool done;
+    if (done) return;
+    done = true;
+    WNDCLASSA frame = {};
+    frame.lpfnWndProc = TestFrameProc;
+    frame.hInstance = GetModuleHandleA(nullptr);
+    frame.lpszClassName = "DialogsTestFrame";
+    frame.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_APPWORKSPACE + 1);
+    RegisterClassA(&frame);
+    WNDCLASSA child = {};
+    child.lpfnWndProc = StandInQueryWindowProc;
+    child.cbWndExtra = sizeof(void *);
+    child.hInstance = GetModuleHandleA(nullptr);
+    child.lpszClassName = "vn_child";
+    RegisterClassA(&child);
+}
+
+class ConnectionDialogTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        RegisterTestClasses();
+        CreateRequests.clear();
+        frame = CreateWindowExA(0, "DialogsTestFrame", "Dialogs test frame", WS_OVERLAPPEDWINDOW, 120, 80,
+                                900, 640, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        snprintf(AppDirectory, sizeof AppDirectory, "%s", directory.Path().c_str());
+        settings = directory.File("settings.ini");
+    }
+    void TearDown() override
+    {
+        DestroyWindow(frame);
+        MdiClientWindow = nullptr;
+    }
+
+    // Writes a settings file the way the program does.
+    void StoreSettings(int savePassword, const char *password)
+    {
+        int32_t value = savePassword;
+        WritePrivateProfileStructA("connection", "savepassword", &value, sizeof value, settings.c_str());
+        value = 0;
+        WritePrivateProfileStructA("connection", "startmysql", &value, sizeof value, settings.c_str());
+        WritePrivateProfileStringA("connection", "host", TestHost(), settings.c_str());
+        WritePrivateProfileStringA("connection", "user", TestUser(), settings.c_str());
+        WritePrivateProfileStringA("connection", "password", password, settings.c_str());
+    }
+
+    // Runs the dialog; the driver answers it.
+    void Run() { ShowConnectionDialog(frame); }
+
+    CONNECTIONINFO *LastConnection() { return CreateRequests.empty() ? nullptr : CreateRequests.back().Connection; }
+
+    TempDirectory directory;
+    std::string settings;
+    HWND frame = nullptr;
+    DialogDriver driver;
+};
+
+std::string Expected(const char *host, const char *user, const char *password, bool save, bool start)
+{
+    return std::string("[connection]\r\n") + "savepassword=" + (save ? "0100000001" : "0000000000") + "\r\n" +
+           "startmysql=" + (start ? "0100000001" : "0000000000") + "\r\n" + "host=" + host + "\r\n" + "user=" + user +
+           "\r\n" + "password=" + password + "\r\n";
+}
+
+TEST_F(ConnectionDialogTest, FirstRunShowsDefaultsAndCancelWritesNothing)
+{
+    HWND seen = nullptr;
+    driver.Then([&](HWND dialog) {
+        seen = dialog;
+        EXPECT_EQ("Connect to MySQL Server", WindowText(dialog));
+        EXPECT_EQ("localhost", ItemText(dialog, IDC_HOST));
+        EXPECT_EQ("", ItemText(dialog, IDC_USER));
+        EXPECT_EQ("", ItemText(dialog, IDC_PASSWORD));
+        EXPECT_FALSE(ItemChecked(dialog, IDC_STARTSERVER));
+        EXPECT_FALSE(ItemChecked(dialog, IDC_SAVEPASSWORD));
+        EXPECT_EQ("Start local server if it is stopped", ItemText(dialog, IDC_STARTSERVER));
+        // Without horizontal scrolling the fields take only what fits.
+        for (int id : {IDC_HOST, IDC_USER, IDC_PASSWORD})
+            EXPECT_FALSE(GetWindowLongA(GetDlgItem(dialog, id), GWL_STYLE) & ES_AUTOHSCROLL) << id;
+        EXPECT_TRUE(GetWindowLongA(GetDlgItem(dialog, IDC_PASSWORD), GWL_STYLE) & ES_PASSWORD);
+        // Tab order: server, start server, user, password, save password, OK, Cancel.
+        std::vector<int> order;
+        HWND control = GetDlgItem(dialog, IDC_HOST);
+        for (int i = 0; i < 7; i++) {
+            order.push_back(GetDlgCtrlID(control));
+            control = GetNextDlgTabItem(dialog, control, FALSE);
+        }
+        EXPECT_EQ((std::vector<int>{IDC_HOST, IDC_STARTSERVER, IDC_USER, IDC_PASSWORD, IDC_SAVEPASSWORD, IDOK, IDCANCEL}),
+                  order);
+        // Centred over the frame.
+        RECT f, d;
+        GetWindowRect(frame, &f);
+        GetWindowRect(dialog, &d);
+        EXPECT_EQ((f.left + f.right) / 2 - (d.right - d.left) / 2, d.left);
+        EXPECT_EQ((f.top + f.bottom) / 2 - (d.bottom - d.top) / 2, d.top);
+        EXPECT_EQ(frame, GetWindow(dialog, GW_OWNER));
+        SetItemText(dialog, IDC_USER, "somebody");
+        PressItem(dialog, IDCANCEL);
+    });
+    Run();
+    EXPECT_TRUE(seen);
+    EXPECT_FALSE(FileExists(settings));
+    EXPECT_TRUE(CreateRequests.empty());
+    EXPECT_TRUE(driver.Unexpected.empty());
+}
+
+TEST_F(ConnectionDialogTest, OverAFrameMostlyOffScreenTheDialogStaysOnScreen)
+{
+    RECT screen;
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &screen, 0);
+    MoveWindow(frame, screen.right - 100, screen.bottom - 80, 900, 640, FALSE);
+    driver.Then([&](HWND dialog) {
+        RECT d;
+        GetWindowRect(dialog, &d);
+        EXPECT_LE(d.right, screen.right);
+        EXPECT_LE(d.bottom, screen.bottom);
+        EXPECT_GE(d.left, screen.left);
+        EXPECT_GE(d.top, screen.top);
+        PressItem(dialog, IDCANCEL);
+    });
+    Run();
+    EXPECT_TRUE(driver.Unexpected.empty());
+}
+
+TEST_F(ConnectionDialogTest, OkWritesTheSettingsInOrderAndOpensAQueryWindow)
+{
+    driver.Then([&](HWND dialog) {
+        SetItemText(dialog, IDC_USER, TestUser());
+        SetItemText(dialog, IDC_PASSWORD, TestPassword());
+        ClickItem(dialog, IDC_SAVEPASSWORD);
+        PressItem(dialog, IDOK);
+    });
+    Run();
+    EXPECT_TRUE(driver.Unexpected.empty());
+    EXPECT_EQ(Expected("localhost", TestUser(), TestPassword(), true, false), ReadBytes(settings));
+
+    ASSERT_EQ(1u, CreateRequests.size());
+    const CreateRequest &request = CreateRequests[0];
+    EXPECT_EQ("vn_child", request.ClassName);
+    EXPECT_EQ(static_cast<DWORD>(WS_CLIPCHILDREN), request.Style);
+    EXPECT_EQ(CW_USEDEFAULT, request.X);
+    EXPECT_EQ(CW_USEDEFAULT, request.Width);
+    CONNECTIONINFO *connection = request.Connection;
+    ASSERT_TRUE(connection);
+    EXPECT_STREQ("localhost", connection->Host);
+    EXPECT_STREQ(TestUser(), connection->User);
+    EXPECT_STREQ(TestPassword(), connection->Password);
+    EXPECT_STREQ("", connection->Database);
+    ASSERT_TRUE(connection->Handle);
+    EXPECT_EQ(std::string(TestUser()) + "@localhost", QueryValue(connection->Handle, "select current_user()"));
+    // The query window was really created in the MDI client.
+    EXPECT_TRUE(SendMessageA(MdiClientWindow, WM_MDIGETACTIVE, 0, 0));
+}
+
+TEST_F(ConnectionDialogTest, SavedPasswordIsUsedWhileTheFieldIsUntouched)
+{
+    StoreSettings(1, TestPassword());
+    driver.Then([&](HWND dialog) {
+        EXPECT_EQ(SAVED_PASSWORD_PLACEHOLDER, ItemText(dialog, IDC_PASSWORD));
+        EXPECT_EQ(15u, ItemText(dialog, IDC_PASSWORD).size());
+        EXPECT_TRUE(ItemChecked(dialog, IDC_SAVEPASSWORD));
+        EXPECT_EQ(TestUser(), ItemText(dialog, IDC_USER));
+        PressItem(dialog, IDOK);
+    });
+    Run();
+    EXPECT_TRUE(driver.Unexpected.empty());
+    ASSERT_TRUE(LastConnection());
+    EXPECT_STREQ(TestPassword(), LastConnection()->Password);
+    // The saved password is written back, not the placeholder.
+    EXPECT_EQ(Expected(TestHost(), TestUser(), TestPassword(), true, false), ReadBytes(settings));
+}
+
+TEST_F(ConnectionDialogTest, TypingAndDeletingACharacterCountsAsEditingThePassword)
+{
+    StoreSettings(1, TestPassword());
+    std::string message, caption;
+    driver
+        .Then([&](HWND dialog) {
+            TypeInto(dialog, IDC_PASSWORD, "x\b");
+            EXPECT_EQ(SAVED_PASSWORD_PLACEHOLDER, ItemText(dialog, IDC_PASSWORD));
+            PressItem(dialog, IDOK);
+        })
+        .Then([&](HWND box) {
+            message = MessageBoxText(box);
+            caption = WindowText(box);
+            PressItem(box, IDOK);
+        })
+        .Then([&](HWND dialog) { PressItem(dialog, IDCANCEL); });
+    Run();
+    EXPECT_EQ("Can't establish connection", message);
+    EXPECT_EQ("Vintrel", caption);
+    EXPECT_TRUE(CreateRequests.empty());
+    // The placeholder was the password tried and is now the one remembered.
+    EXPECT_EQ(Expected(TestHost(), TestUser(), SAVED_PASSWORD_PLACEHOLDER, true, false), ReadBytes(settings));
+}
+
+TEST_F(ConnectionDialogTest, WrongPasswordKeepsTheDialogOpenWithSettingsAlreadyWritten)
+{
+    std::string message, caption, settingsDuringMessage, userAfterMessage;
+    HWND connectDialog = nullptr;
+    bool dialogVisibleDuringMessage = false;
+    driver
+        .Then([&](HWND dialog) {
+            connectDialog = dialog;
+            SetItemText(dialog, IDC_HOST, TestHost());
+            SetItemText(dialog, IDC_USER, TestUser());
+            SetItemText(dialog, IDC_PASSWORD, "not-the-password");
+            PressItem(dialog, IDOK);
+        })
+        .Then([&](HWND box) {
+            message = MessageBoxText(box);
+            caption = WindowText(box);
+            dialogVisibleDuringMessage = IsWindowVisible(connectDialog);
+            EXPECT_EQ(connectDialog, GetWindow(box, GW_OWNER));
+            settingsDuringMessage = ReadBytes(settings);
+            PressItem(box, IDOK);
+        })
+        .Then([&](HWND dialog) {
+            EXPECT_EQ(connectDialog, dialog);
+            userAfterMessage = ItemText(dialog, IDC_USER);
+            PressItem(dialog, IDCANCEL);
+        });
+    Run();
+    EXPECT_EQ("Can't establish connection", message);
+    EXPECT_EQ("Vintrel", caption);
+    EXPECT_TRUE(dialogVisibleDuringMessage);
+    EXPECT_EQ(TestUser(), userAfterMessage);
+    // "Save password" was clear: host and user are forgotten as well.
+    EXPECT_EQ(Expected("localhost", "", "", false, false), settingsDuringMessage);
+    EXPECT_TRUE(CreateRequests.empty());
+    EXPECT_TRUE(driver.Unexpected.empty());
+}
+
+TEST_F(ConnectionDialogTest, ClearingSavePasswordForgetsHostAndUserForTheNextOpening)
+{
+    StoreSettings(1, TestPassword());
+    driver
+        .Then([&](HWND dialog) {
+            ClickItem(dialog, IDC_SAVEPASSWORD);
+            PressItem(dialog, IDOK);
+        })
+        .Then([&](HWND dialog) {
+            EXPECT_EQ("localhost", ItemText(dialog, IDC_HOST));
+            EXPECT_EQ("", ItemText(dialog, IDC_USER));
+            EXPECT_EQ("", ItemText(dialog, IDC_PASSWORD));
+            EXPECT_FALSE(ItemChecked(dialog, IDC_SAVEPASSWORD));
+            PressItem(dialog, IDCANCEL);
+        });
+    Run();
+    // The connection itself used the saved values.
+    ASSERT_EQ(1u, CreateRequests.size());
+    EXPECT_STREQ(TestUser(), LastConnection()->User);
+    EXPECT_STREQ(TestPassword(), LastConnection()->Password);
+    Run();
+    EXPECT_TRUE(driver.Unexpected.empty());
+}
+
+TEST_F(ConnectionDialogTest, StoredSavePasswordOtherThanOneGivesNoSavedPassword)
+{
+    StoreSettings(2, TestPassword());
+    driver.Then([&](HWND dialog) {
+        EXPECT_EQ("", ItemText(dialog, IDC_PASSWORD));
+        EXPECT_FALSE(ItemChecked(dialog, IDC_SAVEPASSWORD));
+        PressItem(dialog, IDCANCEL);
+    });
+    Run();
+    EXPECT_TRUE(driver.Unexpected.empty());
+}
+
+TEST_F(ConnectionDialogTest, LongValuesAreSavedWholeAndReadBackCutTo63Characters)
+{
+    std::string longUser(100, 'u');
+    driver
+        .Then([&](HWND dialog) {
+            SetItemText(dialog, IDC_USER, longUser);
+            SetItemText(dialog, IDC_PASSWORD, "x");
+            ClickItem(dialog, IDC_SAVEPASSWORD);
+            PressItem(dialog, IDOK);
+        })
+        .Then([&](HWND box) { PressItem(box, IDOK); })
+        .Then([&](HWND dialog) { PressItem(dialog, IDCANCEL); });
+    Run();
+    EXPECT_NE(std::string::npos, ReadBytes(settings).find("user=" + longUser + "\r\n"));
+
+    driver.Then([&](HWND dialog) {
+        EXPECT_EQ(longUser.substr(0, 63), ItemText(dialog, IDC_USER));
+        PressItem(dialog, IDCANCEL);
+    });
+    Run();
+    EXPECT_TRUE(driver.Unexpected.empty());
+}
+
+struct MalformedCase {
+    const char *Name;
+    std::string Bytes;
+    std::string Host, User;
+    bool SavePassword, StartServer;
+};
+
+TEST_F(ConnectionDialogTest, MalformedSettingsFilesReadAsDefaults)
+{
+    std::string garbage;
+    for (int i = 0; i < 4096; i++) garbage += static_cast<char>((i * 7919 + 13) % 256);
+    std::string longLine(300000, 'x');
+    std::vector<MalformedCase> cases = {
+        {"garbage", garbage, "localhost", "", false, false},
+        {"wrong checksums",
+         "[connection]\r\nsavepassword=0100000002\r\nstartmysql=01000000FF\r\npassword=secret\r\n", "localhost", "",
+         false, false},
+        {"not hexadecimal", "[connection]\r\nsavepassword=01000000zz\r\nstartmysql=1\r\n", "localhost", "", false,
+         false},
+        {"very long lines", "[connection]\r\n" + longLine + "\r\nhost=" + longLine + "\r\nuser=" + longLine + "\r\n",
+         std::string(63, 'x'), std::string(63, 'x'), false, false},
+        {"section name only", "[connection", "localhost", "", false, false},
+        {"empty file", "", "localhost", "", false, false},
+    };
+    for (const MalformedCase &test : cases) {
+        SCOPED_TRACE(test.Name);
+        WriteBytes(settings, test.Bytes);
+        driver.Then([&](HWND dialog) {
+            EXPECT_EQ(test.Host, ItemText(dialog, IDC_HOST));
+            EXPECT_EQ(test.User, ItemText(dialog, IDC_USER));
+            EXPECT_EQ("", ItemText(dialog, IDC_PASSWORD));
+            EXPECT_EQ(test.SavePassword, ItemChecked(dialog, IDC_SAVEPASSWORD));
+            EXPECT_EQ(test.StartServer, ItemChecked(dialog, IDC_STARTSERVER));
+            PressItem(dialog, IDCANCEL);
+        });
+        Run();
+    }
+    EXPECT_TRUE(driver.Unexpected.empty());
+}
+
+TEST_F(ConnectionDialogTest, StartLocalServerRunsTheEmbeddedServerScriptWithoutWaiting)
+{
+    char unixDirectory[] = "/tmp/vintrel-dialogs-start-XXXXXX";
+    ASSERT_TRUE(mkdtemp(unixDirectory));
+    std::string base = unixDirectory;
+    std::string script = base + "/embedded-server.sh";
+    // The script cannot finish before the test releases it (or ten seconds
+    // pass), so a dialog that waited for it would find it finished.
+    std::ofstream(script) << "echo \"$1\" > '" << base << "/started'\n"
+                          << "for i in $(seq 100); do [ -e '" << base << "/release' ] && break; sleep 0.1; done\n"
+                          << "touch '" << base << "/finished'\n";
+    setenv("VINTREL_EMBEDDED_SERVER", script.c_str(), 1);
+
+    driver.Then([&](HWND dialog) {
+        SetItemText(dialog, IDC_USER, TestUser());
+        SetItemText(dialog, IDC_PASSWORD, TestPassword());
+        ClickItem(dialog, IDC_STARTSERVER);
+        PressItem(dialog, IDOK);
+    });
+    Run();
+    unsetenv("VINTREL_EMBEDDED_SERVER");
+    EXPECT_FALSE(std::ifstream(base + "/finished").good());
+    EXPECT_EQ(1u, CreateRequests.size());
+    EXPECT_NE(std::string::npos, ReadBytes(settings).find("startmysql=0100000001\r\n"));
+    EXPECT_TRUE(PumpUntil([&] { return std::ifstream(base + "/started").good(); }, 5000));
+    std::string argument;
+    std::ifstream(base + "/started") >> argument;
+    EXPECT_EQ("start", argument);
+    std::ofstream(base + "/release").put('\n');
+    EXPECT_TRUE(PumpUntil([&] { return std::ifstream(base + "/finished").good(); }, 5000));
+    for (const char *name : {"/embedded-server.sh", "/started", "/release", "/finished"}) remove((base + name).c_str());
+    rmdir(unixDirectory);
+
+    // The box is remembered.
+    driver.Then([&](HWND dialog) {
+        EXPECT_TRUE(ItemChecked(dialog, IDC_STARTSERVER));
+        PressItem(dialog, IDCANCEL);
+    });
+    Run();
+    EXPECT_TRUE(driver.Unexpected.empty());
+}
+
+TEST_F(ConnectionDialogTest, NewQueryWindowIsMaximizedWhenTheActiveOneIs)
+{
+    CONNECTIONINFO *first = OpenTestConnection();
+    ASSERT_TRUE(first);
+    HWND firstWindow = CreateQueryWindow(first, false);
+    ASSERT_TRUE(firstWindow);
+    SendMessageA(MdiClientWindow, WM_MDIMAXIMIZE, reinterpret_cast<WPARAM>(firstWindow), 0);
+    ASSERT_TRUE(ActiveQueryWindowMaximized());
+
+    driver.Then([&](HWND dialog) {
+        SetItemText(dialog, IDC_USER, TestUser());
+        SetItemText(dialog, IDC_PASSWORD, TestPassword());
+        PressItem(dialog, IDOK);
+    });
+    Run();
+    ASSERT_EQ(2u, CreateRequests.size());
+    EXPECT_EQ(static_cast<DWORD>(WS_CLIPCHILDREN), CreateRequests[0].Style);
+    EXPECT_EQ(static_cast<DWORD>(WS_CLIPCHILDREN | WS_MAXIMIZE), CreateRequests[1].Style);
+}
+
+// The server answered but no window could hold the connection: the user is
+// told so, and the dialog stays instead of closing as if connected.
+TEST_F(ConnectionDialogTest, AQueryWindowThatCannotBeMadeIsReportedAndTheDialogStays)
+{
+    std::string message;
+    bool dialogAfterMessage = false;
+    driver
+        .Then([&](HWND dialog) {
+            SetItemText(dialog, IDC_HOST, TestHost());
+            SetItemText(dialog, IDC_USER, TestUser());
+            SetItemText(dialog, IDC_PASSWORD, TestPassword());
+            RefuseQueryWindows = true;
+            PressItem(dialog, IDOK);
+        })
+        .Then([&](HWND box) {
+            message = MessageBoxText(box);
+            PressItem(box, IDOK);
+        })
+        .Then([&](HWND dialog) {
+            dialogAfterMessage = true;
+            PressItem(dialog, IDCANCEL);
+        });
+    Run();
+    RefuseQueryWindows = false;
+    EXPECT_NE(std::string::npos, message.find("no query window could be opened")) << message;
+    EXPECT_TRUE(dialogAfterMessage);
+    EXPECT_EQ(nullptr, (HWND)SendMessageA(MdiClientWindow, WM_MDIGETACTIVE, 0, 0));
+}
+
+TEST_F(ConnectionDialogTest, MissingClientLibraryIsNamedInsteadOfFailingSilently)
+{
+    LoadClientLibrary("libvintrel-no-such-client.so");
+    std::string message;
+    driver
+        .Then([&](HWND dialog) {
+            SetItemText(dialog, IDC_USER, TestUser());
+            PressItem(dialog, IDOK);
+        })
+        .Then([&](HWND box) {
+            message = MessageBoxText(box);
+            PressItem(box, IDOK);
+        })
+        .Then([&](HWND dialog) { PressItem(dialog, IDCANCEL); });
+    Run();
+    LoadClientLibrary("");
+    EXPECT_NE(std::string::npos, message.find(DefaultClientLibraryName())) << message;
+    EXPECT_TRUE(CreateRequests.empty());
+    EXPECT_TRUE(driver.Unexpected.empty());
+}
+
+} // namespace

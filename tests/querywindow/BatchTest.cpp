@@ -1,0 +1,323 @@
+// Batches run by real query windows inside the real frame on the real
+// server: what the server receives, the message pane, the grid, the tabs,
+// the status parts, the selector and title, and the batches that end
+// badly or outlive their window.
+#include "QueryWindowFixture.h"
+
+#include <commctrl.h>
+#include <richedit.h>
+
+#include <cstdio>
+
+#include "editor/CodeMaxControl.h"
+#include "grid/GridWindow.h"
+#include "query/BatchWorker.h"
+
+namespace {
+
+const char Database[] = "qw_tests_batch";
+
+class Batch : public testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        MYSQL *mysql = ConnectTestServer();
+        for (const char *name : {"qw_tests_batch", "qw_tests_b", "qw_tests_bb"}) {
+            ExecSql(mysql, std::string("DROP DATABASE IF EXISTS ") + name);
+            ExecSql(mysql, std::string("CREATE DATABASE ") + name);
+        }
+        ExecSql(mysql, "CREATE TABLE qw_tests_batch.five (n INT, t VARCHAR(10))");
+        ExecSql(mysql, "INSERT INTO qw_tests_batch.five VALUES (1,'a'),(2,'b'),(3,'c'),(4,'d'),(5,NULL)");
+        ExecSql(mysql, "CREATE PROCEDURE qw_tests_batch.two() BEGIN SELECT 1 AS x; SELECT 2 AS y, 3 AS z; END");
+        ExecSql(mysql, "CREATE PROCEDURE qw_tests_batch.fails() BEGIN SELECT 1 AS x; SELECT * FROM no_such_table; END");
+        mysql_close(mysql);
+    }
+    static void TearDownTestSuite()
+    {
+        CloseAllQueryWindows();
+        MYSQL *mysql = ConnectTestServer();
+        for (const char *name : {"qw_tests_batch", "qw_tests_b", "qw_tests_bb"})
+            ExecSql(mysql, std::string("DROP DATABASE IF EXISTS ") + name);
+        mysql_close(mysql);
+    }
+    void SetUp() override
+    {
+        window = OpenQueryWindow(Database);
+        child = ChildOf(window);
+        ASSERT_TRUE(child);
+    }
+    void TearDown() override { CloseAllQueryWindows(); }
+
+    HWND window = nullptr;
+    CHILDDATA *child = nullptr;
+};
+
+int CurrentTab(CHILDDATA *child) { return (int)SendMessageA(child->Tabs, TCM_GETCURSEL, 0, 0); }
+
+TEST_F(Batch, ASelectionSendsOnlyItselfAndNoSelectionSendsTheWholeTextUnchanged)
+{
+    MYSQL *admin = ConnectTestServer();
+    ExecSql(admin, "SET GLOBAL general_log = 1");
+    SetEditorText(child, "select 'qw_marker_left';\r\nselect 'qw_marker_right'");
+    EDITORRANGE selection = {{2, 1}, {2, 25}};
+    SendMessageA(child->Editor, WM_EDITOR_SETSEL, 1, (LPARAM)&selection);
+    FrameCommand(118);
+    ASSERT_TRUE(WaitForCompletion(child));
+    EXPECT_EQ(1, GridRows(child));
+
+    std::string whole = "-- qw_marker_whole\r\nselect 1;";
+    ASSERT_TRUE(RunBatch(child, whole));
+    ExecSql(admin, "SET GLOBAL general_log = 0");
+    mysql_close(admin);
+
+    std::string log = ReadGeneralLog();
+    if (log.empty()) GTEST_SKIP() << "no general log to read";
+    EXPECT_NE(std::string::npos, log.find("Query\tselect 'qw_marker_right'\n"));
+    EXPECT_EQ(std::string::npos, log.find("qw_marker_left"));
+    // The server itself drops a trailing semicolon before it logs a query.
+    EXPECT_NE(std::string::npos, log.find("Query\t-- qw_marker_whole\r\nselect 1\n"));
+}
+
+TEST_F(Batch, ASelectOfFiveRows)
+{
+    ASSERT_TRUE(RunBatch(child, "select * from five order by n"));
+    EXPECT_EQ(0, CurrentTab(child));
+    EXPECT_TRUE(IsWindowVisible(child->Grid));
+    EXPECT_FALSE(IsWindowVisible(child->MessagePane));
+    ASSERT_EQ(5, GridRows(child));
+    OUTPUTDATA *grid = StateOf<OUTPUTDATA>(child->Grid);
+    EXPECT_STREQ("NULL", grid->Data->Rows[4][1]);
+    EXPECT_EQ(child->Buffer, grid->Data);
+    EXPECT_EQ("\r\n(5 row(s) affected)", MessagePaneText(child));
+    EXPECT_EQ("5 row(s)", StatusText(child, 4));
+    EXPECT_EQ("Query batch completed.", StatusText(child, 0));
+    EXPECT_EQ(TBSTATE_ENABLED, ButtonState(118) & TBSTATE_ENABLED);
+    EXPECT_FALSE(MenuGrayed(118));
+}
+
+TEST_F(Batch, ASelectOfNoRowsShowsTheHeadersOnly)
+{
+    ASSERT_TRUE(RunBatch(child, "select * from five where n > 100"));
+    EXPECT_EQ(0, CurrentTab(child));
+    EXPECT_EQ(0, GridRows(child));
+    EXPECT_EQ(2, StateOf<OUTPUTDATA>(child->Grid)->Data->Fields.Count);
+    EXPECT_EQ("The command(s) completed successfully.", MessagePaneText(child));
+    EXPECT_EQ("0 row(s)", StatusText(child, 4));
+}
+
+TEST_F(Batch, AnUpdateAndACreateTableShowTheMessagesTab)
+{
+    ASSERT_TRUE(RunBatch(child, "create table three (n int)"));
+    EXPECT_EQ(1, CurrentTab(child));
+    EXPECT_EQ("The command(s) completed successfully.", MessagePaneText(child));
+    ASSERT_TRUE(RunBatch(child, "insert into three values (1),(2),(3)"));
+    ASSERT_TRUE(RunBatch(child, "update three set n = n + 10"));
+    EXPECT_EQ(1, CurrentTab(child));
+    EXPECT_TRUE(IsWindowVisible(child->MessagePane));
+    EXPECT_FALSE(IsWindowVisible(child->Grid));
+    EXPECT_EQ("\r\n(3 row(s) affected)", MessagePaneText(child));
+    EXPECT_EQ(-1, GridRows(child));
+    EXPECT_EQ("0 row(s)", StatusText(child, 4));
+}
+
+TEST_F(Batch, AFailedBatchEmptiesTheGridAndKeepsTheServerParts)
+{
+    ASSERT_TRUE(RunBatch(child, "select * from five"));
+    std::string part1 = StatusText(child, 1), part2 = StatusText(child, 2), part4 = StatusText(child, 4);
+    std::string title = Title(window);
+    ASSERT_TRUE(RunBatch(child, "select * from no_such_table"));
+    EXPECT_EQ(-1, GridRows(child));
+    EXPECT_EQ(nullptr, child->Buffer);
+    EXPECT_EQ(1, CurrentTab(child));
+    std::string message = MessagePaneText(child);
+    EXPECT_EQ(0u, message.find("Error 1146: Table 'qw_tests_batch.no_such_table' doesn't exist"));
+    EXPECT_EQ("Query batch completed with errors.", StatusText(child, 0));
+    EXPECT_EQ(part1, StatusText(child, 1));
+    EXPECT_EQ(part2, StatusText(child, 2));
+    EXPECT_EQ(part4, StatusText(child, 4));
+    EXPECT_EQ(title, Title(window));
+
+    // "Error 1146:" red, the rest black.
+    CHARRANGE range = {0, 11};
+    SendMessageA(child->MessagePane, EM_EXSETSEL, 0, (LPARAM)&range);
+    CHARFORMATA format = {};
+    format.cbSize = sizeof format;
+    SendMessageA(child->MessagePane, EM_GETCHARFORMAT, SCF_SELECTION, (LPARAM)&format);
+    EXPECT_EQ(RGB(255, 0, 0), format.crTextColor);
+    range = {11, 20};
+    SendMessageA(child->MessagePane, EM_EXSETSEL, 0, (LPARAM)&range);
+    SendMessageA(child->MessagePane, EM_GETCHARFORMAT, SCF_SELECTION, (LPARAM)&format);
+    EXPECT_EQ(RGB(0, 0, 0), format.crTextColor);
+}
+
+TEST_F(Batch, AUseOfAnotherDatabaseMovesSelectorTitleAndStatus)
+{
+    ASSERT_TRUE(RunBatch(child, "use qw_tests_b"));
+    EXPECT_STREQ("qw_tests_b", child->Connection->Database);
+    EXPECT_EQ("qw_tests_b", SelectorText());
+    EXPECT_EQ("qw_tests_b", StatusText(child, 2));
+    EXPECT_NE(std::string::npos, Title(window).find(".qw_tests_b."));
+}
+
+TEST_F(Batch, TheHiddenPaneIsShownAfterABatchWithTheTabOfTheOutcome)
+{
+    ASSERT_EQ(0, child->ResultsShown);
+    ASSERT_TRUE(RunBatch(child, "do 1"));
+    EXPECT_EQ(1, child->ResultsShown);
+    EXPECT_EQ(2, (int)SendMessageA(child->Tabs, TCM_GETITEMCOUNT, 0, 0));
+    EXPECT_EQ(1, CurrentTab(child));
+    EXPECT_TRUE(SendMessageA(TestFrameData()->Toolbar, TB_ISBUTTONCHECKED, 115, 0));
+}
+
+// The results button speaks for the active window, not for one whose batch
+// ends behind it.
+TEST_F(Batch, ABatchEndingBehindTheActiveWindowLeavesTheResultsButtonAlone)
+{
+    HWND other = OpenQueryWindow();
+    CHILDDATA *second = ChildOf(other);
+    SetEditorText(second, "select sleep(0.3)");
+    FrameCommand(118);
+    SendMessageA(MdiClientWindow, WM_MDIACTIVATE, (WPARAM)window, 0);
+    ASSERT_EQ(0, child->ResultsShown);
+    ASSERT_TRUE(WaitForCompletion(second));
+    EXPECT_EQ(1, second->ResultsShown);
+    EXPECT_FALSE(SendMessageA(TestFrameData()->Toolbar, TB_ISBUTTONCHECKED, 115, 0));
+}
+
+TEST_F(Batch, ExecuteWhileRunningIsIgnoredAndTheClockTicks)
+{
+    SetEditorText(child, "select sleep(2.2) as slept");
+    FrameCommand(118);
+    ASSERT_EQ(1, child->Executing);
+    EXPECT_EQ("Executing query batch...", StatusText(child, 0));
+    EXPECT_EQ("00:00:00", StatusText(child, 5));
+    EXPECT_TRUE(MenuGrayed(118));
+    EXPECT_EQ(TBSTATE_INDETERMINATE, ButtonState(118));
+    DWORD started = child->StartTicks;
+    // The editor's own notifications do not enable Execute while it runs.
+    SetEditorText(child, "select 'second'");
+    EXPECT_TRUE(MenuGrayed(118));
+    FrameCommand(118);
+    EXPECT_EQ(started, child->StartTicks);
+    // Nothing else may use the connection meanwhile.
+    FrameCommand(183);
+    ASSERT_TRUE(WaitForCompletion(child));
+    EXPECT_EQ("00:00:02", StatusText(child, 5));
+    ASSERT_EQ(1, GridRows(child));
+    EXPECT_STREQ("slept", StateOf<OUTPUTDATA>(child->Grid)->Data->Fields[0]);
+    PumpMessages(1100);
+    EXPECT_EQ("00:00:02", StatusText(child, 5)) << "the timer must stop";
+}
+
+TEST_F(Batch, ACallOfTwoSelectsLeavesTheConnectionUsable)
+{
+    ASSERT_TRUE(RunBatch(child, "call two()"));
+    EXPECT_EQ(1, GridRows(child));
+    EXPECT_NE(std::string::npos, MessagePaneText(child).find("1 further result set(s) not shown"));
+    ASSERT_TRUE(RunBatch(child, "select * from five"));
+    EXPECT_EQ("Query batch completed.", StatusText(child, 0));
+    EXPECT_EQ(5, GridRows(child));
+    EXPECT_STREQ(Database, child->Connection->Database);
+}
+
+TEST_F(Batch, AnErrorInsideACallIsAnError)
+{
+    ASSERT_TRUE(RunBatch(child, "call fails()"));
+    EXPECT_EQ("Query batch completed with errors.", StatusText(child, 0));
+    EXPECT_EQ(0u, MessagePaneText(child).find("Error 1146:"));
+    ASSERT_TRUE(RunBatch(child, "select 1"));
+    EXPECT_EQ("Query batch completed.", StatusText(child, 0));
+}
+
+TEST_F(Batch, AUseSelectsTheExactNameNotAPrefixMatch)
+{
+    ASSERT_TRUE(RunBatch(child, "use qw_tests_bb"));
+    ASSERT_TRUE(RunBatch(child, "use qw_tests_b"));
+    EXPECT_EQ("qw_tests_b", SelectorText());
+}
+
+TEST_F(Batch, AKilledConnectionGivesAnErrorNotAHang)
+{
+    unsigned long id = mysql_thread_id(child->Connection->Handle);
+    SetEditorText(child, "select sleep(5)");
+    FrameCommand(118);
+    PumpMessages(300);
+    MYSQL *admin = ConnectTestServer();
+    ExecSql(admin, "KILL " + std::to_string(id));
+    mysql_close(admin);
+    ASSERT_TRUE(WaitForCompletion(child, 4000));
+    EXPECT_EQ("Query batch completed with errors.", StatusText(child, 0));
+    EXPECT_EQ(0u, MessagePaneText(child).find("Error 2013:")) << MessagePaneText(child);
+    EXPECT_EQ(Database, SelectorText());
+    // The next batch fails the same way, without hanging.
+    ASSERT_TRUE(RunBatch(child, "select 1", 5000));
+    EXPECT_EQ(0u, MessagePaneText(child).find("Error 20")) << MessagePaneText(child);
+}
+
+TEST_F(Batch, TwoWindowsRunTheirBatchesAtTheSameTime)
+{
+    HWND other = OpenQueryWindow("qw_tests_b");
+    CHILDDATA *second = ChildOf(other);
+    DWORD start = GetTickCount();
+    SendMessageA(MdiClientWindow, WM_MDIACTIVATE, (WPARAM)window, 0);
+    SetEditorText(child, "select sleep(1.5) as first");
+    FrameCommand(118);
+    SendMessageA(MdiClientWindow, WM_MDIACTIVATE, (WPARAM)other, 0);
+    // Activated while its batch does not run, the second window lists the
+    // databases; the first, running, is not asked.
+    EXPECT_EQ("qw_tests_b", SelectorText());
+    SetEditorText(second, "select sleep(1.5) as second");
+    FrameCommand(118);
+    ASSERT_EQ(1, child->Executing);
+    ASSERT_EQ(1, second->Executing);
+    SendMessageA(MdiClientWindow, WM_MDIACTIVATE, (WPARAM)window, 0);
+    EXPECT_EQ(Database, SelectorText());
+    EXPECT_EQ(1, (int)SendMessageA(TestFrameData()->DatabaseSelector, CB_GETCOUNT, 0, 0));
+    ASSERT_TRUE(WaitForCompletion(child));
+    ASSERT_TRUE(WaitForCompletion(second));
+    EXPECT_LT(GetTickCount() - start, 2900u);
+    EXPECT_STREQ("first", StateOf<OUTPUTDATA>(child->Grid)->Data->Fields[0]);
+    EXPECT_STREQ("second", StateOf<OUTPUTDATA>(second->Grid)->Data->Fields[0]);
+    // The first is active: the selector lists every database again and
+    // shows its own; the second's completion behind it changed nothing.
+    EXPECT_EQ(Database, SelectorText());
+    EXPECT_GT((int)SendMessageA(TestFrameData()->DatabaseSelector, CB_GETCOUNT, 0, 0), 3);
+    EXPECT_FALSE(MenuGrayed(118));
+}
+
+TEST_F(Batch, AWindowClosedDuringItsBatchClosesAtOnceAndItsConnectionEnds)
+{
+    unsigned long id = mysql_thread_id(child->Connection->Handle);
+    ASSERT_TRUE(RunBatch(child, "select * from five"));
+    SetEditorText(child, "select sleep(1) as late");
+    FrameCommand(118);
+    ASSERT_EQ(1, child->Executing);
+    DWORD start = GetTickCount();
+    SendMessageA(MdiClientWindow, WM_MDIDESTROY, (WPARAM)window, 0);
+    EXPECT_LT(GetTickCount() - start, 500u);
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(0, TestFrameData()->ConnectionCount);
+    // The program leaves the client library loaded at exit while it runs.
+    EXPECT_EQ(1, RunningBatchWorkers());
+
+    // The worker closes the connection when the server has answered.
+    MYSQL *admin = ConnectTestServer();
+    std::string query = "select count(*) from information_schema.processlist where id = " + std::to_string(id);
+    EXPECT_EQ("1", QueryValue(admin, query));
+    EXPECT_TRUE(PumpUntil([&] { return QueryValue(admin, query) == "0"; }, 5000));
+    mysql_close(admin);
+    EXPECT_TRUE(PumpUntil([] { return RunningBatchWorkers() == 0; }, 2000));
+
+    // A window closed right after its worker finished, before the
+    // completion arrived, frees everything itself.
+    HWND late = OpenQueryWindow(Database);
+    CHILDDATA *lateChild = ChildOf(late);
+    SetEditorText(lateChild, "select 1");
+    FrameCommand(118);
+    Sleep(300);
+    SendMessageA(MdiClientWindow, WM_MDIDESTROY, (WPARAM)late, 0);
+    PumpMessages(50);
+    EXPECT_FALSE(IsWindow(late));
+}
+
+} // namespace

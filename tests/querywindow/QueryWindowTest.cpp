@@ -1,0 +1,383 @@
+// The query window inside the real frame: title and close prompt, the
+// frame's commands following the editor, the results pane toggle, the
+// database chosen on activation, Clear Window.
+#include "QueryWindowFixture.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "DialogDriver.h"
+#include "editor/CodeMaxControl.h"
+#include "grid/GridWindow.h"
+#include "resources/resource.h"
+
+namespace {
+
+class QueryWindow : public testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        MYSQL *mysql = ConnectTestServer();
+        ExecSql(mysql, "DROP DATABASE IF EXISTS qw_tests_a");
+        ExecSql(mysql, "DROP DATABASE IF EXISTS qw_tests_ab");
+        ExecSql(mysql, "CREATE DATABASE qw_tests_a");
+        ExecSql(mysql, "CREATE DATABASE qw_tests_ab");
+        mysql_close(mysql);
+    }
+    static void TearDownTestSuite()
+    {
+        CloseAllQueryWindows();
+        MYSQL *mysql = ConnectTestServer();
+        ExecSql(mysql, "DROP DATABASE IF EXISTS qw_tests_a");
+        ExecSql(mysql, "DROP DATABASE IF EXISTS qw_tests_ab");
+        mysql_close(mysql);
+    }
+    void TearDown() override { CloseAllQueryWindows(); }
+
+    bool EndsWithStar(HWND window)
+    {
+        std::string title = Title(window);
+        return !title.empty() && title.back() == '*';
+    }
+};
+
+TEST_F(QueryWindow, CreationSetsCountNameStatusAndLeavesTheResultsPaneHidden)
+{
+    HWND first = OpenQueryWindow("qw_tests_a");
+    HWND second = OpenQueryWindow("qw_tests_a");
+    ASSERT_TRUE(first && second);
+    CHILDDATA *child = ChildOf(second);
+    EXPECT_EQ(2, TestFrameData()->ConnectionCount);
+    EXPECT_STREQ("Untitled2", child->FileName);
+    char count[64] = "";
+    SendMessageA(TestFrameData()->StatusBar, SB_GETTEXTA, 1, (LPARAM)count);
+    EXPECT_STREQ("Connection: 2", count);
+    EXPECT_EQ(0, child->ResultsShown);
+    EXPECT_EQ(0, (int)SendMessageA(child->Tabs, TCM_GETITEMCOUNT, 0, 0));
+    EXPECT_EQ("0 row(s)", StatusText(child, 4));
+    EXPECT_EQ("00:00:00", StatusText(child, 5));
+    EXPECT_EQ("Ln 1, Col 1", StatusText(child, 6));
+    EXPECT_EQ(std::string(child->Connection->ServerUser), StatusText(child, 3));
+    EXPECT_EQ(0u, StatusText(child, 1).find("localhost ("));
+    EXPECT_EQ("Query - localhost.qw_tests_a." + std::string(child->Connection->ServerUser) + " - Untitled2",
+              Title(second));
+    EXPECT_EQ(child->Editor, GetParent(child->Editor) == child->Tabs ? child->Editor : nullptr);
+    EXPECT_EQ(child->Tabs, GetParent(child->Grid));
+
+    SendMessageA(MdiClientWindow, WM_MDIDESTROY, (WPARAM)second, 0);
+    EXPECT_EQ(1, TestFrameData()->ConnectionCount);
+}
+
+TEST_F(QueryWindow, FirstChangeStarsTheTitleAndSavingRemovesTheStar)
+{
+    HWND window = OpenQueryWindow("qw_tests_a");
+    CHILDDATA *child = ChildOf(window);
+    EXPECT_FALSE(EndsWithStar(window));
+    SetEditorText(child, "select 1");
+    EXPECT_TRUE(EndsWithStar(window));
+    SendMessageA(child->Editor, WM_SETTEXT, 0, (LPARAM)"select 2");
+    EXPECT_TRUE(EndsWithStar(window));
+    std::string title = Title(window);
+    EXPECT_EQ(1, (int)std::count(title.begin(), title.end(), '*'));
+
+    // Save from the menu: the frame passes it to the window, the window to
+    // the focused editor, whose Save notification comes back through the
+    // tab control.
+    std::string box;
+    DialogDriver driver;
+    driver.Then([&](HWND dialog) { box = MessageBoxText(dialog); PressItem(dialog, IDOK); });
+    char directory[MAX_PATH] = "", path[MAX_PATH];
+    GetTempPathA(sizeof directory, directory);
+    CreateDirectoryA(directory, nullptr);
+    snprintf(path, sizeof path, "%sqw_tests_save_%u.sql", directory, (unsigned)GetCurrentProcessId());
+    child->HasFileName = 1;
+    lstrcpynA(child->FileName, path, FileNameSize);
+    SetFocus(child->Editor);
+    FrameCommand(105);
+    EXPECT_FALSE(EndsWithStar(window));
+    EXPECT_EQ(0, child->Modified);
+    EXPECT_EQ("", box) << path;
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(path));
+    DeleteFileA(path);
+}
+
+TEST_F(QueryWindow, ClosingWithoutAChangeAsksNothing)
+{
+    DialogDriver driver;
+    HWND window = OpenQueryWindow();
+    SendMessageA(window, WM_CLOSE, 0, 0);
+    PumpMessages(20);
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_TRUE(driver.Unexpected.empty());
+}
+
+TEST_F(QueryWindow, CancelAtThePromptKeepsTheWindowAndItsText)
+{
+    HWND window = OpenQueryWindow();
+    CHILDDATA *child = ChildOf(window);
+    SetEditorText(child, "select 'kept'");
+    std::string prompt;
+    DialogDriver driver;
+    driver.Then([&](HWND box) {
+        prompt = MessageBoxText(box);
+        PressItem(box, IDCANCEL);
+    });
+    EXPECT_EQ(0, SendMessageA(window, WM_CLOSE, 0, 0));
+    EXPECT_EQ("The text in " + std::string(child->FileName) + " has changed. Do you want to save the changes?",
+              prompt);
+    ASSERT_TRUE(IsWindow(window));
+    EXPECT_EQ("select 'kept'", EditorText(child));
+
+    driver.Then([](HWND box) { PressItem(box, IDCANCEL); });
+    EXPECT_EQ(0, SendMessageA(window, WM_QUERYENDSESSION, 0, 0));
+    driver.Then([](HWND box) { PressItem(box, IDNO); });
+    EXPECT_EQ(1, SendMessageA(window, WM_QUERYENDSESSION, 0, 0));
+    EXPECT_TRUE(driver.Unexpected.empty());
+}
+
+TEST_F(QueryWindow, YesThenACancelledSaveDialogKeepsTheWindow)
+{
+    HWND window = OpenQueryWindow();
+    CHILDDATA *child = ChildOf(window);
+    SetEditorText(child, "select 'unsaved'");
+    DialogDriver driver;
+    driver.Then([](HWND box) { PressItem(box, IDYES); }).Then([](HWND save) { PressItem(save, IDCANCEL); });
+    EXPECT_EQ(0, SendMessageA(window, WM_CLOSE, 0, 0));
+    PumpMessages(20);
+    ASSERT_TRUE(IsWindow(window));
+    EXPECT_EQ("select 'unsaved'", EditorText(child));
+    EXPECT_EQ(1, child->Modified);
+
+    driver.Then([](HWND box) { PressItem(box, IDYES); }).Then([](HWND save) { PressItem(save, IDCANCEL); });
+    EXPECT_EQ(0, SendMessageA(window, WM_QUERYENDSESSION, 0, 0));
+    EXPECT_TRUE(driver.Unexpected.empty());
+    EXPECT_EQ(0u, driver.Pending());
+}
+
+TEST_F(QueryWindow, AnEmptyEditorGraysItsCommandsAtTheNextNotification)
+{
+    HWND window = OpenQueryWindow();
+    CHILDDATA *child = ChildOf(window);
+    SetFocus(child->Editor);
+    SetEditorText(child, "select 1");
+    EDITORRANGE caret = {{1, 3}, {1, 3}};
+    SendMessageA(child->Editor, WM_EDITOR_SETSEL, 1, (LPARAM)&caret);
+    for (UINT command : {113u, 114u, 116u, 117u, 118u}) EXPECT_FALSE(MenuGrayed(command)) << command;
+    EXPECT_EQ(TBSTATE_ENABLED, ButtonState(118));
+
+    // Clear Window through the frame: the editor empties and says so.
+    FrameCommand(114);
+    EXPECT_EQ("", EditorText(child));
+    for (UINT command : {113u, 114u, 116u, 117u, 118u}) EXPECT_TRUE(MenuGrayed(command)) << command;
+    for (UINT button : {114u, 116u, 118u}) EXPECT_EQ(TBSTATE_INDETERMINATE, ButtonState(button)) << button;
+
+    // Execute with an empty editor does nothing at all.
+    std::string before = StatusText(child, 0);
+    FrameCommand(118);
+    EXPECT_EQ(0, child->Executing);
+    EXPECT_EQ(before, StatusText(child, 0));
+}
+
+TEST_F(QueryWindow, ShowResultsPaneTogglesAndShowsTheTabOfTheLastBatch)
+{
+    HWND window = OpenQueryWindow("qw_tests_a");
+    CHILDDATA *child = ChildOf(window);
+    ASSERT_TRUE(RunBatch(child, "create table toggle (a int)"));
+    ASSERT_EQ(1, child->ResultsShown);
+    EXPECT_EQ(1, (int)SendMessageA(child->Tabs, TCM_GETCURSEL, 0, 0));
+    EXPECT_TRUE(SendMessageA(TestFrameData()->Toolbar, TB_ISBUTTONCHECKED, 115, 0));
+
+    // The user looks at the Results tab, hides and shows the pane again.
+    SendMessageA(child->Tabs, TCM_SETCURSEL, 0, 0);
+    NMHDR header = {child->Tabs, IDC_TABS, (UINT)TCN_SELCHANGE};
+    SendMessageA(window, WM_NOTIFY, IDC_TABS, (LPARAM)&header);
+    EXPECT_TRUE(IsWindowVisible(child->Grid));
+    EXPECT_FALSE(IsWindowVisible(child->MessagePane));
+
+    FrameCommand(115);
+    EXPECT_EQ(0, child->ResultsShown);
+    EXPECT_EQ(0, (int)SendMessageA(child->Tabs, TCM_GETITEMCOUNT, 0, 0));
+    EXPECT_FALSE(SendMessageA(TestFrameData()->Toolbar, TB_ISBUTTONCHECKED, 115, 0));
+    RECT grid;
+    GetClientRect(child->Grid, &grid);
+    EXPECT_EQ(0, grid.right);
+
+    FrameCommand(115);
+    EXPECT_EQ(1, child->ResultsShown);
+    EXPECT_EQ(1, (int)SendMessageA(child->Tabs, TCM_GETCURSEL, 0, 0));
+    EXPECT_TRUE(SendMessageA(TestFrameData()->Toolbar, TB_ISBUTTONCHECKED, 115, 0));
+}
+
+TEST_F(QueryWindow, AConnectionWithoutADatabaseChoosesMysql)
+{
+    HWND window = OpenQueryWindow();
+    CHILDDATA *child = ChildOf(window);
+    EXPECT_STREQ("mysql", child->Connection->Database);
+    EXPECT_EQ("mysql", SelectorText());
+    EXPECT_EQ("mysql", StatusText(child, 2));
+    EXPECT_NE(std::string::npos, Title(window).find("localhost.mysql."));
+    EXPECT_TRUE(IsWindowEnabled(TestFrameData()->DatabaseSelector));
+}
+
+TEST_F(QueryWindow, ClearWindowEmptiesOnlyTheEditor)
+{
+    HWND window = OpenQueryWindow("qw_tests_a");
+    CHILDDATA *child = ChildOf(window);
+    ASSERT_TRUE(RunBatch(child, "select 1 union select 2"));
+    std::string message = MessagePaneText(child);
+    FrameCommand(114);
+    EXPECT_EQ("", EditorText(child));
+    EXPECT_EQ(2, GridRows(child));
+    EXPECT_EQ(message, MessagePaneText(child));
+    // One keystroke must not lose the script: Undo brings it back whole.
+    FrameCommand(CMD_UNDO);
+    EXPECT_EQ("select 1 union select 2", EditorText(child));
+}
+
+// Every editor draws with the one font the set-up made: opening windows
+// makes no new font objects.
+TEST_F(QueryWindow, EditorsShareOneFont)
+{
+    CHILDDATA *first = ChildOf(OpenQueryWindow("qw_tests_a"));
+    CHILDDATA *second = ChildOf(OpenQueryWindow("qw_tests_a"));
+    LRESULT font = SendMessageA(first->Editor, WM_GETFONT, 0, 0);
+    EXPECT_NE(0, font);
+    EXPECT_EQ(font, SendMessageA(second->Editor, WM_GETFONT, 0, 0));
+}
+
+int GridSaveDialogs;
+BOOL WINAPI CountGridSaveDialog(LPOPENFILENAMEA)
+{
+    GridSaveDialogs++;
+    return FALSE;
+}
+
+// Ctrl+S exports the rows only from the grid itself: with the message pane
+// focused after the grid, it saves the script.
+TEST_F(QueryWindow, SaveFromTheMessagePaneSavesTheScriptNotTheRows)
+{
+    HWND window = OpenQueryWindow("qw_tests_a");
+    CHILDDATA *child = ChildOf(window);
+    ASSERT_TRUE(RunBatch(child, "select 1"));
+    char directory[MAX_PATH] = "", path[MAX_PATH];
+    GetTempPathA(sizeof directory, directory);
+    snprintf(path, sizeof path, "%sqw_tests_pane_%u.sql", directory, (unsigned)GetCurrentProcessId());
+    child->HasFileName = 1;
+    lstrcpynA(child->FileName, path, FileNameSize);
+    GridSaveDialogs = 0;
+    GridDialogs saved = GridDialogFunctions;
+    GridDialogFunctions.GetSaveFileName = CountGridSaveDialog;
+    SetFocus(child->Grid);
+    PumpMessages(20);
+    SetFocus(child->MessagePane);
+    PumpMessages(20);
+    FrameCommand(CMD_SAVE);
+    GridDialogFunctions = saved;
+    EXPECT_EQ(0, GridSaveDialogs);
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(path));
+    DeleteFileA(path);
+}
+
+// A person reading an error selects and copies it from the message pane;
+// the editor's text must not be what lands on the clipboard.
+TEST_F(QueryWindow, CopyAndSelectAllInTheMessagePaneTakeItsText)
+{
+    HWND window = OpenQueryWindow("qw_tests_a");
+    CHILDDATA *child = ChildOf(window);
+    ASSERT_TRUE(RunBatch(child, "select * from no_such_table"));
+    SetFocus(child->MessagePane);
+    PumpMessages(50);
+    EXPECT_FALSE(MenuGrayed(CMD_COPY));
+    EXPECT_FALSE(MenuGrayed(CMD_SELECTALL));
+    EXPECT_TRUE(MenuGrayed(CMD_PASTE));
+    FrameCommand(CMD_SELECTALL);
+    FrameCommand(CMD_COPY);
+    EXPECT_EQ(0u, ClipboardText().find("Error 1146:")) << ClipboardText();
+    EXPECT_EQ("select * from no_such_table", EditorText(child));
+
+    SetFocus(child->Editor);
+    PumpMessages(50);
+    FrameCommand(CMD_SELECTALL);
+    FrameCommand(CMD_COPY);
+    EXPECT_EQ("select * from no_such_table", ClipboardText());
+}
+
+// Insert Template through the menu, into the real editor: the text goes
+// in at the caret and the caret ends right after it.
+TEST_F(QueryWindow, InsertTemplatePutsTheCaretAfterTheInsertedText)
+{
+    // The frame sets AppDirectory when it is created: open the window first.
+    HWND window = OpenQueryWindow("qw_tests_a");
+    CHILDDATA *child = ChildOf(window);
+    char saved[MAX_PATH];
+    strcpy(saved, AppDirectory);
+    char directory[MAX_PATH];
+    GetTempPathA(sizeof directory, directory);
+    strcat(directory, "vintrel-qw-templates");
+    CreateDirectoryA(directory, nullptr);
+    std::string templates = std::string(directory) + "\\templates";
+    CreateDirectoryA(templates.c_str(), nullptr);
+    std::string file = templates + "\\createtable.sql";
+    const char text[] = "CREATE TABLE t (\r\n  id INT\r\n) ENGINE = InnoDB;";
+    HANDLE handle = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    WriteFile(handle, text, sizeof text - 1, &written, nullptr);
+    CloseHandle(handle);
+    strcpy(AppDirectory, directory);
+
+    SetEditorText(child, "line 1\r\nline 2\r\nline 3\r\nselect * from t where x = 1");
+    EDITORRANGE caret = {{4, 10}, {4, 10}};
+    SendMessageA(child->Editor, WM_EDITOR_SETSEL, 1, (LPARAM)&caret);
+    SetFocus(child->Editor);
+    FrameCommand(179);
+    strcpy(AppDirectory, saved);
+    DeleteFileA(file.c_str());
+    RemoveDirectoryA(templates.c_str());
+    RemoveDirectoryA(directory);
+
+    EXPECT_EQ("line 1\r\nline 2\r\nline 3\r\nselect * CREATE TABLE t (\r\n  id INT\r\n) ENGINE = InnoDB;from t where x = 1",
+              EditorText(child));
+    EDITORRANGE after = {};
+    SendMessageA(child->Editor, WM_EDITOR_GETSEL, 0, (LPARAM)&after);
+    EXPECT_EQ(6, after.End.Line);
+    EXPECT_EQ((int)strlen(") ENGINE = InnoDB;") + 1, after.End.Column);
+    EXPECT_EQ("Ln 6, Col 19", StatusText(child, 6));
+}
+
+// The window on qw_tests_a must not pick qw_tests_ab, which a prefix search
+// finds first after it, and switch its connection there.
+TEST_F(QueryWindow, EachWindowSelectsItsOwnDatabaseWhenActivated)
+{
+    HWND a = OpenQueryWindow("qw_tests_a");
+    HWND ab = OpenQueryWindow("qw_tests_ab");
+    EXPECT_EQ("qw_tests_ab", SelectorText());
+    SendMessageA(MdiClientWindow, WM_MDIACTIVATE, (WPARAM)a, 0);
+    PumpMessages(20);
+    EXPECT_EQ("qw_tests_a", SelectorText());
+    ASSERT_TRUE(RunBatch(ChildOf(a), "select database()"));
+    EXPECT_STREQ("qw_tests_a", ChildOf(a)->Connection->Database);
+    int count = (int)SendMessageA(TestFrameData()->DatabaseSelector, CB_GETCOUNT, 0, 0);
+
+    SendMessageA(MdiClientWindow, WM_MDIACTIVATE, (WPARAM)ab, 0);
+    PumpMessages(20);
+    EXPECT_EQ("qw_tests_ab", SelectorText());
+    EXPECT_EQ(count, (int)SendMessageA(TestFrameData()->DatabaseSelector, CB_GETCOUNT, 0, 0));
+}
+
+TEST_F(QueryWindow, DeactivationGraysTheWindowCommandsAndTheLastCloseLeavesThemGrayed)
+{
+    HWND window = OpenQueryWindow();
+    EXPECT_FALSE(MenuGrayed(183));
+    EXPECT_FALSE(MenuGrayed(104));
+    EXPECT_EQ(TBSTATE_ENABLED, ButtonState(170));
+    SendMessageA(MdiClientWindow, WM_MDIDESTROY, (WPARAM)window, 0);
+    PumpMessages(20);
+    for (UINT command : {183u, 101u, 104u, 118u, 177u, 170u}) EXPECT_TRUE(MenuGrayed(command)) << command;
+    for (UINT button : {170u, 104u, 118u, 115u, 177u}) EXPECT_EQ(TBSTATE_INDETERMINATE, ButtonState(button)) << button;
+    EXPECT_FALSE(IsWindowEnabled(TestFrameData()->DatabaseSelector));
+    EXPECT_EQ(0, (int)SendMessageA(TestFrameData()->DatabaseSelector, CB_GETCOUNT, 0, 0));
+}
+
+} // namespace
