@@ -23,6 +23,18 @@
 
 namespace {
 volatile LONG64 BytesHeld = 0;
+size_t BytesLimit = 0;
+
+// A limit set by a test makes the next request past it fail.
+bool WithinLimit(size_t more)
+{
+    return BytesLimit == 0 || (size_t)InterlockedCompareExchange64(&BytesHeld, 0, 0) + more <= BytesLimit;
+}
+
+// The row index may reach 2^31 rows of 16 bytes; address space is cheap, so
+// all of it is reserved, and committed 4 MiB at a time.
+const size_t IndexReservation = size_t(1) << 35;
+const size_t IndexChunk = 4 << 20;
 
 // Blocks grow from FirstBlockSize for small results to 4 MiB for large ones.
 const size_t MaxBlockSize = 4 << 20;
@@ -61,8 +73,83 @@ static void FreePages(void *pages, size_t size)
 #endif
 }
 
+// The index's address space, reserved without memory behind it, then
+// committed chunk by chunk (populated at once on Linux, as the blocks are).
+// The memory check's build grows it with realloc, where AddressSanitizer
+// sees it.
+static char *ReserveIndex(size_t size)
+{
+#ifdef VINTREL_SANITIZE
+    (void)size;
+    return nullptr;
+#elif defined(__WINE__)
+    void *pages = mmap(nullptr, size, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    return pages == MAP_FAILED ? nullptr : static_cast<char *>(pages);
+#else
+    return static_cast<char *>(VirtualAlloc(nullptr, size, MEM_RESERVE, PAGE_NOACCESS));
+#endif
+}
+
+static bool CommitIndex(char *at, size_t size)
+{
+#if defined(__WINE__) && !defined(VINTREL_SANITIZE)
+    return mmap(at, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED | MAP_POPULATE, -1, 0) != MAP_FAILED;
+#elif !defined(VINTREL_SANITIZE)
+    return VirtualAlloc(at, size, MEM_COMMIT, PAGE_READWRITE) != nullptr;
+#else
+    (void)at;
+    (void)size;
+    return false;
+#endif
+}
+
+static void ReleaseIndex(char *base, size_t size)
+{
+#ifdef VINTREL_SANITIZE
+    (void)size;
+    free(base);
+#elif defined(__WINE__)
+    munmap(base, size);
+#else
+    (void)size;
+    VirtualFree(base, 0, MEM_RELEASE);
+#endif
+}
+
+void *GridStorage::GrowIndex(size_t bytes)
+{
+    if (bytes <= IndexCommitted) return IndexBase;
+    size_t wanted = (bytes + IndexChunk - 1) / IndexChunk * IndexChunk;
+    if (!WithinLimit(wanted - IndexCommitted)) return nullptr;
+#ifdef VINTREL_SANITIZE
+    char *grown = static_cast<char *>(realloc(IndexBase, wanted));
+    if (!grown) return nullptr;
+    IndexBase = grown;
+#else
+    if (!IndexBase) {
+        if (wanted > IndexReservation) return nullptr;
+        IndexBase = ReserveIndex(IndexReservation);
+        if (!IndexBase) return nullptr;
+        IndexReserved = IndexReservation;
+    }
+    if (wanted > IndexReserved || !CommitIndex(IndexBase + IndexCommitted, wanted - IndexCommitted)) return nullptr;
+#endif
+    InterlockedExchangeAdd64(&BytesHeld, (LONG64)(wanted - IndexCommitted));
+    Reserved += wanted - IndexCommitted;
+    IndexCommitted = wanted;
+    return IndexBase;
+}
+
+void GridStorage::FreeIndex()
+{
+    if (IndexBase) ReleaseIndex(IndexBase, IndexReserved);
+    IndexBase = nullptr;
+    IndexReserved = IndexCommitted = 0;
+}
+
 GridStorage::Block *GridStorage::NewBlock(size_t size)
 {
+    if (!WithinLimit(size)) return nullptr;
     Block *block = static_cast<Block *>(AllocatePages(size));
     if (!block) return nullptr;
     block->Size = size;
@@ -128,6 +215,7 @@ char *GridStorage::CopyText(const char *text, size_t length)
 
 void GridStorage::FreeAll()
 {
+    FreeIndex();
     while (Blocks) {
         Block *next = Blocks->Next;
         FreePages(Blocks, Blocks->Size);
@@ -140,6 +228,8 @@ void GridStorage::FreeAll()
 }
 
 size_t GridStorage::BytesHeldByAll() { return (size_t)InterlockedCompareExchange64(&BytesHeld, 0, 0); }
+
+void GridStorage::LimitBytesForTests(size_t bytes) { BytesLimit = bytes; }
 
 GRIDBUFFER *NewGridBuffer() { return new (std::nothrow) GRIDBUFFER(); }
 

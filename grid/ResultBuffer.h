@@ -47,10 +47,26 @@ public:
         array.Count = (count > 0 && !array.Items) ? 0 : count;
         return count <= 0 || array.Items;
     }
+    // An array that grows in place as rows arrive, whose final length is not
+    // known in advance (one per storage: the row index). Its address space
+    // is reserved once and committed in chunks, so it is never copied. False
+    // when out of memory; the array is then left as it was.
+    template <typename T>
+    bool GrowArray(TDynArray<T> &array, int32_t count)
+    {
+        void *items = count > 0 ? GrowIndex(sizeof(T) * (size_t)count) : nullptr;
+        if (count > 0 && !items) return false;
+        array.Items = static_cast<T *>(items);
+        array.Count = count;
+        return true;
+    }
     void FreeAll();
     size_t ReservedBytes() const { return Reserved; }
     // What all buffers of the process hold from the system, in bytes.
     static size_t BytesHeldByAll();
+    // Makes every buffer fail to grow past that many bytes held in all (0:
+    // no limit), so that tests can run out of memory at will.
+    static void LimitBytesForTests(size_t bytes);
 
 private:
     struct Block {
@@ -64,7 +80,14 @@ private:
     static const size_t FirstBlockSize = 64 << 10; // blocks grow from here to 4 MiB
     size_t NextBlockSize = FirstBlockSize;
 
+    // The growable index: reserved address space and the part committed.
+    char *IndexBase = nullptr;
+    size_t IndexReserved = 0;
+    size_t IndexCommitted = 0;
+
     Block *NewBlock(size_t size);
+    void *GrowIndex(size_t bytes);
+    void FreeIndex();
 };
 
 struct GRIDBUFFER {
@@ -73,7 +96,13 @@ struct GRIDBUFFER {
     TDynArray<int32_t> ColWidths; // display width of each column in pixels
     TDynArray<int32_t> TextWidths; // natural (uncapped) width of each column
     GridStorage Storage;          // holds all of the above
+    // The one "NULL" text that every SQL NULL cell of the buffer points to,
+    // so that a NULL can be told from the text 'NULL'; null until one comes.
+    const char *NullText = nullptr;
 };
+
+// True when the cell is SQL NULL (not a text that reads "NULL").
+inline bool IsNullCell(const GRIDBUFFER *buffer, const char *cell) { return cell && cell == buffer->NullText; }
 
 // Width in pixels of a text of length bytes: 8 per byte plus a 4-pixel margin.
 inline int32_t TextPixelWidth(size_t length) { return (int32_t)(length * 8 + 4); }

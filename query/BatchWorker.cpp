@@ -49,19 +49,44 @@ int32_t DropFurtherResults(MYSQL *handle)
     return dropped;
 }
 
-void CaptureStoredResult(BATCHJOB *job, MYSQL *handle, MYSQL_RES *result)
+// Rows between two updates of the progress count: often enough for a few
+// updates a second, rarely enough to cost nothing.
+const int32_t ProgressStep = 4096;
+
+// Reads the result row by row as the server sends it, copying each row into
+// a new buffer, so that the library never holds the whole result and the
+// copy overlaps the transfer. When memory runs out the rest is still read
+// (and dropped), so that the connection stays usable.
+void StreamResult(BATCHJOB *job, MYSQL *handle, MYSQL_RES *result)
 {
-    job->Buffer = NewGridBuffer();
-    if (job->Buffer && !CaptureResult(job->Buffer, result)) {
-        FreeGridBuffer(job->Buffer);
-        job->Buffer = nullptr;
+    GRIDBUFFER *buffer = NewGridBuffer();
+    bool keeping = buffer && BeginCapture(buffer, result);
+    int32_t rows = 0;
+    while (MYSQL_ROW row = mysql_fetch_row(result)) {
+        if (rows < INT32_MAX) rows++;
+        if (keeping && !CaptureRow(buffer, row)) {
+            // What was read so far is given back at once.
+            keeping = false;
+            ClearBuffer(buffer);
+        }
+        if (rows % ProgressStep == 0) InterlockedExchange(&job->RowsReceived, rows);
     }
+    InterlockedExchange(&job->RowsReceived, rows);
     job->HasResultSet = 1;
-    job->RowCount = (int32_t)(uint32_t)mysql_num_rows(result);
-    job->AffectedRows = (int32_t)(uint32_t)mysql_affected_rows(handle);
+    job->Buffer = buffer;
+    if (mysql_errno(handle) != 0) {
+        // The stream broke off (the server went away, the connection was
+        // killed): its error is the batch's answer, not the rows.
+        RecordServerError(job, handle);
+    } else if (!keeping || !FinishCapture(buffer)) {
+        RecordFailure(job, -1, 0, "Out of memory: the result set is too large to be shown.");
+    } else {
+        // A stored result would count its rows as affected: so does the
+        // stream, which the library does not count.
+        job->RowCount = rows;
+        job->AffectedRows = rows;
+    }
     mysql_free_result(result);
-    // Too big to copy: reported like a failed batch.
-    if (!job->Buffer) RecordFailure(job, -1, 0, "Out of memory: the result set is too large to be shown.");
 }
 
 void RunBatch(BATCHJOB *job)
@@ -74,9 +99,13 @@ void RunBatch(BATCHJOB *job)
         RecordServerError(job, handle);
         return;
     }
-    MYSQL_RES *result = mysql_store_result(handle);
+    MYSQL_RES *result = mysql_use_result(handle);
     if (result) {
-        CaptureStoredResult(job, handle, result);
+        StreamResult(job, handle, result);
+        if (job->QueryStatus != 0) return;
+    } else if (mysql_errno(handle) != 0) {
+        RecordServerError(job, handle);
+        return;
     } else {
         job->HasResultSet = 0;
         job->RowCount = 0;

@@ -35,7 +35,9 @@ struct BATCHJOB {
     int32_t AffectedRows;
     int32_t UnshownResults;     // further result sets read and dropped (a CALL's)
 
+    // Shared while the worker runs.
     volatile LONG State;        // a BatchJobState value
+    volatile LONG RowsReceived; // rows of the result read so far, updated every few thousand
 };
 
 // A new record for a batch of text (taken over: freed by the worker, or

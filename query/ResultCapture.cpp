@@ -2,11 +2,10 @@
 
 #include <cstring>
 
-namespace {
-
-bool CaptureNames(GRIDBUFFER *buffer, MYSQL_RES *result, int32_t columns)
+bool BeginCapture(GRIDBUFFER *buffer, MYSQL_RES *result)
 {
     GridStorage &storage = buffer->Storage;
+    int32_t columns = (int32_t)mysql_num_fields(result);
     if (!storage.AllocateArray(buffer->ColWidths, columns) || !storage.AllocateArray(buffer->Fields, columns))
         return false;
     for (int32_t c = 0; c < columns; c++) {
@@ -18,30 +17,44 @@ bool CaptureNames(GRIDBUFFER *buffer, MYSQL_RES *result, int32_t columns)
         buffer->Fields[c] = storage.CopyText(name, length);
         if (!buffer->Fields[c]) return false;
     }
+    return storage.GrowArray(buffer->Rows, 0);
+}
+
+bool CaptureRow(GRIDBUFFER *buffer, MYSQL_ROW row)
+{
+    GridStorage &storage = buffer->Storage;
+    int32_t columns = buffer->Fields.Length();
+    int32_t index = buffer->Rows.Length();
+    if (index == INT32_MAX) return false;
+    TFieldList cells;
+    if (!storage.AllocateArray(cells, columns)) return false;
+    int32_t *widths = buffer->ColWidths.Items;
+    for (int32_t c = 0; c < columns; c++) {
+        const char *value = row[c];
+        if (value) {
+            size_t length = strlen(value);
+            if (TextPixelWidth(length) > widths[c]) widths[c] = TextPixelWidth(length);
+            cells[c] = storage.CopyText(value, length);
+            if (!cells[c]) return false;
+        } else {
+            if (NullTextWidth > widths[c]) widths[c] = NullTextWidth;
+            if (!buffer->NullText) buffer->NullText = storage.CopyText("NULL", 4);
+            if (!buffer->NullText) return false;
+            cells[c] = const_cast<char *>(buffer->NullText);
+        }
+    }
+    if (!storage.GrowArray(buffer->Rows, index + 1)) return false;
+    buffer->Rows[index] = cells;
     return true;
 }
 
-bool CaptureRows(GRIDBUFFER *buffer, MYSQL_RES *result, int32_t columns, int32_t rows)
+bool FinishCapture(GRIDBUFFER *buffer)
 {
-    GridStorage &storage = buffer->Storage;
-    if (!storage.AllocateArray(buffer->Rows, rows)) return false;
-    int32_t *widths = buffer->ColWidths.Items;
-    for (int32_t r = 0; r < rows; r++) {
-        TFieldList &cells = buffer->Rows[r];
-        if (!storage.AllocateArray(cells, columns)) return false;
-        MYSQL_ROW row = mysql_fetch_row(result);
-        for (int32_t c = 0; c < columns; c++) {
-            const char *value = row ? row[c] : nullptr;
-            if (value) {
-                size_t length = strlen(value);
-                if (TextPixelWidth(length) > widths[c]) widths[c] = TextPixelWidth(length);
-                cells[c] = storage.CopyText(value, length);
-            } else {
-                if (NullTextWidth > widths[c]) widths[c] = NullTextWidth;
-                cells[c] = storage.CopyText("NULL", 4);
-            }
-            if (!cells[c]) return false;
-        }
+    int32_t columns = buffer->Fields.Length();
+    if (!buffer->Storage.AllocateArray(buffer->TextWidths, columns)) return false;
+    for (int32_t c = 0; c < columns; c++) {
+        buffer->TextWidths[c] = buffer->ColWidths[c];
+        if (buffer->ColWidths[c] > MaxColumnWidth) buffer->ColWidths[c] = MaxColumnWidth;
     }
     return true;
 }
@@ -53,27 +66,18 @@ void ClearBuffer(GRIDBUFFER *buffer)
     buffer->Rows = TDynArray<TFieldList>();
     buffer->ColWidths = TDynArray<int32_t>();
     buffer->TextWidths = TDynArray<int32_t>();
+    buffer->NullText = nullptr;
 }
-
-} // namespace
 
 bool CaptureResult(GRIDBUFFER *buffer, MYSQL_RES *result)
 {
     if (!result) return true;
-    int32_t columns = (int32_t)mysql_num_fields(result);
-    int32_t rows = (int32_t)(uint32_t)mysql_num_rows(result);
-    if (rows < 0) rows = 0;
-
-    bool captured = CaptureNames(buffer, result, columns) && CaptureRows(buffer, result, columns, rows) &&
-                    buffer->Storage.AllocateArray(buffer->TextWidths, columns);
-    if (!captured) {
-        ClearBuffer(buffer);
-        return false;
-    }
-    for (int32_t c = 0; c < columns; c++) {
-        buffer->TextWidths[c] = buffer->ColWidths[c];
-        if (buffer->ColWidths[c] > MaxColumnWidth) buffer->ColWidths[c] = MaxColumnWidth;
-    }
-    return true;
+    bool captured = BeginCapture(buffer, result);
+    // Every row is read even after memory ran out, so that the result is
+    // left at its end as the caller expects.
+    while (MYSQL_ROW row = mysql_fetch_row(result))
+        if (captured) captured = CaptureRow(buffer, row);
+    if (captured) captured = FinishCapture(buffer);
+    if (!captured) ClearBuffer(buffer);
+    return captured;
 }
-

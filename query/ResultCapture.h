@@ -1,11 +1,23 @@
-// Copying a client-library result into a GRIDBUFFER.
+// Copying a client-library result into a GRIDBUFFER, row by row as the rows
+// arrive.
 #pragma once
 
 #include "grid/ResultBuffer.h"
 #include "server/ClientLibrary.h"
 
-// Fills an empty buffer from a stored result: names, rows (SQL NULL as
-// "NULL"), ColWidths capped at 324 and TextWidths uncapped. Reads the result
-// to its end but does not free it. Returns false when memory ran out; the
-// buffer is then left empty.
+// Starts a capture into an empty buffer: the column names and their
+// widths. False when memory ran out.
+bool BeginCapture(GRIDBUFFER *buffer, MYSQL_RES *result);
+// Appends one row (SQL NULL as the buffer's shared "NULL" text, a value
+// cut at an embedded NUL byte) and widens the columns to fit it. False when
+// memory ran out; the rows taken so far stay.
+bool CaptureRow(GRIDBUFFER *buffer, MYSQL_ROW row);
+// Ends a capture: TextWidths are the natural widths, ColWidths capped at
+// 324. False when memory ran out.
+bool FinishCapture(GRIDBUFFER *buffer);
+// Gives back everything a capture put in the buffer, leaving it empty.
+void ClearBuffer(GRIDBUFFER *buffer);
+
+// The whole capture of a result (stored or not), read to its end but not
+// freed. Returns false when memory ran out; the buffer is then left empty.
 bool CaptureResult(GRIDBUFFER *buffer, MYSQL_RES *result);

@@ -15,6 +15,8 @@
 namespace {
 
 const int ElapsedBufferSize = 20;
+// A few updates of the row count a second while a result arrives.
+const UINT ProgressPeriod = 250;
 
 void SetExecuteEnabled(CHILDDATA *child, bool enabled)
 {
@@ -142,6 +144,7 @@ void StartBatch(CHILDDATA *child)
     SendMessageA(child->Window, WM_TIMER, ElapsedTimerId, 0);
     SetTimer(child->Window, ElapsedTimerId, 1000, nullptr);
     child->Executing = 1;
+    child->RowCount = 0;
 
     // The text is the worker's from here on.
     child->QueryText = TakeBatchText(child);
@@ -159,6 +162,7 @@ void StartBatch(CHILDDATA *child)
         return;
     }
     child->Batch = job;
+    SetTimer(child->Window, ProgressTimerId, ProgressPeriod, nullptr);
     StartBatchWorker(job);
 }
 
@@ -178,6 +182,7 @@ void CompleteBatch(CHILDDATA *child)
     child->Executing = 0;
     ShowResultsPane(child);
     KillTimer(child->Window, ElapsedTimerId);
+    KillTimer(child->Window, ProgressTimerId);
 }
 
 bool HandOverRunningBatch(CHILDDATA *child)
@@ -190,6 +195,17 @@ bool HandOverRunningBatch(CHILDDATA *child)
     ReleaseBuffer(job->Buffer);
     FreeBatchJob(job);
     return false;
+}
+
+void ShowBatchProgress(CHILDDATA *child)
+{
+    if (!child->Executing || !child->Batch) return;
+    LONG rows = InterlockedCompareExchange(&child->Batch->RowsReceived, 0, 0);
+    if (rows <= 0 || rows == child->RowCount) return;
+    child->RowCount = rows;
+    char text[32];
+    snprintf(text, sizeof text, "%d row(s)", (int)rows);
+    SetStatusText(child, 4, text);
 }
 
 void ShowElapsedTime(CHILDDATA *child)

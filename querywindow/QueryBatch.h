@@ -7,7 +7,7 @@
 
 #include "querywindow/WindowRecords.h"
 
-enum { ElapsedTimerId = 0 };
+enum { ElapsedTimerId = 0, ProgressTimerId = 1 };
 
 // Takes the selection (or the whole text), grays Execute and starts the
 // worker. Does nothing while a batch of this window runs.
@@ -16,6 +16,9 @@ void StartBatch(CHILDDATA *child);
 void CompleteBatch(CHILDDATA *child);
 // WM_TIMER of the elapsed-time display: status part 5 as "%02u:%02u:%02u".
 void ShowElapsedTime(CHILDDATA *child);
+// WM_TIMER of the progress display: while rows arrive, status part 4 counts
+// them ("%d row(s)").
+void ShowBatchProgress(CHILDDATA *child);
 // The window is being destroyed: a running batch is handed over to its
 // worker with the window's connection (the worker closes it when it ends).
 // Returns true when the worker took the connection.

@@ -223,6 +223,7 @@ void ReleaseQueryWindow(CHILDDATA *child)
     GRIDBUFFER *shown = BufferShownByGrid(child);
     if (child->Grid) SendMessageA(child->Grid, WM_GRID_SETBUFFER, 0, 0);
     KillTimer(child->Window, ElapsedTimerId);
+    KillTimer(child->Window, ProgressTimerId);
     if (child->TabFont) DeleteObject(child->TabFont);
     if (child->MessageFont) DeleteObject(child->MessageFont);
     if (child->Tabs) SendMessageA(child->Tabs, TCM_SETIMAGELIST, 0, 0);

@@ -250,6 +250,7 @@ LRESULT OnCommand(HWND window, CHILDDATA *child, WPARAM wParam, LPARAM lParam)
 void OnTimer(CHILDDATA *child, WPARAM timer)
 {
     if (timer == ElapsedTimerId) ShowElapsedTime(child);
+    if (timer == ProgressTimerId) ShowBatchProgress(child);
 }
 
 } // namespace

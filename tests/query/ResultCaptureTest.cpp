@@ -2,6 +2,7 @@
 #include "TestSupport.h"
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "query/ResultCapture.h"
@@ -62,12 +63,16 @@ TEST_F(Capture, OneCharacterColumnsAreTwelveWide)
     EXPECT_EQ(12, buffer->TextWidths[1]);
 }
 
-TEST_F(Capture, NullIsTheTextNullThirtySixWide)
+TEST_F(Capture, NullIsTheTextNullThirtySixWideAndToldFromTheText)
 {
-    CaptureQuery("SELECT NULL AS n, 'NULL' AS s");
+    CaptureQuery("SELECT NULL AS n, 'NULL' AS s UNION ALL SELECT NULL, NULL");
     EXPECT_STREQ("NULL", buffer->Rows[0][0]);
     EXPECT_STREQ("NULL", buffer->Rows[0][1]);
     EXPECT_EQ(36, buffer->ColWidths[0]);
+    EXPECT_TRUE(IsNullCell(buffer, buffer->Rows[0][0]));
+    EXPECT_FALSE(IsNullCell(buffer, buffer->Rows[0][1]));
+    // Every NULL shares one text.
+    EXPECT_EQ(buffer->Rows[0][0], buffer->Rows[1][1]);
 }
 
 TEST_F(Capture, ValueIsCutAtAnEmbeddedNulByte)
@@ -112,6 +117,39 @@ TEST_F(Capture, InvariantsHoldForAWiderResult)
     for (const TFieldList &row : buffer->Rows) EXPECT_EQ(3, row.Length());
     EXPECT_STREQ("NULL", buffer->Rows[0][2]);
     EXPECT_STREQ("3", buffer->Rows[2][2]);
+}
+
+// Rows read one by one as the server sends them (across many blocks and
+// chunks of the row index) equal, cell for cell, those of a stored result.
+TEST_F(Capture, AStreamedResultEqualsTheStoredOne)
+{
+    const std::string sql = "SELECT seq, IF(seq % 7, CONCAT('gr\xc3\xbc\xc3\x9f ', seq), NULL) AS t, "
+                            "IF(seq % 1000, REPEAT('z', seq % 40), CONCAT('a', CHAR(0), 'b')) AS u "
+                            "FROM seq_1_to_300000";
+    CaptureQuery(sql);
+    ASSERT_EQ(0, mysql_query(mysql, sql.c_str()));
+    MYSQL_RES *stream = mysql_use_result(mysql);
+    ASSERT_NE(nullptr, stream);
+    GRIDBUFFER *streamed = NewGridBuffer();
+    ASSERT_TRUE(CaptureResult(streamed, stream));
+    mysql_free_result(stream);
+    ASSERT_EQ(buffer->Rows.Length(), streamed->Rows.Length());
+    ASSERT_EQ(300000, streamed->Rows.Length());
+    EXPECT_GT(streamed->Storage.ReservedBytes(), size_t(8) << 20);
+    for (int c = 0; c < 3; c++) {
+        EXPECT_EQ(buffer->ColWidths[c], streamed->ColWidths[c]);
+        EXPECT_EQ(buffer->TextWidths[c], streamed->TextWidths[c]);
+    }
+    int differences = 0;
+    for (int r = 0; r < buffer->Rows.Length(); r++)
+        for (int c = 0; c < 3; c++)
+            if (strcmp(buffer->Rows[r][c], streamed->Rows[r][c]) != 0 ||
+                IsNullCell(buffer, buffer->Rows[r][c]) != IsNullCell(streamed, streamed->Rows[r][c]))
+                differences++;
+    EXPECT_EQ(0, differences);
+    EXPECT_TRUE(IsNullCell(streamed, streamed->Rows[6][1]));
+    EXPECT_STREQ("a", streamed->Rows[999][2]);
+    FreeGridBuffer(streamed);
 }
 
 TEST_F(Capture, NoResultLeavesTheBufferEmpty)

@@ -7,7 +7,9 @@
 #include <commctrl.h>
 #include <richedit.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <vector>
 
 #include "editor/CodeMaxControl.h"
 #include "grid/GridWindow.h"
@@ -252,6 +254,64 @@ TEST_F(Batch, AKilledConnectionGivesAnErrorNotAHang)
     // The next batch fails the same way, without hanging.
     ASSERT_TRUE(RunBatch(child, "select 1", 5000));
     EXPECT_EQ(0u, MessagePaneText(child).find("Error 20")) << MessagePaneText(child);
+}
+
+// A large result arrives row by row: the status bar counts the rows as they
+// come, and the window answers meanwhile.
+TEST_F(Batch, TheRowCountGrowsWhileALargeResultArrives)
+{
+    SetEditorText(child, "select seq, concat('name', seq) from seq_1_to_3000000");
+    FrameCommand(118);
+    std::vector<int> counts;
+    while (child->Executing && counts.size() < 1000) {
+        PumpMessages(50);
+        int shown = 0;
+        if (sscanf(StatusText(child, 4).c_str(), "%d row(s)", &shown) == 1 && shown > 0 &&
+            (counts.empty() || shown != counts.back()))
+            counts.push_back(shown);
+    }
+    ASSERT_TRUE(WaitForCompletion(child, 60000));
+    ASSERT_GE(counts.size(), 2u) << "the count did not grow while the rows arrived";
+    EXPECT_TRUE(std::is_sorted(counts.begin(), counts.end()));
+    EXPECT_LT(counts.front(), 3000000);
+    EXPECT_EQ("3000000 row(s)", StatusText(child, 4));
+    EXPECT_EQ(3000000, GridRows(child));
+}
+
+// A stream broken off by the server is a failed batch: its error, and the
+// rows read so far given back.
+TEST_F(Batch, AStreamKilledHalfWayIsAnErrorAndItsRowsAreGivenBack)
+{
+    size_t before = GridStorage::BytesHeldByAll();
+    unsigned long id = mysql_thread_id(child->Connection->Handle);
+    SetEditorText(child, "select seq, repeat('x', 100) from seq_1_to_20000000");
+    FrameCommand(118);
+    ASSERT_TRUE(PumpUntil([&] { return child->Batch && child->Batch->RowsReceived > 100000; }, 20000));
+    MYSQL *admin = ConnectTestServer();
+    ExecSql(admin, "KILL " + std::to_string(id));
+    mysql_close(admin);
+    ASSERT_TRUE(WaitForCompletion(child, 10000));
+    EXPECT_EQ("Query batch completed with errors.", StatusText(child, 0));
+    EXPECT_EQ(0u, MessagePaneText(child).find("Error 2013:")) << MessagePaneText(child);
+    EXPECT_EQ(nullptr, child->Buffer);
+    EXPECT_TRUE(PumpUntil([&] { return GridStorage::BytesHeldByAll() <= before; }, 5000));
+}
+
+// Running out of memory half-way reads the rest and drops it: the error is
+// shown, the memory given back, and the connection still serves.
+TEST_F(Batch, OutOfMemoryHalfWayIsReportedAndTheWindowRunsTheNextBatch)
+{
+    size_t before = GridStorage::BytesHeldByAll();
+    GridStorage::LimitBytesForTests(before + (24 << 20));
+    bool finished = RunBatch(child, "select seq, repeat('y', 50) from seq_1_to_2000000", 60000);
+    GridStorage::LimitBytesForTests(0);
+    ASSERT_TRUE(finished);
+    EXPECT_EQ("Query batch completed with errors.", StatusText(child, 0));
+    EXPECT_NE(std::string::npos, MessagePaneText(child).find("Out of memory")) << MessagePaneText(child);
+    EXPECT_TRUE(PumpUntil([&] { return GridStorage::BytesHeldByAll() <= before; }, 5000));
+    ASSERT_TRUE(RunBatch(child, "select 41 + 1"));
+    EXPECT_EQ("Query batch completed.", StatusText(child, 0));
+    EXPECT_EQ(1, GridRows(child));
 }
 
 TEST_F(Batch, TwoWindowsRunTheirBatchesAtTheSameTime)
