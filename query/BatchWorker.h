@@ -19,6 +19,13 @@ enum { WM_EXECUTE_DONE = WM_USER + 1 };
 // Who frees the record: changed only with interlocked operations.
 enum BatchJobState : LONG { BatchRunning = 1, BatchAbandoned = 2, BatchFinished = 3 };
 
+// What one result of the batch gave.
+enum BatchOutcomeKind : uint8_t { OutcomeShown, OutcomeNotShown, OutcomeAffected };
+struct BATCHOUTCOME {
+    uint8_t Kind;   // a BatchOutcomeKind
+    int32_t Rows;   // rows returned, or rows affected
+};
+
 struct BATCHJOB {
     // Inputs, set before the worker starts.
     CONNECTIONINFO *Connection; // used by the worker alone while it runs; owned by the job once abandoned
@@ -33,11 +40,19 @@ struct BATCHJOB {
     uint8_t HasResultSet;
     int32_t RowCount;
     int32_t AffectedRows;
-    int32_t UnshownResults;     // further result sets read and dropped (a CALL's)
+    int32_t UnshownResults;     // further result sets read and dropped
+    // One entry per result the server answered, in order (a statement of a
+    // script, or one of a CALL's result sets and its status); allocated.
+    struct BATCHOUTCOME *Outcomes;
+    int32_t OutcomeCount;
+    int32_t FailedOutcome;      // 1-based: the result that failed, 0 none
+    uint8_t Cancelled;          // the batch ended because the user asked
 
     // Shared while the worker runs.
     volatile LONG State;        // a BatchJobState value
     volatile LONG RowsReceived; // rows of the result read so far, updated every few thousand
+    volatile LONG CancelRequested; // set before the statement is stopped on the server
+    unsigned long ServerThreadId;  // the connection's id on the server, read at the start
 };
 
 // A new record for a batch of text (taken over: freed by the worker, or
@@ -57,6 +72,19 @@ LONG RunningBatchWorkers();
 // has already finished (its completion message is lost with the window):
 // the caller then frees the job itself with FreeBatchJob.
 bool AbandonBatchJob(BATCHJOB *job);
+// Asks the server to stop the job's statement: marks the job, then sends
+// KILL QUERY over a second short connection made with the connection's
+// host, user and password, on a thread of its own (the user-interface
+// thread never waits for a server). The job's own connection stays open.
+// When the second connection cannot be made, failed is posted to the job's
+// window with an allocated error text in lParam (free it); the batch goes
+// on. Returns false when no thread could be started.
+bool CancelBatchJob(BATCHJOB *job, UINT failed);
+// The same for a job whose window is going away: nothing is reported.
+void StopJobOnServer(BATCHJOB *job);
+// Threads sending KILL QUERY that have not ended yet.
+LONG RunningCancelRequests();
+
 // Frees a finished job's record and its text; its connection and its
 // buffer, which the reader has taken, are not touched.
 void FreeBatchJob(BATCHJOB *job);

@@ -9,8 +9,13 @@
 #include "editor/CodeMaxControl.h"
 #include "grid/GridWindow.h"
 #include "query/ServerInfo.h"
+#include "base/Text.h"
 #include "querywindow/DatabaseSelector.h"
+#include "querywindow/ScriptStatements.h"
 #include "resources/resource.h"
+
+#include <new>
+#include <string>
 
 namespace {
 
@@ -18,21 +23,29 @@ const int ElapsedBufferSize = 20;
 // A few updates of the row count a second while a result arrives.
 const UINT ProgressPeriod = 250;
 
+// Execute and Cancel Query take turns: one is enabled exactly while the
+// other is not.
 void SetExecuteEnabled(CHILDDATA *child, bool enabled)
 {
     if (!child->Frame) return;
     SetToolbarButtonState(child->Frame, CMD_EXECUTE, enabled ? ButtonEnabled : ButtonGrayed);
     SetMenuItemEnabled(child->Frame->QueryPopup, CMD_EXECUTE, enabled);
+    SetMenuItemEnabled(child->Frame->QueryPopup, CMD_CANCELQUERY, !enabled);
 }
 
 // The selection, or the whole text when nothing is selected; null when out
-// of memory.
-char *TakeBatchText(CHILDDATA *child)
+// of memory. firstLine is the editor line where the text starts.
+char *TakeBatchText(CHILDDATA *child, int32_t *firstLine, bool *selected)
 {
     EDITORRANGE range = {};
     SendMessageA(child->Editor, WM_EDITOR_GETSEL, 1, (LPARAM)&range);
-    bool selected = range.Start.Line != range.End.Line || range.Start.Column != range.End.Column;
-    WPARAM which = selected ? (WPARAM)&range : 0;
+    *selected = range.Start.Line != range.End.Line || range.Start.Column != range.End.Column;
+    if (*selected && (range.End.Line < range.Start.Line ||
+                      (range.End.Line == range.Start.Line && range.End.Column < range.Start.Column)))
+        *firstLine = range.End.Line;
+    else
+        *firstLine = *selected ? range.Start.Line : 1;
+    WPARAM which = *selected ? (WPARAM)&range : 0;
     LRESULT length = SendMessageA(child->Editor, WM_EDITOR_GETTEXTLENGTH, which, 1);
     char *text = static_cast<char *>(malloc((size_t)length + 1));
     if (!text) return nullptr;
@@ -40,6 +53,42 @@ char *TakeBatchText(CHILDDATA *child)
     SendMessageA(child->Editor, WM_EDITOR_GETTEXT, which, (LPARAM)text);
     text[length] = 0;
     return text;
+}
+
+// What goes to the server: the text without a UTF-8 byte-order mark (the
+// editor keeps it, so that the file saves unchanged), rewritten when it
+// carries DELIMITER lines. The statements found are kept for the lines of
+// the errors.
+char *PrepareBatchText(CHILDDATA *child, char *text)
+{
+    if (!text) return nullptr;
+    size_t length = strlen(text);
+    if (length >= 3 && memcmp(text, "\xEF\xBB\xBF", 3) == 0) {
+        memmove(text, text + 3, length - 2);
+        length -= 3;
+    }
+    SCRIPTSTATEMENTS *statements = new (std::nothrow) SCRIPTSTATEMENTS();
+    if (!statements) return text;
+    try {
+        *statements = ScanStatements(text, length);
+    } catch (...) {
+        delete statements;
+        return text;
+    }
+    child->Statements = statements;
+    if (!statements->WasRewritten) return text;
+    char *rewritten = static_cast<char *>(malloc(statements->Rewritten.size() + 1));
+    if (!rewritten) return text;
+    memcpy(rewritten, statements->Rewritten.data(), statements->Rewritten.size() + 1);
+    std::string().swap(statements->Rewritten);
+    free(text);
+    return rewritten;
+}
+
+void ForgetStatements(CHILDDATA *child)
+{
+    delete child->Statements;
+    child->Statements = nullptr;
 }
 
 // The outcome the worker left in its record, copied into the window's own.
@@ -54,33 +103,113 @@ void TakeOutcome(CHILDDATA *child, BATCHJOB *job)
     child->AffectedRows = job->AffectedRows;
 }
 
-void ShowBatchSuccess(CHILDDATA *child, int32_t unshownResults)
-{
-    char message[128];
-    if (child->AffectedRows > 0)
-        snprintf(message, sizeof message, "\r\n(%d row(s) affected)", child->AffectedRows);
-    else
-        snprintf(message, sizeof message, "The command(s) completed successfully.");
-    if (unshownResults > 0) {
-        size_t used = strlen(message);
-        snprintf(message + used, sizeof message - used, "\r\n(%d further result set(s) not shown)", unshownResults);
+// The message pane's text with the red part marked: the "Error %u:" prefix
+// of an error line. Positions count characters; the text before the error
+// is ASCII, so bytes are characters.
+struct PaneText {
+    std::string Text;
+    size_t RedStart = 0;
+    size_t RedLength = 0;
+
+    void Line(const std::string &line)
+    {
+        if (!Text.empty()) Text += "\r\n";
+        Text += line;
     }
-    SetMessagePaneText(child->MessagePane, message, 0);
+    void ErrorLine(uint32_t number, const char *errorText)
+    {
+        if (!Text.empty()) Text += "\r\n";
+        RedStart = Text.size();
+        Text += "Error " + std::to_string(number) + ":";
+        RedLength = Text.size() - RedStart;
+        Text += " ";
+        Text += errorText ? errorText : "";
+    }
+};
+
+std::string Printed(const char *format, int a, int b = 0)
+{
+    char line[96];
+    snprintf(line, sizeof line, format, a, b);
+    return line;
 }
 
-void ShowBatchError(CHILDDATA *child)
+// One result: the text the Part gives.
+void DescribeSingleOutcome(CHILDDATA *child, int32_t unshownResults, PaneText &pane)
 {
-    // The error text belongs to the connection: format it before anything
-    // else is asked of the connection.
-    char number[16];
-    int digits = snprintf(number, sizeof number, "%u", child->ErrorNumber);
-    const char *errorText = child->ErrorText ? child->ErrorText : "";
-    size_t size = (size_t)digits + 8 + strlen(errorText) + 1;
-    char *message = static_cast<char *>(malloc(size));
-    if (!message) return;
-    snprintf(message, size, "Error %u: %s", child->ErrorNumber, errorText);
-    SetMessagePaneText(child->MessagePane, message, 7 + digits);
-    free(message);
+    if (child->QueryStatus != 0) {
+        pane.ErrorLine(child->ErrorNumber, child->ErrorText);
+        return;
+    }
+    if (child->AffectedRows > 0)
+        pane.Text = Printed("\r\n(%d row(s) affected)", child->AffectedRows);
+    else
+        pane.Text = "The command(s) completed successfully.";
+    if (unshownResults > 0) pane.Text += Printed("\r\n(%d further result set(s) not shown)", unshownResults);
+}
+
+// Several statements: a line for each, then the failure.
+void DescribeStatements(CHILDDATA *child, const BATCHJOB *job, PaneText &pane)
+{
+    for (int32_t i = 0; i < job->OutcomeCount; i++) {
+        const BATCHOUTCOME &outcome = job->Outcomes[i];
+        const char *format = outcome.Kind == OutcomeShown      ? "Statement %d: %d row(s) returned"
+                             : outcome.Kind == OutcomeNotShown ? "Statement %d: %d row(s) returned, not shown"
+                                                               : "Statement %d: %d row(s) affected";
+        pane.Line(Printed(format, i + 1, outcome.Rows));
+    }
+    if (child->QueryStatus != 0) {
+        if (job->FailedOutcome > 0) pane.Line(Printed("Statement %d failed.", job->FailedOutcome));
+        pane.ErrorLine(child->ErrorNumber, child->ErrorText);
+    }
+}
+
+// A script answered with several results is shown statement by statement;
+// one statement (a CALL's several result sets included) as the Part gives.
+bool ShowsStatements(CHILDDATA *child, const BATCHJOB *job)
+{
+    int32_t results = job->OutcomeCount + (job->FailedOutcome > job->OutcomeCount ? 1 : 0);
+    if (results <= 1) return false;
+    const SCRIPTSTATEMENTS *statements = child->Statements;
+    return !(statements && statements->Certain && statements->StartLines.size() == 1);
+}
+
+// The editor line that the error's "at line N" names, or 0 when its place is
+// not certain: N counts from the start of the statement that failed.
+int32_t ErrorEditorLine(CHILDDATA *child, const BATCHJOB *job)
+{
+    int32_t line = ErrorLineOf(child->ErrorText);
+    const SCRIPTSTATEMENTS *statements = child->Statements;
+    if (line <= 0 || !statements || !statements->Certain || statements->StartLines.empty()) return 0;
+    size_t failed = statements->StartLines.size() == 1 ? 0 : (size_t)(job->FailedOutcome > 0 ? job->FailedOutcome - 1 : 0);
+    if (failed >= statements->StartLines.size()) return 0;
+    // A CALL before it answers with several results: counting results no
+    // longer counts statements.
+    for (size_t i = 0; i < failed; i++)
+        if (statements->IsCall[i]) return 0;
+    return child->BatchFirstLine + statements->StartLines[failed] + line - 1;
+}
+
+// The whole text ran: the caret goes to the start of the error's line. A
+// selection ran: it stays (F5 runs it again) and the pane names the line.
+void PointAtErrorLine(CHILDDATA *child, const BATCHJOB *job, PaneText &pane)
+{
+    int32_t line = ErrorEditorLine(child, job);
+    if (line <= 0) return;
+    if (child->BatchWasSelection) {
+        pane.Text += Printed("\r\n(line %d of the editor)", line);
+        return;
+    }
+    EDITORRANGE caret = {{line, 1}, {line, 1}};
+    SendMessageA(child->Editor, WM_EDITOR_SETSEL, 1, (LPARAM)&caret);
+}
+
+void DescribeCancel(CHILDDATA *child, PaneText &pane)
+{
+    if (child->Buffer && child->RowCount > 0)
+        pane.Text = Printed("Query cancelled after %d row(s): the result is incomplete.", child->RowCount);
+    else
+        pane.Text = "Query cancelled.";
 }
 
 void ShowTab(CHILDDATA *child, int tab)
@@ -116,16 +245,47 @@ void RefreshAfterSuccess(CHILDDATA *child)
     SetStatusText(child, 0, "Query batch completed.");
 }
 
-void ShowOutcome(CHILDDATA *child, int32_t unshownResults)
+void ShowPane(CHILDDATA *child, const PaneText &pane)
+{
+    SetMessagePaneText(child->MessagePane, pane.Text.c_str(), 0);
+    if (pane.RedLength > 0) ColourMessagePaneRange(child->MessagePane, (LONG)pane.RedStart,
+                                                   (LONG)(pane.RedStart + pane.RedLength), RGB(255, 0, 0));
+}
+
+void ShowCancelled(CHILDDATA *child, GRIDBUFFER *previous)
+{
+    PaneText pane;
+    DescribeCancel(child, pane);
+    ShowPane(child, pane);
+    ShowTab(child, child->Buffer ? 0 : 1);
+    HandBufferToGrid(child, previous);
+    char text[32];
+    snprintf(text, sizeof text, "%d row(s)", child->Buffer ? child->RowCount : 0);
+    SetStatusText(child, 4, text);
+    SetStatusText(child, 0, "Query batch cancelled.");
+    if (IsActiveQueryWindow(child)) RefillDatabaseSelector(child);
+}
+
+void ShowOutcome(CHILDDATA *child, const BATCHJOB *job)
 {
     GRIDBUFFER *previous = BufferShownByGrid(child);
+    if (job->Cancelled) {
+        ShowCancelled(child, previous);
+        return;
+    }
+    PaneText pane;
+    if (ShowsStatements(child, job))
+        DescribeStatements(child, job, pane);
+    else
+        DescribeSingleOutcome(child, job->UnshownResults, pane);
     if (child->QueryStatus == 0) {
-        ShowBatchSuccess(child, unshownResults);
+        ShowPane(child, pane);
         ShowTab(child, child->HasResultSet ? 0 : 1);
         HandBufferToGrid(child, previous);
         RefreshAfterSuccess(child);
     } else {
-        ShowBatchError(child);
+        PointAtErrorLine(child, job, pane);
+        ShowPane(child, pane);
         ShowTab(child, 1);
         SetStatusText(child, 0, "Query batch completed with errors.");
         HandBufferToGrid(child, previous);
@@ -147,7 +307,10 @@ void StartBatch(CHILDDATA *child)
     child->RowCount = 0;
 
     // The text is the worker's from here on.
-    child->QueryText = TakeBatchText(child);
+    bool selected = false;
+    ForgetStatements(child);
+    child->QueryText = PrepareBatchText(child, TakeBatchText(child, &child->BatchFirstLine, &selected));
+    child->BatchWasSelection = selected;
     BATCHJOB *job = NewBatchJob(child->Connection, child->Window, child->QueryText);
     child->QueryText = nullptr;
     SetExecuteEnabled(child, false);
@@ -171,13 +334,14 @@ void CompleteBatch(CHILDDATA *child)
     if (!child->Executing) return;
     BATCHJOB *job = child->Batch;
     child->Batch = nullptr;
-    int32_t unshownResults = 0;
-    if (job) {
+    BATCHJOB failedToStart = {};
+    if (job)
         TakeOutcome(child, job);
-        unshownResults = job->UnshownResults;
-    }
-    ShowOutcome(child, unshownResults);
-    FreeBatchJob(job);
+    else
+        job = &failedToStart;
+    ShowOutcome(child, job);
+    if (job != &failedToStart) FreeBatchJob(job);
+    ForgetStatements(child);
     if (IsActiveQueryWindow(child)) SetExecuteEnabled(child, true);
     child->Executing = 0;
     ShowResultsPane(child);
@@ -185,11 +349,36 @@ void CompleteBatch(CHILDDATA *child)
     KillTimer(child->Window, ProgressTimerId);
 }
 
+void CancelBatch(CHILDDATA *child)
+{
+    BATCHJOB *job = child->Batch;
+    if (!child->Executing || !job || job->CancelRequested) return;
+    if (!CancelBatchJob(job, WM_CANCEL_FAILED)) {
+        job->CancelRequested = 0;
+        MessageBoxA(child->Window, "The query could not be cancelled: the system is out of memory.", "Vintrel",
+                    MB_OK | MB_ICONWARNING);
+    }
+}
+
+void ReportCancelFailure(CHILDDATA *child, char *error)
+{
+    // The batch goes on: a later error is the server's, not a cancel.
+    if (child->Batch) InterlockedExchange(&child->Batch->CancelRequested, 0);
+    std::string text = "The query could not be cancelled: no second connection to the server could be made.\n\n";
+    text += error ? error : "";
+    free(error);
+    MessageBoxA(child->Window, text.c_str(), "Vintrel", MB_OK | MB_ICONWARNING);
+}
+
 bool HandOverRunningBatch(CHILDDATA *child)
 {
+    ForgetStatements(child);
     BATCHJOB *job = child->Batch;
     if (!child->Executing || !job) return false;
     child->Batch = nullptr;
+    // The statement would otherwise run on the server until it ends by
+    // itself.
+    StopJobOnServer(job);
     if (AbandonBatchJob(job)) return true;
     // The worker has finished; its completion message dies with the window.
     ReleaseBuffer(job->Buffer);
@@ -222,7 +411,9 @@ void ShowElapsedTime(CHILDDATA *child)
 
 namespace {
 
-void ColourRange(HWND pane, LONG start, LONG end, COLORREF colour)
+} // namespace
+
+void ColourMessagePaneRange(HWND pane, LONG start, LONG end, COLORREF colour)
 {
     CHARRANGE saved;
     SendMessageA(pane, EM_EXGETSEL, 0, (LPARAM)&saved);
@@ -237,11 +428,9 @@ void ColourRange(HWND pane, LONG start, LONG end, COLORREF colour)
     SendMessageA(pane, EM_EMPTYUNDOBUFFER, 0, 0);
 }
 
-} // namespace
-
 void SetMessagePaneText(HWND pane, const char *text, int redPrefix)
 {
     SetWindowTextA(pane, text);
-    ColourRange(pane, 0, GetWindowTextLengthA(pane), RGB(0, 0, 0));
-    if (redPrefix > 0) ColourRange(pane, 0, redPrefix, RGB(255, 0, 0));
+    ColourMessagePaneRange(pane, 0, GetWindowTextLengthA(pane), RGB(0, 0, 0));
+    if (redPrefix > 0) ColourMessagePaneRange(pane, 0, redPrefix, RGB(255, 0, 0));
 }

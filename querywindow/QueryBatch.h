@@ -8,6 +8,9 @@
 #include "querywindow/WindowRecords.h"
 
 enum { ElapsedTimerId = 0, ProgressTimerId = 1 };
+// Posted by the thread that asks the server to stop a statement when it
+// could not: lParam is its error text, which the window frees.
+enum { WM_CANCEL_FAILED = WM_USER + 3 };
 
 // Takes the selection (or the whole text), grays Execute and starts the
 // worker. Does nothing while a batch of this window runs.
@@ -19,6 +22,11 @@ void ShowElapsedTime(CHILDDATA *child);
 // WM_TIMER of the progress display: while rows arrive, status part 4 counts
 // them ("%d row(s)").
 void ShowBatchProgress(CHILDDATA *child);
+// Cancel Query: asks the server to stop the running statement (over a
+// second connection, off this thread); the batch then ends as cancelled.
+void CancelBatch(CHILDDATA *child);
+// WM_CANCEL_FAILED: says why the statement could not be stopped.
+void ReportCancelFailure(CHILDDATA *child, char *error);
 // The window is being destroyed: a running batch is handed over to its
 // worker with the window's connection (the worker closes it when it ends).
 // Returns true when the worker took the connection.
@@ -27,3 +35,5 @@ bool HandOverRunningBatch(CHILDDATA *child);
 // Replaces the message pane's text, all of it black, the first redPrefix
 // characters red.
 void SetMessagePaneText(HWND pane, const char *text, int redPrefix);
+// Colours characters start to end of the message pane.
+void ColourMessagePaneRange(HWND pane, LONG start, LONG end, COLORREF colour);

@@ -162,6 +162,7 @@ void EnableWindowCommands(CHILDDATA *child)
     SetToolbarButtonState(frame, CMD_NEWBLANK, ButtonEnabled);
     SetCommand(frame, CMD_OPEN, true);
     if (!child->Executing) SetCommand(frame, CMD_EXECUTE, true);
+    SetMenuOnly(frame, CMD_CANCELQUERY, child->Executing);
     SetToolbarButtonState(frame, CMD_SHOWRESULTS, ButtonEnabled | (child->ResultsShown ? TBSTATE_CHECKED : 0));
     SetToolbarButtonState(frame, CMD_INSERTFROMFILE, ButtonEnabled);
     SetMenuRange(frame, CMD_INSERTFROMFILE, CMD_INSERTPROCEDURE, true);
@@ -341,7 +342,7 @@ void DeactivateQueryWindow(CHILDDATA *child)
     SetMenuOnly(frame, CMD_OPEN, false);
     static const UINT buttons[] = {CMD_NEWBLANK, CMD_OPEN, CMD_EXECUTE, CMD_SHOWRESULTS, CMD_INSERTFROMFILE};
     for (UINT button : buttons) SetToolbarButtonState(frame, button, ButtonGrayed);
-    static const UINT items[] = {CMD_EXECUTE, CMD_FIND, CMD_REPLACE, CMD_CLEARWINDOW};
+    static const UINT items[] = {CMD_EXECUTE, CMD_CANCELQUERY, CMD_FIND, CMD_REPLACE, CMD_CLEARWINDOW};
     for (UINT item : items) SetMenuOnly(frame, item, false);
     SetMenuRange(frame, CMD_INSERTFROMFILE, CMD_INSERTPROCEDURE, false);
     SetMenuRange(frame, CMD_NEWBLANK, CMD_NEWTEMPLATE, false);

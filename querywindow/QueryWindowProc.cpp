@@ -236,6 +236,7 @@ LRESULT OnCommand(HWND window, CHILDDATA *child, WPARAM wParam, LPARAM lParam)
     case CMD_FIND: SendMessageA(child->Editor, WM_EDITOR_EXECCMD, EDITORCMD_FIND, 0); break;
     case CMD_REPLACE: SendMessageA(child->Editor, WM_EDITOR_EXECCMD, EDITORCMD_REPLACE, 0); break;
     case CMD_EXECUTE: Execute(child); return 0;
+    case CMD_CANCELQUERY: CancelBatch(child); return 0;
     case CMD_INSERTFROMFILE: InsertTemplateFile(child); return 0;
     case CMD_INSERTDATABASE:
     case CMD_INSERTTABLE:
@@ -271,6 +272,7 @@ LRESULT CALLBACK MdiChildProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     case WM_TIMER: OnTimer(child, wParam); break;
     case WM_MDIACTIVATE: OnMdiActivate(window, child, wParam, lParam); return 0;
     case WM_EXECUTE_DONE: CompleteBatch(child); return 0;
+    case WM_CANCEL_FAILED: ReportCancelFailure(child, reinterpret_cast<char *>(lParam)); return 0;
     case WM_DESTROY: OnDestroy(window, child); return 0;
     }
     return Default(window, message, wParam, lParam);

@@ -81,6 +81,11 @@ struct CHILDDATA {
     // The running batch's record, shared with its worker until the worker
     // posts WM_EXECUTE_DONE; null between batches.
     BATCHJOB *Batch;
+    // The statements of the batch text (for the lines of its errors), the
+    // editor line where that text starts, and whether a selection ran.
+    struct SCRIPTSTATEMENTS *Statements;
+    int32_t BatchFirstLine;
+    uint8_t BatchWasSelection;
 };
 
 // Control ids inside a query window.

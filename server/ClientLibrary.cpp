@@ -123,14 +123,28 @@ CONNECTIONINFO *NewConnectionInfo(const char *host, const char *user, const char
     return connection;
 }
 
-bool OpenConnection(CONNECTIONINFO *connection)
+bool OpenConnection(CONNECTIONINFO *connection) { return OpenConnectionWithin(connection, ConnectTimeoutSeconds); }
+
+bool OpenConnectionWithin(CONNECTIONINFO *connection, unsigned int timeoutSeconds, char *error, size_t errorSize)
 {
+    if (error && errorSize) error[0] = 0;
     if (!mysql_init || !mysql_real_connect || !mysql_close) return false;
     connection->Handle = mysql_init(nullptr);
     if (!connection->Handle) return false;
+    if (mysql_options) {
+        // An unreachable host answers in seconds, not after the system's
+        // two minutes; and an older libmysql, whose default is latin1,
+        // speaks UTF-8 as well.
+        mysql_options(connection->Handle, MysqlOptConnectTimeout, &timeoutSeconds);
+        mysql_options(connection->Handle, MysqlSetCharsetName, "utf8mb4");
+    }
+    // Scripts of several statements run as one batch; a CALL's result sets
+    // come back as several results.
+    unsigned long flags = ClientMultiStatements | ClientMultiResults;
     if (mysql_real_connect(connection->Handle, connection->Host, connection->User, connection->Password,
-                           nullptr, 3306, nullptr, 0))
+                           nullptr, 3306, nullptr, flags))
         return true;
+    if (error && errorSize) snprintf(error, errorSize, "%s", mysql_error(connection->Handle));
     mysql_close(connection->Handle);
     connection->Handle = nullptr;
     return false;

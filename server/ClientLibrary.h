@@ -6,6 +6,7 @@
 // the program calls by the library's own function names (mysql_query, ...).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // The library's types, declared only as far as the program uses them. Every
@@ -148,10 +149,23 @@ enum { ServerUserSize = 128 };
 // for "mysql"), no ServerUser and no handle. Returns null when out of memory.
 CONNECTIONINFO *NewConnectionInfo(const char *host, const char *user, const char *password);
 
+// The options and flags of the library that the program sets (the same
+// values in MySQL's and MariaDB's libraries).
+enum { MysqlOptConnectTimeout = 0, MysqlSetCharsetName = 7 };
+enum : unsigned long { ClientMultiStatements = 1UL << 16, ClientMultiResults = 1UL << 17 };
+// Seconds a connect may take before it fails.
+enum { ConnectTimeoutSeconds = 15 };
+
 // mysql_init + mysql_real_connect with the record's host, user and password,
-// port 3306, no database, no socket, flags 0. On failure the handle is
-// released and left null. Returns true when connected.
+// port 3306, no database, no socket: the character set utf8mb4, several
+// statements and results allowed, a connect timeout of ConnectTimeoutSeconds.
+// On failure the handle is released and left null. Returns true when
+// connected.
 bool OpenConnection(CONNECTIONINFO *connection);
+// The same with a connect timeout of its own; a failure's text (the
+// library's or the server's) goes into error when one is given.
+bool OpenConnectionWithin(CONNECTIONINFO *connection, unsigned int timeoutSeconds, char *error = nullptr,
+                          size_t errorSize = 0);
 
 // Closes the connection (if open) and releases the record with all its texts.
 void FreeConnectionInfo(CONNECTIONINFO *connection);
