@@ -8,7 +8,9 @@
 //   memory it added and the captured buffer's size, the longest wait of a
 //   message posted to the user-interface thread meanwhile;
 // - Copy (Select All, Copy) and Save As of the whole result, and what
-//   releasing it costs the user-interface thread.
+//   releasing it costs the user-interface thread;
+// - Cancel Query: from the command to Execute enabled again, for a sleep, a
+//   result still streaming and a statement waiting for a row lock.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -238,6 +240,53 @@ void MeasureOne(HWND frame, HWND probe, long rows)
     Sleep(1000); // the release threads finish
 }
 
+// From the Cancel Query command to Execute enabled again, for a statement
+// that has run for a moment.
+double CancelTime(HWND frame, CHILDDATA *child, const char *sql, DWORD runFirst)
+{
+    SendMessageA(child->Editor, WM_SETTEXT, 0, (LPARAM)sql);
+    SendMessageA(frame, WM_COMMAND, MAKEWPARAM(CMD_EXECUTE, 0), 0);
+    DWORD until = GetTickCount() + runFirst;
+    MSG message;
+    while (GetTickCount() < until) {
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+        Sleep(5);
+    }
+    double start = NowSeconds();
+    SendMessageA(frame, WM_COMMAND, MAKEWPARAM(CMD_CANCELQUERY, 0), 0);
+    double completion = 0;
+    PumpUntilDone(child, &completion);
+    return child->Executing ? -1 : NowSeconds() - start;
+}
+
+void MeasureCancel(HWND frame)
+{
+    const char *user = getenv("VINTREL_TEST_USER");
+    const char *password = getenv("VINTREL_TEST_PASSWORD");
+    CONNECTIONINFO *connection = NewConnectionInfo("localhost", user ? user : "vintrel", password ? password : "");
+    if (!connection || !OpenConnection(connection)) return;
+    ReplaceConnectionText(&connection->Database, "vintrel_bench");
+    HWND window = CreateQueryWindow(connection, true);
+    CHILDDATA *child = StateOf<CHILDDATA>(window);
+    MYSQL *holder = ConnectBenchServer();
+    BenchSql(holder, "USE vintrel_bench");
+    BenchSql(holder, "CREATE TABLE IF NOT EXISTS locked (n INT PRIMARY KEY) ENGINE=InnoDB");
+    BenchSql(holder, "REPLACE INTO locked VALUES (1)");
+    printf("Cancel Query, from the command to Execute enabled again (target under 1 s)\n");
+    printf("  select sleep(60):                     %8.3f s\n", CancelTime(frame, child, "select sleep(60)", 500));
+    printf("  a 10,000,000-row result streaming:    %8.3f s\n",
+           CancelTime(frame, child, QueryOf(10000000).c_str(), 1500));
+    BenchSql(holder, "BEGIN");
+    BenchSql(holder, "SELECT * FROM locked FOR UPDATE");
+    printf("  an UPDATE waiting for a row lock:     %8.3f s\n",
+           CancelTime(frame, child, "UPDATE locked SET n = 2", 500));
+    BenchSql(holder, "ROLLBACK");
+    mysql_close(holder);
+    fflush(stdout);
+    SendMessageA(MdiClientWindow, WM_MDIDESTROY, (WPARAM)window, 0);
+    Sleep(1000);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -260,6 +309,7 @@ int main(int argc, char **argv)
         for (int i = 1; i < argc; i++) MeasureOne(frame, probe, atol(argv[i]));
     else
         for (long rows : {1000000L, 10000000L}) MeasureOne(frame, probe, rows);
+    MeasureCancel(frame);
 
     DestroyWindow(probe);
     DestroyWindow(frame);
