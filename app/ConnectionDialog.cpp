@@ -4,13 +4,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
-#ifdef __WINE__
-#include <spawn.h>
-#include <sys/wait.h>
-extern char **environ;
-#endif
-
+#include "app/DesktopShell.h"
 #include "base/DialogPlacement.h"
 #include "base/Text.h"
 #include "querywindow/QueryWindow.h"
@@ -133,9 +129,22 @@ void OnPasswordChanged(HWND dialog)
 // Settings are written before the connect attempt, so a failed attempt still
 // remembers what was typed. Clearing "Save password" also forgets the host
 // and the user. Returns false when any value could not be written.
+// A settings file made here, or one that now holds a password, is for its
+// owner's eyes only.
+void KeepSettingsPrivate(const char *path, bool created, bool holdsPassword)
+{
+    if (created || holdsPassword) MakeFileOwnerOnly(path);
+}
+
 bool WriteSettings(HWND dialog, const char *path, const char *host, const char *user, const char *password)
 {
     bool savePassword = IsChecked(dialog, IDC_SAVEPASSWORD);
+    // Made empty and private first, so that the password is never in a file
+    // others can read.
+    HANDLE made = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    bool created = made != INVALID_HANDLE_VALUE;
+    if (created) CloseHandle(made);
+    KeepSettingsPrivate(path, created, savePassword && password && *password);
     bool written = WriteSettingFlag(path, "savepassword", savePassword);
     written = WriteSettingFlag(path, "startmysql", IsChecked(dialog, IDC_STARTSERVER)) && written;
     written = WriteSettingText(path, "host", savePassword ? host : "localhost") && written;
@@ -173,17 +182,30 @@ void ReportMissingClientLibrary(HWND dialog)
     MessageBoxA(dialog, text, "Vintrel", MB_OK | MB_ICONERROR);
 }
 
+} // namespace
+
+void ShowConnectFailure(HWND owner, const char *error)
+{
+    // The server's or the library's own words tell a wrong password from a
+    // host where nothing listens.
+    std::string text = "Can't establish connection";
+    if (error && *error) text += std::string("\n\n") + error;
+    MessageBoxA(owner, text.c_str(), "Vintrel", MB_OK);
+}
+
+namespace {
+
 enum ConnectOutcome { Connected, ConnectFailed, NoQueryWindow };
 
 // Connected: a query window now owns the new connection. NoQueryWindow:
 // the server answered but the window could not be made, and the
 // connection is closed again.
-ConnectOutcome Connect(const char *host, const char *user, const char *password)
+ConnectOutcome Connect(const char *host, const char *user, const char *password, char *error, size_t errorSize)
 {
     CONNECTIONINFO *connection = NewConnectionInfo(host, user, password);
     if (!connection) return ConnectFailed;
     HCURSOR previous = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
-    bool connected = OpenConnection(connection);
+    bool connected = OpenConnectionWithin(connection, ConnectTimeoutSeconds, error, errorSize);
     SetCursor(previous);
     if (!connected) {
         FreeConnectionInfo(connection);
@@ -192,10 +214,10 @@ ConnectOutcome Connect(const char *host, const char *user, const char *password)
     return CreateQueryWindow(connection, ActiveQueryWindowMaximized()) ? Connected : NoQueryWindow;
 }
 
-void ReportConnectOutcome(HWND dialog, ConnectOutcome outcome)
+void ReportConnectOutcome(HWND dialog, ConnectOutcome outcome, const char *error)
 {
     if (outcome == ConnectFailed)
-        MessageBoxA(dialog, "Can't establish connection", "Vintrel", MB_OK);
+        ShowConnectFailure(dialog, error);
     else if (outcome == NoQueryWindow)
         MessageBoxA(dialog, "The server answered, but no query window could be opened for the connection "
                             "(the system is short of memory or window resources). Close some windows and try again.",
@@ -219,11 +241,12 @@ void OnOk(HWND dialog)
         if (!ClientLibraryLoaded())
             ReportMissingClientLibrary(dialog);
         else {
-            ConnectOutcome outcome = Connect(host, user, password);
+            char error[512] = "";
+            ConnectOutcome outcome = Connect(host, user, password, error, sizeof error);
             if (outcome == Connected)
                 EndDialog(dialog, 0);
             else
-                ReportConnectOutcome(dialog, outcome);
+                ReportConnectOutcome(dialog, outcome, error);
         }
     }
     if (typedPassword) SecureZeroMemory(typedPassword, strlen(typedPassword));
@@ -269,25 +292,3 @@ void ShowConnectionDialog(HWND frame)
     DialogBoxParamA(GetModuleHandleA(nullptr), "ConnectionDialog", frame, ConnectionDialogProc, 0);
 }
 
-#ifdef __WINE__
-// The Linux build has no database service to "net start": the launcher names
-// the script that starts the embedded server (the one ./run uses). An
-// intermediate shell puts the script in the background and exits at once, so
-// the dialog neither waits for the server nor leaves a zombie process behind.
-void StartLocalServer()
-{
-    const char *script = getenv("VINTREL_EMBEDDED_SERVER");
-    if (!script || !*script) return;
-    char shell[] = "/bin/sh", option[] = "-c";
-    char command[] = "/bin/sh \"$0\" start </dev/null >/dev/null 2>&1 &";
-    char *scriptPath = const_cast<char *>(script);
-    char *arguments[] = {shell, option, command, scriptPath, nullptr};
-    pid_t pid;
-    if (posix_spawn(&pid, shell, nullptr, nullptr, arguments, environ) == 0) waitpid(pid, nullptr, 0);
-}
-#else
-void StartLocalServer()
-{
-    ShellExecuteA(nullptr, nullptr, "net", "start mysql", nullptr, SW_HIDE);
-}
-#endif

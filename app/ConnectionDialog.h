@@ -15,17 +15,18 @@
 // leaves the dialog's own record.
 #define SAVED_PASSWORD_PLACEHOLDER "777777777777777"
 
-// Texts are read from settings.ini into buffers of this size, so at most 63
-// characters of a host, user name or password come back.
-enum { SettingsTextSize = 64 };
+// Texts are read from settings.ini into buffers of this size, so at most 255
+// characters of a host, user name or password come back (managed servers'
+// host names are long).
+enum { SettingsTextSize = 256 };
 
 // Runs the dialog modally, owned by the frame. Every successful OK adds one
 // connection and one query window; the settings are written on every OK.
 void ShowConnectionDialog(HWND frame);
 
+// "Can't establish connection", and under it the reason the server or the
+// client library gave (when there is one), in a message box owned by owner.
+void ShowConnectFailure(HWND owner, const char *error);
+
 INT_PTR CALLBACK ConnectionDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
-// Starts the local database server without waiting for it: "net start mysql"
-// on Windows; on Linux the embedded server's script named by the environment
-// variable VINTREL_EMBEDDED_SERVER (nothing when it is unset).
-void StartLocalServer();

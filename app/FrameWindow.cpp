@@ -8,6 +8,7 @@
 
 #include "app/AboutDialog.h"
 #include "app/ConnectionDialog.h"
+#include "app/DesktopShell.h"
 #include "app/ToolbarHost.h"
 #include "editor/CodeMaxControl.h"
 #include "querywindow/DatabaseSelector.h"
@@ -140,11 +141,6 @@ bool IsQueryWindow(HWND window)
     return strcmp(name, QUERYWINDOW_CLASS) == 0;
 }
 
-void ShowConnectFailure(HWND owner)
-{
-    MessageBoxA(owner, "Can't establish connection", "Vintrel", MB_OK);
-}
-
 // Destroys the query windows; with ask, only those that agree when asked
 // whether they may close (WM_QUERYENDSESSION).
 void CloseQueryWindows(bool ask)
@@ -179,9 +175,10 @@ void Disconnect()
 // U+FFFD for good. The caret then stands at the start, as after WM_SETTEXT.
 void OpenTemplateWindow(FRAMEDATA *frame, const char *text)
 {
-    HWND created = cloneConnection(frame);
+    char error[512] = "";
+    HWND created = cloneConnection(frame, error, sizeof error);
     if (!created) {
-        ShowConnectFailure(frame->FrameWindow);
+        ShowConnectFailure(frame->FrameWindow, error);
         return;
     }
     CHILDDATA *child = StateOf<CHILDDATA>(created);
@@ -230,10 +227,10 @@ void SwitchDatabase(FRAMEDATA *frame)
     char *name = static_cast<char *>(calloc((size_t)(length > 0 ? length : 0) + 1, 1));
     if (!name) return;
     SendMessageA(frame->DatabaseSelector, CB_GETLBTEXT, index, (LPARAM)name);
-    if (mysql_select_db(connection->Handle, name) != 0) {
-        char message[600];
-        snprintf(message, sizeof message, "Can't change the database to %s.\n\nError %u: %s", name,
-                 mysql_errno(connection->Handle), mysql_error(connection->Handle));
+    char error[700] = "";
+    if (!UseDatabase(child, name, error, sizeof error)) {
+        char message[1000];
+        snprintf(message, sizeof message, "Can't change the database to %s.\n\n%s", name, error);
         MessageBoxA(frame->FrameWindow, message, "Vintrel", MB_OK | MB_ICONWARNING);
         SelectExactEntry(frame->DatabaseSelector, connection->Database);
         free(name);
@@ -245,12 +242,6 @@ void SwitchDatabase(FRAMEDATA *frame)
     SetStatusText(child, 2, connection->Database);
 }
 
-void ShowHelpContents()
-{
-    char parameters[MAX_PATH + 16];
-    snprintf(parameters, sizeof parameters, "\"%s\\vrl.chm\"", AppDirectory);
-    ShellExecuteA(nullptr, nullptr, "hh", parameters, AppDirectory, SW_SHOWDEFAULT);
-}
 
 LRESULT OnCommand(HWND window, FRAMEDATA *frame, WPARAM wParam, LPARAM lParam)
 {
@@ -270,7 +261,7 @@ LRESULT OnCommand(HWND window, FRAMEDATA *frame, WPARAM wParam, LPARAM lParam)
     case CMD_TILEVERTICAL: SendMessageA(MdiClientWindow, WM_MDITILE, MDITILE_VERTICAL, 0); return 0;
     case CMD_ABOUT: ShowAboutDialog(window); return 0;
     case CMD_NEWBLANK:
-        if (ActiveQueryWindow() && !cloneConnection(frame)) ShowConnectFailure(window);
+        if (ActiveQueryWindow()) OpenTemplateWindow(frame, nullptr);
         return 0;
     case CMD_NEWDATABASE:
     case CMD_NEWTABLE:
@@ -330,7 +321,7 @@ void FrameStatusEdges(int clientWidth, int32_t edges[3])
     edges[2] = clientWidth;
 }
 
-HWND cloneConnection(FRAMEDATA *frame)
+HWND cloneConnection(FRAMEDATA *frame, char *error, size_t errorSize)
 {
     HWND source = ActiveQueryWindow();
     CHILDDATA *child = StateOf<CHILDDATA>(source);
@@ -339,7 +330,7 @@ HWND cloneConnection(FRAMEDATA *frame)
     CONNECTIONINFO *connection = NewConnectionInfo(original->Host, original->User, original->Password);
     if (!connection) return nullptr;
     ReplaceConnectionText(&connection->Database, original->Database);
-    if (!OpenConnection(connection)) {
+    if (!OpenConnectionWithin(connection, ConnectTimeoutSeconds, error, errorSize)) {
         FreeConnectionInfo(connection);
         return nullptr;
     }

@@ -18,7 +18,7 @@ HWND ActiveQueryWindow();
 // Opens a new query window on a new connection with the active window's
 // host, user, password and database. Returns the new window, or null when
 // there is no active window or the connect failed.
-HWND cloneConnection(FRAMEDATA *frame);
+HWND cloneConnection(FRAMEDATA *frame, char *error = nullptr, size_t errorSize = 0);
 
 // Status bar edges of the frame for a client width.
 void FrameStatusEdges(int clientWidth, int32_t edges[3]);

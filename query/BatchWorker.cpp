@@ -74,7 +74,7 @@ bool SendCancelRequest(BATCHJOB *job, HWND notifyWindow, UINT failedMessage)
     request->Host = DuplicateText(connection->Host);
     request->User = DuplicateText(connection->User);
     request->Password = DuplicateText(connection->Password);
-    request->ServerThreadId = job->ServerThreadId;
+    request->ServerThreadId = (unsigned long)InterlockedCompareExchange64(&job->ServerThreadId, 0, 0);
     request->NotifyWindow = notifyWindow;
     request->FailedMessage = failedMessage;
     InterlockedIncrement(&CancelRequestsRunning);
@@ -216,8 +216,36 @@ void DropRemainingResults(MYSQL *handle)
 
 // The server answers a batch with one result per statement (a CALL with one
 // per result set and its status) and stops at the first error.
+// A connection that the last batch found dropped, or that no longer
+// answers, gets a new session before the batch is sent; the statement is
+// never sent twice.
+bool EnsureConnected(BATCHJOB *job)
+{
+    CONNECTIONINFO *connection = job->Connection;
+    if (!connection->Lost && connection->Handle && mysql_ping(connection->Handle) == 0) return true;
+    char error[512];
+    if (ReconnectConnection(connection, error, sizeof error)) {
+        job->Reconnected = 1;
+        LONG64 id = (LONG64)mysql_thread_id(connection->Handle), old;
+        do old = job->ServerThreadId;
+        while (InterlockedCompareExchange64(&job->ServerThreadId, id, old) != old);
+        return true;
+    }
+    connection->Lost = 1;
+    snprintf(job->ErrorBuffer, sizeof job->ErrorBuffer, "The connection to %s was lost and could not be made again: %s",
+             connection->Host ? connection->Host : "", error);
+    RecordFailure(job, 1, ErrorServerGone, job->ErrorBuffer);
+    job->FailedOutcome = 1;
+    return false;
+}
+
 void RunBatch(BATCHJOB *job)
 {
+    if (!EnsureConnected(job)) {
+        free(job->QueryText);
+        job->QueryText = nullptr;
+        return;
+    }
     MYSQL *handle = job->Connection->Handle;
     int status = mysql_query(handle, job->QueryText);
     free(job->QueryText);
@@ -278,7 +306,7 @@ BATCHJOB *NewBatchJob(CONNECTIONINFO *connection, HWND notifyWindow, char *text)
     job->QueryText = text;
     job->State = BatchRunning;
     // Read at the start of every batch: a new connection has a new id.
-    job->ServerThreadId = connection && connection->Handle ? mysql_thread_id(connection->Handle) : 0;
+    job->ServerThreadId = connection && connection->Handle ? (LONG64)mysql_thread_id(connection->Handle) : 0;
     return job;
 }
 
@@ -304,6 +332,8 @@ DWORD WINAPI BatchWorker(LPVOID parameter)
     BATCHJOB *job = static_cast<BATCHJOB *>(parameter);
     ClientThreadStart();
     RunBatch(job);
+    // The next batch will need a new session first.
+    if (job->QueryStatus != 0 && IsConnectionLostError(job->ErrorNumber)) job->Connection->Lost = 1;
     HWND window = job->NotifyWindow;
     // The abandoned connection is closed here, so the thread's client
     // library state ends only after that.

@@ -47,12 +47,14 @@ struct BATCHJOB {
     int32_t OutcomeCount;
     int32_t FailedOutcome;      // 1-based: the result that failed, 0 none
     uint8_t Cancelled;          // the batch ended because the user asked
+    uint8_t Reconnected;        // the server had gone away: a new session ran the batch
+    char ErrorBuffer[600];      // an error text of the program's own (ErrorText may point here)
 
     // Shared while the worker runs.
     volatile LONG State;        // a BatchJobState value
     volatile LONG RowsReceived; // rows of the result read so far, updated every few thousand
     volatile LONG CancelRequested; // set before the statement is stopped on the server
-    unsigned long ServerThreadId;  // the connection's id on the server, read at the start
+    volatile LONG64 ServerThreadId; // the connection's id on the server, read at the start (and after a reconnect)
 };
 
 // A new record for a batch of text (taken over: freed by the worker, or

@@ -95,9 +95,9 @@ void RefreshCurrentDatabase(CONNECTIONINFO *connection)
     mysql_free_result(result);
 }
 
-void FormatServerStatus(const char *host, const char *version, char *buffer, int bufferSize)
+void FormatServerStatus(const char *host, const char *version, char *buffer, int bufferSize, bool encrypted)
 {
     if (!buffer || bufferSize <= 0) return;
-    snprintf(buffer, bufferSize, "%s (%s)", host ? host : "", version ? version : "");
+    snprintf(buffer, bufferSize, encrypted ? "%s (%s, TLS)" : "%s (%s)", host ? host : "", version ? version : "");
 }
 

@@ -23,5 +23,7 @@ void RefreshCurrentDatabase(CONNECTIONINFO *connection);
 // Calls add(name, context) for each database, in the order the server
 // lists them.
 void ForEachDatabase(CONNECTIONINFO *connection, void (*add)(const char *name, void *context), void *context);
-// "%s (%s)" with the host and the version, cut to fit bufferSize bytes.
-void FormatServerStatus(const char *host, const char *version, char *buffer, int bufferSize = ServerStatusSize);
+// "%s (%s)" with the host and the version, or "%s (%s, TLS)" for a session
+// over TLS, cut to fit bufferSize bytes.
+void FormatServerStatus(const char *host, const char *version, char *buffer, int bufferSize = ServerStatusSize,
+                        bool encrypted = false);

@@ -1,9 +1,11 @@
 #include "querywindow/DatabaseSelector.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "query/ServerInfo.h"
+#include "querywindow/QueryBatch.h"
 
 namespace {
 
@@ -72,4 +74,37 @@ void RefillDatabaseSelector(CHILDDATA *child)
     if (SendMessageA(selector, CB_GETCOUNT, 0, 0) <= 0 && database[0])
         SendMessageA(selector, CB_ADDSTRING, 0, (LPARAM)database);
     SelectExactEntry(selector, database);
+}
+
+namespace {
+
+bool Reconnect(CHILDDATA *child, char *error, size_t errorSize)
+{
+    CONNECTIONINFO *connection = child->Connection;
+    char reason[512];
+    if (!ReconnectConnection(connection, reason, sizeof reason)) {
+        connection->Lost = 1;
+        snprintf(error, errorSize, "The connection to %s was lost and could not be made again: %s",
+                 connection->Host ? connection->Host : "", reason);
+        return false;
+    }
+    char line[300];
+    snprintf(line, sizeof line, "Reconnected to %s.", connection->Host ? connection->Host : "");
+    SetMessagePaneText(child->MessagePane, line, 0);
+    return true;
+}
+
+} // namespace
+
+bool UseDatabase(CHILDDATA *child, const char *name, char *error, size_t errorSize)
+{
+    CONNECTIONINFO *connection = child->Connection;
+    if (connection->Lost && !Reconnect(child, error, errorSize)) return false;
+    if (mysql_select_db(connection->Handle, name) == 0) return true;
+    if (IsConnectionLostError(mysql_errno(connection->Handle)) && Reconnect(child, error, errorSize) &&
+        mysql_select_db(connection->Handle, name) == 0)
+        return true;
+    if (connection->Handle && mysql_errno(connection->Handle))
+        snprintf(error, errorSize, "Error %u: %s", mysql_errno(connection->Handle), mysql_error(connection->Handle));
+    return false;
 }

@@ -22,6 +22,11 @@ void FillDatabaseList(CHILDDATA *child, HWND listBox);
 int FindExactEntry(HWND comboBox, const char *name);
 // Selects that entry; no entry when none matches. Returns the index or CB_ERR.
 int SelectExactEntry(HWND comboBox, const char *name);
+// Makes name the current database of the window's session. A session the
+// server dropped is made anew first (once), and the message pane says so.
+// False, with "Error %u: %s" of the server in error, when it failed.
+bool UseDatabase(CHILDDATA *child, const char *name, char *error, size_t errorSize);
+
 // Empties the frame's DatabaseSelector, lists the server's databases in it
 // and selects the window's Database.
 void RefillDatabaseSelector(CHILDDATA *child);

@@ -116,6 +116,11 @@ struct PaneText {
         if (!Text.empty()) Text += "\r\n";
         Text += line;
     }
+    void Prepend(const std::string &line)
+    {
+        Text.insert(0, line + "\r\n");
+        if (RedLength > 0) RedStart += line.size() + 2;
+    }
     void ErrorLine(uint32_t number, const char *errorText)
     {
         if (!Text.empty()) Text += "\r\n";
@@ -239,7 +244,7 @@ void RefreshAfterSuccess(CHILDDATA *child)
     UpdateTitle(child);
     char version[ServerVersionSize] = "";
     GetServerVersion(child->Connection, version, sizeof version);
-    FormatServerStatus(child->Connection->Host, version, text, sizeof text);
+    FormatServerStatus(child->Connection->Host, version, text, sizeof text, child->Connection->Encrypted);
     SetStatusText(child, 1, text);
     SetStatusText(child, 2, child->Connection->Database);
     SetStatusText(child, 0, "Query batch completed.");
@@ -278,6 +283,7 @@ void ShowOutcome(CHILDDATA *child, const BATCHJOB *job)
         DescribeStatements(child, job, pane);
     else
         DescribeSingleOutcome(child, job->UnshownResults, pane);
+    if (job->Reconnected) pane.Prepend("Reconnected to " + std::string(child->Connection->Host) + ".");
     if (child->QueryStatus == 0) {
         ShowPane(child, pane);
         ShowTab(child, child->HasResultSet ? 0 : 1);

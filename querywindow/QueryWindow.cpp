@@ -111,7 +111,7 @@ void ShowInitialStatus(CHILDDATA *child)
     char version[ServerVersionSize] = "";
     GetServerVersion(child->Connection, version, sizeof version);
     char status[ServerStatusSize];
-    FormatServerStatus(child->Connection->Host, version, status, sizeof status);
+    FormatServerStatus(child->Connection->Host, version, status, sizeof status, child->Connection->Encrypted);
     SetStatusText(child, 1, status);
     ShowServerUser(child);
     SetStatusText(child, 4, "0 row(s)");

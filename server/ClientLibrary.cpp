@@ -33,6 +33,11 @@ typedef unsigned char (*mysql_thread_init_fn)(void);
 typedef void (*mysql_thread_end_fn)(void);
 mysql_thread_init_fn OptionalThreadInit = nullptr;
 mysql_thread_end_fn OptionalThreadEnd = nullptr;
+// MariaDB Connector/C uses TLS only when asked (then it falls back to a
+// plain connection when the server offers none); MySQL's libmysql prefers
+// TLS by itself and takes other options.
+typedef my_bool (*mysql_ssl_set_fn)(MYSQL *, const char *, const char *, const char *, const char *, const char *);
+mysql_ssl_set_fn ConnectorSslSet = nullptr;
 
 // The functions the program calls; a library without one of them cannot work.
 const char *const CalledFunctions[] = {
@@ -74,6 +79,8 @@ uint8_t LoadClientLibrary(const char *fileName)
     }
     OptionalThreadInit = reinterpret_cast<mysql_thread_init_fn>(FindLibrarySymbol(library, "mysql_thread_init"));
     OptionalThreadEnd = reinterpret_cast<mysql_thread_end_fn>(FindLibrarySymbol(library, "mysql_thread_end"));
+    if (FindLibrarySymbol(library, "mariadb_get_infov"))
+        ConnectorSslSet = reinterpret_cast<mysql_ssl_set_fn>(FindLibrarySymbol(library, "mysql_ssl_set"));
     return ClientLibraryStatus;
 }
 
@@ -86,6 +93,7 @@ void UnloadClientLibrary()
     ClientLibraryStatus = StatusNotLoaded;
     OptionalThreadInit = nullptr;
     OptionalThreadEnd = nullptr;
+    ConnectorSslSet = nullptr;
 }
 
 void *ClientFunctionAddress(int index)
@@ -125,10 +133,69 @@ CONNECTIONINFO *NewConnectionInfo(const char *host, const char *user, const char
 
 bool OpenConnection(CONNECTIONINFO *connection) { return OpenConnectionWithin(connection, ConnectTimeoutSeconds); }
 
+bool SplitServerAddress(const char *server, char *host, size_t hostSize, unsigned int *port)
+{
+    if (!server) server = "";
+    const char *name = server;
+    size_t nameLength = strlen(server);
+    const char *portText = nullptr;
+    const char *firstColon = strchr(server, ':');
+    if (server[0] == '[') {
+        // "[IPv6]" or "[IPv6]:port"
+        const char *close = strchr(server, ']');
+        if (!close) return false;
+        name = server + 1;
+        nameLength = (size_t)(close - name);
+        if (close[1] == ':') portText = close + 2;
+        else if (close[1] != 0) return false;
+    } else if (firstColon && !strchr(firstColon + 1, ':')) {
+        // "host:port"; two colons or more make a bare IPv6 address.
+        nameLength = (size_t)(firstColon - server);
+        portText = firstColon + 1;
+    }
+    if (nameLength + 1 > hostSize) return false;
+    memcpy(host, name, nameLength);
+    host[nameLength] = 0;
+    *port = DefaultServerPort;
+    if (!portText) return true;
+    char *end = nullptr;
+    unsigned long value = strtoul(portText, &end, 10);
+    if (end == portText || *end != 0 || value < 1 || value > 65535) return false;
+    *port = (unsigned int)value;
+    return true;
+}
+
+namespace {
+
+// A query that tells whether the session runs over TLS.
+bool SessionEncrypted(MYSQL *handle)
+{
+    if (mysql_query(handle, "SHOW STATUS LIKE 'Ssl_cipher'") != 0) return false;
+    MYSQL_RES *result = mysql_store_result(handle);
+    if (!result) return false;
+    MYSQL_ROW row = mysql_num_fields(result) >= 2 ? mysql_fetch_row(result) : nullptr;
+    bool encrypted = row && row[1] && row[1][0];
+    mysql_free_result(result);
+    return encrypted;
+}
+
+void SetError(char *error, size_t errorSize, const char *text)
+{
+    if (error && errorSize) snprintf(error, errorSize, "%s", text);
+}
+
+} // namespace
+
 bool OpenConnectionWithin(CONNECTIONINFO *connection, unsigned int timeoutSeconds, char *error, size_t errorSize)
 {
-    if (error && errorSize) error[0] = 0;
+    SetError(error, errorSize, "");
     if (!mysql_init || !mysql_real_connect || !mysql_close) return false;
+    char host[256];
+    unsigned int port = DefaultServerPort;
+    if (!SplitServerAddress(connection->Host, host, sizeof host, &port)) {
+        SetError(error, errorSize, "The server is not a host name, \"host:port\" or \"[IPv6 address]:port\".");
+        return false;
+    }
     connection->Handle = mysql_init(nullptr);
     if (!connection->Handle) return false;
     if (mysql_options) {
@@ -137,17 +204,35 @@ bool OpenConnectionWithin(CONNECTIONINFO *connection, unsigned int timeoutSecond
         // speaks UTF-8 as well.
         mysql_options(connection->Handle, MysqlOptConnectTimeout, &timeoutSeconds);
         mysql_options(connection->Handle, MysqlSetCharsetName, "utf8mb4");
+        // "localhost" means the local socket; with a port named, the user
+        // means the server listening on that port.
+        unsigned int tcp = MysqlProtocolTcp;
+        if (port != DefaultServerPort && strcmp(host, "localhost") == 0)
+            mysql_options(connection->Handle, MysqlOptProtocol, &tcp);
     }
+    if (ConnectorSslSet) ConnectorSslSet(connection->Handle, nullptr, nullptr, nullptr, nullptr, nullptr);
     // Scripts of several statements run as one batch; a CALL's result sets
     // come back as several results.
     unsigned long flags = ClientMultiStatements | ClientMultiResults;
-    if (mysql_real_connect(connection->Handle, connection->Host, connection->User, connection->Password,
-                           nullptr, 3306, nullptr, flags))
+    if (mysql_real_connect(connection->Handle, host, connection->User, connection->Password, nullptr, port, nullptr,
+                           flags)) {
+        connection->Encrypted = SessionEncrypted(connection->Handle);
+        connection->Lost = 0;
         return true;
-    if (error && errorSize) snprintf(error, errorSize, "%s", mysql_error(connection->Handle));
+    }
+    SetError(error, errorSize, mysql_error(connection->Handle));
     mysql_close(connection->Handle);
     connection->Handle = nullptr;
     return false;
+}
+
+bool ReconnectConnection(CONNECTIONINFO *connection, char *error, size_t errorSize)
+{
+    if (connection->Handle) mysql_close(connection->Handle);
+    connection->Handle = nullptr;
+    if (!OpenConnectionWithin(connection, ConnectTimeoutSeconds, error, errorSize)) return false;
+    if (connection->Database && connection->Database[0]) mysql_select_db(connection->Handle, connection->Database);
+    return true;
 }
 
 void FreeConnectionInfo(CONNECTIONINFO *connection)

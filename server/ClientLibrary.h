@@ -141,6 +141,8 @@ struct CONNECTIONINFO {
     char *ServerUser; // 128-byte buffer allocated by the query window
     char *Password;
     MYSQL *Handle;
+    uint8_t Encrypted; // the session runs over TLS
+    uint8_t Lost;      // the last batch found the server gone: reconnect first
 };
 
 enum { ServerUserSize = 128 };
@@ -151,21 +153,39 @@ CONNECTIONINFO *NewConnectionInfo(const char *host, const char *user, const char
 
 // The options and flags of the library that the program sets (the same
 // values in MySQL's and MariaDB's libraries).
-enum { MysqlOptConnectTimeout = 0, MysqlSetCharsetName = 7 };
+enum { MysqlOptConnectTimeout = 0, MysqlSetCharsetName = 7, MysqlOptProtocol = 9, MysqlProtocolTcp = 1 };
+// The errors of a connection the server has dropped.
+enum { ErrorServerGone = 2006, ErrorServerLost = 2013 };
+enum { DefaultServerPort = 3306 };
 enum : unsigned long { ClientMultiStatements = 1UL << 16, ClientMultiResults = 1UL << 17 };
 // Seconds a connect may take before it fails.
 enum { ConnectTimeoutSeconds = 15 };
 
-// mysql_init + mysql_real_connect with the record's host, user and password,
-// port 3306, no database, no socket: the character set utf8mb4, several
-// statements and results allowed, a connect timeout of ConnectTimeoutSeconds.
-// On failure the handle is released and left null. Returns true when
+// The server text as the user typed it: "host", "host:port", "[IPv6]:port"
+// or a bare IPv6 address. Writes the host name into host and the port
+// (DefaultServerPort when none is given); false when the port is not a
+// number from 1 to 65535 or the host does not fit.
+bool SplitServerAddress(const char *server, char *host, size_t hostSize, unsigned int *port);
+
+// mysql_init + mysql_real_connect with the record's server text (host and
+// port), user and password, no database: the character set utf8mb4, several
+// statements and results allowed, a connect timeout of ConnectTimeoutSeconds,
+// TLS whenever the server offers it (without verifying its certificate, as
+// the command-line clients do by default). Encrypted tells whether TLS is
+// in use. On failure the handle is released and left null. Returns true when
 // connected.
 bool OpenConnection(CONNECTIONINFO *connection);
 // The same with a connect timeout of its own; a failure's text (the
 // library's or the server's) goes into error when one is given.
 bool OpenConnectionWithin(CONNECTIONINFO *connection, unsigned int timeoutSeconds, char *error = nullptr,
                           size_t errorSize = 0);
+// A new session for a record whose server went away: the same server, user
+// and password, then its current database again. The old handle is closed
+// either way; false (with the reason in error) when the server cannot be
+// reached.
+bool ReconnectConnection(CONNECTIONINFO *connection, char *error, size_t errorSize);
+// True for the errors of a connection that the server has dropped.
+inline bool IsConnectionLostError(unsigned int error) { return error == ErrorServerGone || error == ErrorServerLost; }
 
 // Closes the connection (if open) and releases the record with all its texts.
 void FreeConnectionInfo(CONNECTIONINFO *connection);

@@ -1,0 +1,99 @@
+#include "app/DesktopShell.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "querywindow/WindowRecords.h"
+
+#ifdef __WINE__
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+extern char **environ;
+#endif
+
+void (*DesktopLaunchHook)(const char *program, const char *argument) = nullptr;
+
+#ifdef __WINE__
+
+namespace {
+
+// The Linux path of a Windows path (drive Z: is the Linux root, and the
+// program's own directory may be on any drive Wine maps).
+std::string UnixPath(const char *path)
+{
+    int length = MultiByteToWideChar(CP_UTF8, 0, path, -1, nullptr, 0);
+    if (length <= 0) return std::string();
+    std::wstring wide((size_t)length, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, path, -1, &wide[0], length);
+    char *unixPath = wine_get_unix_file_name(reinterpret_cast<const WCHAR *>(wide.c_str()));
+    std::string result = unixPath ? unixPath : "";
+    HeapFree(GetProcessHeap(), 0, unixPath);
+    return result;
+}
+
+// Starts a Linux program detached: an intermediate shell puts it in the
+// background and exits at once, so that nobody waits for it and no zombie
+// process is left.
+void LaunchDetached(const char *program, const char *argument)
+{
+    if (DesktopLaunchHook) {
+        DesktopLaunchHook(program, argument);
+        return;
+    }
+    char shell[] = "/bin/sh", option[] = "-c";
+    char command[] = "\"$0\" \"$1\" </dev/null >/dev/null 2>&1 &";
+    char *arguments[] = {shell, option, command, const_cast<char *>(program), const_cast<char *>(argument), nullptr};
+    pid_t pid;
+    if (posix_spawn(&pid, shell, nullptr, nullptr, arguments, environ) == 0) waitpid(pid, nullptr, 0);
+}
+
+} // namespace
+
+// The Linux build has no database service to "net start": the launcher names
+// the script that starts the embedded server (the one ./run uses).
+void StartLocalServer()
+{
+    const char *script = getenv("VINTREL_EMBEDDED_SERVER");
+    if (!script || !*script) return;
+    char shell[] = "/bin/sh", option[] = "-c";
+    char command[] = "/bin/sh \"$0\" start </dev/null >/dev/null 2>&1 &";
+    char *arguments[] = {shell, option, command, const_cast<char *>(script), nullptr};
+    pid_t pid;
+    if (posix_spawn(&pid, shell, nullptr, nullptr, arguments, environ) == 0) waitpid(pid, nullptr, 0);
+}
+
+void ShowHelpContents()
+{
+    std::string page = UnixPath((std::string(AppDirectory) + "\\help\\index.html").c_str());
+    if (page.empty()) return;
+    LaunchDetached("xdg-open", page.c_str());
+}
+
+void MakeFileOwnerOnly(const char *path)
+{
+    std::string file = UnixPath(path);
+    if (!file.empty()) chmod(file.c_str(), S_IRUSR | S_IWUSR);
+}
+
+#else
+
+void StartLocalServer() { ShellExecuteA(nullptr, nullptr, "net", "start mysql", nullptr, SW_HIDE); }
+
+void ShowHelpContents()
+{
+    std::string parameters = std::string("\"") + AppDirectory + "\\vrl.chm\"";
+    if (DesktopLaunchHook) {
+        DesktopLaunchHook("hh", parameters.c_str());
+        return;
+    }
+    ShellExecuteA(nullptr, nullptr, "hh", parameters.c_str(), AppDirectory, SW_SHOWDEFAULT);
+}
+
+void MakeFileOwnerOnly(const char *) {}
+
+#endif
