@@ -2,79 +2,12 @@
 // picture is also written to editor_colouring.bmp for a look.
 #include "EditorFixture.h"
 
-#include <cstdio>
-
 #include "querywindow/CodeMax.h"
 
 namespace {
 
 const COLORREF Keyword = RGB(0, 0, 255), Gray = RGB(128, 128, 128), Teal = RGB(0, 128, 128), Red = RGB(255, 0, 0),
                Black = RGB(0, 0, 0);
-
-class Picture {
-public:
-    Picture(HWND editor, int width, int height) : width_(width), height_(height)
-    {
-        HDC screen = GetDC(nullptr);
-        dc_ = CreateCompatibleDC(screen);
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        bitmap_ = CreateDIBSection(screen, &info, DIB_RGB_COLORS, reinterpret_cast<void **>(&bits_), nullptr, 0);
-        ReleaseDC(nullptr, screen);
-        old_ = SelectObject(dc_, bitmap_);
-        SendMessageW(editor, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc_), PRF_CLIENT);
-        GdiFlush();
-    }
-    ~Picture()
-    {
-        SelectObject(dc_, old_);
-        DeleteObject(bitmap_);
-        DeleteDC(dc_);
-    }
-    COLORREF At(int x, int y) const
-    {
-        uint32_t p = bits_[y * width_ + x];
-        return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
-    }
-    // How many pixels of the colour lie in the box.
-    int Count(COLORREF color, int left, int top, int right, int bottom) const
-    {
-        int count = 0;
-        for (int y = std::max(top, 0); y < std::min(bottom, height_); ++y)
-            for (int x = std::max(left, 0); x < std::min(right, width_); ++x) count += At(x, y) == color;
-        return count;
-    }
-    void Save(const char *path) const
-    {
-        FILE *file = fopen(path, "wb");
-        if (!file) return;
-        BITMAPFILEHEADER header{};
-        BITMAPINFOHEADER info{};
-        info.biSize = sizeof info;
-        info.biWidth = width_;
-        info.biHeight = -height_;
-        info.biPlanes = 1;
-        info.biBitCount = 32;
-        header.bfType = 0x4D42;
-        header.bfOffBits = sizeof header + sizeof info;
-        header.bfSize = header.bfOffBits + width_ * height_ * 4;
-        fwrite(&header, sizeof header, 1, file);
-        fwrite(&info, sizeof info, 1, file);
-        fwrite(bits_, 4, width_ * height_, file);
-        fclose(file);
-    }
-
-private:
-    int width_, height_;
-    HDC dc_;
-    HBITMAP bitmap_;
-    HGDIOBJ old_;
-    uint32_t *bits_ = nullptr;
-};
 
 } // namespace
 
