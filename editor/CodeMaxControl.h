@@ -13,10 +13,32 @@
 // clipboard), and GETTEXTLENGTH counts exactly what GETTEXT copies (without
 // the terminating zero).
 //
+// A column counts bytes, but the screen counts cells: wide East Asian
+// characters and emoji take two cells, others one (editor/Utf8.h). A
+// character of 4 UTF-8 bytes (a surrogate pair in UTF-16) is one character
+// for the caret, Backspace, Delete and the selection.
+//
 // WM_SETTEXT and WM_EDITOR_LOADFILE replace the whole text, forget the undo
 // history and put the caret at line 1, column 1; every other change can be
 // undone. WM_EDITOR_INSERTTEXT leaves the caret after the inserted text.
-// Typing runs, Backspace runs and Delete runs each undo as one step.
+// Typing runs, Backspace runs and Delete runs each undo as one step. To
+// replace the whole text as one step that Ctrl+Z takes back exactly (the
+// query window's "Clear Window"): WM_EDITOR_EXECCMD EDITORCMD_SELECTALL,
+// then WM_EDITOR_REPLACESEL with the new text ("" clears; DELETESEL does
+// the same).
+//
+// Keys: Ctrl and Alt held together (AltGr) make characters, never Ctrl
+// commands. Input methods: the composition window follows the caret; the
+// result (WM_IME_COMPOSITION's GCS_RESULTSTR, or WM_IME_CHAR) is typed text.
+//
+// Clipboard: copies put CF_UNICODETEXT only; paste takes CF_UNICODETEXT,
+// else CF_TEXT (editor/Clipboard.h).
+//
+// Failures: no C++ exception leaves the window procedure. A message that
+// runs out of memory (a huge load or paste) takes back what it had begun
+// and answers EDITOR_FAILED (a custom message with an EDITOR_ result), 0
+// (the CAN and length messages, standard messages) or -1 (WM_CREATE);
+// LOADFILE then leaves the text as it was.
 //
 // Notifications (WM_NOTIFY to the parent, idFrom = the control id):
 // EDITORN_CHANGE after every change of the text (typing, Backspace, Delete,
@@ -24,10 +46,14 @@
 // replace), EDITORN_SELCHANGE whenever the caret or selection moved,
 // NM_SETFOCUS and NM_KILLFOCUS. A change sends EDITORN_CHANGE first.
 //
-// Files: LOADFILE reads the bytes as they are (a UTF-8 BOM is kept aside and
-// written back by SAVEFILE); SAVEFILE writes CR LF breaks. A file that
-// cannot be read or written answers EDITOR_FAILED and leaves the text as it
-// was.
+// Files (editor/FileEncoding.h): LOADFILE takes UTF-8 (a BOM is kept aside,
+// not in the text), UTF-16 LE or BE with its BOM (converted), and any other
+// file that is not valid UTF-8 as Windows-1252 (converted). The window
+// remembers the encoding until new text (WM_SETTEXT or another LOADFILE),
+// and SAVEFILE writes it back, BOM included, with CR LF breaks; a text that
+// Windows-1252 cannot hold any more is saved as UTF-8 (without a BOM), and
+// UTF-8 it stays. A file that cannot be read or written answers EDITOR_FAILED
+// and leaves the text as it was.
 //
 // The class is a Unicode class (RegisterClassW): typed characters arrive as
 // UTF-16. Whoever subclasses the control should do so with
@@ -111,6 +137,9 @@ enum EditorMessage : UINT {
     WM_EDITOR_GETSEL = 3444,
     WM_EDITOR_SETSEL = 3454,
     WM_EDITOR_DELETESEL = 3464,
+    // lParam: UTF-8 text (zero-terminated) that replaces the selection, as
+    // one undo step; the caret goes after it.
+    WM_EDITOR_REPLACESEL = 3474,
     WM_EDITOR_EXECCMD = 3724,
     WM_EDITOR_CANUNDO = 4324,
     WM_EDITOR_CANREDO = 4334,

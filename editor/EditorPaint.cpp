@@ -1,10 +1,11 @@
 // Drawing the editor: only the visible lines, each split into runs of one
 // colour that ExtTextOutW places cell by cell.
 //
-// Every character takes one cell of the fixed-pitch font (non-ASCII ones
-// too; a wide East Asian glyph then overlaps its neighbour), a tab reaches
-// the next multiple of four cells, control characters show as a middle dot
-// and invalid UTF-8 bytes as U+FFFD, one cell per byte.
+// A character takes one cell of the fixed-pitch font, or two for wide East
+// Asian characters and emoji (utf8::Cells); a tab reaches the next multiple
+// of four cells, control characters show as a middle dot and invalid UTF-8
+// bytes as U+FFFD, one cell per byte. A glyph the font lacks comes from the
+// fonts linked to it (on Wine: the prefix's FontLink entries).
 #include "editor/EditorWindow.h"
 
 #include <algorithm>
@@ -15,9 +16,15 @@
 
 namespace {
 
-int CharCells(uint32_t codePoint, int cell)
+// utf8::Decode with ASCII (most of a script) decoded in place.
+inline uint32_t DecodeAt(const std::string &line, size_t offset, size_t *length)
 {
-    return codePoint == '\t' ? EditorTabCells - cell % EditorTabCells : 1;
+    unsigned char c = static_cast<unsigned char>(line[offset]);
+    if (c < 0x80) {
+        *length = 1;
+        return c;
+    }
+    return utf8::Decode(line, offset, length);
 }
 
 int ColorIndexOf(TokenKind kind)
@@ -49,16 +56,25 @@ struct Run {
     int pixels = 0;
     COLORREF fore = 0;
     COLORREF back = 0;
+    bool symbols = false;  // glyph numbers of the symbol font, not characters
 };
 
-void FlushRun(HDC dc, Run &run, int y, int height)
+void FlushRun(const EditorState *state, HDC dc, Run &run, int y, int height)
 {
     if (run.text.empty()) return;
     SetTextColor(dc, run.fore);
     SetBkColor(dc, run.back);
     RECT box{run.x, y, run.x + run.pixels, y + height};
-    ExtTextOutW(dc, run.x, y, ETO_OPAQUE | ETO_CLIPPED, &box, reinterpret_cast<const WCHAR *>(run.text.data()),
+    HGDIOBJ old = nullptr;
+    int top = y;
+    if (run.symbols && state->symbolFont) {
+        old = SelectObject(dc, state->symbolFont);
+        top = y + state->ascent - state->symbolAscent;  // on the editor font's baseline
+    }
+    UINT glyphs = run.symbols ? ETO_GLYPH_INDEX : 0;
+    ExtTextOutW(dc, run.x, top, ETO_OPAQUE | ETO_CLIPPED | glyphs, &box, reinterpret_cast<const WCHAR *>(run.text.data()),
                 static_cast<UINT>(run.text.size()), run.widths.data());
+    if (old) SelectObject(dc, old);
     run.text.clear();
     run.widths.clear();
     run.pixels = 0;
@@ -94,17 +110,20 @@ void PaintLine(EditorState *state, HDC dc, int index, int y, int right, std::vec
     size_t offset = 0;
     while (offset < line.size() && cell <= lastCell) {
         size_t length;
-        uint32_t cp = utf8::Decode(line, offset, &length);
+        uint32_t cp = DecodeAt(line, offset, &length);
         int cells = CharCells(cp, cell);
         if (cell + cells > firstCell) {
             while (token < tokens.size() && tokens[token].start + tokens[token].length <= offset) ++token;
             TokenKind kind = token < tokens.size() && tokens[token].start <= offset ? tokens[token].kind : TokText;
             bool selected = offset >= selFrom && offset < selTo;
             int colorIndex = ColorIndexOf(kind);
-            if (!run.text.empty() && (selected != runSelected || colorIndex != runColor))
-                FlushRun(dc, run, y, state->lineHeight);
+            uint16_t glyph = cp >= 0x10000 ? SymbolGlyph(state, cp) : 0;
+            bool symbol = glyph != 0;
+            if (!run.text.empty() && (selected != runSelected || colorIndex != runColor || symbol != run.symbols))
+                FlushRun(state, dc, run, y, state->lineHeight);
             if (run.text.empty()) {
                 run.x = left + (cell - firstCell) * state->cellWidth;
+                run.symbols = symbol;
                 runSelected = selected;
                 runColor = colorIndex;
                 COLORREF back = colors[colorIndex + 1];
@@ -118,6 +137,8 @@ void PaintLine(EditorState *state, HDC dc, int index, int y, int right, std::vec
                 run.text += u' ';
             } else if (cp < 0x20 || cp == 0x7F) {
                 run.text += u'\x00B7';
+            } else if (symbol) {
+                run.text += static_cast<char16_t>(glyph);
             } else if (cp >= 0x10000) {
                 cp -= 0x10000;
                 run.text += static_cast<char16_t>(0xD800 + (cp >> 10));
@@ -133,7 +154,7 @@ void PaintLine(EditorState *state, HDC dc, int index, int y, int right, std::vec
         cell += cells;
         offset += length;
     }
-    FlushRun(dc, run, y, state->lineHeight);
+    FlushRun(state, dc, run, y, state->lineHeight);
     if (breakSelected && cell >= firstCell) {
         // The selected line break shows as one highlighted cell.
         int x = left + (cell - firstCell) * state->cellWidth;
@@ -145,33 +166,81 @@ void PaintLine(EditorState *state, HDC dc, int index, int y, int right, std::vec
 
 } // namespace
 
+uint16_t SymbolGlyph(const EditorState *state, uint32_t codePoint)
+{
+    const std::vector<SymbolGlyphs> &groups = state->symbolGlyphs;
+    auto it = std::upper_bound(groups.begin(), groups.end(), codePoint,
+                               [](uint32_t cp, const SymbolGlyphs &group) { return cp <= group.last; });
+    if (it == groups.end() || codePoint < it->first) return 0;
+    uint32_t glyph = it->glyph + (codePoint - it->first);
+    return glyph <= 0xFFFF ? static_cast<uint16_t>(glyph) : 0;
+}
+
+std::vector<SymbolGlyphs> ReadSymbolGlyphs(HDC dc)
+{
+    std::vector<SymbolGlyphs> groups;
+    const DWORD cmap = 'c' | ('m' << 8) | ('a' << 16) | ('p' << 24);
+    DWORD size = GetFontData(dc, cmap, 0, nullptr, 0);
+    if (size == GDI_ERROR || size < 4) return groups;
+    std::vector<unsigned char> table(size);
+    if (GetFontData(dc, cmap, 0, table.data(), size) != size) return groups;
+    auto u16 = [&](size_t at) -> uint32_t { return at + 2 <= size ? (table[at] << 8) | table[at + 1] : 0; };
+    auto u32 = [&](size_t at) -> uint32_t { return at + 4 <= size ? (u16(at) << 16) | u16(at + 2) : 0; };
+    // A Unicode subtable in format 12 (full repertoire): Windows (3, 10) or
+    // Unicode (0, 4 or 6).
+    for (uint32_t i = 0, count = u16(2); i < count; ++i) {
+        size_t record = 4 + 8 * i;
+        uint32_t platform = u16(record), encoding = u16(record + 2), offset = u32(record + 4);
+        bool unicode = (platform == 3 && encoding == 10) || (platform == 0 && (encoding == 4 || encoding == 6));
+        if (!unicode || u16(offset) != 12) continue;
+        uint32_t groupCount = u32(offset + 12);
+        if (offset + 16 + static_cast<size_t>(groupCount) * 12 > size) continue;
+        for (uint32_t g = 0; g < groupCount; ++g) {
+            size_t at = offset + 16 + static_cast<size_t>(g) * 12;
+            SymbolGlyphs group{u32(at), u32(at + 4), u32(at + 8)};
+            if (group.first <= group.last && (groups.empty() || group.first > groups.back().last))
+                groups.push_back(group);
+        }
+        break;
+    }
+    return groups;
+}
+
+int CharCells(uint32_t codePoint, int cell)
+{
+    if (codePoint < 0x1100) return codePoint == '\t' ? EditorTabCells - cell % EditorTabCells : 1;
+    return utf8::Cells(codePoint);
+}
+
 int CellOfColumn(const std::string &line, int col)
 {
     int cell = 0;
     size_t offset = 0, end = std::min<size_t>(std::max(col, 0), line.size());
     while (offset < end) {
         size_t length;
-        uint32_t cp = utf8::Decode(line, offset, &length);
+        uint32_t cp = DecodeAt(line, offset, &length);
         cell += CharCells(cp, cell);
         offset += length;
     }
     return cell;
 }
 
-int ColumnOfCell(const std::string &line, int cell)
+int ColumnOfHalfCell(const std::string &line, int halves)
 {
     int at = 0;
     size_t offset = 0;
     while (offset < line.size()) {
         size_t length;
-        uint32_t cp = utf8::Decode(line, offset, &length);
+        uint32_t cp = DecodeAt(line, offset, &length);
         int cells = CharCells(cp, at);
-        if (cell < at + (cells + 1) / 2) return static_cast<int>(offset);
+        if (halves < 2 * at + cells) return static_cast<int>(offset);
         at += cells;
         offset += length;
     }
     return static_cast<int>(line.size());
 }
+
+int ColumnOfCell(const std::string &line, int cell) { return ColumnOfHalfCell(line, 2 * cell); }
 
 int TextLeft(const EditorState *state) { return LineNumberWidth(state) + EditorTextPadding; }
 

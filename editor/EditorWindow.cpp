@@ -2,12 +2,15 @@
 #include "editor/EditorWindow.h"
 
 #include <commctrl.h>
+#include <imm.h>
 #include <windowsx.h>
 
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <new>
 
+#include "editor/Clipboard.h"
 #include "editor/Utf8.h"
 
 #define W16(text) reinterpret_cast<const WCHAR *>(u"" text)
@@ -80,14 +83,36 @@ void UpdateScrollBars(EditorState *state)
                VisibleCells(state), state->leftCell);
 }
 
-void UpdateCaret(EditorState *state)
+POINT CaretPoint(const EditorState *state)
 {
-    if (!state->focused) return;
     const std::string &line = Buf(state).Line(state->sel.caret.line);
     int x = TextLeft(state) + (CellOfColumn(line, state->sel.caret.col) - state->leftCell) * state->cellWidth;
     int y = (state->sel.caret.line - state->topLine) * state->lineHeight;
-    if (x < TextLeft(state) - 1) x = -100;
-    SetCaretPos(x, y);
+    return POINT{x, y};
+}
+
+// An input method's composition window sits at the caret, in the editor's
+// font.
+void PlaceComposition(EditorState *state)
+{
+    HIMC context = ImmGetContext(state->window);
+    if (!context) return;
+    COMPOSITIONFORM form{};
+    form.dwStyle = CFS_POINT;
+    form.ptCurrentPos = CaretPoint(state);
+    ImmSetCompositionWindow(context, &form);
+    LOGFONTW font;
+    if (GetObjectW(state->font, sizeof font, &font)) ImmSetCompositionFontW(context, &font);
+    ImmReleaseContext(state->window, context);
+}
+
+void UpdateCaret(EditorState *state)
+{
+    if (!state->focused) return;
+    POINT caret = CaretPoint(state);
+    if (caret.x < TextLeft(state) - 1) caret.x = -100;
+    SetCaretPos(caret.x, caret.y);
+    if (state->composing) PlaceComposition(state);
 }
 
 void ScrollTo(EditorState *state, int topLine, int leftCell)
@@ -327,38 +352,12 @@ void UndoRedo(EditorState *state, bool redo)
     Refresh(state, true, before);
 }
 
-bool OpenClipboardRetrying(HWND window)
-{
-    for (int i = 0; i < 20; ++i) {
-        if (OpenClipboard(window)) return true;
-        Sleep(10);
-    }
-    return false;
-}
-
-HGLOBAL GlobalCopy(const void *data, size_t size)
-{
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, size);
-    if (!memory) return nullptr;
-    memcpy(GlobalLock(memory), data, size);
-    GlobalUnlock(memory);
-    return memory;
-}
-
-// The clipboard gets the text as CF_TEXT (UTF-8, the program's code page)
-// and as CF_UNICODETEXT for programs of other code pages.
+// Copies as CF_UNICODETEXT (editor/Clipboard.h).
 bool CopySelection(EditorState *state)
 {
     if (state->sel.Empty()) return false;
     std::string text = SelectedText(state, true);
-    std::u16string wide = utf8::ToUtf16(text);
-    if (!OpenClipboardRetrying(state->window)) return false;
-    EmptyClipboard();
-    if (HGLOBAL ansi = GlobalCopy(text.c_str(), text.size() + 1)) SetClipboardData(CF_TEXT, ansi);
-    if (HGLOBAL unicode = GlobalCopy(wide.c_str(), (wide.size() + 1) * sizeof(char16_t)))
-        SetClipboardData(CF_UNICODETEXT, unicode);
-    CloseClipboard();
-    return true;
+    return CopyUtf8ToClipboard(state->window, text.data(), text.size());
 }
 
 void Cut(EditorState *state)
@@ -368,18 +367,13 @@ void Cut(EditorState *state)
 
 void Paste(EditorState *state)
 {
-    if (!IsClipboardFormatAvailable(CF_TEXT) || !OpenClipboardRetrying(state->window)) return;
     std::string text;
-    if (HANDLE data = GetClipboardData(CF_TEXT)) {
-        if (const char *bytes = static_cast<const char *>(GlobalLock(data))) {
-            text.assign(bytes, strnlen(bytes, GlobalSize(data)));
-            GlobalUnlock(data);
-        }
-    }
-    CloseClipboard();
-    if (!text.empty()) ReplaceSelection(state, text, TextDocument::Other);
+    if (PasteUtf8FromClipboard(state->window, text) && !text.empty())
+        ReplaceSelection(state, text, TextDocument::Other);
 }
 
+// Reads the file whole and converts it to UTF-8 (editor/FileEncoding.h); the
+// text changes only when all of that worked.
 LRESULT LoadFile(EditorState *state, const char *path)
 {
     if (!path) return EDITOR_BADARGUMENT;
@@ -388,31 +382,80 @@ LRESULT LoadFile(EditorState *state, const char *path)
     LARGE_INTEGER size;
     std::string bytes;
     bool ok = GetFileSizeEx(file, &size) && size.QuadPart < (1LL << 31);
-    if (ok) {
-        bytes.resize(static_cast<size_t>(size.QuadPart));
-        DWORD read = 0;
-        ok = bytes.empty() || (ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr) &&
-                               read == bytes.size());
+    try {
+        if (ok) {
+            bytes.resize(static_cast<size_t>(size.QuadPart));
+            DWORD read = 0;
+            ok = bytes.empty() || (ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr) &&
+                                   read == bytes.size());
+        }
+    } catch (...) {
+        CloseHandle(file);
+        throw;
     }
     CloseHandle(file);
     if (!ok) return EDITOR_FAILED;
-    bool bom = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0;
-    ReplaceText(state, std::string_view(bytes).substr(bom ? 3 : 0));
-    state->hasBom = bom;
+    FileEncoding encoding = DecodeFile(&bytes);
+    ReplaceText(state, bytes);
+    state->encoding = encoding;
     return EDITOR_OK;
 }
 
+// Writes the text in the encoding it was loaded in. A text that Windows-1252
+// cannot hold (a character typed or pasted since) is written as UTF-8
+// instead, and the window keeps UTF-8 from then on: nothing is lost.
 LRESULT SaveFile(EditorState *state, const char *path)
 {
     if (!path) return EDITOR_BADARGUMENT;
-    std::string text = (state->hasBom ? "\xEF\xBB\xBF" : "") + Buf(state).WholeText(true);
+    std::string bytes;
+    FileEncoding encoding = state->encoding;
+    if (!EncodeFile(Buf(state).WholeText(true), encoding, &bytes)) {
+        encoding = FileEncoding::Utf8;
+        EncodeFile(Buf(state).WholeText(true), encoding, &bytes);
+    }
     HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return EDITOR_FAILED;
     DWORD written = 0;
-    bool ok = text.empty() || (WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
-                               written == text.size());
+    bool ok = bytes.empty() || (WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                                written == bytes.size());
     ok = CloseHandle(file) && ok;
+    if (ok) state->encoding = encoding;
     return ok ? EDITOR_OK : EDITOR_FAILED;
+}
+
+int CALLBACK FaceFound(const LOGFONTW *, const TEXTMETRICW *, DWORD, LPARAM found)
+{
+    *reinterpret_cast<bool *>(found) = true;
+    return 0;
+}
+
+// The font for characters beyond the BMP (emoji): GDI's font links do not
+// reach them (Wine's looks up each half of a surrogate pair on its own), so
+// the editor draws them by glyph number from a font of its own. The first
+// face of the list that is installed, at the editor font's height; none:
+// they are drawn in the editor font.
+HFONT CreateSymbolFont(HDC dc, HFONT font)
+{
+    static const char16_t *const faces[] = {u"Segoe UI Emoji", u"Segoe UI Symbol", u"Symbola"};
+    LOGFONTW base{};
+    if (!GetObjectW(font, sizeof base, &base)) return nullptr;
+    for (const char16_t *face : faces) {
+        LOGFONTW wanted{};
+        wanted.lfCharSet = DEFAULT_CHARSET;
+        size_t length = std::char_traits<char16_t>::length(face);
+        memcpy(wanted.lfFaceName, face, (length + 1) * sizeof(WCHAR));
+        bool found = false;
+        EnumFontFamiliesExW(dc, &wanted, FaceFound, reinterpret_cast<LPARAM>(&found), 0);
+        if (!found) continue;
+        LOGFONTW symbol{};
+        symbol.lfHeight = base.lfHeight;
+        symbol.lfWeight = base.lfWeight;
+        symbol.lfCharSet = DEFAULT_CHARSET;
+        symbol.lfQuality = base.lfQuality;
+        memcpy(symbol.lfFaceName, wanted.lfFaceName, sizeof symbol.lfFaceName);
+        return CreateFontIndirectW(&symbol);
+    }
+    return nullptr;
 }
 
 void ApplyFont(EditorState *state, HFONT font)
@@ -424,6 +467,17 @@ void ApplyFont(EditorState *state, HFONT font)
     GetTextMetricsW(dc, &metrics);
     SIZE cell;
     GetTextExtentPoint32W(dc, W16("M"), 1, &cell);
+    state->ascent = metrics.tmAscent;
+    if (state->symbolFont) DeleteObject(state->symbolFont);
+    state->symbolFont = CreateSymbolFont(dc, state->font);
+    state->symbolAscent = state->ascent;
+    state->symbolGlyphs.clear();
+    if (state->symbolFont) {
+        SelectObject(dc, state->symbolFont);
+        TEXTMETRICW symbol;
+        if (GetTextMetricsW(dc, &symbol)) state->symbolAscent = symbol.tmAscent;
+        state->symbolGlyphs = ReadSymbolGlyphs(dc);
+    }
     SelectObject(dc, old);
     ReleaseDC(state->window, dc);
     state->lineHeight = std::max(1, static_cast<int>(metrics.tmHeight + metrics.tmExternalLeading));
@@ -451,8 +505,8 @@ TextPos PositionFromPoint(EditorState *state, int x, int y)
     int line = state->topLine + (y >= 0 ? y / state->lineHeight : -1 + (y + 1) / state->lineHeight);
     line = std::max(0, std::min(line, Buf(state).LineCount() - 1));
     int cellX = x - TextLeft(state) + state->leftCell * state->cellWidth;
-    int cell = std::max(0, (cellX + state->cellWidth / 2) / state->cellWidth);
-    return {line, ColumnOfCell(Buf(state).Line(line), cell)};
+    int halves = cellX < 0 ? 0 : cellX * 2 / state->cellWidth;
+    return {line, ColumnOfHalfCell(Buf(state).Line(line), halves)};
 }
 
 void ExtendDragTo(EditorState *state, int x, int y)
@@ -553,7 +607,9 @@ void VerticalMove(EditorState *state, int lines, bool extend)
 
 void OnKeyDown(EditorState *state, WPARAM key)
 {
-    bool ctrl = GetKeyState(VK_CONTROL) < 0;
+    // Ctrl and Alt together are AltGr (Windows sends both for it): the key
+    // makes a character (WM_CHAR follows), never a Ctrl command.
+    bool ctrl = GetKeyState(VK_CONTROL) < 0 && GetKeyState(VK_MENU) >= 0;
     bool shift = GetKeyState(VK_SHIFT) < 0;
     TextPos caret = state->sel.caret;
     const std::string &line = Buf(state).Line(caret.line);
@@ -646,6 +702,24 @@ void OnChar(EditorState *state, WCHAR c)
     ReplaceSelection(state, text, state->sel.Empty() ? TextDocument::Typing : TextDocument::Other);
 }
 
+// The result of an input method's composition, inserted as typed text.
+void OnCompositionResult(EditorState *state)
+{
+    HIMC context = ImmGetContext(state->window);
+    if (!context) return;
+    LONG bytes = ImmGetCompositionStringW(context, GCS_RESULTSTR, nullptr, 0);
+    std::u16string result;
+    if (bytes > 0) {
+        result.resize(static_cast<size_t>(bytes) / sizeof(WCHAR));
+        ImmGetCompositionStringW(context, GCS_RESULTSTR, &result[0], static_cast<DWORD>(bytes));
+    }
+    ImmReleaseContext(state->window, context);
+    std::string text = utf8::FromUtf16(result.data(), result.size());
+    state->pendingSurrogate = 0;
+    if (!text.empty())
+        ReplaceSelection(state, text, state->sel.Empty() ? TextDocument::Typing : TextDocument::Other);
+}
+
 void OnScroll(EditorState *state, int bar, int request)
 {
     SCROLLINFO info{};
@@ -694,8 +768,13 @@ void OnPaint(EditorState *state)
         HDC memory = CreateCompatibleDC(dc);
         HBITMAP bitmap = CreateCompatibleBitmap(dc, client.right, client.bottom);
         HGDIOBJ old = SelectObject(memory, bitmap);
-        PaintEditor(state, memory, client);
-        BitBlt(dc, 0, 0, client.right, client.bottom, memory, 0, 0, SRCCOPY);
+        bool painted = true;
+        try {
+            PaintEditor(state, memory, client);
+        } catch (...) {
+            painted = false;  // out of memory: nothing shown this time
+        }
+        if (painted) BitBlt(dc, 0, 0, client.right, client.bottom, memory, 0, 0, SRCCOPY);
         SelectObject(memory, old);
         DeleteObject(bitmap);
         DeleteDC(memory);
@@ -789,6 +868,13 @@ LRESULT OnEditorMessage(EditorState *state, UINT message, WPARAM wParam, LPARAM 
     case WM_EDITOR_DELETESEL:
         DeleteSelection(state);
         return EDITOR_OK;
+    case WM_EDITOR_REPLACESEL: {
+        if (!lParam) return EDITOR_BADARGUMENT;
+        const char *text = reinterpret_cast<const char *>(lParam);
+        if (state->sel.Empty() && !*text) return EDITOR_OK;
+        ReplaceSelection(state, text, TextDocument::Other);
+        return EDITOR_OK;
+    }
     case WM_EDITOR_EXECCMD:
         switch (wParam) {
         case EDITORCMD_SELECTALL: SelectAll(state); return EDITOR_OK;
@@ -800,7 +886,7 @@ LRESULT OnEditorMessage(EditorState *state, UINT message, WPARAM wParam, LPARAM 
     case WM_EDITOR_CANREDO: return state->doc.CanRedo() ? 1 : 0;
     case WM_EDITOR_CANCUT:
     case WM_EDITOR_CANCOPY: return state->sel.Empty() ? 0 : 1;
-    case WM_EDITOR_CANPASTE: return IsClipboardFormatAvailable(CF_TEXT) ? 1 : 0;
+    case WM_EDITOR_CANPASTE: return ClipboardHasText() ? 1 : 0;
     case WM_EDITOR_UNDO: UndoRedo(state, false); return EDITOR_OK;
     case WM_EDITOR_REDO: UndoRedo(state, true); return EDITOR_OK;
     case WM_EDITOR_CUT: Cut(state); return EDITOR_OK;
@@ -832,7 +918,7 @@ LRESULT OnEditorMessage(EditorState *state, UINT message, WPARAM wParam, LPARAM 
     return DefWindowProcW(state->window, message, wParam, lParam);
 }
 
-LRESULT CALLBACK EditorWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     EditorState *state = StateOf(window);
     if (message == WM_NCCREATE) {
@@ -860,6 +946,7 @@ LRESULT CALLBACK EditorWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
     }
     case WM_NCDESTROY:
         CloseFindDialog(state);
+        if (state->symbolFont) DeleteObject(state->symbolFont);
         SetWindowLongPtrW(window, 0, 0);
         delete state;
         return DefWindowProcW(window, message, wParam, lParam);
@@ -885,7 +972,7 @@ LRESULT CALLBACK EditorWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
         size_t length = 0;
         if (text) while (text[length]) ++length;
         ReplaceText(state, utf8::FromUtf16(reinterpret_cast<const char16_t *>(text), length));
-        state->hasBom = false;
+        state->encoding = FileEncoding::Utf8;
         return TRUE;
     }
     case WM_GETTEXTLENGTH: return static_cast<LRESULT>(utf8::ToUtf16(Buf(state).WholeText(true)).size());
@@ -901,7 +988,23 @@ LRESULT CALLBACK EditorWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
     case WM_SETFOCUS: OnFocus(state, true); return 0;
     case WM_KILLFOCUS: OnFocus(state, false); return 0;
     case WM_KEYDOWN: OnKeyDown(state, wParam); return 0;
-    case WM_CHAR: OnChar(state, static_cast<WCHAR>(wParam)); return 0;
+    case WM_CHAR:
+    case WM_IME_CHAR: OnChar(state, static_cast<WCHAR>(wParam)); return 0;
+    case WM_IME_STARTCOMPOSITION:
+        state->composing = true;
+        PlaceComposition(state);
+        return DefWindowProcW(window, message, wParam, lParam);
+    case WM_IME_ENDCOMPOSITION:
+        state->composing = false;
+        return DefWindowProcW(window, message, wParam, lParam);
+    case WM_IME_COMPOSITION: {
+        // The result is taken here (DefWindowProc would send it again as
+        // WM_IME_CHAR); the composition string is the input method's to show.
+        const LPARAM result = GCS_RESULTSTR | GCS_RESULTREADSTR | GCS_RESULTCLAUSE | GCS_RESULTREADCLAUSE;
+        if (lParam & GCS_RESULTSTR) OnCompositionResult(state);
+        if (lParam & ~result) return DefWindowProcW(window, message, wParam, lParam & ~result);
+        return 0;
+    }
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
         OnButtonDown(state, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), message == WM_LBUTTONDBLCLK);
@@ -921,6 +1024,54 @@ LRESULT CALLBACK EditorWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
     }
     if (message >= WM_USER) return OnEditorMessage(state, message, wParam, lParam);
     return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// What a message answers when it failed with an exception.
+LRESULT FailureAnswer(UINT message)
+{
+    switch (message) {
+    case WM_CREATE: return -1;
+    case WM_EDITOR_CANUNDO:
+    case WM_EDITOR_CANREDO:
+    case WM_EDITOR_CANCUT:
+    case WM_EDITOR_CANCOPY:
+    case WM_EDITOR_CANPASTE:
+    case WM_EDITOR_GETTEXTLENGTH: return 0;
+    }
+    return message >= WM_USER ? EDITOR_FAILED : 0;
+}
+
+// After an exception (std::bad_alloc: a load or paste too big for the
+// memory): a half-done edit is taken back, the selection put inside the
+// text, and the window shown as it is.
+void Recover(HWND window, UINT message)
+{
+    if (message == WM_PAINT) ValidateRect(window, nullptr);
+    EditorState *state = StateOf(window);
+    if (!state) return;
+    try {
+        Selection before = state->sel, restored;
+        if (state->doc.AbortStep(&restored)) state->sel = restored;
+        state->sel = {Buf(state).Clamp(state->sel.anchor), Buf(state).Clamp(state->sel.caret)};
+        state->goalCell = -1;
+        state->pendingSurrogate = 0;
+        state->doc.BreakMerge();
+        UpdateScrollBars(state);
+        Refresh(state, false, before);
+    } catch (...) {
+    }
+}
+
+// No C++ exception leaves the window procedure: it would unwind through
+// the system's code.
+LRESULT CALLBACK EditorWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    try {
+        return HandleMessage(window, message, wParam, lParam);
+    } catch (...) {
+        Recover(window, message);
+        return FailureAnswer(message);
+    }
 }
 
 } // namespace

@@ -10,8 +10,15 @@
 #include <vector>
 
 #include "editor/CodeMaxControl.h"
+#include "editor/FileEncoding.h"
 #include "editor/Lexer.h"
 #include "editor/TextBuffer.h"
+
+// Code points first..last have glyphs glyph, glyph + 1, ... of a font (its
+// cmap table's format 12 groups).
+struct SymbolGlyphs {
+    uint32_t first, last, glyph;
+};
 
 // One record per editor window, in its extra storage (index 0).
 struct EditorState {
@@ -21,6 +28,10 @@ struct EditorState {
     int goalCell = -1;  // column kept by Up/Down/Page moves, in cells
 
     HFONT font = nullptr;
+    HFONT symbolFont = nullptr;  // ours: characters beyond the BMP (emoji)
+    std::vector<SymbolGlyphs> symbolGlyphs;  // symbolFont's, by code point
+    int ascent = 0;              // of font, and of symbolFont
+    int symbolAscent = 0;
     int lineHeight = 16;
     int cellWidth = 8;
     int topLine = 0;    // first visible line
@@ -43,7 +54,10 @@ struct EditorState {
     Selection dragWord;     // the word the double-click selected
     UINT_PTR scrollTimer = 0;
     WCHAR pendingSurrogate = 0;
-    bool hasBom = false;    // the loaded file started with a UTF-8 BOM
+    bool composing = false;  // an input method's composition is under way
+    // The loaded file's encoding, written back by SAVEFILE; new text
+    // (WM_SETTEXT) is UTF-8 without a mark.
+    FileEncoding encoding = FileEncoding::Utf8;
 
     FINDREPLACEA find{};
     HWND findDialog = nullptr;
@@ -53,13 +67,24 @@ struct EditorState {
 
 enum { EditorTabCells = 4, EditorTextPadding = 4 };
 
-// Cells (fixed-pitch character widths) from the line start to byte col: each
-// character is one cell, a tab reaches the next multiple of EditorTabCells.
+// Cells (fixed-pitch character widths) from the line start to byte col: a
+// character takes utf8::Cells cells (two for wide East Asian characters and
+// emoji, else one), a tab reaches the next multiple of EditorTabCells.
+int CharCells(uint32_t codePoint, int cell);
 int CellOfColumn(const std::string &line, int col);
-// The character boundary nearest to a cell.
+// The character boundary nearest to a cell boundary (a cell boundary in the
+// middle of a wide character gives the boundary after it).
 int ColumnOfCell(const std::string &line, int cell);
+// The character boundary for a point halves half cells from the line start:
+// before the character whose left half holds it, after one whose right half
+// does.
+int ColumnOfHalfCell(const std::string &line, int halves);
 // The left edge of the text area in pixels (after the line number margin).
 int TextLeft(const EditorState *state);
+// The glyph of a code point in the symbol font, 0 when it has none.
+uint16_t SymbolGlyph(const EditorState *state, uint32_t codePoint);
+// Reads the glyph groups of the font selected into dc.
+std::vector<SymbolGlyphs> ReadSymbolGlyphs(HDC dc);
 // Brings the lexer state cache up to line (inclusive).
 void EnsureLineStates(EditorState *state, int line);
 // Draws the visible part of the text into dc (the client area's

@@ -46,7 +46,8 @@ public:
     // The position moved into the text and onto a character boundary.
     TextPos Clamp(TextPos pos) const;
 
-    // Replaces everything (LF or CR LF breaks).
+    // Replaces everything (LF or CR LF breaks). The text stays as it was if
+    // this or Insert or Erase throws (std::bad_alloc).
     void SetText(std::string_view text);
     // Inserts text (LF or CR LF breaks) at a valid position; returns the
     // position after it.
@@ -97,6 +98,13 @@ public:
     TextPos Insert(TextPos at, std::string_view text);
     void Erase(TextPos from, TextPos to);
 
+    // Takes back the edits of the open step after one of them failed (threw),
+    // so that the text is as before the step, and closes it; false when no
+    // step is open. A step that merged into the previous one is only closed
+    // (its one edit either happened whole or not at all). selection gets the
+    // selection to restore.
+    bool AbortStep(Selection *selection);
+
     // Replaces the text and forgets the history.
     void SetText(std::string_view text);
     // Ends merging: the next typed character starts a new step.
@@ -121,10 +129,27 @@ private:
         Selection after;
     };
     Step *Current();
+    // Room for one more action in the open step, made before the buffer
+    // changes so that recording the change cannot fail after it.
+    void ReserveAction();
+    // Applies an action to the buffer, or takes it back (inverse).
+    void Apply(const Action &action, bool inverse);
 
     TextBuffer buffer_;
     std::vector<Step> steps_;
     size_t undoCount_ = 0;  // steps_[0, undoCount_) can be undone
     bool open_ = false;
+    bool openedNew_ = false;  // the open step is new (did not merge)
     bool mergeable_ = false;
 };
+
+// Failures: a change that needs more memory than there is throws
+// std::bad_alloc. TextBuffer's SetText, Insert and Erase change nothing when
+// they throw; TextDocument's Insert, Erase, Undo and Redo keep the text and
+// the history in agreement (an edit is recorded whole or not at all), and
+// AbortStep takes back a half-done step.
+//
+// Test seam: the count-th TextBuffer change (SetText, Insert or Erase) from
+// now on, 1 being the next one, throws std::bad_alloc before it changes
+// anything, as one needing more memory than there is would. 0 turns it off.
+void FailTextChangeAfter(int count);

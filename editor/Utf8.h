@@ -30,4 +30,14 @@ std::u16string ToUtf16(std::string_view text);
 // Appends the UTF-8 form of a code point.
 void Append(std::string &out, uint32_t codePoint);
 
+// Whether the bytes are valid UTF-8 throughout (no byte that Decode turns
+// into an invalid 0xFFFD).
+bool IsValid(std::string_view text);
+
+// Cells a character takes in the fixed-pitch editor: 2 for East Asian Wide
+// and Fullwidth characters (Unicode's EastAsianWidth W and F) and emoji
+// shown as pictures, 1 for every other one. Our own table: mingw-w64 has no
+// wcwidth, and the editor must count the same on both builds.
+int Cells(uint32_t codePoint);
+
 } // namespace utf8

@@ -6,6 +6,7 @@ source "$(dirname "$0")/common.sh"
 packages=(
   cmake make g++ googletest libgtest-dev
   wine wine64 wine64-tools libwine-dev fonts-wine fonts-liberation
+  fonts-wqy-microhei fonts-symbola
   mingw-w64 g++-mingw-w64-x86-64-posix
   mariadb-server mariadb-client libmariadb3 libmariadb-dev
   xvfb xauth xdotool xclip x11-utils imagemagick fp-utils

@@ -2,6 +2,9 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+#include <cstdio>
+
 namespace {
 
 LRESULT CALLBACK ParentProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -85,14 +88,15 @@ void EditorTest::Insert(int line, int col, const std::string &text)
     Send(WM_EDITOR_INSERTTEXT, reinterpret_cast<WPARAM>(&position), reinterpret_cast<LPARAM>(text.c_str()));
 }
 
-void EditorTest::Key(WORD key, bool ctrl, bool shift)
+void EditorTest::Key(WORD key, bool ctrl, bool shift, bool alt)
 {
     BYTE keys[256];
     GetKeyboardState(keys);
     BYTE saved[256];
     memcpy(saved, keys, sizeof saved);
-    keys[VK_CONTROL] = ctrl ? 0x80 : 0;
+    keys[VK_CONTROL] = keys[VK_LCONTROL] = ctrl ? 0x80 : 0;
     keys[VK_SHIFT] = shift ? 0x80 : 0;
+    keys[VK_MENU] = keys[VK_RMENU] = alt ? 0x80 : 0;
     SetKeyboardState(keys);
     SendMessageW(editor, WM_KEYDOWN, key, 1);
     if (key == VK_RETURN) SendMessageW(editor, WM_CHAR, '\r', 1);
@@ -110,4 +114,62 @@ int EditorTest::CountNotifications(int code) const
     int count = 0;
     for (int n : notifications) count += n == code;
     return count;
+}
+
+Picture::Picture(HWND editor, int width, int height) : width_(width), height_(height)
+{
+    HDC screen = GetDC(nullptr);
+    dc_ = CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    bitmap_ = CreateDIBSection(screen, &info, DIB_RGB_COLORS, reinterpret_cast<void **>(&bits_), nullptr, 0);
+    ReleaseDC(nullptr, screen);
+    old_ = SelectObject(dc_, bitmap_);
+    SendMessageW(editor, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc_), PRF_CLIENT);
+    GdiFlush();
+}
+
+Picture::~Picture()
+{
+    SelectObject(dc_, old_);
+    DeleteObject(bitmap_);
+    DeleteDC(dc_);
+}
+
+COLORREF Picture::At(int x, int y) const
+{
+    uint32_t p = bits_[y * width_ + x];
+    return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
+}
+
+int Picture::Count(COLORREF color, int left, int top, int right, int bottom) const
+{
+    int count = 0;
+    for (int y = std::max(top, 0); y < std::min(bottom, height_); ++y)
+        for (int x = std::max(left, 0); x < std::min(right, width_); ++x) count += At(x, y) == color;
+    return count;
+}
+
+void Picture::Save(const char *path) const
+{
+    FILE *file = fopen(path, "wb");
+    if (!file) return;
+    BITMAPFILEHEADER header{};
+    BITMAPINFOHEADER info{};
+    info.biSize = sizeof info;
+    info.biWidth = width_;
+    info.biHeight = -height_;
+    info.biPlanes = 1;
+    info.biBitCount = 32;
+    header.bfType = 0x4D42;
+    header.bfOffBits = sizeof header + sizeof info;
+    header.bfSize = header.bfOffBits + width_ * height_ * 4;
+    fwrite(&header, sizeof header, 1, file);
+    fwrite(&info, sizeof info, 1, file);
+    fwrite(bits_, 4, width_ * height_, file);
+    fclose(file);
 }

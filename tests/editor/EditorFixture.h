@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -24,8 +25,9 @@ protected:
     void Select(int line1, int col1, int line2, int col2);
     void Insert(int line, int col, const std::string &text);
     LRESULT Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
-    // Simulated input straight to the window procedure.
-    void Key(WORD key, bool ctrl = false, bool shift = false);
+    // Simulated input straight to the window procedure; alt with ctrl is
+    // AltGr (the keyboard state has both, as Windows sets it).
+    void Key(WORD key, bool ctrl = false, bool shift = false, bool alt = false);
     void Type(const std::u16string &text);
     int CountNotifications(int code) const;
 
@@ -36,3 +38,24 @@ protected:
 
 // Builds a range of 1-based positions.
 EDITORRANGE Range(int line1, int col1, int line2, int col2);
+
+// The editor's client area painted (WM_PRINTCLIENT) into a 32-bit picture.
+class Picture {
+public:
+    Picture(HWND editor, int width, int height);
+    ~Picture();
+    Picture(const Picture &) = delete;
+    Picture &operator=(const Picture &) = delete;
+    COLORREF At(int x, int y) const;
+    // How many pixels of the colour lie in the box.
+    int Count(COLORREF color, int left, int top, int right, int bottom) const;
+    // Written as a .bmp file for a look.
+    void Save(const char *path) const;
+
+private:
+    int width_, height_;
+    HDC dc_;
+    HBITMAP bitmap_;
+    HGDIOBJ old_;
+    uint32_t *bits_ = nullptr;
+};

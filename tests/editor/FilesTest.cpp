@@ -1,4 +1,4 @@
-// Loading and saving files.
+// Loading and saving files, and the encodings they come in.
 #include "EditorFixture.h"
 
 
@@ -54,7 +54,8 @@ TEST_F(EditorTest, InvalidBytesAndNulRoundTrip)
     std::string bytes("select '\xFF\xC3\x28\x00\xE2\x82' -- \xA0\r\nx\ry\r\n", 26);
     WriteBytes(in, bytes);
     EXPECT_EQ(EDITOR_OK, Send(WM_EDITOR_LOADFILE, 0, reinterpret_cast<LPARAM>(in.c_str())));
-    // Walking and painting such text must not crash.
+    // Not UTF-8, so taken as Windows-1252: it comes back byte for byte, the
+    // zero byte and the lone CR too. Walking and painting must not crash.
     Key(VK_END, true);
     for (int i = 0; i < 30; ++i) Key(VK_LEFT);
     UpdateWindow(editor);
@@ -62,17 +63,6 @@ TEST_F(EditorTest, InvalidBytesAndNulRoundTrip)
     EXPECT_EQ(bytes, ReadBytes(out));
     DeleteFileA(in.c_str());
     DeleteFileA(out.c_str());
-}
-
-TEST_F(EditorTest, BomIsKept)
-{
-    std::string in = TempPath("vintrel_editor_bom.sql");
-    WriteBytes(in, "\xEF\xBB\xBFselect 1");
-    EXPECT_EQ(EDITOR_OK, Send(WM_EDITOR_LOADFILE, 0, reinterpret_cast<LPARAM>(in.c_str())));
-    EXPECT_EQ("select 1", Text());
-    EXPECT_EQ(EDITOR_OK, Send(WM_EDITOR_SAVEFILE, 0, reinterpret_cast<LPARAM>(in.c_str())));
-    EXPECT_EQ("\xEF\xBB\xBFselect 1", ReadBytes(in));
-    DeleteFileA(in.c_str());
 }
 
 TEST_F(EditorTest, UnreadableOrUnwritableFileLeavesText)
@@ -94,4 +84,97 @@ TEST_F(EditorTest, LoadedTextUndoesNothing)
     EXPECT_EQ(1, Sel().End.Line);
     EXPECT_EQ(1, Sel().End.Column);
     DeleteFileA(in.c_str());
+}
+
+class EncodingTest : public EditorTest {
+protected:
+    void Load(const std::string &bytes)
+    {
+        std::string in = TempPath("vintrel_editor_enc_in.sql");
+        WriteBytes(in, bytes);
+        EXPECT_EQ(EDITOR_OK, Send(WM_EDITOR_LOADFILE, 0, reinterpret_cast<LPARAM>(in.c_str())));
+        DeleteFileA(in.c_str());
+    }
+    std::string Save()
+    {
+        std::string out = TempPath("vintrel_editor_enc_out.sql");
+        EXPECT_EQ(EDITOR_OK, Send(WM_EDITOR_SAVEFILE, 0, reinterpret_cast<LPARAM>(out.c_str())));
+        std::string saved = ReadBytes(out);
+        DeleteFileA(out.c_str());
+        return saved;
+    }
+};
+
+namespace {
+
+// "select '日€ü😀';" CR LF "-- ok" in UTF-8, and as UTF-16 units.
+const std::string Utf8Text = "select '\xE6\x97\xA5\xE2\x82\xAC\xC3\xBC\xF0\x9F\x98\x80';\r\n-- ok";
+const std::u16string Utf16Text = u"select '\x65E5\x20AC\xFC\U0001F600';\r\n-- ok";
+
+std::string Utf16Bytes(const std::u16string &text, bool bigEndian)
+{
+    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (char16_t unit : text) {
+        char high = char(unit >> 8), low = char(unit & 0xFF);
+        bytes += bigEndian ? high : low;
+        bytes += bigEndian ? low : high;
+    }
+    return bytes;
+}
+
+} // namespace
+
+TEST_F(EncodingTest, Utf8WithBomRoundTrips)
+{
+    std::string bytes = "\xEF\xBB\xBF" + Utf8Text;
+    Load(bytes);
+    EXPECT_EQ(Utf8Text, Text()) << "the mark is kept aside, not sent with the first statement";
+    EXPECT_EQ(bytes, Save());
+}
+
+TEST_F(EncodingTest, Utf16LittleAndBigEndianRoundTrip)
+{
+    std::string little = Utf16Bytes(Utf16Text, false), big = Utf16Bytes(Utf16Text, true);
+    Load(little);
+    EXPECT_EQ(Utf8Text, Text());
+    EXPECT_EQ(little, Save());
+    Load(big);
+    EXPECT_EQ(Utf8Text, Text());
+    EXPECT_EQ(big, Save());
+    Insert(1, 1, "\xE6\x9C\xAC");
+    EXPECT_EQ(Utf16Bytes(u"\x672C" + Utf16Text, true), Save()) << "an edit is saved in the same encoding";
+}
+
+TEST_F(EncodingTest, Windows1252RoundTrips)
+{
+    // Not UTF-8: "café € – naïve", then every byte from 0x80 up (the five
+    // that Windows-1252 leaves undefined too).
+    std::string bytes = "select 'caf\xE9 \x80 \x96 na\xEFve';\r\n-- ";
+    for (int b = 0x80; b <= 0xFF; ++b) bytes += char(b);
+    Load(bytes);
+    EXPECT_EQ(0u, Text().find("select 'caf\xC3\xA9 \xE2\x82\xAC \xE2\x80\x93 na\xC3\xAFve';\r\n-- \xE2\x82\xAC\xC2\x81"))
+        << "converted to UTF-8; an undefined byte stands for its C1 control";
+    EXPECT_EQ(bytes, Save());
+}
+
+TEST_F(EncodingTest, Windows1252TextWithOtherCharactersIsSavedAsUtf8)
+{
+    Load("select 'caf\xE9'");
+    Key(VK_END);
+    Type(u"\x20AC");
+    EXPECT_EQ("select 'caf\xE9'\x80", Save()) << "\u20AC is in Windows-1252";
+    Type(u"\x65E5");
+    EXPECT_EQ("select 'caf\xC3\xA9'\xE2\x82\xAC\xE6\x97\xA5", Save()) << "nothing is lost: UTF-8";
+    Key(VK_BACK);
+    EXPECT_EQ("select 'caf\xC3\xA9'\xE2\x82\xAC", Save()) << "and UTF-8 it stays";
+}
+
+TEST_F(EncodingTest, NewTextForgetsTheEncoding)
+{
+    Load(Utf16Bytes(Utf16Text, false));
+    SetText("select 1");
+    EXPECT_EQ("select 1", Save());
+    Load("\xEF\xBB\xBFselect 1");
+    Load("select 2");
+    EXPECT_EQ("select 2", Save()) << "another load brings its own encoding";
 }

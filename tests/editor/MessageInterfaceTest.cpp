@@ -81,6 +81,45 @@ TEST_F(EditorTest, DeleteSelectionAndSelectAll)
     EXPECT_EQ(1, Send(WM_EDITOR_CANCOPY));
 }
 
+TEST_F(EditorTest, ReplaceSelectionIsOneUndoStep)
+{
+    SetText("abc\ndef");
+    Select(1, 2, 2, 2);
+    EXPECT_EQ(EDITOR_OK, Send(WM_EDITOR_REPLACESEL, 0, reinterpret_cast<LPARAM>("X\r\nY")));
+    EXPECT_EQ("aX\r\nYef", Text());
+    EXPECT_EQ(2, Sel().End.Line);
+    EXPECT_EQ(2, Sel().End.Column);
+    Send(WM_EDITOR_UNDO);
+    EXPECT_EQ("abc\r\ndef", Text());
+    EXPECT_EQ(EDITOR_BADARGUMENT, Send(WM_EDITOR_REPLACESEL, 0, 0));
+}
+
+// The query window's "Clear Window": the whole text replaced (or deleted) as
+// one step, which one undo brings back exactly.
+TEST_F(EditorTest, WholeTextReplacedAsOneUndoStep)
+{
+    const std::string text = "select 1;\r\n\t-- \xE6\x97\xA5\xF0\x9F\x98\x80\r\nselect 2;";
+    SetText(text);
+    Type(u"x");
+    Send(WM_EDITOR_EXECCMD, EDITORCMD_SELECTALL);
+    Send(WM_EDITOR_REPLACESEL, 0, reinterpret_cast<LPARAM>(""));
+    EXPECT_EQ("", Text());
+    Key('Z', true);
+    EXPECT_EQ("x" + text, Text());
+    Send(WM_EDITOR_EXECCMD, EDITORCMD_SELECTALL);
+    Send(WM_EDITOR_REPLACESEL, 0, reinterpret_cast<LPARAM>("select 3;"));
+    EXPECT_EQ("select 3;", Text());
+    Key('Z', true);
+    EXPECT_EQ("x" + text, Text());
+    Send(WM_EDITOR_EXECCMD, EDITORCMD_SELECTALL);
+    Send(WM_EDITOR_DELETESEL);
+    EXPECT_EQ("", Text());
+    Key('Z', true);
+    EXPECT_EQ("x" + text, Text()) << "select all and DELETESEL is one step too";
+    Key('Z', true);
+    EXPECT_EQ(text, Text());
+}
+
 TEST_F(EditorTest, NotificationsForChangesAndMoves)
 {
     SetText("abc");
