@@ -81,6 +81,11 @@ private:
 // The program's build directory (vintrel.exe.so, templates), from the
 // environment CTest gives the test.
 std::string BuildDirectory();
+// The program under test is the Windows build when VINTREL_E2E_WINDOWS names
+// its directory: the vintrel.exe of its package, vintrel-windows.zip, under
+// wine64. Otherwise it is the Linux build's vintrel.exe.so.
+bool TestingWindowsBuild();
+std::string WindowsBuildDirectory();
 // A path as the program's file dialogs take it (the Z: drive is /).
 std::string WindowsPath(const std::string &path);
 // The frame's title with a maximized query window.
