@@ -21,8 +21,11 @@ unavailable() {
   exit 0
 }
 
+# install_dll DLL VERSION: the library beside the executable, and beside it
+# the source it came from (for the package's readme).
 install_dll() {
   cmp -s "$1" "$target" || cp "$1" "$target" || exit 1
+  echo "mariadb $2" >"$target.source"
 }
 
 # Whether apt already has a source entry for that URI and bookworm, in
@@ -99,7 +102,7 @@ if [ -z "$version" ]; then
   cached=$(ls -1d "$cache_root"/*/libmariadb.dll 2>/dev/null | sort -V | tail -1)
   [ -n "$cached" ] || unavailable "apt knows no source package \"mariadb\""
   note "apt knows no source of MariaDB; using the client library built earlier: $cached"
-  install_dll "$cached"
+  install_dll "$cached" "$(basename "$(dirname "$cached")")"
   exit 0
 fi
 
@@ -108,7 +111,7 @@ plain=${version#*:}
 upstream=${plain%-*}
 cache="$cache_root/$plain"
 if [ -f "$cache/libmariadb.dll" ]; then
-  install_dll "$cache/libmariadb.dll"
+  install_dll "$cache/libmariadb.dll" "$version"
   exit 0
 fi
 
@@ -117,7 +120,7 @@ mkdir -p "$cache" || unavailable "cannot create $cache"
 exec 9>"$cache/.lock"
 flock 9
 if [ -f "$cache/libmariadb.dll" ]; then
-  install_dll "$cache/libmariadb.dll"
+  install_dll "$cache/libmariadb.dll" "$version"
   exit 0
 fi
 
@@ -155,5 +158,5 @@ dll="$cache/build/libmariadb/libmariadb.dll"
 cp "$dll" "$cache/libmariadb.dll"
 # Only the DLL is kept: the sources and the build tree are 200 MB.
 rm -rf "$cache/src" "$cache/build" "$cache"/mariadb_*
-install_dll "$cache/libmariadb.dll"
+install_dll "$cache/libmariadb.dll" "$version"
 note "installed $target"
