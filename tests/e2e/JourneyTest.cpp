@@ -149,6 +149,18 @@ TEST_F(Journey, TemplateInsertedFromTheEditMenu)
     EXPECT_TRUE(WaitFor([&] { return program.CopyEditor() == expected; }, std::chrono::seconds(5))) << program.CopyEditor();
 }
 
+// F1 hands the help file beside the program to the help viewer, a process
+// of its own, closed here by its window's process.
+TEST_F(Journey, HelpOpensWithF1)
+{
+    StartConnected();
+    Keys("F1");
+    std::string help;
+    EXPECT_TRUE(WaitFor([&] { return !(help = RunLine("xdotool search --onlyvisible --name '^Vintrel Help$'")).empty(); },
+                        std::chrono::seconds(15)));
+    if (!help.empty()) e2e::Run("kill $(xdotool getwindowpid " + help + ")");
+}
+
 TEST_F(Journey, DatabaseSwitchedFromTheSelectorAndFromCtrlU)
 {
     StartConnected();

@@ -44,8 +44,9 @@ VintrelProcess::VintrelProcess()
         Run("mkdir -p " + Quote(App) + " && unzip -q " + Quote(WindowsBuildDirectory() + "/vintrel-windows.zip") +
             " -d " + Quote(App) + " 2>/dev/null");
     else
-        Run("mkdir -p " + Quote(App) + " && cp " + Quote(BuildDirectory() + "/vintrel.exe.so") + " " + Quote(App) +
-            " && cp -r " + Quote(BuildDirectory() + "/templates") + " " + Quote(App));
+        Run("mkdir -p " + Quote(App) + " && cp " + Quote(BuildDirectory() + "/vintrel.exe.so") + " " +
+            Quote(BuildDirectory() + "/vrl.chm") + " " + Quote(App) + " && cp -r " +
+            Quote(BuildDirectory() + "/templates") + " " + Quote(App));
 }
 
 VintrelProcess::~VintrelProcess()
