@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Configures and builds the Winelib build (build/) and, unless
-# VINTREL_SKIP_WINDOWS is set, the Windows build (build-win/).
+# VINTREL_SKIP_WINDOWS is set, the Windows build (build-win/) with its
+# client library (scripts/client-dll.sh) and its package
+# (scripts/package-windows.sh).
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 jobs=$(nproc)
@@ -22,4 +24,6 @@ if [ -z "${VINTREL_SKIP_WINDOWS:-}" ]; then
   note "building $VINTREL_BUILD_WIN"
   cmake --build "$VINTREL_BUILD_WIN" -j "$jobs" 2>&1 | quiet
   [ "${PIPESTATUS[0]}" -eq 0 ] || exit 1
+  "$VINTREL_ROOT/scripts/client-dll.sh" || exit 1
+  "$VINTREL_ROOT/scripts/package-windows.sh" || exit 1
 fi

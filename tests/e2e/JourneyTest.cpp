@@ -13,6 +13,7 @@ protected:
     void SetUp() override
     {
         ProgramTest::SetUp();
+        if (IsSkipped()) return;
         ASSERT_TRUE(Exec(account, "DROP DATABASE IF EXISTS e2e_shop; CREATE DATABASE e2e_shop;"
                                   "CREATE TABLE e2e_shop.items (id INT PRIMARY KEY, name VARCHAR(20), price DECIMAL(6,2));"
                                   "INSERT INTO e2e_shop.items VALUES (1,'pen',1.50),(2,'ink',NULL),(3,'pad',12.00);"
@@ -40,7 +41,7 @@ TEST_F(Journey, ConnectsThroughTheDialogWithTheSavedPassword)
     EXPECT_NE(std::string::npos, ReadFile(program.SettingsPath()).find("password=" + account.Password + "\r\n"));
     std::string log = GeneralLog();
     if (!log.empty()) {
-        EXPECT_NE(std::string::npos, log.find("Connect\tvintrel@localhost on  using Socket"));
+        EXPECT_NE(std::string::npos, log.find("Connect\tvintrel@localhost on  using " + Transport()));
     }
 }
 
@@ -146,6 +147,18 @@ TEST_F(Journey, TemplateInsertedFromTheEditMenu)
     Keys("alt+e i t"); // Edit > Insert Template > Create Table
     std::string expected = "-- new table\n" + WithLineFeeds(ReadFile(program.AppDirectory() + "/templates/createtable.sql"));
     EXPECT_TRUE(WaitFor([&] { return program.CopyEditor() == expected; }, std::chrono::seconds(5))) << program.CopyEditor();
+}
+
+// F1 hands the help file beside the program to the help viewer, a process
+// of its own, closed here by its window's process.
+TEST_F(Journey, HelpOpensWithF1)
+{
+    StartConnected();
+    Keys("F1");
+    std::string help;
+    EXPECT_TRUE(WaitFor([&] { return !(help = RunLine("xdotool search --onlyvisible --name '^Vintrel Help$'")).empty(); },
+                        std::chrono::seconds(15)));
+    if (!help.empty()) e2e::Run("kill $(xdotool getwindowpid " + help + ")");
 }
 
 TEST_F(Journey, DatabaseSwitchedFromTheSelectorAndFromCtrlU)

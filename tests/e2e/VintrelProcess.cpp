@@ -14,6 +14,14 @@ std::string BuildDirectory()
     return build ? build : "build";
 }
 
+std::string WindowsBuildDirectory()
+{
+    const char *build = getenv("VINTREL_E2E_WINDOWS");
+    return build ? build : "";
+}
+
+bool TestingWindowsBuild() { return !WindowsBuildDirectory().empty(); }
+
 std::string WindowsPath(const std::string &path)
 {
     std::string windows = "Z:" + path;
@@ -32,8 +40,13 @@ VintrelProcess::VintrelProcess()
     char pattern[] = "/tmp/vintrel-e2e.XXXXXX";
     Work = mkdtemp(pattern);
     App = Work + "/app";
-    Run("mkdir -p " + Quote(App) + " && cp " + Quote(BuildDirectory() + "/vintrel.exe.so") + " " + Quote(App) +
-        " && cp -r " + Quote(BuildDirectory() + "/templates") + " " + Quote(App));
+    if (TestingWindowsBuild())
+        Run("mkdir -p " + Quote(App) + " && unzip -q " + Quote(WindowsBuildDirectory() + "/vintrel-windows.zip") +
+            " -d " + Quote(App) + " 2>/dev/null");
+    else
+        Run("mkdir -p " + Quote(App) + " && cp " + Quote(BuildDirectory() + "/vintrel.exe.so") + " " +
+            Quote(BuildDirectory() + "/vrl.chm") + " " + Quote(App) + " && cp -r " +
+            Quote(BuildDirectory() + "/templates") + " " + Quote(App));
 }
 
 VintrelProcess::~VintrelProcess()
@@ -63,7 +76,7 @@ bool VintrelProcess::Start(const std::string &socket)
         dup2(output, 2);
         int nothing = open("/dev/null", O_RDONLY);
         dup2(nothing, 0);
-        std::string program = App + "/vintrel.exe.so";
+        std::string program = App + (TestingWindowsBuild() ? "/vintrel.exe" : "/vintrel.exe.so");
         execlp("wine", "wine", program.c_str(), (char *)nullptr);
         _exit(127);
     }

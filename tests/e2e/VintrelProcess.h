@@ -1,5 +1,5 @@
 // The built program, started under Wine from an application directory of its
-// own (its settings.ini and templates beside it), and the places on the
+// own (its settings.ini, templates and help file beside it), and the places on the
 // screen a person uses once the frame fills the top of the display.
 #pragma once
 
@@ -78,9 +78,14 @@ private:
     int Pid = 0, Status = -1;
 };
 
-// The program's build directory (vintrel.exe.so, templates), from the
+// The program's build directory (vintrel.exe.so, templates, vrl.chm), from the
 // environment CTest gives the test.
 std::string BuildDirectory();
+// The program under test is the Windows build when VINTREL_E2E_WINDOWS names
+// its directory: the vintrel.exe of its package, vintrel-windows.zip, under
+// wine64. Otherwise it is the Linux build's vintrel.exe.so.
+bool TestingWindowsBuild();
+std::string WindowsBuildDirectory();
 // A path as the program's file dialogs take it (the Z: drive is /).
 std::string WindowsPath(const std::string &path);
 // The frame's title with a maximized query window.
