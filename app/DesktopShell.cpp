@@ -69,8 +69,9 @@ void StartLocalServer()
 
 void ShowHelpContents()
 {
-    std::string page = UnixPath((std::string(AppDirectory) + "\\help\\index.html").c_str());
-    if (page.empty()) return;
+    std::string directory = UnixPath(AppDirectory);
+    if (directory.empty()) return;
+    std::string page = directory + "/help/index.html";
     LaunchDetached("xdg-open", page.c_str());
 }
 

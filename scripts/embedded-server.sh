@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The embedded default server: a private MariaDB server whose data lives in
-# the user's data directory and survives between runs. It listens on
-# 127.0.0.1:3306 (socket only when another server holds that port) and on
-# its own socket, and holds a small demo database.
+# the user's data directory and survives between runs, with a small demo
+# database. It listens on its own socket only, in a directory that is the
+# user's alone: its accounts have no passwords (root, and the user's own
+# login name), so no other user of the machine may reach it, over TCP or
+# through the socket.
 #
 #   embedded-server.sh start    start it unless it already answers
 #   embedded-server.sh stop     stop it
@@ -52,15 +54,13 @@ case "${1:-start}" in
   stop)
     if [ -f "$datadir/mariadbd.pid" ]; then MARIADB_PID=$(cat "$datadir/mariadbd.pid"); stop_private_server; fi ;;
   start)
+    mkdir -p "$home_data"
+    # Tightened on every start: a directory made by an earlier version
+    # (whose server also listened on 127.0.0.1:3306) keeps its data.
+    chmod 700 "$home_data"
     answers && exit 0
     first_start=0; [ -d "$datadir/mysql" ] || first_start=1
-    port=3306
-    if (exec 3<>/dev/tcp/127.0.0.1/3306) 2>/dev/null; then port=0; fi  # 0: socket only
-    mkdir -p "$home_data"
-    if [ "$port" -eq 0 ]; then
-      note "port 3306 is taken by another server: the embedded server listens on its socket only"
-    fi
-    start_private_server "$datadir" "$socket" "$port" >/dev/null || exit 1
+    start_private_server "$datadir" "$socket" 0 >/dev/null || exit 1
     disown "$MARIADB_PID" 2>/dev/null || true
     if [ "$first_start" -eq 1 ]; then create_demo || exit 1; fi
     note "the embedded server answers on $socket"

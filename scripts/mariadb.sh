@@ -1,11 +1,13 @@
 # Starting and stopping a private MariaDB server. Sourced, not run.
 #
-# start_private_server DATADIR SOCKET PORT: initialises DATADIR when it is
-# new, starts mariadbd on 127.0.0.1:PORT and SOCKET, waits until it answers
-# and sets MARIADB_PID. stop_private_server stops it by that pid.
+# start_private_server DATADIR SOCKET PORT [OPTION...]: initialises DATADIR
+# when it is new, starts mariadbd on 127.0.0.1:PORT and SOCKET (with the
+# further options, which override), waits until it answers and sets
+# MARIADB_PID. stop_private_server stops it by that pid.
 
 start_private_server() {
   local datadir=$1 socket=$2 port=$3 user
+  shift 3
   user=$(id -un)
   if [ ! -d "$datadir/mysql" ]; then
     mkdir -p "$datadir"
@@ -16,7 +18,7 @@ start_private_server() {
   mariadbd --no-defaults --datadir="$datadir" --port="$port" --bind-address=127.0.0.1 \
     --socket="$socket" --user="$user" --skip-log-bin $( [ "$port" = 0 ] && echo --skip-networking ) --pid-file="$datadir/mariadbd.pid" \
     --general-log=0 --general-log-file="$datadir/general.log" \
-    --log-error="$datadir/error.log" --innodb-buffer-pool-size=256M &
+    --log-error="$datadir/error.log" --innodb-buffer-pool-size=256M "$@" &
   MARIADB_PID=$!
   local i
   for i in $(seq 1 300); do
@@ -53,11 +55,13 @@ root_sql() {
 export VINTREL_TEST_USER=vintrel VINTREL_TEST_PASSWORD='Test-pw-1'
 
 # create_test_account SOCKET: the test account for socket and TCP logins
-# (localhost and 127.0.0.1), with every privilege; kept when it exists.
+# (localhost, 127.0.0.1 and ::1), with every privilege; kept when it exists.
 create_test_account() {
   root_sql "$1" "
     CREATE USER IF NOT EXISTS '$VINTREL_TEST_USER'@'localhost' IDENTIFIED BY '$VINTREL_TEST_PASSWORD';
     CREATE USER IF NOT EXISTS '$VINTREL_TEST_USER'@'127.0.0.1' IDENTIFIED BY '$VINTREL_TEST_PASSWORD';
+    CREATE USER IF NOT EXISTS '$VINTREL_TEST_USER'@'::1' IDENTIFIED BY '$VINTREL_TEST_PASSWORD';
     GRANT ALL ON *.* TO '$VINTREL_TEST_USER'@'localhost' WITH GRANT OPTION;
-    GRANT ALL ON *.* TO '$VINTREL_TEST_USER'@'127.0.0.1' WITH GRANT OPTION;"
+    GRANT ALL ON *.* TO '$VINTREL_TEST_USER'@'127.0.0.1' WITH GRANT OPTION;
+    GRANT ALL ON *.* TO '$VINTREL_TEST_USER'@'::1' WITH GRANT OPTION;"
 }

@@ -15,7 +15,30 @@ start_test_server() {
   create_test_account "$MYSQL_UNIX_PORT" || return 1
 }
 
+# start_tls_server PORT: a second throw-away server that requires TLS, with
+# a certificate made for the run, on 127.0.0.1:PORT and [::1]:PORT (::1 only
+# where the machine has IPv6). Exports VINTREL_TEST_TLS_PORT.
+start_tls_server() {
+  local port=$1 main_pid=$MARIADB_PID bind=127.0.0.1
+  mkdir -p "$dbroot/tls"
+  openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=localhost \
+    -keyout "$dbroot/tls/key.pem" -out "$dbroot/tls/cert.pem" >/dev/null 2>&1 || return 1
+  [ -f /proc/net/if_inet6 ] && bind=127.0.0.1,::1
+  start_private_server "$dbroot/tls/data" "$dbroot/tls/mysqld.sock" "$port" --bind-address="$bind" \
+    --ssl-cert="$dbroot/tls/cert.pem" --ssl-key="$dbroot/tls/key.pem" --require-secure-transport=ON || return 1
+  TLS_SERVER_PID=$MARIADB_PID
+  MARIADB_PID=$main_pid
+  create_test_account "$dbroot/tls/mysqld.sock" || return 1
+  export VINTREL_TEST_TLS_PORT=$port
+}
+
 stop_test_session() {
+  if [ -n "${TLS_SERVER_PID:-}" ]; then
+    local main_pid=$MARIADB_PID
+    MARIADB_PID=$TLS_SERVER_PID
+    stop_private_server
+    MARIADB_PID=$main_pid
+  fi
   stop_private_server
   wineserver -k 2>/dev/null || true
   rm -rf "$dbroot"

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
+
+#include <sys/stat.h>
 #include <vector>
 
 #include "DialogDriver.h"
@@ -139,6 +141,16 @@ protected:
     DialogDriver driver;
 };
 
+int UnixFileMode(const std::string &windowsPath)
+{
+    std::wstring wide(windowsPath.begin(), windowsPath.end());
+    char *path = wine_get_unix_file_name(reinterpret_cast<const WCHAR *>(wide.c_str()));
+    struct stat status = {};
+    int mode = path && stat(path, &status) == 0 ? (int)(status.st_mode & 0777) : -1;
+    HeapFree(GetProcessHeap(), 0, path);
+    return mode;
+}
+
 std::string Expected(const char *host, const char *user, const char *password, bool save, bool start)
 {
     return std::string("[connection]\r\n") + "savepassword=" + (save ? "0100000001" : "0000000000") + "\r\n" +
@@ -158,9 +170,9 @@ TEST_F(ConnectionDialogTest, FirstRunShowsDefaultsAndCancelWritesNothing)
         EXPECT_FALSE(ItemChecked(dialog, IDC_STARTSERVER));
         EXPECT_FALSE(ItemChecked(dialog, IDC_SAVEPASSWORD));
         EXPECT_EQ("Start local server if it is stopped", ItemText(dialog, IDC_STARTSERVER));
-        // Without horizontal scrolling the fields take only what fits.
+        // The fields scroll: long host names of managed servers fit.
         for (int id : {IDC_HOST, IDC_USER, IDC_PASSWORD})
-            EXPECT_FALSE(GetWindowLongA(GetDlgItem(dialog, id), GWL_STYLE) & ES_AUTOHSCROLL) << id;
+            EXPECT_TRUE(GetWindowLongA(GetDlgItem(dialog, id), GWL_STYLE) & ES_AUTOHSCROLL) << id;
         EXPECT_TRUE(GetWindowLongA(GetDlgItem(dialog, IDC_PASSWORD), GWL_STYLE) & ES_PASSWORD);
         // Tab order: server, start server, user, password, save password, OK, Cancel.
         std::vector<int> order;
@@ -234,6 +246,8 @@ TEST_F(ConnectionDialogTest, OkWritesTheSettingsInOrderAndOpensAQueryWindow)
     EXPECT_EQ(std::string(TestUser()) + "@localhost", QueryValue(connection->Handle, "select current_user()"));
     // The query window was really created in the MDI client.
     EXPECT_TRUE(SendMessageA(MdiClientWindow, WM_MDIGETACTIVE, 0, 0));
+    // A file that holds a password is for its owner's eyes only.
+    EXPECT_EQ(0600, UnixFileMode(settings));
 }
 
 TEST_F(ConnectionDialogTest, SavedPasswordIsUsedWhileTheFieldIsUntouched)
@@ -271,7 +285,9 @@ TEST_F(ConnectionDialogTest, TypingAndDeletingACharacterCountsAsEditingThePasswo
         })
         .Then([&](HWND dialog) { PressItem(dialog, IDCANCEL); });
     Run();
-    EXPECT_EQ("Can't establish connection", message);
+    EXPECT_EQ("Can't establish connection\n\nAccess denied for user '" + std::string(TestUser()) +
+                  "'@'localhost' (using password: YES)",
+              message);
     EXPECT_EQ("Vintrel", caption);
     EXPECT_TRUE(CreateRequests.empty());
     // The placeholder was the password tried and is now the one remembered.
@@ -305,7 +321,9 @@ TEST_F(ConnectionDialogTest, WrongPasswordKeepsTheDialogOpenWithSettingsAlreadyW
             PressItem(dialog, IDCANCEL);
         });
     Run();
-    EXPECT_EQ("Can't establish connection", message);
+    EXPECT_EQ("Can't establish connection\n\nAccess denied for user '" + std::string(TestUser()) +
+                  "'@'localhost' (using password: YES)",
+              message);
     EXPECT_EQ("Vintrel", caption);
     EXPECT_TRUE(dialogVisibleDuringMessage);
     EXPECT_EQ(TestUser(), userAfterMessage);
@@ -351,9 +369,9 @@ TEST_F(ConnectionDialogTest, StoredSavePasswordOtherThanOneGivesNoSavedPassword)
     EXPECT_TRUE(driver.Unexpected.empty());
 }
 
-TEST_F(ConnectionDialogTest, LongValuesAreSavedWholeAndReadBackCutTo63Characters)
+TEST_F(ConnectionDialogTest, LongValuesAreSavedWholeAndReadBackCutTo255Characters)
 {
-    std::string longUser(100, 'u');
+    std::string longUser(300, 'u');
     driver
         .Then([&](HWND dialog) {
             SetItemText(dialog, IDC_USER, longUser);
@@ -367,7 +385,7 @@ TEST_F(ConnectionDialogTest, LongValuesAreSavedWholeAndReadBackCutTo63Characters
     EXPECT_NE(std::string::npos, ReadBytes(settings).find("user=" + longUser + "\r\n"));
 
     driver.Then([&](HWND dialog) {
-        EXPECT_EQ(longUser.substr(0, 63), ItemText(dialog, IDC_USER));
+        EXPECT_EQ(longUser.substr(0, 255), ItemText(dialog, IDC_USER));
         PressItem(dialog, IDCANCEL);
     });
     Run();
@@ -394,7 +412,7 @@ TEST_F(ConnectionDialogTest, MalformedSettingsFilesReadAsDefaults)
         {"not hexadecimal", "[connection]\r\nsavepassword=01000000zz\r\nstartmysql=1\r\n", "localhost", "", false,
          false},
         {"very long lines", "[connection]\r\n" + longLine + "\r\nhost=" + longLine + "\r\nuser=" + longLine + "\r\n",
-         std::string(63, 'x'), std::string(63, 'x'), false, false},
+         std::string(255, 'x'), std::string(255, 'x'), false, false},
         {"section name only", "[connection", "localhost", "", false, false},
         {"empty file", "", "localhost", "", false, false},
     };

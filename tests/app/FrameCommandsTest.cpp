@@ -6,6 +6,7 @@
 #include <string>
 
 #include "DialogDriver.h"
+#include "app/DesktopShell.h"
 #include "app/FrameWindow.h"
 #include "app/Startup.h"
 #include "query/ServerInfo.h"
@@ -81,15 +82,18 @@ protected:
         SendMessageA(Child(window)->StatusBar, SB_GETTEXTA, part, (LPARAM)text);
         return text;
     }
-    bool Key(WPARAM key, bool control)
+    // A key as the system reports it: with Alt alone it is a system key.
+    bool Key(WPARAM key, bool control, bool alt = false)
     {
         BYTE keys[256];
         GetKeyboardState(keys);
         keys[VK_CONTROL] = control ? 0x80 : 0;
+        keys[VK_MENU] = alt ? 0x80 : 0;
         SetKeyboardState(keys);
-        MSG message = {GetFocus(), WM_KEYDOWN, key, 0, GetTickCount(), {0, 0}};
+        UINT kind = alt && !control ? WM_SYSKEYDOWN : WM_KEYDOWN;
+        MSG message = {GetFocus(), kind, key, alt ? (LPARAM)1 << 29 : 0, GetTickCount(), {0, 0}};
         bool taken = TranslateProgramMessage(frame, accelerators, &message);
-        keys[VK_CONTROL] = 0;
+        keys[VK_CONTROL] = keys[VK_MENU] = 0;
         SetKeyboardState(keys);
         return taken;
     }
@@ -213,6 +217,49 @@ TEST_F(FrameCommands, F5AndCtrlEBothRunTheQuery)
         EXPECT_TRUE(PumpUntil([&] { return StatusPart(window, 0) == "Query batch completed."; }));
         EXPECT_EQ("2 row(s)", StatusPart(window, 4));
     }
+}
+
+// Ctrl+Break (VK_CANCEL on Windows), and Pause with Ctrl or Alt on an X
+// display, cancel the running query; Ctrl+Alt (AltGr on European keyboards)
+// with a letter is never a Ctrl command of the frame.
+TEST_F(FrameCommands, BreakKeysCancelAndAltGrLettersAreNoCommands)
+{
+    HWND window = OpenWindow();
+    SendMessageA(MdiClientWindow, WM_MDIACTIVATE, (WPARAM)window, 0);
+    SetFocus(Child(window)->Editor);
+    struct Break {
+        WPARAM key;
+        bool control, alt;
+    };
+    for (Break keys : {Break{VK_CANCEL, true, false}, Break{VK_PAUSE, true, false}, Break{VK_PAUSE, false, true}}) {
+        SetWindowTextA(Child(window)->Editor, "select sleep(30)");
+        EXPECT_TRUE(Key(VK_F5, false));
+        PumpMessages(200);
+        EXPECT_TRUE(Key(keys.key, keys.control, keys.alt)) << keys.key;
+        EXPECT_TRUE(PumpUntil([&] { return StatusPart(window, 0) == "Query batch cancelled."; })) << keys.key;
+    }
+    for (WPARAM letter : {'A', 'C', 'E', 'N', 'S', 'U', 'Z'}) EXPECT_FALSE(Key(letter, true, true)) << (char)letter;
+}
+
+std::string LaunchedProgram, LaunchedArgument;
+void RecordLaunch(const char *program, const char *argument)
+{
+    LaunchedProgram = program;
+    LaunchedArgument = argument;
+}
+
+// Wine's help viewer has no HTML engine: the Linux build shows the help
+// pages that ship beside vrl.chm in the desktop's browser.
+TEST_F(FrameCommands, HelpContentsOpensTheHelpPagesInTheBrowser)
+{
+    DesktopLaunchHook = RecordLaunch;
+    SendMessageA(frame, WM_COMMAND, CMD_HELPCONTENTS, 0);
+    DesktopLaunchHook = nullptr;
+    EXPECT_EQ("xdg-open", LaunchedProgram);
+    std::string page = "/help/index.html";
+    ASSERT_GE(LaunchedArgument.size(), page.size());
+    EXPECT_EQ(page, LaunchedArgument.substr(LaunchedArgument.size() - page.size())) << LaunchedArgument;
+    EXPECT_EQ('/', LaunchedArgument[0]) << LaunchedArgument;
 }
 
 // The server refuses the switch (the database is gone): the user is told,

@@ -43,6 +43,8 @@ protected:
 
 bool Contains(const std::string &text, const std::string &part) { return text.find(part) != std::string::npos; }
 
+// The server goes away under a batch and comes back: the window survives it
+// and runs its next batch on a new session.
 TEST_F(Fault, ServerStoppedDuringABatch)
 {
     PrivateServer server(program.WorkDirectory() + "/server");
@@ -59,11 +61,11 @@ TEST_F(Fault, ServerStoppedDuringABatch)
     Pause(1000);
     EXPECT_TRUE(program.Running());
 
+    // Back again: the same window makes a new session for its next batch,
+    // and says so.
     ASSERT_TRUE(server.Start());
-    Keys("ctrl+o");
-    ASSERT_TRUE(program.AcceptConnectDialog());
-    EXPECT_TRUE(program.WaitForTitle(FrameTitleFor("mysql", "root", "Untitled2"))) << program.FrameTitle();
     EXPECT_EQ("7", program.AskWindow("select 7"));
+    EXPECT_TRUE(Contains(WaitForMessage({"Reconnected to localhost."}), "Reconnected to localhost.\n"));
     program.Kill();
 }
 

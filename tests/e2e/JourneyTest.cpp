@@ -151,10 +151,21 @@ TEST_F(Journey, TemplateInsertedFromTheEditMenu)
 
 // F1 hands the help file beside the program to the help viewer, a process
 // of its own, closed here by its window's process.
+// The Windows build opens vrl.chm in the help viewer; the Linux build, whose
+// help viewer has no HTML engine, opens the help pages in the browser.
 TEST_F(Journey, HelpOpensWithF1)
 {
     StartConnected();
     Keys("F1");
+    if (!TestingWindowsBuild()) {
+        std::string opened;
+        EXPECT_TRUE(WaitFor([&] { return !(opened = ReadFile(program.WorkDirectory() + "/opened.txt")).empty(); },
+                            std::chrono::seconds(15)));
+        std::string page = opened.substr(0, opened.find('\n'));
+        EXPECT_NE(std::string::npos, page.find("/help/index.html")) << page;
+        EXPECT_NE(std::string::npos, ReadFile(page).find("<title>")) << page;
+        return;
+    }
     std::string help;
     EXPECT_TRUE(WaitFor([&] { return !(help = RunLine("xdotool search --onlyvisible --name '^Vintrel Help$'")).empty(); },
                         std::chrono::seconds(15)));

@@ -46,7 +46,7 @@ VintrelProcess::VintrelProcess()
     else
         Run("mkdir -p " + Quote(App) + " && cp " + Quote(BuildDirectory() + "/vintrel.exe.so") + " " +
             Quote(BuildDirectory() + "/vrl.chm") + " " + Quote(App) + " && cp -r " +
-            Quote(BuildDirectory() + "/templates") + " " + Quote(App));
+            Quote(BuildDirectory() + "/templates") + " " + Quote(BuildDirectory() + "/help") + " " + Quote(App));
 }
 
 VintrelProcess::~VintrelProcess()
@@ -67,10 +67,17 @@ void VintrelProcess::WriteSettings(const std::string &host, const std::string &u
 bool VintrelProcess::Start(const std::string &socket)
 {
     std::string log = Work + "/wine.log";
+    Run("mkdir -p " + Quote(Work + "/bin"));
+    WriteFile(Work + "/bin/xdg-open", "#!/bin/sh\nprintf '%s\\n' \"$1\" >> " + Quote(Work + "/opened.txt") + "\n");
+    Run("chmod +x " + Quote(Work + "/bin/xdg-open"));
     Pid = fork();
     if (Pid == 0) {
         setenv("MYSQL_UNIX_PORT", socket.c_str(), 1);
         setenv("WINEDEBUG", "-all", 1);
+        // The desktop's opener (the Linux build shows its help pages with
+        // it) notes what it was asked to open instead of starting a browser.
+        std::string bin = Work + "/bin";
+        setenv("PATH", (bin + ":" + getenv("PATH")).c_str(), 1);
         int output = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         dup2(output, 1);
         dup2(output, 2);

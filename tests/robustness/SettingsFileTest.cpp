@@ -76,7 +76,7 @@ TEST_F(SettingsFile, RandomBytesReadAsDefaultsAndAnOkStillConnectsAndIsRemembere
     EXPECT_TRUE(driver.Unexpected.empty());
 }
 
-TEST_F(SettingsFile, OneLineOfAMegabyteReadsAsDefaultsOrIsCutTo63Characters)
+TEST_F(SettingsFile, OneLineOfAMegabyteReadsAsDefaultsOrIsCutTo255Characters)
 {
     // No line break at all, and no section.
     WriteUnixFile(settings, "host=" + std::string(1 << 20, 'h'));
@@ -91,7 +91,7 @@ TEST_F(SettingsFile, OneLineOfAMegabyteReadsAsDefaultsOrIsCutTo63Characters)
     int windows = QueryWindowCount();
     driver.Then([&](HWND dialog) {
         EXPECT_EQ("localhost", ItemText(dialog, IDC_HOST));
-        EXPECT_EQ(std::string(63, 'u'), ItemText(dialog, IDC_USER));
+        EXPECT_EQ(std::string(255, 'u'), ItemText(dialog, IDC_USER));
         EXPECT_FALSE(ItemChecked(dialog, IDC_SAVEPASSWORD));
         ConnectSavingThePassword(dialog);
     });

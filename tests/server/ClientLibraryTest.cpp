@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <fstream>
+#include <vector>
 #include <set>
 #include <string>
 
@@ -155,6 +156,67 @@ TEST(Connection, RefusedConnectionIsAReturnValue)
     // The test server listens on 127.0.0.1 only: 127.0.0.2 refuses at once.
     connection = NewConnectionInfo("127.0.0.2", TestUser(), TestPassword());
     EXPECT_FALSE(OpenConnection(connection));
+    FreeConnectionInfo(connection);
+}
+
+TEST(Connection, ServerTextsNameAHostAndAPort)
+{
+    char host[64];
+    unsigned int port = 0;
+    struct Case {
+        const char *text, *host;
+        unsigned int port;
+    };
+    for (Case c : {Case{"db.example.org", "db.example.org", 3306}, Case{"localhost:3307", "localhost", 3307},
+                   Case{"[::1]:3310", "::1", 3310}, Case{"[fe80::1]", "fe80::1", 3306}, Case{"::1", "::1", 3306},
+                   Case{"2001:db8::7", "2001:db8::7", 3306}}) {
+        ASSERT_TRUE(SplitServerAddress(c.text, host, sizeof host, &port)) << c.text;
+        EXPECT_STREQ(c.host, host) << c.text;
+        EXPECT_EQ(c.port, port) << c.text;
+    }
+    for (const char *bad : {"host:", "host:0", "host:70000", "host:33x", "[::1", "[::1]x"})
+        EXPECT_FALSE(SplitServerAddress(bad, host, sizeof host, &port)) << bad;
+}
+
+// The second server of the test run requires TLS and listens on a port of
+// its own: it is reached as "127.0.0.1:PORT" (and "[::1]:PORT"), over TLS.
+TEST(Connection, AServerOnAnotherPortRequiringTlsIsReachedEncrypted)
+{
+    const char *port = getenv("VINTREL_TEST_TLS_PORT");
+    if (!port) GTEST_SKIP() << "no TLS server in this run (./test starts one)";
+    std::vector<std::string> servers = {std::string("127.0.0.1:") + port};
+    if (FILE *ipv6 = fopen("/proc/net/if_inet6", "r")) {
+        fclose(ipv6);
+        servers.push_back(std::string("[::1]:") + port);
+    }
+    for (const std::string &server : servers) {
+        CONNECTIONINFO *connection = NewConnectionInfo(server.c_str(), TestUser(), TestPassword());
+        char error[512];
+        ASSERT_TRUE(OpenConnectionWithin(connection, 15, error, sizeof error)) << server << ": " << error;
+        EXPECT_EQ(1, connection->Encrypted) << server;
+        mysql_query(connection->Handle, "SHOW STATUS LIKE 'Ssl_cipher'");
+        MYSQL_RES *result = mysql_store_result(connection->Handle);
+        MYSQL_ROW row = mysql_fetch_row(result);
+        EXPECT_STRNE("", row[1]) << server;
+        mysql_free_result(result);
+        FreeConnectionInfo(connection);
+    }
+    CONNECTIONINFO *plain = OpenTestConnection();
+    EXPECT_EQ(0, plain->Encrypted);
+    FreeConnectionInfo(plain);
+}
+
+// A failed connect says why: a wrong password from nothing listening.
+TEST(Connection, AFailedConnectGivesTheReason)
+{
+    char error[512];
+    CONNECTIONINFO *connection = NewConnectionInfo(TestHost(), TestUser(), "wrong password");
+    EXPECT_FALSE(OpenConnectionWithin(connection, 15, error, sizeof error));
+    EXPECT_NE(nullptr, strstr(error, "Access denied for user")) << error;
+    FreeConnectionInfo(connection);
+    connection = NewConnectionInfo("127.0.0.1:1", TestUser(), TestPassword());
+    EXPECT_FALSE(OpenConnectionWithin(connection, 15, error, sizeof error));
+    EXPECT_NE(nullptr, strstr(error, "Can't connect")) << error;
     FreeConnectionInfo(connection);
 }
 
