@@ -58,6 +58,27 @@ TEST_F(Journey, TypedQueryRunsWithF5AndItsRowsAreCopied)
     }
 }
 
+// Text from another program and back: pasted from the X clipboard into the
+// editor, run, and the grid copied out to another program, byte for byte
+// what the command-line client answers for the same query.
+TEST_F(Journey, TextFromAndToOtherProgramsKeepsEveryCharacter)
+{
+    StartConnected();
+    const std::string text = "gr\xc3\xbc\xc3\x9f \xe2\x82\xac \xe6\x97\xa5\xe6\x9c\xac \xf0\x9f\x98\x80";
+    program.ReplaceEditorText("select '");
+    SetClipboard(text);
+    Keys("ctrl+v");
+    Type("' as t");
+    Keys("F5");
+    std::string cli = RunLine("mariadb --no-defaults --default-character-set=utf8mb4 --batch --skip-column-names --socket=" +
+                              Quote(account.Socket) + " -u" + Quote(account.User) + " -p" + Quote(account.Password) +
+                              " -e " + Quote("select '" + text + "' as t"));
+    EXPECT_EQ(text, cli);
+    EXPECT_TRUE(program.WaitForGrid(cli));
+    std::string log = GeneralLog();
+    if (!log.empty()) EXPECT_NE(std::string::npos, log.find("select '" + text + "' as t")) << "not UTF-8 at the server";
+}
+
 // The position of a database in the lists the program fills from the
 // server (SHOW DATABASES order).
 int DatabaseIndex(const Account &account, const std::string &name)

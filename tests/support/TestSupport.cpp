@@ -99,11 +99,17 @@ std::string ReadGeneralLog()
 
 std::string ClipboardText()
 {
+    // What other programs read: the Unicode text, as UTF-8.
     std::string text = "(no text)";
     if (!OpenClipboard(nullptr)) return "(clipboard busy)";
-    if (HANDLE data = GetClipboardData(CF_TEXT)) {
-        if (const char *locked = static_cast<const char *>(GlobalLock(data))) {
-            text.assign(locked, strnlen(locked, GlobalSize(data)));
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        if (const WCHAR *locked = static_cast<const WCHAR *>(GlobalLock(data))) {
+            // WCHAR is 16 bits here, unlike the Linux wchar_t.
+            int units = 0, limit = (int)(GlobalSize(data) / sizeof(WCHAR));
+            while (units < limit && locked[units]) units++;
+            int bytes = WideCharToMultiByte(CP_UTF8, 0, locked, units, nullptr, 0, nullptr, nullptr);
+            text.assign((size_t)bytes, '\0');
+            if (bytes > 0) WideCharToMultiByte(CP_UTF8, 0, locked, units, &text[0], bytes, nullptr, nullptr);
             GlobalUnlock(data);
         }
     }
