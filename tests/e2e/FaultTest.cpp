@@ -69,6 +69,23 @@ TEST_F(Fault, ServerStoppedDuringABatch)
     program.Kill();
 }
 
+// A script of two statements lists both; a runaway query is stopped from
+// the keyboard (Ctrl+Break: the Pause key with Ctrl on X) and leaves the
+// server, and the window goes on.
+TEST_F(Fault, AScriptRunsWholeAndARunawayQueryIsCancelledFromTheKeyboard)
+{
+    StartConnected(account);
+    program.Execute("select 1 as a; select 2 as b");
+    EXPECT_TRUE(program.WaitForGrid("1"));
+    EXPECT_TRUE(Contains(WaitForMessage({"Statement 2"}), "Statement 2: 1 row(s) returned, not shown"));
+
+    StartLongBatch(account, "select sleep(60)");
+    Keys("ctrl+Pause");
+    EXPECT_TRUE(Contains(WaitForMessage({"Query cancelled"}), "Query cancelled"));
+    EXPECT_TRUE(WaitFor([&] { return RunningCount(account, "select sleep(60)") == 0; }, std::chrono::seconds(5)));
+    EXPECT_EQ("5", program.AskWindow("select 5"));
+}
+
 TEST_F(Fault, ConnectionKilledFromAnotherSession)
 {
     StartConnected(account);

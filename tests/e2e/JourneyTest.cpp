@@ -76,7 +76,9 @@ TEST_F(Journey, TextFromAndToOtherProgramsKeepsEveryCharacter)
     EXPECT_EQ(text, cli);
     EXPECT_TRUE(program.WaitForGrid(cli));
     std::string log = GeneralLog();
-    if (!log.empty()) EXPECT_NE(std::string::npos, log.find("select '" + text + "' as t")) << "not UTF-8 at the server";
+    if (!log.empty()) {
+        EXPECT_NE(std::string::npos, log.find("select '" + text + "' as t")) << "not UTF-8 at the server";
+    }
 }
 
 // The position of a database in the lists the program fills from the
