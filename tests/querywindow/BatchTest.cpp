@@ -382,6 +382,33 @@ TEST_F(Batch, RoutinesWithAndWithoutDelimiterLinesAreCreated)
     mysql_close(admin);
 }
 
+// Scripts saved by other editors run as they read: with a UTF-8 byte-order
+// mark (which never reaches the server), in UTF-16, in Windows-1252.
+TEST_F(Batch, ScriptsInOtherEncodingsRun)
+{
+    char directory[MAX_PATH] = "";
+    GetTempPathA(sizeof directory, directory);
+    std::string path = std::string(directory) + "qw_tests_encoded.sql";
+    struct Script {
+        std::string bytes, shown;
+    };
+    for (const Script &script : {Script{"\xEF\xBB\xBFselect 'gr\xC3\xBC\xC3\x9F' as t", "gr\xC3\xBC\xC3\x9F"},
+                                 Script{std::string("\xFF\xFEs\0e\0l\0e\0c\0t\0 \0'\0\xFC\0'\0", 22), "\xC3\xBC"},
+                                 Script{"select 'na\xEFve \x80'", "na\xC3\xAFve \xE2\x82\xAC"}}) {
+        HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        DWORD written = 0;
+        WriteFile(file, script.bytes.data(), (DWORD)script.bytes.size(), &written, nullptr);
+        CloseHandle(file);
+        ASSERT_EQ(EDITOR_OK, SendMessageA(child->Editor, WM_EDITOR_LOADFILE, 0, (LPARAM)path.c_str()));
+        FrameCommand(118);
+        ASSERT_TRUE(WaitForCompletion(child));
+        EXPECT_EQ("Query batch completed.", StatusText(child, 0)) << MessagePaneText(child);
+        ASSERT_EQ(1, GridRows(child)) << script.shown;
+        EXPECT_STREQ(script.shown.c_str(), StateOf<OUTPUTDATA>(child->Grid)->Data->Rows[0][0]);
+    }
+    DeleteFileA(path.c_str());
+}
+
 // "... at line N": the caret goes to that line of the editor; a selection
 // that ran stays, and the pane names the line.
 TEST_F(Batch, TheErrorsLineIsFoundInTheEditor)
