@@ -15,9 +15,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     // Statements of windows closed during their batch are being stopped on
     // the server: give those requests a moment to get there.
     for (int waited = 0; RunningCancelRequests() > 0 && waited < 3000; waited += 20) Sleep(20);
-    // The worker of a window closed during its batch may still be inside the
-    // client library, waiting for the server: the library then stays until
-    // the process ends rather than be unmapped under that thread.
-    if (RunningBatchWorkers() == 0) UnloadClientLibrary();
+    // The worker of a window closed during its batch (or the request that
+    // stops its statement) may still be inside the client library, waiting
+    // for the server: the library then stays until the process ends rather
+    // than be unmapped under that thread.
+    if (RunningBatchWorkers() == 0 && RunningCancelRequests() == 0) UnloadClientLibrary();
     return exitCode;
 }
