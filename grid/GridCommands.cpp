@@ -1,6 +1,7 @@
-// The grid's commands: Copy puts the selected cells on the clipboard, Select
-// All selects every cell, Save As writes the whole result to a text file,
-// and the right button offers them in a context menu.
+// The grid's commands: Copy puts the selected cells on the clipboard (with
+// or without a line of column names), Select All selects every cell, Save As
+// writes the whole result to a text file, and the right button offers them
+// in a context menu.
 #include "grid/GridInternal.h"
 
 #include <algorithm>
@@ -43,27 +44,53 @@ char *Append(char *out, const char *text)
     return out + length;
 }
 
-// Rows joined by CR LF, cells by TAB; no header, nothing after the last cell.
-HGLOBAL BuildCopyText(const GRIDBUFFER *data, Rect cells)
+size_t CopyLineSize(const TFieldList &line, Rect cells)
+{
+    size_t size = 0;
+    for (int32_t c = cells.Left; c <= cells.Right; c++) size += strlen(line[c]) + (c > cells.Left);
+    return size;
+}
+
+char *AppendCopyLine(char *out, const TFieldList &line, Rect cells)
+{
+    for (int32_t c = cells.Left; c <= cells.Right; c++) {
+        if (c > cells.Left) *out++ = '\t';
+        out = Append(out, line[c]);
+    }
+    return out;
+}
+
+// The copy's text in UTF-8: lines joined by CR LF, cells by TAB, nothing
+// after the last cell; with names, the selected columns' names come first.
+HGLOBAL BuildCopyText(const GRIDBUFFER *data, Rect cells, bool withNames)
 {
     size_t size = 1;
-    for (int32_t r = cells.Top; r <= cells.Bottom; r++) {
-        if (r > cells.Top) size += 2;
-        for (int32_t c = cells.Left; c <= cells.Right; c++) size += strlen(data->Rows[r][c]) + (c > cells.Left);
-    }
+    if (withNames) size += CopyLineSize(data->Fields, cells) + 2;
+    for (int32_t r = cells.Top; r <= cells.Bottom; r++) size += CopyLineSize(data->Rows[r], cells) + 2;
     char *text;
     HGLOBAL block = NewTextBlock(size, &text);
     if (!block) return nullptr;
     char *out = text;
+    if (withNames) out = AppendCopyLine(out, data->Fields, cells);
     for (int32_t r = cells.Top; r <= cells.Bottom; r++) {
-        if (r > cells.Top) *out++ = '\r', *out++ = '\n';
-        for (int32_t c = cells.Left; c <= cells.Right; c++) {
-            if (c > cells.Left) *out++ = '\t';
-            out = Append(out, data->Rows[r][c]);
-        }
+        if (withNames || r > cells.Top) *out++ = '\r', *out++ = '\n';
+        out = AppendCopyLine(out, data->Rows[r], cells);
     }
     GlobalUnlock(block);
     return block;
+}
+
+// The one place where copied text reaches the clipboard; the block holds
+// UTF-8 and is the clipboard's once placed.
+void PlaceOnClipboard(HWND window, HGLOBAL text)
+{
+    if (!OpenClipboard(window)) {
+        GlobalFree(text);
+        return;
+    }
+    EmptyClipboard();
+    if (!SetClipboardData(CF_TEXT, text)) GlobalFree(text);
+    CloseClipboard();
 }
 
 size_t ExportLineSize(const TFieldList &line)
@@ -165,22 +192,16 @@ void Report(HWND window, const char *format, const char *path)
 
 } // namespace
 
-void GridCopy(HWND window, OUTPUTDATA *grid)
+void GridCopy(HWND window, OUTPUTDATA *grid, bool withNames)
 {
     if (!grid->Data || grid->SelAnchorRow == -1) return;
-    HGLOBAL block = BuildCopyText(grid->Data, SelectedCells(grid));
-    if (!block) {
+    HGLOBAL text = BuildCopyText(grid->Data, SelectedCells(grid), withNames);
+    if (!text) {
         GridDialogFunctions.MessageBox(window, "There is not enough memory to copy the selected cells.", "Vintrel",
                                        MB_OK | MB_ICONEXCLAMATION);
         return;
     }
-    if (!OpenClipboard(window)) {
-        GlobalFree(block);
-        return;
-    }
-    EmptyClipboard();
-    if (!SetClipboardData(CF_TEXT, block)) GlobalFree(block);
-    CloseClipboard();
+    PlaceOnClipboard(window, text);
 }
 
 void GridSelectAll(HWND window, OUTPUTDATA *grid)

@@ -191,7 +191,8 @@ LRESULT Command(HWND window, OUTPUTDATA *grid, UINT message, WPARAM wParam, LPAR
     switch (LOWORD(wParam)) {
     case CMD_SAVE: SendMessageA(window, WM_COMMAND, CMD_SAVEAS, 0); return 0;
     case CMD_SAVEAS: GridSaveAs(window, grid); return 0;
-    case CMD_COPY: GridCopy(window, grid); return 0;
+    case CMD_COPY: GridCopy(window, grid, false); return 0;
+    case CMD_COPYWITHNAMES: GridCopy(window, grid, true); return 0;
     case CMD_SELECTALL: GridSelectAll(window, grid); return 0;
     default: return DefWindowProcA(window, message, wParam, lParam);
     }

@@ -1,9 +1,12 @@
 // Scrolling, the cell cursor, mouse selection, column widths, and the
-// commands Copy, Select All and Save As on a real grid window.
+// commands Copy, Copy with Column Names, Select All and Save As on a real
+// grid window.
 #include "GridFixture.h"
 
 #include <algorithm>
 #include <cstring>
+
+#include "resources/resource.h"
 
 namespace {
 
@@ -321,6 +324,18 @@ TEST_F(GridSelection, CopyOfACellAColumnAndAReversedDrag)
     EXPECT_EQ((Selection{1, 3, 1, 2}), Selected()) << "Copy leaves the selection";
 }
 
+TEST_F(GridSelection, CopyWithColumnNamesPutsTheSelectedColumnsNamesFirst)
+{
+    ShowNumbers(4);
+    Press(CellPoint(1, 2));
+    MoveTo(CellPoint(2, 1));
+    Release(CellPoint(2, 1));
+    Command(CMD_COPYWITHNAMES);
+    EXPECT_EQ("b\tc\r\n20\t200\r\n30\t300", ClipboardText());
+    Command(CMD_COPY);
+    EXPECT_EQ("20\t200\r\n30\t300", ClipboardText()) << "plain Copy stays without names";
+}
+
 TEST_F(GridSelection, CopyOfTheCornerOfAnEmptyResultIsEmpty)
 {
     Show("SELECT seq AS id, 'x' AS name FROM seq_1_to_3 WHERE seq > 3");
@@ -512,11 +527,14 @@ TEST_F(GridSelection, RightButtonShowsTheContextMenuAndKeepsTheSelection)
     GetMenuStringA(popup, 0, text, sizeof text, MF_BYPOSITION);
     EXPECT_STREQ("Copy\tCtrl+C", text);
     GetMenuStringA(popup, 1, text, sizeof text, MF_BYPOSITION);
+    EXPECT_STREQ("Copy with Column Names\tCtrl+Shift+C", text);
+    GetMenuStringA(popup, 2, text, sizeof text, MF_BYPOSITION);
     EXPECT_STREQ("Select All\tCtrl+A", text);
-    GetMenuStringA(popup, 3, text, sizeof text, MF_BYPOSITION);
+    GetMenuStringA(popup, 4, text, sizeof text, MF_BYPOSITION);
     EXPECT_STREQ("Save As...", text);
-    EXPECT_EQ(113u, GetMenuItemID(popup, 1));
-    EXPECT_EQ(106u, GetMenuItemID(popup, 3));
+    EXPECT_EQ((UINT)CMD_COPYWITHNAMES, GetMenuItemID(popup, 1));
+    EXPECT_EQ(113u, GetMenuItemID(popup, 2));
+    EXPECT_EQ(106u, GetMenuItemID(popup, 4));
     EXPECT_TRUE(GetMenuState(popup, 110, MF_BYCOMMAND) & MF_GRAYED) << "the parent enables the items";
 
     MenuWasShown = false;
