@@ -8,6 +8,7 @@
 #include <commctrl.h>
 
 #include "base/WindowState.h"
+#include "grid/GridExport.h"
 #include "resources/resource.h"
 
 namespace {
@@ -44,6 +45,8 @@ void InitSaveDialog(HWND window, OUTPUTDATA *grid)
     dialog.lpstrFileTitle = grid->FileTitle;
     dialog.nMaxFileTitle = GridFileTitleSize;
     dialog.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_CREATEPROMPT;
+    dialog.lpstrFilter = ExportFilter;
+    dialog.nFilterIndex = ExportTabSeparated;
     dialog.lpstrDefExt = "txt";
 }
 

@@ -9,6 +9,7 @@ packages=(
   mingw-w64 g++-mingw-w64-x86-64-posix
   mariadb-server mariadb-client libmariadb3 libmariadb-dev
   xvfb xauth xdotool xclip x11-utils imagemagick fp-utils
+  python3
 )
 missing=()
 for p in "${packages[@]}"; do

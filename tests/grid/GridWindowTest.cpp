@@ -61,6 +61,8 @@ TEST_F(GridLayout, CreatedEmptyWithItsDefaults)
     EXPECT_STREQ("Untitled", state->SaveDialog.lpstrFile);
     EXPECT_EQ(0x2006u, state->SaveDialog.Flags);
     EXPECT_STREQ("txt", state->SaveDialog.lpstrDefExt);
+    EXPECT_STREQ("Tab-separated text (*.txt)", state->SaveDialog.lpstrFilter) << "the first type, proposed";
+    EXPECT_EQ(1u, state->SaveDialog.nFilterIndex);
     EXPECT_EQ(sizeof(OPENFILENAMEA), state->SaveDialog.lStructSize);
     ASSERT_TRUE(state->ContextMenu);
 }
