@@ -1,11 +1,14 @@
-// The grid's commands: Copy puts the selected cells on the clipboard, Select
-// All selects every cell, Save As writes the whole result to a text file,
-// and the right button offers them in a context menu.
+// The grid's commands: Copy puts the selected cells on the clipboard (with
+// or without a line of column names), Select All selects every cell, Save As
+// writes the whole result to a file in the format chosen, and the right
+// button offers them in a context menu.
 #include "grid/GridInternal.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+
+#include "grid/GridExport.h"
 
 GridDialogs GridDialogFunctions = {GetSaveFileNameA, MessageBoxA};
 
@@ -43,71 +46,53 @@ char *Append(char *out, const char *text)
     return out + length;
 }
 
-// Rows joined by CR LF, cells by TAB; no header, nothing after the last cell.
-HGLOBAL BuildCopyText(const GRIDBUFFER *data, Rect cells)
+size_t CopyLineSize(const TFieldList &line, Rect cells)
+{
+    size_t size = 0;
+    for (int32_t c = cells.Left; c <= cells.Right; c++) size += strlen(line[c]) + (c > cells.Left);
+    return size;
+}
+
+char *AppendCopyLine(char *out, const TFieldList &line, Rect cells)
+{
+    for (int32_t c = cells.Left; c <= cells.Right; c++) {
+        if (c > cells.Left) *out++ = '\t';
+        out = Append(out, line[c]);
+    }
+    return out;
+}
+
+// The copy's text in UTF-8: lines joined by CR LF, cells by TAB, nothing
+// after the last cell; with names, the selected columns' names come first.
+HGLOBAL BuildCopyText(const GRIDBUFFER *data, Rect cells, bool withNames)
 {
     size_t size = 1;
-    for (int32_t r = cells.Top; r <= cells.Bottom; r++) {
-        if (r > cells.Top) size += 2;
-        for (int32_t c = cells.Left; c <= cells.Right; c++) size += strlen(data->Rows[r][c]) + (c > cells.Left);
-    }
+    if (withNames) size += CopyLineSize(data->Fields, cells) + 2;
+    for (int32_t r = cells.Top; r <= cells.Bottom; r++) size += CopyLineSize(data->Rows[r], cells) + 2;
     char *text;
     HGLOBAL block = NewTextBlock(size, &text);
     if (!block) return nullptr;
     char *out = text;
+    if (withNames) out = AppendCopyLine(out, data->Fields, cells);
     for (int32_t r = cells.Top; r <= cells.Bottom; r++) {
-        if (r > cells.Top) *out++ = '\r', *out++ = '\n';
-        for (int32_t c = cells.Left; c <= cells.Right; c++) {
-            if (c > cells.Left) *out++ = '\t';
-            out = Append(out, data->Rows[r][c]);
-        }
+        if (withNames || r > cells.Top) *out++ = '\r', *out++ = '\n';
+        out = AppendCopyLine(out, data->Rows[r], cells);
     }
     GlobalUnlock(block);
     return block;
 }
 
-size_t ExportLineSize(const TFieldList &line)
+// The one place where copied text reaches the clipboard; the block holds
+// UTF-8 and is the clipboard's once placed.
+void PlaceOnClipboard(HWND window, HGLOBAL text)
 {
-    size_t size = 2;
-    for (const char *text : line) size += strlen(text) + 1;
-    return size;
-}
-
-char *AppendExportLine(char *out, const TFieldList &line)
-{
-    for (const char *text : line) {
-        out = Append(out, text);
-        *out++ = '\t';
+    if (!OpenClipboard(window)) {
+        GlobalFree(text);
+        return;
     }
-    *out++ = '\r';
-    *out++ = '\n';
-    return out;
-}
-
-// The header line and every row, each cell followed by TAB and each line
-// ended by CR LF; *length is the size without the closing NUL.
-HGLOBAL BuildExportText(const GRIDBUFFER *data, size_t *length)
-{
-    size_t size = ExportLineSize(data->Fields) + 1;
-    for (const TFieldList &row : data->Rows) size += ExportLineSize(row);
-    char *text;
-    HGLOBAL block = NewTextBlock(size, &text);
-    if (!block) return nullptr;
-    char *out = AppendExportLine(text, data->Fields);
-    for (const TFieldList &row : data->Rows) out = AppendExportLine(out, row);
-    *length = (size_t)(out - text);
-    return block;
-}
-
-bool WriteAll(HANDLE file, const char *text, size_t length)
-{
-    while (length > 0) {
-        DWORD chunk = length > (1u << 30) ? (1u << 30) : (DWORD)length, written = 0;
-        if (!WriteFile(file, text, chunk, &written, nullptr) || written != chunk) return false;
-        text += chunk;
-        length -= chunk;
-    }
-    return true;
+    EmptyClipboard();
+    if (!SetClipboardData(CF_TEXT, text)) GlobalFree(text);
+    CloseClipboard();
 }
 
 // The directory part of a path, "." when it has none.
@@ -126,10 +111,10 @@ void DirectoryOf(const char *path, char *directory, size_t size)
 
 enum SaveOutcome { Saved, NoMemory, NotSaved };
 
-// Writes the export text beside the chosen file first and moves it into
-// place only when all of it was written, so a failed save never leaves
-// a half-written file where a good one was.
-SaveOutcome WriteExportFile(const GRIDBUFFER *data, const char *path)
+// Writes the export beside the chosen file first and moves it into place
+// only when all of it was written, so a failed save never leaves a
+// half-written file where a good one was.
+SaveOutcome WriteExportFile(const GRIDBUFFER *data, const char *path, ExportFormat format)
 {
     // The chosen file itself must be writable (not read-only, not locked),
     // whatever the directory allows.
@@ -138,20 +123,19 @@ SaveOutcome WriteExportFile(const GRIDBUFFER *data, const char *path)
     bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
     CloseHandle(target);
 
-    size_t length = 0;
-    HGLOBAL block = BuildExportText(data, &length);
-    SaveOutcome outcome = block ? NotSaved : NoMemory;
+    SaveOutcome outcome = NotSaved;
     char directory[MAX_PATH + GridFileNameSize], temporary[MAX_PATH + GridFileNameSize];
     DirectoryOf(path, directory, sizeof directory);
-    if (block && GetTempFileNameA(directory, "vtl", 0, temporary)) {
+    if (GetTempFileNameA(directory, "vtl", 0, temporary)) {
         HANDLE file = CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        bool written = file != INVALID_HANDLE_VALUE && WriteAll(file, static_cast<const char *>(GlobalLock(block)), length);
-        GlobalUnlock(block);
-        if (file != INVALID_HANDLE_VALUE && !CloseHandle(file)) written = false;
-        if (written && MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) outcome = Saved;
-        else DeleteFileA(temporary);
+        ExportOutcome written = file != INVALID_HANDLE_VALUE ? WriteExport(file, data, format) : ExportWriteFailed;
+        if (file != INVALID_HANDLE_VALUE && !CloseHandle(file) && written == ExportWritten) written = ExportWriteFailed;
+        if (written == ExportWritten && MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED))
+            outcome = Saved;
+        else
+            DeleteFileA(temporary);
+        if (written == ExportNoMemory) outcome = NoMemory;
     }
-    if (block) GlobalFree(block);
     if (outcome != Saved && !existed) DeleteFileA(path);
     return outcome;
 }
@@ -165,22 +149,16 @@ void Report(HWND window, const char *format, const char *path)
 
 } // namespace
 
-void GridCopy(HWND window, OUTPUTDATA *grid)
+void GridCopy(HWND window, OUTPUTDATA *grid, bool withNames)
 {
     if (!grid->Data || grid->SelAnchorRow == -1) return;
-    HGLOBAL block = BuildCopyText(grid->Data, SelectedCells(grid));
-    if (!block) {
+    HGLOBAL text = BuildCopyText(grid->Data, SelectedCells(grid), withNames);
+    if (!text) {
         GridDialogFunctions.MessageBox(window, "There is not enough memory to copy the selected cells.", "Vintrel",
                                        MB_OK | MB_ICONEXCLAMATION);
         return;
     }
-    if (!OpenClipboard(window)) {
-        GlobalFree(block);
-        return;
-    }
-    EmptyClipboard();
-    if (!SetClipboardData(CF_TEXT, block)) GlobalFree(block);
-    CloseClipboard();
+    PlaceOnClipboard(window, text);
 }
 
 void GridSelectAll(HWND window, OUTPUTDATA *grid)
@@ -199,16 +177,23 @@ void GridSaveAs(HWND window, OUTPUTDATA *grid)
     if (!grid->Data) return;
     char previous[GridFileNameSize];
     memcpy(previous, grid->FileName, sizeof previous);
+    DWORD previousFilter = grid->SaveDialog.nFilterIndex;
     if (!GridDialogFunctions.GetSaveFileName(&grid->SaveDialog)) {
         memcpy(grid->FileName, previous, sizeof previous);
+        grid->SaveDialog.nFilterIndex = previousFilter;
         return;
     }
     char path[GridFileNameSize];
     memcpy(path, grid->FileName, sizeof path);
-    SaveOutcome outcome = WriteExportFile(grid->Data, path);
+    // A large result takes seconds to write, during which no message is
+    // handled: the cursor says so.
+    HCURSOR cursor = SetCursor(LoadCursor(nullptr, IDC_WAIT));
+    SaveOutcome outcome = WriteExportFile(grid->Data, path, ExportFormatFor(path, grid->SaveDialog.nFilterIndex));
+    SetCursor(cursor);
     if (outcome == Saved) return;
     // Nothing was saved: the next Save As proposes what it proposed before.
     memcpy(grid->FileName, previous, sizeof previous);
+    grid->SaveDialog.nFilterIndex = previousFilter;
     if (outcome == NoMemory) Report(window, "There is not enough memory to save the result to %s.", path);
     else Report(window, "The result could not be saved to %s.\nThe file was not changed.", path);
 }

@@ -29,7 +29,8 @@ void GridCancelMouseModes(HWND window, OUTPUTDATA *grid);
 void GridCaptureLost(HWND window, OUTPUTDATA *grid);
 
 // Commands (GridOutputCommands.cpp).
-void GridCopy(HWND window, OUTPUTDATA *grid);
+// With names, the copy's first line holds the selected columns' names.
+void GridCopy(HWND window, OUTPUTDATA *grid, bool withNames);
 void GridSelectAll(HWND window, OUTPUTDATA *grid);
 void GridSaveAs(HWND window, OUTPUTDATA *grid);
 void GridContextMenu(HWND window, OUTPUTDATA *grid);

@@ -182,6 +182,7 @@ void DrawCells(Painter &p)
     int32_t selTop = std::min(grid->SelAnchorRow, grid->SelEndRow), selBottom = std::max(grid->SelAnchorRow, grid->SelEndRow);
     int32_t selLeft = std::min(grid->SelAnchorCol, grid->SelEndCol), selRight = std::max(grid->SelAnchorCol, grid->SelEndCol);
     COLORREF windowText = GetSysColor(COLOR_WINDOWTEXT), highlightText = GetSysColor(COLOR_HIGHLIGHTTEXT);
+    COLORREF nullText = GetSysColor(COLOR_GRAYTEXT);
     HBRUSH selectedFill = GetSysColorBrush(grid->Focused ? COLOR_HIGHLIGHT : COLOR_BTNFACE);
     COLORREF selectedText = grid->Focused ? highlightText : windowText;
 
@@ -202,11 +203,14 @@ void DrawCells(Painter &p)
             RECT cell = {L, top, L + w, bottom};
             p.Line(L, bottom, L + w - 1, bottom);
             LineTo(p.Dc, L + w - 1, top - 1);
+            // A NULL is grey, so that it is not taken for the text 'NULL';
+            // on the focused selection's highlight grey would hardly show.
+            bool isNull = IsNullCell(data, row[j]);
             if (rowSelected && j >= selLeft && j <= selRight) {
                 FillRect(p.Dc, &cell, selectedFill);
-                p.SetText(selectedText);
+                p.SetText(isNull && !grid->Focused ? nullText : selectedText);
             } else {
-                p.SetText(windowText);
+                p.SetText(isNull ? nullText : windowText);
             }
             p.Text(L + 2, top + 2, &cell, row[j], FitCellText(row[j], GridColumnCapacity(grid, w)));
             if (grid->Focused && r == grid->CursorRow && j == grid->CursorCol) {

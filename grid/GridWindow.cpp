@@ -8,6 +8,7 @@
 #include <commctrl.h>
 
 #include "base/WindowState.h"
+#include "grid/GridExport.h"
 #include "resources/resource.h"
 
 namespace {
@@ -44,6 +45,8 @@ void InitSaveDialog(HWND window, OUTPUTDATA *grid)
     dialog.lpstrFileTitle = grid->FileTitle;
     dialog.nMaxFileTitle = GridFileTitleSize;
     dialog.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_CREATEPROMPT;
+    dialog.lpstrFilter = ExportFilter;
+    dialog.nFilterIndex = ExportTabSeparated;
     dialog.lpstrDefExt = "txt";
 }
 
@@ -191,7 +194,8 @@ LRESULT Command(HWND window, OUTPUTDATA *grid, UINT message, WPARAM wParam, LPAR
     switch (LOWORD(wParam)) {
     case CMD_SAVE: SendMessageA(window, WM_COMMAND, CMD_SAVEAS, 0); return 0;
     case CMD_SAVEAS: GridSaveAs(window, grid); return 0;
-    case CMD_COPY: GridCopy(window, grid); return 0;
+    case CMD_COPY: GridCopy(window, grid, false); return 0;
+    case CMD_COPYWITHNAMES: GridCopy(window, grid, true); return 0;
     case CMD_SELECTALL: GridSelectAll(window, grid); return 0;
     default: return DefWindowProcA(window, message, wParam, lParam);
     }

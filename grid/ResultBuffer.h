@@ -99,7 +99,19 @@ struct GRIDBUFFER {
     // The one "NULL" text that every SQL NULL cell of the buffer points to,
     // so that a NULL can be told from the text 'NULL'; null until one comes.
     const char *NullText = nullptr;
+    // A ColumnKind per column; shorter (or empty) when not known, and a
+    // column without a kind holds text.
+    TDynArray<uint8_t> ColumnKinds;
 };
+
+// What an export needs to know of a column's values: a number column's
+// values are the server's digits of a number.
+enum ColumnKind : uint8_t { TextColumn = 0, NumberColumn = 1 };
+
+inline bool IsNumberColumn(const GRIDBUFFER *buffer, int32_t column)
+{
+    return column < buffer->ColumnKinds.Length() && buffer->ColumnKinds[column] == NumberColumn;
+}
 
 // True when the cell is SQL NULL (not a text that reads "NULL").
 inline bool IsNullCell(const GRIDBUFFER *buffer, const char *cell) { return cell && cell == buffer->NullText; }

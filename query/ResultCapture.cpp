@@ -2,15 +2,41 @@
 
 #include <cstring>
 
+namespace {
+
+// The types whose values the server sends as the digits of a number. BIT is
+// not among them: its values are raw bytes.
+ColumnKind KindOf(const MYSQL_FIELD *field)
+{
+    if (!field) return TextColumn;
+    switch (field->type) {
+    case MYSQL_TYPE_DECIMAL:
+    case MYSQL_TYPE_TINY:
+    case MYSQL_TYPE_SHORT:
+    case MYSQL_TYPE_LONG:
+    case MYSQL_TYPE_FLOAT:
+    case MYSQL_TYPE_DOUBLE:
+    case MYSQL_TYPE_LONGLONG:
+    case MYSQL_TYPE_INT24:
+    case MYSQL_TYPE_YEAR:
+    case MYSQL_TYPE_NEWDECIMAL: return NumberColumn;
+    default: return TextColumn;
+    }
+}
+
+} // namespace
+
 bool BeginCapture(GRIDBUFFER *buffer, MYSQL_RES *result)
 {
     GridStorage &storage = buffer->Storage;
     int32_t columns = (int32_t)mysql_num_fields(result);
-    if (!storage.AllocateArray(buffer->ColWidths, columns) || !storage.AllocateArray(buffer->Fields, columns))
+    if (!storage.AllocateArray(buffer->ColWidths, columns) || !storage.AllocateArray(buffer->Fields, columns) ||
+        !storage.AllocateArray(buffer->ColumnKinds, columns))
         return false;
     for (int32_t c = 0; c < columns; c++) {
         buffer->ColWidths[c] = MinColumnWidth;
         MYSQL_FIELD *field = mysql_fetch_field(result);
+        buffer->ColumnKinds[c] = KindOf(field);
         const char *name = field && field->name ? field->name : "";
         size_t length = strlen(name);
         if (TextPixelWidth(length) > buffer->ColWidths[c]) buffer->ColWidths[c] = TextPixelWidth(length);
@@ -67,6 +93,7 @@ void ClearBuffer(GRIDBUFFER *buffer)
     buffer->ColWidths = TDynArray<int32_t>();
     buffer->TextWidths = TDynArray<int32_t>();
     buffer->NullText = nullptr;
+    buffer->ColumnKinds = TDynArray<uint8_t>();
 }
 
 bool CaptureResult(GRIDBUFFER *buffer, MYSQL_RES *result)

@@ -5,8 +5,8 @@
 #include "grid/ResultBuffer.h"
 #include "server/ClientLibrary.h"
 
-// Starts a capture into an empty buffer: the column names and their
-// widths. False when memory ran out.
+// Starts a capture into an empty buffer: the column names, their widths
+// and which columns hold numbers. False when memory ran out.
 bool BeginCapture(GRIDBUFFER *buffer, MYSQL_RES *result);
 // Appends one row (SQL NULL as the buffer's shared "NULL" text, a value
 // cut at an embedded NUL byte) and widens the columns to fit it. False when

@@ -278,6 +278,7 @@ void UpdateGridCommands(CHILDDATA *child)
     SetMenuItemEnabled(contextMenu, CMD_SELECTALL, true);
     SetCommand(frame, CMD_COPY, selected);
     SetMenuItemEnabled(contextMenu, CMD_COPY, selected);
+    SetMenuItemEnabled(contextMenu, CMD_COPYWITHNAMES, selected);
 }
 
 // The message pane is read-only: while it has the focus, Copy and Select All

@@ -219,6 +219,12 @@ LRESULT OnCommand(HWND window, CHILDDATA *child, WPARAM wParam, LPARAM lParam)
         OnMessagePaneNotify(child, HIWORD(wParam));
         return 0;
     }
+    // Only the grid's rows have column names: elsewhere Ctrl+Shift+C copies
+    // as it did before the grid had the command.
+    if (command == CMD_COPYWITHNAMES && GetFocus() != child->Grid) {
+        command = CMD_COPY;
+        wParam = MAKEWPARAM(CMD_COPY, HIWORD(wParam));
+    }
     if (MessagePaneCommand(child, command)) return 0;
     switch (command) {
     case CMD_OPEN: OpenScript(child); return 0;
@@ -227,6 +233,7 @@ LRESULT OnCommand(HWND window, CHILDDATA *child, WPARAM wParam, LPARAM lParam)
     case CMD_UNDO:
     case CMD_CUT:
     case CMD_COPY:
+    case CMD_COPYWITHNAMES:
     case CMD_PASTE:
     case CMD_SELECTALL:
     case CMD_REDO: SendMessageA(CommandTarget(child), WM_COMMAND, wParam, lParam); return 0;

@@ -21,10 +21,46 @@ typedef char my_bool;
 typedef unsigned int MYSQL_FIELD_OFFSET;
 typedef void *MYSQL_ROW_OFFSET;
 
-// Only the first member (the column name) is read; it comes first in both
-// MySQL's and MariaDB's layout of the column description.
+// The column types the program tells apart (the library's own values).
+enum enum_field_types : int {
+    MYSQL_TYPE_DECIMAL = 0,
+    MYSQL_TYPE_TINY = 1,
+    MYSQL_TYPE_SHORT = 2,
+    MYSQL_TYPE_LONG = 3,
+    MYSQL_TYPE_FLOAT = 4,
+    MYSQL_TYPE_DOUBLE = 5,
+    MYSQL_TYPE_LONGLONG = 8,
+    MYSQL_TYPE_INT24 = 9,
+    MYSQL_TYPE_YEAR = 13,
+    MYSQL_TYPE_NEWDECIMAL = 246,
+};
+
+// The column description up to its type, where MySQL's and MariaDB's
+// layouts agree; what follows differs between them and is not declared.
+// The size is therefore not the library's: take descriptions one at a time
+// (mysql_fetch_field, mysql_fetch_field_direct), never index the array of
+// mysql_fetch_fields.
 struct MYSQL_FIELD {
     char *name;
+    char *org_name;
+    char *table;
+    char *org_table;
+    char *db;
+    char *catalog;
+    char *def;
+    unsigned long length;
+    unsigned long max_length;
+    unsigned int name_length;
+    unsigned int org_name_length;
+    unsigned int table_length;
+    unsigned int org_table_length;
+    unsigned int db_length;
+    unsigned int catalog_length;
+    unsigned int def_length;
+    unsigned int flags;
+    unsigned int decimals;
+    unsigned int charsetnr;
+    enum_field_types type;
 };
 
 enum ClientLibraryStatusValue : uint8_t {

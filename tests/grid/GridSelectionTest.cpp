@@ -1,9 +1,16 @@
 // Scrolling, the cell cursor, mouse selection, column widths, and the
-// commands Copy, Select All and Save As on a real grid window.
+// commands Copy, Copy with Column Names, Select All and Save As on a real
+// grid window; the CSV and JSON it saves are read back by Python's readers.
 #include "GridFixture.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <unistd.h>
+
+#include "TestFiles.h"
+#include "resources/resource.h"
 
 namespace {
 
@@ -321,6 +328,18 @@ TEST_F(GridSelection, CopyOfACellAColumnAndAReversedDrag)
     EXPECT_EQ((Selection{1, 3, 1, 2}), Selected()) << "Copy leaves the selection";
 }
 
+TEST_F(GridSelection, CopyWithColumnNamesPutsTheSelectedColumnsNamesFirst)
+{
+    ShowNumbers(4);
+    Press(CellPoint(1, 2));
+    MoveTo(CellPoint(2, 1));
+    Release(CellPoint(2, 1));
+    Command(CMD_COPYWITHNAMES);
+    EXPECT_EQ("b\tc\r\n20\t200\r\n30\t300", ClipboardText());
+    Command(CMD_COPY);
+    EXPECT_EQ("20\t200\r\n30\t300", ClipboardText()) << "plain Copy stays without names";
+}
+
 TEST_F(GridSelection, CopyOfTheCornerOfAnEmptyResultIsEmpty)
 {
     Show("SELECT seq AS id, 'x' AS name FROM seq_1_to_3 WHERE seq > 3");
@@ -357,12 +376,14 @@ TEST_F(GridSelection, SelectAllSelectsEverythingAndNotifies)
 // proposed and answers with the next one.
 std::vector<std::string> Proposed;
 std::string Answer;
+DWORD AnswerFilter; // the type chosen in the list; 0 leaves the one proposed
 BOOL WINAPI AnswerSaveDialog(LPOPENFILENAMEA dialog)
 {
     Proposed.push_back(dialog->lpstrFile);
     EXPECT_STREQ("txt", dialog->lpstrDefExt);
     if (Answer.empty()) return FALSE;
     lstrcpynA(dialog->lpstrFile, Answer.c_str(), dialog->nMaxFile);
+    if (AnswerFilter) dialog->nFilterIndex = AnswerFilter;
     return TRUE;
 }
 std::vector<std::string> Reported;
@@ -405,6 +426,7 @@ protected:
         GridDialogFunctions.MessageBox = RecordMessageBox;
         Proposed.clear();
         Reported.clear();
+        AnswerFilter = 0;
         char temp[MAX_PATH];
         GetTempPathA(sizeof temp, temp);
         directory = std::string(temp) + "vintrel-grid-tests\\";
@@ -481,6 +503,29 @@ TEST_F(GridSave, AFileThatCannotBeWrittenIsReportedAndTheOldOneKept)
     EXPECT_NE(std::string::npos, Reported[1].find(locked)) << Reported[1];
 }
 
+TEST_F(GridSave, TheNameEndingCsvOrJsonPicksTheFormatOtherwiseTheTypeChosen)
+{
+    Show("SELECT 1 AS id, 2 AS id");
+    const std::string json = "[\r\n{\"id\":1,\"id_2\":2}\r\n]\r\n"; // no key may hide another
+    const std::string csv = "\xEF\xBB\xBFid,id\r\n1,2\r\n";
+    const std::string tabs = "id\tid\t\r\n1\t2\t\r\n";
+    struct Case {
+        DWORD Filter;
+        const char *Name;
+        const std::string &Bytes;
+    } cases[] = {{1, "a.json.txt", tabs}, {1, "b.CSV", csv}, {3, "c.txt", json},
+                 {2, "d.json", json},     {2, "e.txt", csv}, {2, "f", csv}};
+    for (const Case &c : cases) {
+        AnswerFilter = c.Filter;
+        Answer = directory + c.Name;
+        Command(CMD_SAVEAS);
+        EXPECT_EQ(c.Bytes, ReadFileBytes(Answer)) << c.Name;
+        DeleteFileA(Answer.c_str());
+    }
+    EXPECT_EQ(2u, State()->SaveDialog.nFilterIndex) << "the next dialog proposes the type chosen last";
+    EXPECT_TRUE(Reported.empty());
+}
+
 TEST_F(GridSave, NothingHappensWithoutABuffer)
 {
     Answer = directory + "never.txt";
@@ -488,6 +533,132 @@ TEST_F(GridSave, NothingHappensWithoutABuffer)
     Command(106);
     EXPECT_TRUE(Proposed.empty());
     EXPECT_EQ("(missing)", ReadFileBytes(Answer));
+}
+
+// ---- CSV and JSON read back by another program ----
+
+std::string LowerHex(const std::string &bytes)
+{
+    static const char digits[] = "0123456789abcdef";
+    std::string hex;
+    for (unsigned char byte : bytes) hex += digits[byte >> 4], hex += digits[byte & 15];
+    return hex;
+}
+
+bool IsUtf8(const std::string &bytes)
+{
+    return bytes.empty() ||
+           MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), (int)bytes.size(), nullptr, 0) > 0;
+}
+
+// A value as read_export.py prints a text: its UTF-8 bytes in hex, and
+// bytes that are not UTF-8 as the text "0x" and their hex digits.
+std::string ShownText(const std::string &value)
+{
+    if (IsUtf8(value)) return "s" + LowerHex(value);
+    std::string upper = LowerHex(value);
+    for (char &c : upper) c = (char)toupper((unsigned char)c);
+    return "s" + LowerHex("0x" + upper);
+}
+
+class GridExport : public GridSave {
+protected:
+    std::string unixDirectory;
+    void SetUp() override
+    {
+        GridSave::SetUp();
+        char pattern[] = "/tmp/vintrel-export-XXXXXX";
+        ASSERT_TRUE(mkdtemp(pattern));
+        unixDirectory = pattern;
+    }
+    void TearDown() override
+    {
+        for (const char *name : {"/values.csv", "/values.json"}) unlink((unixDirectory + name).c_str());
+        rmdir(unixDirectory.c_str());
+        GridSave::TearDown();
+    }
+    // Saves the result shown as that file; returns its bytes.
+    std::string SaveAs(const std::string &name)
+    {
+        Answer = DosPath(unixDirectory + "/" + name);
+        Command(CMD_SAVEAS);
+        EXPECT_TRUE(Reported.empty());
+        return ReadFileBytes(Answer);
+    }
+    // What Python's reader gave back, as read_export.py prints it.
+    std::string ReadBack(const char *format, const std::string &name)
+    {
+        // Debian's python3, which ./test installs. The memory check's
+        // run-time is preloaded for the test program, not for the shell and
+        // Python started from it.
+        std::string command = std::string("/usr/bin/python3 " GRID_TEST_SOURCE_DIR "/read_export.py ") + format +
+                              " '" + unixDirectory + "/" + name + "' 2>&1";
+        const char *preloaded = getenv("LD_PRELOAD");
+        std::string preload = preloaded ? preloaded : "";
+        unsetenv("LD_PRELOAD");
+        FILE *pipe = popen(command.c_str(), "r");
+        if (preloaded) setenv("LD_PRELOAD", preload.c_str(), 1);
+        if (!pipe) return "(python3 did not start)";
+        std::string output;
+        char chunk[4096];
+        while (size_t read = fread(chunk, 1, sizeof chunk, pipe)) output.append(chunk, read);
+        pclose(pipe);
+        return output;
+    }
+    // The server's own answer to the query as read_export.py would print
+    // it: in JSON a NULL is null and the values of the number columns are
+    // numbers; in CSV both are texts, NULL the empty one.
+    std::string ServerValues(const std::string &sql, bool json, const std::string &numberColumns)
+    {
+        MYSQL_RES *result = QueryResult(mysql, sql);
+        unsigned columns = mysql_num_fields(result);
+        std::string expected;
+        for (unsigned c = 0; c < columns; c++)
+            expected += (c ? "\t" : "") + ShownText(mysql_fetch_field_direct(result, c)->name);
+        expected += "\n";
+        while (MYSQL_ROW row = mysql_fetch_row(result)) {
+            unsigned long *lengths = mysql_fetch_lengths(result);
+            for (unsigned c = 0; c < columns; c++) {
+                std::string value = row[c] ? std::string(row[c], lengths[c]) : "";
+                bool number = numberColumns.find((char)('0' + c)) != std::string::npos;
+                expected += c ? "\t" : "";
+                expected += json && !row[c] ? "N" : json && number ? "n" + value : ShownText(value);
+            }
+            expected += "\n";
+        }
+        mysql_free_result(result);
+        return expected;
+    }
+};
+
+// Python's csv module (reading UTF-8 with its byte-order mark) and json
+// module (decimals as decimals) give back the server's values: commas,
+// quotes, TAB, CR LF, empty text, multi-byte text, control characters,
+// backslashes, the text 'NULL', the digits of DECIMAL(6,2) and DOUBLE. A
+// ZEROFILL number is no JSON number and binary values that are no UTF-8 (a
+// stray byte, a surrogate, past U+10FFFF) are written in hex: all are texts.
+TEST_F(GridExport, CsvAndJsonReadBackByPythonAreTheServersValues)
+{
+    ExecSql(mysql, "CREATE TABLE IF NOT EXISTS export_values (n INT, t VARCHAR(40), d DECIMAL(6,2), "
+                   "z INT(5) ZEROFILL, f DOUBLE, b VARBINARY(8)) CHARACTER SET utf8mb4");
+    ExecSql(mysql, "DELETE FROM export_values");
+    ExecSql(mysql, "INSERT INTO export_values VALUES (1, 'a,b', 1.50, 42, 0.25, X'C328FFFE'), "
+                   "(2, 'say \"hi\"', -0.05, NULL, NULL, 'ok'), (3, 'tab\\there', NULL, 7, -1.5, X'EDA080'), "
+                   "(4, 'line1\\r\\nline2', 0, 0, 0.001, 'x,y'), (5, '', 12, NULL, 100, ''), "
+                   "(6, NULL, NULL, NULL, NULL, NULL), (7, 'gr\xc3\xbc\xc3\x9f \xe2\x82\xac \xe6\x97\xa5', 1234.56, 1, 2, X'F4908080'), "
+                   "(8, 'NULL', 9999.99, 3, 4, 'NULL'), (9, 'back\\\\slash \x01\x1f end', -9999.99, 5, 6, '\"')");
+    const std::string sql = "SELECT n, t AS `te,\"xt\"`, d, z, f AS `gr\xc3\xb6\xc3\x9f" "e`, b FROM export_values ORDER BY n";
+    Show(sql);
+
+    std::string csv = SaveAs("values.csv");
+    EXPECT_EQ(0u, csv.find("\xEF\xBB\xBFn,\"te,\"\"xt\"\"\",d,z,gr\xc3\xb6\xc3\x9f" "e,b\r\n1,\"a,b\",1.50,00042,0.25,0xC328FFFE\r\n"))
+        << csv.substr(0, 80);
+    EXPECT_NE(std::string::npos, csv.find("\r\n5,\"\",12.00,,100,\"\"\r\n6,,,,,\r\n")) << "NULL empty, empty text \"\"";
+    EXPECT_EQ(ServerValues(sql, false, ""), ReadBack("csv", "values.csv"));
+
+    std::string json = SaveAs("values.json");
+    EXPECT_NE(std::string::npos, json.find("\"d\":1.50,")) << json.substr(0, 120);
+    EXPECT_EQ(ServerValues(sql, true, "024"), ReadBack("json", "values.json"));
 }
 
 // ---- Context menu ----
@@ -512,11 +683,14 @@ TEST_F(GridSelection, RightButtonShowsTheContextMenuAndKeepsTheSelection)
     GetMenuStringA(popup, 0, text, sizeof text, MF_BYPOSITION);
     EXPECT_STREQ("Copy\tCtrl+C", text);
     GetMenuStringA(popup, 1, text, sizeof text, MF_BYPOSITION);
+    EXPECT_STREQ("Copy with Column Names\tCtrl+Shift+C", text);
+    GetMenuStringA(popup, 2, text, sizeof text, MF_BYPOSITION);
     EXPECT_STREQ("Select All\tCtrl+A", text);
-    GetMenuStringA(popup, 3, text, sizeof text, MF_BYPOSITION);
+    GetMenuStringA(popup, 4, text, sizeof text, MF_BYPOSITION);
     EXPECT_STREQ("Save As...", text);
-    EXPECT_EQ(113u, GetMenuItemID(popup, 1));
-    EXPECT_EQ(106u, GetMenuItemID(popup, 3));
+    EXPECT_EQ((UINT)CMD_COPYWITHNAMES, GetMenuItemID(popup, 1));
+    EXPECT_EQ(113u, GetMenuItemID(popup, 2));
+    EXPECT_EQ(106u, GetMenuItemID(popup, 4));
     EXPECT_TRUE(GetMenuState(popup, 110, MF_BYCOMMAND) & MF_GRAYED) << "the parent enables the items";
 
     MenuWasShown = false;

@@ -61,6 +61,8 @@ TEST_F(GridLayout, CreatedEmptyWithItsDefaults)
     EXPECT_STREQ("Untitled", state->SaveDialog.lpstrFile);
     EXPECT_EQ(0x2006u, state->SaveDialog.Flags);
     EXPECT_STREQ("txt", state->SaveDialog.lpstrDefExt);
+    EXPECT_STREQ("Tab-separated text (*.txt)", state->SaveDialog.lpstrFilter) << "the first type, proposed";
+    EXPECT_EQ(1u, state->SaveDialog.nFilterIndex);
     EXPECT_EQ(sizeof(OPENFILENAMEA), state->SaveDialog.lStructSize);
     ASSERT_TRUE(state->ContextMenu);
 }
@@ -313,6 +315,30 @@ TEST_F(GridPixels, ScrolledCellsNeverCoverTheRowNumbersOrTheCorner)
     EXPECT_EQ(GetSysColor(COLOR_BTNFACE), At(state->RowNumWidth - 10, 5));
     EXPECT_EQ(GetSysColor(COLOR_BTNFACE), At(state->RowNumWidth - 5, SlotTop(1) + 10));
     EXPECT_EQ(GetSysColor(COLOR_HIGHLIGHT), At(state->RowNumWidth + 1, SlotTop(1) + 10));
+}
+
+// A NULL is drawn grey, the text 'NULL' in the window's text colour, also
+// inside a selection of a grid without the focus.
+TEST_F(GridPixels, NullIsGreyAndTheTextNullBlack)
+{
+    Show("SELECT NULL AS n, 'NULL' AS s UNION ALL SELECT NULL, 'NULL'");
+    Click(RowNumberPoint(1));
+    SetFocus(parent);
+    Paint();
+    auto count = [this](int row, int column, COLORREF colour) {
+        int found = 0;
+        for (int x = ColumnLeft(column) + 1; x < ColumnLeft(column) + buffer->ColWidths[column] - 1; x++)
+            for (int y = SlotTop(row) + 1; y < SlotTop(row + 1) - 1; y++) found += At(x, y) == colour;
+        return found;
+    };
+    COLORREF grey = GetSysColor(COLOR_GRAYTEXT), text = GetSysColor(COLOR_WINDOWTEXT);
+    ASSERT_NE(grey, text);
+    for (int row : {0, 1}) {
+        EXPECT_GT(count(row, 0, grey), 10) << row;
+        EXPECT_EQ(0, count(row, 0, text)) << row;
+        EXPECT_GT(count(row, 1, text), 10) << row;
+        EXPECT_EQ(0, count(row, 1, grey)) << row;
+    }
 }
 
 TEST_F(GridPixels, TheWindowShowsWhatTheDrawingFunctionDraws)

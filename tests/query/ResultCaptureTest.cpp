@@ -82,6 +82,22 @@ TEST_F(Capture, ValueIsCutAtAnEmbeddedNulByte)
     EXPECT_EQ(20, buffer->ColWidths[0]); // "ab": 2 * 8 + 4
 }
 
+// The types read from the column descriptions (of MySQL's and MariaDB's
+// shared layout) tell the columns whose values are the digits of a number.
+TEST_F(Capture, NumberColumnsAreToldByTheirTypes)
+{
+    ExecSql(mysql, "CREATE TABLE IF NOT EXISTS typed (ti TINYINT, si SMALLINT, mi MEDIUMINT, i INT, bi BIGINT "
+                   "UNSIGNED, f FLOAT, d DOUBLE, dec6 DECIMAL(6,2), y YEAR, bits BIT(8), vc VARCHAR(5), "
+                   "vb VARBINARY(5), day DATE, bl BLOB)");
+    CaptureQuery("SELECT *, 1.5 AS literal, 'x' AS text FROM typed");
+    const std::string expected = "111111111" "00000" "10";
+    ASSERT_EQ((int)expected.size(), buffer->ColumnKinds.Length());
+    std::string kinds;
+    for (int c = 0; c < buffer->ColumnKinds.Length(); c++) kinds += IsNumberColumn(buffer, c) ? '1' : '0';
+    EXPECT_EQ(expected, kinds);
+    EXPECT_FALSE(IsNumberColumn(buffer, buffer->ColumnKinds.Length())) << "past the known columns: text";
+}
+
 TEST_F(Capture, ResultWithoutRowsHasHeaderWidthsOnly)
 {
     ExecSql(mysql, "CREATE TABLE IF NOT EXISTS empty_table (identifier INT, x TEXT)");

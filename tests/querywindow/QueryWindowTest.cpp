@@ -304,6 +304,30 @@ TEST_F(QueryWindow, CopyAndSelectAllInTheMessagePaneTakeItsText)
     EXPECT_EQ("select * from no_such_table", ClipboardText());
 }
 
+// Ctrl+Shift+C copies the grid's selection with its column names (the item
+// of the grid's menu enabled with the selection); in the editor it is the
+// editor's Copy, as it was before the grid had the command.
+TEST_F(QueryWindow, CopyWithColumnNamesTakesTheGridsNamesAndIsCopyElsewhere)
+{
+    HWND window = OpenQueryWindow("qw_tests_a");
+    CHILDDATA *child = ChildOf(window);
+    ASSERT_TRUE(RunBatch(child, "select 1 as a, 'x' as b"));
+    SetFocus(child->Grid);
+    PumpMessages(50);
+    HMENU gridMenu = StateOf<OUTPUTDATA>(child->Grid)->ContextMenu;
+    EXPECT_TRUE(GetMenuState(gridMenu, CMD_COPYWITHNAMES, MF_BYCOMMAND) & MF_GRAYED) << "nothing selected";
+    FrameCommand(CMD_SELECTALL);
+    EXPECT_FALSE(GetMenuState(gridMenu, CMD_COPYWITHNAMES, MF_BYCOMMAND) & MF_GRAYED);
+    FrameCommand(CMD_COPYWITHNAMES);
+    EXPECT_EQ("a\tb\r\n1\tx", ClipboardText());
+
+    SetFocus(child->Editor);
+    PumpMessages(50);
+    FrameCommand(CMD_SELECTALL);
+    FrameCommand(CMD_COPYWITHNAMES);
+    EXPECT_EQ("select 1 as a, 'x' as b", ClipboardText());
+}
+
 // Insert Template through the menu, into the real editor: the text goes
 // in at the caret and the caret ends right after it.
 TEST_F(QueryWindow, InsertTemplatePutsTheCaretAfterTheInsertedText)

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <random>
 
+#include <dlgs.h>
+
 #include "DialogDriver.h"
 #include "grid/GridWindow.h"
 #include "resources/resource.h"
@@ -88,6 +90,25 @@ protected:
         EXPECT_TRUE(driver.Unexpected.empty());
         return ReadUnixFile(directory.UnixFile(name));
     }
+    // The same with a type chosen in the dialog's list (0 the first) and a
+    // name typed without extension, which the dialog completes with the
+    // type's own; the bytes of the file of that name.
+    std::string SaveEverythingAs(int type, const std::string &name, const std::string &completed)
+    {
+        driver.Then([&](HWND dialog) {
+            HWND types = GetDlgItem(dialog, cmb1);
+            SendMessageA(types, CB_SETCURSEL, type, 0);
+            // What the list tells its dialog when a person picks an entry.
+            SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(cmb1, CBN_SELCHANGE), (LPARAM)types);
+            SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(cmb1, CBN_SELENDOK), (LPARAM)types);
+            SetFileDialogName(dialog, directory.File(name));
+            PressItem(dialog, IDOK);
+        });
+        SetFocus(child->Grid);
+        FrameCommand(CMD_SAVEAS);
+        EXPECT_TRUE(driver.Unexpected.empty());
+        return ReadUnixFile(directory.UnixFile(completed));
+    }
     int ClientWidth() const
     {
         RECT client;
@@ -136,6 +157,12 @@ TEST_F(ResultsAndQueries, BinaryValuesEndAtTheirFirstZeroByteAndAreDrawnCopiedAn
     const std::string row = "AB\t\t\xc3(\xff\xfe\tplain\t" + head;
     EXPECT_TRUE(CopyEverything() == row);
     EXPECT_TRUE(SaveEverything() == "b\tlead\tbad\tt\tbin\t\r\n" + row + "\t\r\n");
+    // CSV and JSON declare UTF-8: bytes that are not are written in hex.
+    const std::string hexRow = "AB,\"\",0xC328FFFE,plain,0x" + Hex(head);
+    EXPECT_TRUE(SaveEverythingAs(1, "result", "result.csv") == "\xEF\xBB\xBF" "b,lead,bad,t,bin\r\n" + hexRow + "\r\n");
+    EXPECT_TRUE(SaveEverythingAs(2, "result", "result.json") ==
+                "[\r\n{\"b\":\"AB\",\"lead\":\"\",\"bad\":\"0xC328FFFE\",\"t\":\"plain\",\"bin\":\"0x" + Hex(head) +
+                    "\"}\r\n]\r\n");
 }
 
 TEST_F(ResultsAndQueries, AMegabyteValueIsShownCopiedSavedAndCanBeWidenedToItsText)
