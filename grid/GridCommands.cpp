@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "editor/Clipboard.h"
 #include "grid/GridExport.h"
 
 GridDialogs GridDialogFunctions = {GetSaveFileNameA, MessageBoxA};
@@ -83,16 +84,16 @@ HGLOBAL BuildCopyText(const GRIDBUFFER *data, Rect cells, bool withNames)
 }
 
 // The one place where copied text reaches the clipboard; the block holds
-// UTF-8 and is the clipboard's once placed.
+// UTF-8 and is freed here.
 void PlaceOnClipboard(HWND window, HGLOBAL text)
 {
-    if (!OpenClipboard(window)) {
-        GlobalFree(text);
-        return;
+    // As Unicode text, which other programs read in their own code page
+    // (UTF-8 bytes as CF_TEXT would read as CP1252 there).
+    if (const char *bytes = static_cast<const char *>(GlobalLock(text))) {
+        CopyUtf8ToClipboard(window, bytes, strnlen(bytes, GlobalSize(text)));
+        GlobalUnlock(text);
     }
-    EmptyClipboard();
-    if (!SetClipboardData(CF_TEXT, text)) GlobalFree(text);
-    CloseClipboard();
+    GlobalFree(text);
 }
 
 // The directory part of a path, "." when it has none.

@@ -77,12 +77,10 @@ static void FreePages(void *pages, size_t size)
 // committed chunk by chunk (populated at once on Linux, as the blocks are).
 // The memory check's build grows it with realloc, where AddressSanitizer
 // sees it.
+#ifndef VINTREL_SANITIZE
 static char *ReserveIndex(size_t size)
 {
-#ifdef VINTREL_SANITIZE
-    (void)size;
-    return nullptr;
-#elif defined(__WINE__)
+#ifdef __WINE__
     void *pages = mmap(nullptr, size, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
     return pages == MAP_FAILED ? nullptr : static_cast<char *>(pages);
 #else
@@ -92,16 +90,13 @@ static char *ReserveIndex(size_t size)
 
 static bool CommitIndex(char *at, size_t size)
 {
-#if defined(__WINE__) && !defined(VINTREL_SANITIZE)
+#ifdef __WINE__
     return mmap(at, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED | MAP_POPULATE, -1, 0) != MAP_FAILED;
-#elif !defined(VINTREL_SANITIZE)
-    return VirtualAlloc(at, size, MEM_COMMIT, PAGE_READWRITE) != nullptr;
 #else
-    (void)at;
-    (void)size;
-    return false;
+    return VirtualAlloc(at, size, MEM_COMMIT, PAGE_READWRITE) != nullptr;
 #endif
 }
+#endif
 
 static void ReleaseIndex(char *base, size_t size)
 {
