@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/DesktopShell.h"
+#include "app/SettingsLocation.h"
 #include "base/DialogPlacement.h"
 #include "base/Text.h"
 #include "querywindow/QueryWindow.h"
@@ -64,12 +65,24 @@ bool WriteSettingText(const char *path, const char *key, const char *text)
     return WritePrivateProfileStringA(SETTINGS_SECTION, key, text, path) != FALSE;
 }
 
+// Decided each time the dialog opens: the program's directory may have
+// become writable or read-only since the last time.
 char *BuildSettingsPath()
 {
-    size_t length = strlen(AppDirectory) + sizeof SETTINGS_FILE;
-    char *path = static_cast<char *>(malloc(length));
-    if (path) snprintf(path, length, "%s%s", AppDirectory, SETTINGS_FILE);
-    return path;
+    std::string path = SettingsDirectory() + SETTINGS_FILE;
+    return DuplicateText(path.c_str());
+}
+
+// The user's settings folder is made on the first save only, so that a
+// dialog cancelled leaves nothing behind. Only its last level can be
+// missing: the application-data folder above it exists.
+void MakeSettingsDirectory(const char *path)
+{
+    std::string directory = path;
+    size_t separator = directory.rfind('\\');
+    if (separator == std::string::npos || separator == 0) return;
+    directory.erase(separator);
+    if (GetFileAttributesA(directory.c_str()) == INVALID_FILE_ATTRIBUTES) CreateDirectoryA(directory.c_str(), nullptr);
 }
 
 // Dialog handlers -------------------------------------------------------------
@@ -139,6 +152,7 @@ void KeepSettingsPrivate(const char *path, bool created, bool holdsPassword)
 bool WriteSettings(HWND dialog, const char *path, const char *host, const char *user, const char *password)
 {
     bool savePassword = IsChecked(dialog, IDC_SAVEPASSWORD);
+    MakeSettingsDirectory(path);
     // Made empty and private first, so that the password is never in a file
     // others can read.
     HANDLE made = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -1,6 +1,7 @@
 // The connect dialog: the only place where the user enters a server, a user
-// name and a password. It remembers them in settings.ini beside the program,
-// opens a connection and hands it to a new query window.
+// name and a password. It remembers them in settings.ini (beside the program,
+// or in the user's own folder when the program's cannot be written: see
+// SettingsLocation.h), opens a connection and hands it to a new query window.
 #pragma once
 
 #include <windows.h>

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Configures and builds the Winelib build (build/) and, unless
+# Configures and builds the Winelib build (build/) with its Debian package
+# (build/vintrel_VERSION_amd64.deb) and, unless
 # VINTREL_SKIP_WINDOWS is set, the Windows build (build-win/) with its
 # client library (scripts/client-dll.sh) and its package
 # (scripts/package-windows.sh).
@@ -15,6 +16,11 @@ note "building $VINTREL_BUILD"
 quiet() { grep -v -E '^\[ *[0-9]+%\]|^-- ' || true; }
 cmake --build "$VINTREL_BUILD" -j "$jobs" 2>&1 | quiet
 [ "${PIPESTATUS[0]}" -eq 0 ] || exit 1
+# Made anew each time (a few seconds): a package of an older version would
+# otherwise stay beside it.
+note "making the Debian package"
+rm -f "$VINTREL_BUILD"/vintrel_*.deb
+(cd "$VINTREL_BUILD" && cpack -G DEB >/dev/null) || { note "cpack failed"; exit 1; }
 
 if [ -z "${VINTREL_SKIP_WINDOWS:-}" ]; then
   if [ ! -f "$VINTREL_BUILD_WIN/CMakeCache.txt" ]; then

@@ -1,6 +1,6 @@
 // The connect dialog run for real inside an MDI frame: what it reads from and
-// writes to settings.ini, which password it connects with, and the query
-// window it asks the MDI client for.
+// writes to settings.ini, where that file lives, which password it connects
+// with, and the query window it asks the MDI client for.
 #include "TestSupport.h"
 
 #include <cstdlib>
@@ -15,6 +15,7 @@
 #include "querywindow/WindowRecords.h"
 #include "resources/resource.h"
 #include "app/ConnectionDialog.h"
+#include "app/SettingsLocation.h"
 #include "querywindow/QueryWindow.h"
 
 namespace {
@@ -541,6 +542,180 @@ TEST_F(ConnectionDialogTest, MissingClientLibraryIsNamedInsteadOfFailingSilently
     LoadClientLibrary("");
     EXPECT_NE(std::string::npos, message.find(DefaultClientLibraryName())) << message;
     EXPECT_TRUE(CreateRequests.empty());
+    EXPECT_TRUE(driver.Unexpected.empty());
+}
+
+// Where settings.ini lives ------------------------------------------------------
+
+// The user's application-data folder as the system hands it to every
+// process (%APPDATA%), followed by \Vintrel.
+std::string UserFolder()
+{
+    char appData[MAX_PATH] = "";
+    ExpandEnvironmentStringsA("%APPDATA%", appData, sizeof appData);
+    return std::string(appData) + "\\Vintrel";
+}
+
+int EntriesIn(const std::string &directory)
+{
+    int count = 0;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((directory + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    do {
+        if (strcmp(found.cFileName, ".") && strcmp(found.cFileName, "..")) count++;
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return count;
+}
+
+// The program's directory, set for a test and restored after it.
+struct ProgramDirectory {
+    explicit ProgramDirectory(const std::string &path)
+    {
+        snprintf(Saved, sizeof Saved, "%s", AppDirectory);
+        snprintf(AppDirectory, sizeof AppDirectory, "%s", path.c_str());
+    }
+    ~ProgramDirectory() { snprintf(AppDirectory, sizeof AppDirectory, "%s", Saved); }
+    char Saved[MAX_PATH];
+};
+
+// The user's settings folder emptied for a test; what was there is put back.
+struct UserFolderSet {
+    UserFolderSet() : Folder(UserFolder()), File(Folder + "\\settings.ini")
+    {
+        Had = FileExists(File);
+        if (Had) Kept = ReadBytes(File);
+        Clear();
+    }
+    ~UserFolderSet()
+    {
+        Clear();
+        if (Had) {
+            CreateDirectoryA(Folder.c_str(), nullptr);
+            WriteBytes(File, Kept);
+        }
+    }
+    void Clear()
+    {
+        SetFileAttributesA(File.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(File.c_str());
+        RemoveDirectoryA(Folder.c_str());
+        DeleteFileA(Folder.c_str());
+    }
+    std::string Folder, File, Kept;
+    bool Had = false;
+};
+
+TEST(SettingsLocation, ADirectoryIsWritableOnlyWhenAFileCanBeMadeInIt)
+{
+    TempDirectory directory;
+    EXPECT_TRUE(DirectoryWritable(directory.Path().c_str()));
+    EXPECT_TRUE(DirectoryWritable(directory.Path().c_str())) << "the first probe was left behind";
+    EXPECT_EQ(0, EntriesIn(directory.Path()));
+
+    // Not there, a file in its place, no path at all, or a path so long that
+    // no file fits in it.
+    EXPECT_FALSE(DirectoryWritable(directory.File("missing").c_str()));
+    EXPECT_FALSE(DirectoryWritable((directory.File("missing") + "\\deeper").c_str()));
+    WriteBytes(directory.File("a-file"), "x");
+    EXPECT_FALSE(DirectoryWritable(directory.File("a-file").c_str()));
+    EXPECT_FALSE(DirectoryWritable(""));
+    EXPECT_FALSE(DirectoryWritable(nullptr));
+    EXPECT_FALSE(DirectoryWritable(directory.File(std::string(MAX_PATH, 'x')).c_str()));
+    EXPECT_EQ(1, EntriesIn(directory.Path()));
+}
+
+std::string Probed;
+bool ProbeSaysWritable(const char *directory) { return Probed = directory, true; }
+bool ProbeSaysReadOnly(const char *directory) { return Probed = directory, false; }
+
+TEST(SettingsLocation, TheProgramDirectoryWhenWritableElseTheUsersFolder)
+{
+    // The decision, whatever the rights of whoever runs the test (root
+    // writes to read-only directories).
+    EXPECT_EQ("D:\\Tools\\Vintrel", SettingsDirectory("D:\\Tools\\Vintrel", ProbeSaysWritable));
+    EXPECT_EQ("D:\\Tools\\Vintrel", Probed);
+    EXPECT_EQ(UserFolder(), SettingsDirectory("C:\\Program Files\\Vintrel", ProbeSaysReadOnly));
+    EXPECT_EQ("C:\\Program Files\\Vintrel", Probed);
+    EXPECT_EQ(UserFolder(), UserSettingsDirectory());
+    EXPECT_NE(std::string::npos, UserFolder().find("\\AppData\\Roaming\\Vintrel")) << UserFolder();
+
+    // With the real probe, on the program's own directory.
+    TempDirectory directory;
+    {
+        ProgramDirectory program(directory.Path());
+        EXPECT_EQ(directory.Path(), SettingsDirectory());
+    }
+    {
+        ProgramDirectory program(directory.File("not-there"));
+        EXPECT_EQ(UserFolder(), SettingsDirectory());
+    }
+    WriteBytes(directory.File("a-file"), "x");
+    ProgramDirectory program(directory.File("a-file"));
+    EXPECT_EQ(UserFolder(), SettingsDirectory());
+}
+
+// As where an installer put the program: its directory cannot be written
+// (here it is not there at all). The settings are read from and written to
+// the user's folder, which the first save makes; a cancelled dialog leaves
+// nothing behind.
+TEST_F(ConnectionDialogTest, WithoutAWritableProgramDirectoryTheSettingsLiveInTheUsersFolder)
+{
+    UserFolderSet user;
+    ProgramDirectory program(directory.File("not-there"));
+    driver.Then([&](HWND dialog) {
+        EXPECT_EQ("localhost", ItemText(dialog, IDC_HOST));
+        PressItem(dialog, IDCANCEL);
+    });
+    Run();
+    EXPECT_FALSE(FileExists(user.Folder));
+
+    driver.Then([&](HWND dialog) {
+        SetItemText(dialog, IDC_USER, TestUser());
+        SetItemText(dialog, IDC_PASSWORD, TestPassword());
+        ClickItem(dialog, IDC_SAVEPASSWORD);
+        PressItem(dialog, IDOK);
+    });
+    Run();
+    EXPECT_TRUE(driver.Unexpected.empty());
+    EXPECT_EQ(1u, CreateRequests.size());
+    EXPECT_EQ(Expected("localhost", TestUser(), TestPassword(), true, false), ReadBytes(user.File));
+    EXPECT_EQ(0600, UnixFileMode(user.File));
+    EXPECT_FALSE(FileExists(directory.File("not-there")));
+
+    // Read back from there at the next opening.
+    driver.Then([&](HWND dialog) {
+        EXPECT_EQ(TestUser(), ItemText(dialog, IDC_USER));
+        EXPECT_EQ(SAVED_PASSWORD_PLACEHOLDER, ItemText(dialog, IDC_PASSWORD));
+        PressItem(dialog, IDCANCEL);
+    });
+    Run();
+    EXPECT_TRUE(driver.Unexpected.empty());
+}
+
+// When the user's folder cannot be made either (a file holds its name), the
+// user is told which file could not be written, and the connect goes ahead.
+TEST_F(ConnectionDialogTest, AUsersFolderThatCannotBeMadeIsReportedByItsPath)
+{
+    UserFolderSet user;
+    WriteBytes(user.Folder, "not a folder");
+    ProgramDirectory program(directory.File("not-there"));
+    std::string message;
+    driver
+        .Then([&](HWND dialog) {
+            SetItemText(dialog, IDC_USER, TestUser());
+            SetItemText(dialog, IDC_PASSWORD, TestPassword());
+            PressItem(dialog, IDOK);
+        })
+        .Then([&](HWND box) {
+            message = MessageBoxText(box);
+            PressItem(box, IDOK);
+        });
+    Run();
+    EXPECT_NE(std::string::npos, message.find(user.File)) << message;
+    EXPECT_EQ(1u, CreateRequests.size());
+    EXPECT_EQ("not a folder", ReadBytes(user.Folder));
     EXPECT_TRUE(driver.Unexpected.empty());
 }
 

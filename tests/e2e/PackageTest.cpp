@@ -1,12 +1,17 @@
-// The Windows package: what a user unpacks must hold the program and all it
-// looks for beside itself. The Windows journeys run from this package too.
+// The packages: what a user unpacks or installs must hold the program and
+// all it looks for beside itself. The Windows journeys run from the Windows
+// package; the Debian package's program is started once as installed, in a
+// new Wine prefix of its own.
 #include "Desktop.h"
+#include "ProgramTest.h"
 #include "VintrelProcess.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace e2e;
 
@@ -44,6 +49,210 @@ TEST(WindowsPackage, HoldsTheProgramItsClientLibraryTemplatesHelpAndReadme)
     EXPECT_NE(std::string::npos, readme.find("settings.ini")) << readme;
     EXPECT_NE(std::string::npos, readme.find("Schannel")) << readme;
     EXPECT_EQ(std::count(readme.begin(), readme.end(), '\n'), std::count(readme.begin(), readme.end(), '\r'));
+}
+
+// The Debian package ----------------------------------------------------------
+
+// The one package scripts/build.sh left in the build directory, or "".
+std::string DebianPackageFile()
+{
+    std::vector<std::string> found =
+        Lines(e2e::Run("ls " + Quote(BuildDirectory()) + "/vintrel_*_amd64.deb 2>/dev/null").Output);
+    return found.size() == 1 ? found[0] : "";
+}
+
+// The width and height a PNG file's header gives, or 0 x 0 when it is none.
+std::pair<int, int> PngSize(const std::string &bytes)
+{
+    if (bytes.size() < 24 || bytes.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0 || bytes.compare(12, 4, "IHDR") != 0)
+        return {0, 0};
+    auto number = [&](size_t at) {
+        int value = 0;
+        for (size_t i = at; i < at + 4; i++) value = value << 8 | static_cast<unsigned char>(bytes[i]);
+        return value;
+    };
+    return {number(16), number(20)};
+}
+
+// A scratch directory, with the package unpacked under root/ as dpkg would
+// install it under /.
+class UnpackedPackage {
+public:
+    UnpackedPackage()
+    {
+        char pattern[] = "/tmp/vintrel-deb.XXXXXX";
+        Scratch = mkdtemp(pattern);
+        Root = Scratch + "/root";
+        Package = DebianPackageFile();
+        if (!Package.empty()) Unpacked = e2e::Run("dpkg -x " + Quote(Package) + " " + Quote(Root)).Status == 0;
+    }
+    ~UnpackedPackage()
+    {
+        // Whatever a test took away from the files' modes is given back, so
+        // that the directory can be removed.
+        e2e::Run("chmod -R u+w " + Quote(Scratch) + " 2>/dev/null; rm -rf " + Quote(Scratch));
+    }
+    std::string Scratch, Root, Package;
+    bool Unpacked = false;
+};
+
+TEST(DebianPackage, InstallsTheProgramItsFilesALauncherADesktopEntryAndItsIcon)
+{
+    UnpackedPackage deb;
+    ASSERT_FALSE(deb.Package.empty()) << "no single vintrel_*_amd64.deb in " << BuildDirectory()
+                                      << " (scripts/build.sh makes it)";
+    ASSERT_TRUE(deb.Unpacked);
+
+    // Exactly these files: the program with all it looks for beside itself,
+    // nothing of the build's own (the help project, the compiled help's
+    // sources). Directories as Debian's are; everything root's.
+    std::string build = BuildDirectory();
+    std::string expected = "./usr/bin/vintrel\n./usr/lib/vintrel/vintrel.exe.so\n./usr/lib/vintrel/vintrel-prefix.sh\n"
+                           "./usr/lib/vintrel/vrl.chm\n./usr/share/applications/vintrel.desktop\n"
+                           "./usr/share/icons/hicolor/16x16/apps/vintrel.png\n"
+                           "./usr/share/icons/hicolor/32x32/apps/vintrel.png\n./usr/share/pixmaps/vintrel.png\n";
+    for (const std::string &page : Lines(e2e::Run("cd " + Quote(build) + " && ls help/*.html").Output))
+        expected += "./usr/lib/vintrel/" + page + "\n";
+    for (const std::string &name : Lines(e2e::Run("cd " + Quote(build) + " && ls templates/*.sql").Output))
+        expected += "./usr/lib/vintrel/" + name + "\n";
+    std::string listing = e2e::Run("dpkg-deb -c " + Quote(deb.Package)).Output;
+    EXPECT_EQ(Lines(expected), Lines(e2e::Run("dpkg-deb -c " + Quote(deb.Package) +
+                                              " | awk '$1 !~ /^d/ {print $6}'").Output));
+    for (const std::string &entry : Lines(listing)) {
+        EXPECT_NE(std::string::npos, entry.find(" root/root ")) << entry;
+        if (entry[0] == 'd') {
+            EXPECT_EQ(0u, entry.rfind("drwxr-xr-x ", 0)) << entry;
+        }
+    }
+    for (const char *program : {"/usr/bin/vintrel", "/usr/lib/vintrel/vintrel-prefix.sh", "/usr/lib/vintrel/vintrel.exe.so"})
+        EXPECT_EQ(0, access((deb.Root + program).c_str(), X_OK)) << program;
+    EXPECT_EQ(0, e2e::Run("cmp -s " + Quote(build + "/vintrel.exe.so") + " " +
+                          Quote(deb.Root + "/usr/lib/vintrel/vintrel.exe.so")).Status);
+
+    // What it needs from Debian, and no database server among it.
+    std::string depends = RunLine("dpkg-deb -f " + Quote(deb.Package) + " Depends");
+    std::vector<std::string> names =
+        Lines(e2e::Run("printf '%s\\n' " + Quote(depends) + " | tr ',' '\\n' | awk '{print $1}'").Output);
+    EXPECT_EQ(Lines("wine64\nlibmariadb3\nfonts-liberation\nfonts-wine\nfonts-wqy-microhei\nfonts-symbola\nxdg-utils\n"),
+              names)
+        << depends;
+    EXPECT_EQ("vintrel", RunLine("dpkg-deb -f " + Quote(deb.Package) + " Package"));
+    EXPECT_EQ("amd64", RunLine("dpkg-deb -f " + Quote(deb.Package) + " Architecture"));
+
+    // The desktop entry starts the command on the PATH with the icon beside.
+    std::string entry = ReadFile(deb.Root + "/usr/share/applications/vintrel.desktop");
+    for (const char *line : {"[Desktop Entry]\n", "\nType=Application\n", "\nName=Vintrel\n", "\nExec=vintrel\n",
+                             "\nIcon=vintrel\n", "\nTerminal=false\n"})
+        EXPECT_NE(std::string::npos, entry.find(line)) << line;
+    std::string icon = ReadFile(deb.Root + "/usr/share/icons/hicolor/32x32/apps/vintrel.png");
+    EXPECT_EQ(std::make_pair(32, 32), PngSize(icon));
+    EXPECT_EQ(std::make_pair(16, 16), PngSize(ReadFile(deb.Root + "/usr/share/icons/hicolor/16x16/apps/vintrel.png")));
+    EXPECT_EQ(icon, ReadFile(deb.Root + "/usr/share/pixmaps/vintrel.png"));
+}
+
+// The program cannot write beside itself once installed. Root can write
+// anywhere, whatever the modes say: for root the directory is made
+// read-only by a read-only bind mount in a mount namespace of the
+// program's own; for other users by its mode.
+class InstalledPackage : public ProgramTest {
+protected:
+    // The launcher's command with the program's directory read-only, or an
+    // empty one when that cannot be done here.
+    std::vector<std::string> ReadOnlyLauncher(const std::string &root)
+    {
+        std::string lib = root + "/usr/lib/vintrel", launcher = root + "/usr/bin/vintrel";
+        if (geteuid() != 0) {
+            e2e::Run("chmod -R a-w " + Quote(lib));
+            return {launcher};
+        }
+        const std::string readOnly = "mount --bind \"$0\" \"$0\" && mount -o remount,bind,ro \"$0\" && ";
+        if (e2e::Run("unshare -m --propagation private sh -c " + Quote(readOnly + "! touch \"$0/probe\"") + " " +
+                     Quote(lib) + " 2>/dev/null").Status != 0) {
+            e2e::Run("rm -f " + Quote(lib + "/probe"));
+            return {};
+        }
+        return {"unshare", "-m", "--propagation", "private", "sh", "-c", readOnly + "exec \"$1\"", lib, launcher};
+    }
+};
+
+TEST_F(InstalledPackage, StartsInANewWinePrefixAndKeepsItsSettingsInTheUsersFolder)
+{
+    if (TestingWindowsBuild()) GTEST_SKIP() << "the Debian package holds the Linux build";
+    UnpackedPackage deb;
+    ASSERT_FALSE(deb.Package.empty()) << "no single vintrel_*_amd64.deb in " << BuildDirectory();
+    ASSERT_TRUE(deb.Unpacked);
+    std::string lib = deb.Root + "/usr/lib/vintrel";
+    std::string prefix = deb.Scratch + "/data/vintrel/wineprefix";
+    std::vector<std::string> command = ReadOnlyLauncher(deb.Root);
+    bool readOnly = !command.empty();
+    if (!readOnly) {
+        fprintf(stderr, "the test runs as root without mount namespaces: the program's directory stays writable\n");
+        command = {deb.Root + "/usr/bin/vintrel"};
+    }
+
+    // A new prefix takes some seconds before the frame shows. The tests'
+    // display has no window manager: Wine's own windows, as in every test.
+    // The server script a source tree's ./run names would be started by
+    // "Start local server"; the installed program starts none.
+    std::string serverScript = deb.Scratch + "/embedded-server.sh";
+    WriteFile(serverScript, "touch " + Quote(deb.Scratch + "/server-started") + "\n");
+    bool started = program.StartCommand(account.Socket, command,
+                                        {"VINTREL_PACKAGE_ROOT=" + deb.Root, "XDG_DATA_HOME=" + deb.Scratch + "/data",
+                                         "VINTREL_UNMANAGED_WINDOWS=1", "VINTREL_EMBEDDED_SERVER=" + serverScript},
+                                        90);
+    struct PrefixServer {
+        std::string Prefix;
+        // The prefix's Wine processes (its desktop, its services) end with
+        // its server.
+        ~PrefixServer() { e2e::Run("WINEPREFIX=" + Quote(Prefix) + " wineserver -k 2>/dev/null"); }
+    } server{prefix};
+    ASSERT_TRUE(started) << ReadFile(program.WorkDirectory() + "/wine.log");
+    EXPECT_EQ("Vintrel", program.FrameTitle());
+
+    // The prefix was made with the fonts and settings the program needs.
+    EXPECT_EQ(0, e2e::Run("ls " + Quote(prefix) + "/.vintrel-ready-* >/dev/null 2>&1").Status);
+    EXPECT_NE(std::string::npos, ReadFile(prefix + "/user.reg").find("\"Courier New\"=\"Liberation Mono\""));
+    EXPECT_FALSE(ReadFile(prefix + "/drive_c/windows/Fonts/tahoma.ttf").empty());
+
+    // Connecting as a person does, with "Start local server" and "Save
+    // password".
+    ASSERT_FALSE(program.WaitForWindow("^Connect to MySQL Server$").empty());
+    Pause(200);
+    Keys("Tab space Tab"); // from the server to its check box, then the user name
+    Type(account.User);
+    Keys("Tab");
+    Type(account.Password);
+    Keys("Tab space Return");
+    ASSERT_TRUE(program.WaitUntilGone("^Connect to MySQL Server$", 20))
+        << (program.MessageBoxShown() ? "a message box is open: were the settings not saved?" : "");
+    ASSERT_TRUE(program.MaximizeQueryWindow());
+    EXPECT_EQ("Vintrel - [Query - localhost.mysql." + account.User + "@localhost - Untitled1]", program.FrameTitle());
+
+    std::vector<std::string> saved =
+        Lines(e2e::Run("ls " + Quote(prefix) + "/drive_c/users/*/AppData/Roaming/Vintrel/settings.ini 2>/dev/null").Output);
+    if (readOnly) {
+        ASSERT_EQ(1u, saved.size()) << "no settings.ini in the prefix's application-data folder";
+        std::string settings = ReadFile(saved[0]);
+        EXPECT_NE(std::string::npos, settings.find("\r\nstartmysql=0100000001\r\n")) << settings;
+        EXPECT_NE(std::string::npos, settings.find("\r\nuser=" + account.User + "\r\n")) << settings;
+        EXPECT_NE(std::string::npos, settings.find("\r\npassword=" + account.Password + "\r\n")) << settings;
+        struct stat status = {};
+        ASSERT_EQ(0, stat(saved[0].c_str(), &status));
+        EXPECT_EQ(0600u, status.st_mode & 0777);
+        EXPECT_NE(0, access((lib + "/settings.ini").c_str(), F_OK)) << "settings.ini beside the installed program";
+    } else {
+        EXPECT_TRUE(saved.empty());
+        EXPECT_EQ(0, access((lib + "/settings.ini").c_str(), F_OK)) << "a writable directory keeps settings.ini";
+    }
+
+    // The help pages are found where the package put them.
+    Keys("F1");
+    std::string opened;
+    EXPECT_TRUE(WaitFor([&] { return !(opened = ReadFile(program.WorkDirectory() + "/opened.txt")).empty(); },
+                        std::chrono::seconds(15)));
+    EXPECT_EQ(lib + "/help/index.html\n", opened);
+    program.Kill();
+    EXPECT_NE(0, access((deb.Scratch + "/server-started").c_str(), F_OK)) << "a database server was started";
 }
 
 } // namespace

@@ -66,10 +66,20 @@ void VintrelProcess::WriteSettings(const std::string &host, const std::string &u
 
 bool VintrelProcess::Start(const std::string &socket)
 {
+    std::string program = App + (TestingWindowsBuild() ? "/vintrel.exe" : "/vintrel.exe.so");
+    return StartCommand(socket, {"wine", program}, {}, 30);
+}
+
+bool VintrelProcess::StartCommand(const std::string &socket, const std::vector<std::string> &command,
+                                  const std::vector<std::string> &environment, int seconds)
+{
     std::string log = Work + "/wine.log";
     Run("mkdir -p " + Quote(Work + "/bin"));
     WriteFile(Work + "/bin/xdg-open", "#!/bin/sh\nprintf '%s\\n' \"$1\" >> " + Quote(Work + "/opened.txt") + "\n");
     Run("chmod +x " + Quote(Work + "/bin/xdg-open"));
+    std::vector<char *> arguments;
+    for (const std::string &argument : command) arguments.push_back(const_cast<char *>(argument.c_str()));
+    arguments.push_back(nullptr);
     Pid = fork();
     if (Pid == 0) {
         setenv("MYSQL_UNIX_PORT", socket.c_str(), 1);
@@ -78,16 +88,16 @@ bool VintrelProcess::Start(const std::string &socket)
         // it) notes what it was asked to open instead of starting a browser.
         std::string bin = Work + "/bin";
         setenv("PATH", (bin + ":" + getenv("PATH")).c_str(), 1);
+        for (const std::string &entry : environment) putenv(const_cast<char *>(entry.c_str()));
         int output = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         dup2(output, 1);
         dup2(output, 2);
         int nothing = open("/dev/null", O_RDONLY);
         dup2(nothing, 0);
-        std::string program = App + (TestingWindowsBuild() ? "/vintrel.exe" : "/vintrel.exe.so");
-        execlp("wine", "wine", program.c_str(), (char *)nullptr);
+        execvp(arguments[0], arguments.data());
         _exit(127);
     }
-    FrameWindow = WaitForWindow("^Vintrel", 30);
+    FrameWindow = WaitForWindow("^Vintrel", seconds);
     Pause(300);
     return !FrameWindow.empty();
 }

@@ -7,6 +7,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 namespace e2e {
 
@@ -38,6 +39,11 @@ public:
     // Starts the program with MYSQL_UNIX_PORT set to socket; waits for the
     // frame.
     bool Start(const std::string &socket);
+    // Starts another command that ends in the program (an installed
+    // launcher), with MYSQL_UNIX_PORT and the environment's NAME=value
+    // entries set; waits up to seconds for the frame.
+    bool StartCommand(const std::string &socket, const std::vector<std::string> &command,
+                      const std::vector<std::string> &environment, int seconds);
     bool Running();
     bool WaitForExit(int seconds);
     int ExitStatus() const { return Status; }
