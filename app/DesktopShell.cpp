@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "querywindow/WindowRecords.h"
 
@@ -28,9 +29,12 @@ std::string UnixPath(const char *path)
 {
     int length = MultiByteToWideChar(CP_UTF8, 0, path, -1, nullptr, 0);
     if (length <= 0) return std::string();
-    std::wstring wide((size_t)length, L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, path, -1, &wide[0], length);
-    char *unixPath = wine_get_unix_file_name(reinterpret_cast<const WCHAR *>(wide.c_str()));
+    // Not std::wstring: Winelib's wchar_t is 2 bytes, the C++ library's
+    // compiled strings take 4, and the two would allocate and free the same
+    // string in different sizes.
+    std::vector<WCHAR> wide((size_t)length);
+    MultiByteToWideChar(CP_UTF8, 0, path, -1, wide.data(), length);
+    char *unixPath = wine_get_unix_file_name(wide.data());
     std::string result = unixPath ? unixPath : "";
     HeapFree(GetProcessHeap(), 0, unixPath);
     return result;

@@ -144,8 +144,10 @@ protected:
 
 int UnixFileMode(const std::string &windowsPath)
 {
-    std::wstring wide(windowsPath.begin(), windowsPath.end());
-    char *path = wine_get_unix_file_name(reinterpret_cast<const WCHAR *>(wide.c_str()));
+    // WCHARs, not std::wstring, whose compiled parts take 4-byte characters.
+    std::vector<WCHAR> wide(windowsPath.begin(), windowsPath.end());
+    wide.push_back(0);
+    char *path = wine_get_unix_file_name(wide.data());
     struct stat status = {};
     int mode = path && stat(path, &status) == 0 ? (int)(status.st_mode & 0777) : -1;
     HeapFree(GetProcessHeap(), 0, path);
