@@ -2,6 +2,17 @@
 // editor's notifications.
 #pragma once
 
+// The memory check's run-time, preloaded into a Wine process, cannot find
+// the C++ library's __cxa_throw and aborts at the first throw: the cases
+// that make the text buffer throw (its out-of-memory seam) are skipped there.
+#ifdef VINTREL_SANITIZE
+const bool ThrowingAborts = true;
+#else
+const bool ThrowingAborts = false;
+#endif
+#define SKIP_WHERE_THROWING_ABORTS() \
+    if (ThrowingAborts) GTEST_SKIP() << "a C++ throw aborts under the memory check's run-time"
+
 #include <gtest/gtest.h>
 
 #include <windows.h>

@@ -10,6 +10,11 @@ namespace {
 
 class FailureTest : public EditorTest {
 protected:
+    void SetUp() override
+    {
+        EditorTest::SetUp();
+        SKIP_WHERE_THROWING_ABORTS();
+    }
     void TearDown() override
     {
         FailTextChangeAfter(0);
