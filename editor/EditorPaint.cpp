@@ -166,45 +166,7 @@ void PaintLine(EditorState *state, HDC dc, int index, int y, int right, std::vec
 
 } // namespace
 
-uint16_t SymbolGlyph(const EditorState *state, uint32_t codePoint)
-{
-    const std::vector<SymbolGlyphs> &groups = state->symbolGlyphs;
-    auto it = std::upper_bound(groups.begin(), groups.end(), codePoint,
-                               [](uint32_t cp, const SymbolGlyphs &group) { return cp <= group.last; });
-    if (it == groups.end() || codePoint < it->first) return 0;
-    uint32_t glyph = it->glyph + (codePoint - it->first);
-    return glyph <= 0xFFFF ? static_cast<uint16_t>(glyph) : 0;
-}
-
-std::vector<SymbolGlyphs> ReadSymbolGlyphs(HDC dc)
-{
-    std::vector<SymbolGlyphs> groups;
-    const DWORD cmap = 'c' | ('m' << 8) | ('a' << 16) | ('p' << 24);
-    DWORD size = GetFontData(dc, cmap, 0, nullptr, 0);
-    if (size == GDI_ERROR || size < 4) return groups;
-    std::vector<unsigned char> table(size);
-    if (GetFontData(dc, cmap, 0, table.data(), size) != size) return groups;
-    auto u16 = [&](size_t at) -> uint32_t { return at + 2 <= size ? (table[at] << 8) | table[at + 1] : 0; };
-    auto u32 = [&](size_t at) -> uint32_t { return at + 4 <= size ? (u16(at) << 16) | u16(at + 2) : 0; };
-    // A Unicode subtable in format 12 (full repertoire): Windows (3, 10) or
-    // Unicode (0, 4 or 6).
-    for (uint32_t i = 0, count = u16(2); i < count; ++i) {
-        size_t record = 4 + 8 * i;
-        uint32_t platform = u16(record), encoding = u16(record + 2), offset = u32(record + 4);
-        bool unicode = (platform == 3 && encoding == 10) || (platform == 0 && (encoding == 4 || encoding == 6));
-        if (!unicode || u16(offset) != 12) continue;
-        uint32_t groupCount = u32(offset + 12);
-        if (offset + 16 + static_cast<size_t>(groupCount) * 12 > size) continue;
-        for (uint32_t g = 0; g < groupCount; ++g) {
-            size_t at = offset + 16 + static_cast<size_t>(g) * 12;
-            SymbolGlyphs group{u32(at), u32(at + 4), u32(at + 8)};
-            if (group.first <= group.last && (groups.empty() || group.first > groups.back().last))
-                groups.push_back(group);
-        }
-        break;
-    }
-    return groups;
-}
+uint16_t SymbolGlyph(const EditorState *state, uint32_t codePoint) { return GlyphOfSymbol(state->symbolGlyphs, codePoint); }
 
 int CharCells(uint32_t codePoint, int cell)
 {

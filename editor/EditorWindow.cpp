@@ -423,41 +423,6 @@ LRESULT SaveFile(EditorState *state, const char *path)
     return ok ? EDITOR_OK : EDITOR_FAILED;
 }
 
-int CALLBACK FaceFound(const LOGFONTW *, const TEXTMETRICW *, DWORD, LPARAM found)
-{
-    *reinterpret_cast<bool *>(found) = true;
-    return 0;
-}
-
-// The font for characters beyond the BMP (emoji): GDI's font links do not
-// reach them (Wine's looks up each half of a surrogate pair on its own), so
-// the editor draws them by glyph number from a font of its own. The first
-// face of the list that is installed, at the editor font's height; none:
-// they are drawn in the editor font.
-HFONT CreateSymbolFont(HDC dc, HFONT font)
-{
-    static const char16_t *const faces[] = {u"Segoe UI Emoji", u"Segoe UI Symbol", u"Symbola"};
-    LOGFONTW base{};
-    if (!GetObjectW(font, sizeof base, &base)) return nullptr;
-    for (const char16_t *face : faces) {
-        LOGFONTW wanted{};
-        wanted.lfCharSet = DEFAULT_CHARSET;
-        size_t length = std::char_traits<char16_t>::length(face);
-        memcpy(wanted.lfFaceName, face, (length + 1) * sizeof(WCHAR));
-        bool found = false;
-        EnumFontFamiliesExW(dc, &wanted, FaceFound, reinterpret_cast<LPARAM>(&found), 0);
-        if (!found) continue;
-        LOGFONTW symbol{};
-        symbol.lfHeight = base.lfHeight;
-        symbol.lfWeight = base.lfWeight;
-        symbol.lfCharSet = DEFAULT_CHARSET;
-        symbol.lfQuality = base.lfQuality;
-        memcpy(symbol.lfFaceName, wanted.lfFaceName, sizeof symbol.lfFaceName);
-        return CreateFontIndirectW(&symbol);
-    }
-    return nullptr;
-}
-
 void ApplyFont(EditorState *state, HFONT font)
 {
     state->font = font ? font : static_cast<HFONT>(GetStockObject(ANSI_FIXED_FONT));

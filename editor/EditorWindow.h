@@ -11,14 +11,10 @@
 
 #include "editor/CodeMaxControl.h"
 #include "editor/FileEncoding.h"
+#include "editor/SymbolFont.h"
 #include "editor/Lexer.h"
 #include "editor/TextBuffer.h"
 
-// Code points first..last have glyphs glyph, glyph + 1, ... of a font (its
-// cmap table's format 12 groups).
-struct SymbolGlyphs {
-    uint32_t first, last, glyph;
-};
 
 // One record per editor window, in its extra storage (index 0).
 struct EditorState {
@@ -83,8 +79,6 @@ int ColumnOfHalfCell(const std::string &line, int halves);
 int TextLeft(const EditorState *state);
 // The glyph of a code point in the symbol font, 0 when it has none.
 uint16_t SymbolGlyph(const EditorState *state, uint32_t codePoint);
-// Reads the glyph groups of the font selected into dc.
-std::vector<SymbolGlyphs> ReadSymbolGlyphs(HDC dc);
 // Brings the lexer state cache up to line (inclusive).
 void EnsureLineStates(EditorState *state, int line);
 // Draws the visible part of the text into dc (the client area's

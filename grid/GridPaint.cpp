@@ -6,6 +6,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
+
+#include "editor/SymbolFont.h"
 
 namespace {
 
@@ -51,6 +54,35 @@ int32_t GridColumnCapacity(const OUTPUTDATA *grid, int32_t width)
 }
 
 namespace {
+
+// One symbol font for every grid of the process, made for the height of the
+// grid's font the first time a cell holds a character beyond the BMP.
+struct GridSymbolFont {
+    HFONT Font = nullptr;
+    LONG Height = 0;
+    bool Tried = false;
+    std::vector<SymbolGlyphs> Glyphs;
+};
+
+const GridSymbolFont &SymbolFontFor(HDC dc)
+{
+    static GridSymbolFont symbols;
+    LOGFONTW base = {};
+    HFONT current = static_cast<HFONT>(GetCurrentObject(dc, OBJ_FONT));
+    GetObjectW(current, sizeof base, &base);
+    if (symbols.Tried && symbols.Height == base.lfHeight) return symbols;
+    if (symbols.Font) DeleteObject(symbols.Font);
+    symbols = GridSymbolFont();
+    symbols.Tried = true;
+    symbols.Height = base.lfHeight;
+    symbols.Font = CreateSymbolFont(dc, current);
+    if (symbols.Font) {
+        HGDIOBJ previous = SelectObject(dc, symbols.Font);
+        symbols.Glyphs = ReadSymbolGlyphs(dc);
+        SelectObject(dc, previous);
+    }
+    return symbols;
+}
 
 struct Painter {
     HDC Dc;
@@ -104,8 +136,52 @@ struct Painter {
             if (!wide) return;
         }
         MultiByteToWideChar(CP_UTF8, 0, text, length, wide, count);
-        ExtTextOutW(Dc, x, y, box ? ETO_CLIPPED : 0, box, wide, (UINT)count, nullptr);
+        if (HasSurrogates(wide, count))
+            DrawWithSymbols(x, y, box, wide, count);
+        else
+            ExtTextOutW(Dc, x, y, box ? ETO_CLIPPED : 0, box, wide, (UINT)count, nullptr);
         if (wide != local) free(wide);
+    }
+    static bool HasSurrogates(const WCHAR *wide, int count)
+    {
+        for (int i = 0; i < count; i++)
+            if (wide[i] >= 0xD800 && wide[i] <= 0xDBFF) return true;
+        return false;
+    }
+    // Characters beyond the BMP (emoji) by glyph number from the symbol
+    // font, the rest in the grid's font, run by run from left to right.
+    void DrawWithSymbols(int32_t x, int32_t y, const RECT *box, const WCHAR *wide, int count)
+    {
+        const GridSymbolFont &symbols = SymbolFontFor(Dc);
+        UINT clip = box ? ETO_CLIPPED : 0;
+        int run = 0;
+        for (int i = 0; i <= count; i++) {
+            bool pair = i + 1 < count && wide[i] >= 0xD800 && wide[i] <= 0xDBFF && wide[i + 1] >= 0xDC00 &&
+                        wide[i + 1] <= 0xDFFF;
+            if (i < count && !pair) continue;
+            if (i > run) {
+                SIZE extent = {0, 0};
+                ExtTextOutW(Dc, x, y, clip, box, wide + run, (UINT)(i - run), nullptr);
+                GetTextExtentPoint32W(Dc, wide + run, i - run, &extent);
+                x += extent.cx;
+            }
+            if (i == count) break;
+            uint32_t codePoint = 0x10000 + (((uint32_t)wide[i] - 0xD800) << 10) + ((uint32_t)wide[i + 1] - 0xDC00);
+            WORD glyph = symbols.Font ? GlyphOfSymbol(symbols.Glyphs, codePoint) : 0;
+            SIZE extent = {0, 0};
+            if (glyph) {
+                HGDIOBJ previous = SelectObject(Dc, symbols.Font);
+                ExtTextOutW(Dc, x, y, clip | ETO_GLYPH_INDEX, box, reinterpret_cast<const WCHAR *>(&glyph), 1, nullptr);
+                GetTextExtentPointI(Dc, &glyph, 1, &extent);
+                SelectObject(Dc, previous);
+            } else {
+                ExtTextOutW(Dc, x, y, clip, box, wide + i, 2, nullptr);
+                GetTextExtentPoint32W(Dc, wide + i, 2, &extent);
+            }
+            x += extent.cx;
+            run = i + 2;
+            i++;
+        }
     }
 };
 

@@ -390,3 +390,34 @@ TEST_F(GridPixels, Utf8TextIsDrawnAsItsCharacters)
     EXPECT_GT(umlaut, 0);
     EXPECT_LE(umlaut, plain + 2) << "one glyph, like the plain u";
 }
+
+// CJK text through the font links of the prefix, emoji from the symbol font:
+// glyphs, not the box of a character the font lacks (U+0378 is unassigned).
+TEST_F(GridPixels, CjkAndEmojiAreDrawnAsGlyphs)
+{
+    Show("SELECT CONVERT(X'E697A5' USING utf8mb4) AS a, CONVERT(X'F09F9880' USING utf8mb4) AS b, "
+         "CONVERT(X'CDB8' USING utf8mb4) AS c, CONVERT(X'CDB8CDB8' USING utf8mb4) AS d");
+    Paint();
+    int top = SlotTop(0) + 1, bottom = SlotTop(1) - 1;
+    // The ink of a cell, column by column from its left edge.
+    auto ink = [&](int column) {
+        std::vector<int> mask;
+        int left = ColumnLeft(column) + 1, right = ColumnLeft(column) + buffer->ColWidths[column] - 2;
+        for (int x = left; x < right; x++) {
+            int bits = 0;
+            for (int y = top; y < bottom; y++) bits = bits * 3 + (At(x, y) != GetSysColor(COLOR_WINDOW));
+            mask.push_back(bits);
+        }
+        return mask;
+    };
+    std::vector<int> cjk = ink(0), emoji = ink(1), missing = ink(2), twoMissing = ink(3);
+    auto inked = [](const std::vector<int> &mask) { return std::count_if(mask.begin(), mask.end(), [](int m) { return m != 0; }); };
+    ASSERT_GT(inked(missing), 0);
+    EXPECT_GT(inked(cjk), 0);
+    EXPECT_GT(inked(emoji), 0);
+    size_t width = std::min({cjk.size(), emoji.size(), missing.size()});
+    cjk.resize(width), emoji.resize(width), missing.resize(width), twoMissing.resize(width);
+    EXPECT_NE(missing, cjk) << "日 drawn as a missing glyph";
+    EXPECT_NE(missing, emoji) << "the emoji drawn as a missing glyph";
+    EXPECT_NE(twoMissing, emoji) << "the emoji drawn as two missing halves";
+}
