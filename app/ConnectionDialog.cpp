@@ -142,13 +142,6 @@ void OnPasswordChanged(HWND dialog)
 // Settings are written before the connect attempt, so a failed attempt still
 // remembers what was typed. Clearing "Save password" also forgets the host
 // and the user. Returns false when any value could not be written.
-// A settings file made here, or one that now holds a password, is for its
-// owner's eyes only.
-void KeepSettingsPrivate(const char *path, bool created, bool holdsPassword)
-{
-    if (created || holdsPassword) MakeFileOwnerOnly(path);
-}
-
 bool WriteSettings(HWND dialog, const char *path, const char *host, const char *user, const char *password)
 {
     bool savePassword = IsChecked(dialog, IDC_SAVEPASSWORD);
@@ -158,7 +151,9 @@ bool WriteSettings(HWND dialog, const char *path, const char *host, const char *
     HANDLE made = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     bool created = made != INVALID_HANDLE_VALUE;
     if (created) CloseHandle(made);
-    KeepSettingsPrivate(path, created, savePassword && password && *password);
+    // A settings file made here, or one that now holds a password, is for
+    // its owner's eyes only.
+    if (created || (savePassword && password && *password)) MakeFileOwnerOnly(path);
     bool written = WriteSettingFlag(path, "savepassword", savePassword);
     written = WriteSettingFlag(path, "startmysql", IsChecked(dialog, IDC_STARTSERVER)) && written;
     written = WriteSettingText(path, "host", savePassword ? host : "localhost") && written;

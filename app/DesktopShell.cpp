@@ -40,20 +40,24 @@ std::string UnixPath(const char *path)
     return result;
 }
 
-// Starts a Linux program detached: an intermediate shell puts it in the
-// background and exits at once, so that nobody waits for it and no zombie
-// process is left.
-void LaunchDetached(const char *program, const char *argument)
+// Runs a shell command detached, with first and second as $0 and $1: an
+// intermediate shell puts it in the background and exits at once, so that
+// nobody waits for it and no zombie process is left.
+void RunInBackground(const char *command, const char *first, const char *second)
 {
-    if (DesktopLaunchHook) {
-        DesktopLaunchHook(program, argument);
-        return;
-    }
+    std::string line = std::string(command) + " </dev/null >/dev/null 2>&1 &";
     char shell[] = "/bin/sh", option[] = "-c";
-    char command[] = "\"$0\" \"$1\" </dev/null >/dev/null 2>&1 &";
-    char *arguments[] = {shell, option, command, const_cast<char *>(program), const_cast<char *>(argument), nullptr};
+    char *arguments[] = {shell, option, &line[0], const_cast<char *>(first), const_cast<char *>(second), nullptr};
     pid_t pid;
     if (posix_spawn(&pid, shell, nullptr, nullptr, arguments, environ) == 0) waitpid(pid, nullptr, 0);
+}
+
+void LaunchDetached(const char *program, const char *argument)
+{
+    if (DesktopLaunchHook)
+        DesktopLaunchHook(program, argument);
+    else
+        RunInBackground("\"$0\" \"$1\"", program, argument);
 }
 
 } // namespace
@@ -63,12 +67,7 @@ void LaunchDetached(const char *program, const char *argument)
 void StartLocalServer()
 {
     const char *script = getenv("VINTREL_EMBEDDED_SERVER");
-    if (!script || !*script) return;
-    char shell[] = "/bin/sh", option[] = "-c";
-    char command[] = "/bin/sh \"$0\" start </dev/null >/dev/null 2>&1 &";
-    char *arguments[] = {shell, option, command, const_cast<char *>(script), nullptr};
-    pid_t pid;
-    if (posix_spawn(&pid, shell, nullptr, nullptr, arguments, environ) == 0) waitpid(pid, nullptr, 0);
+    if (script && *script) RunInBackground("/bin/sh \"$0\" start", script, nullptr);
 }
 
 void ShowHelpContents()

@@ -223,17 +223,13 @@ bool EnsureConnected(BATCHJOB *job)
 {
     CONNECTIONINFO *connection = job->Connection;
     if (!connection->Lost && connection->Handle && mysql_ping(connection->Handle) == 0) return true;
-    char error[512];
-    if (ReconnectConnection(connection, error, sizeof error)) {
+    if (ReconnectConnection(connection, job->ErrorBuffer, sizeof job->ErrorBuffer)) {
         job->Reconnected = 1;
         LONG64 id = (LONG64)mysql_thread_id(connection->Handle), old;
         do old = job->ServerThreadId;
         while (InterlockedCompareExchange64(&job->ServerThreadId, id, old) != old);
         return true;
     }
-    connection->Lost = 1;
-    snprintf(job->ErrorBuffer, sizeof job->ErrorBuffer, "The connection to %s was lost and could not be made again: %s",
-             connection->Host ? connection->Host : "", error);
     RecordFailure(job, 1, ErrorServerGone, job->ErrorBuffer);
     job->FailedOutcome = 1;
     return false;

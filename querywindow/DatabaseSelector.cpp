@@ -81,13 +81,7 @@ namespace {
 bool Reconnect(CHILDDATA *child, char *error, size_t errorSize)
 {
     CONNECTIONINFO *connection = child->Connection;
-    char reason[512];
-    if (!ReconnectConnection(connection, reason, sizeof reason)) {
-        connection->Lost = 1;
-        snprintf(error, errorSize, "The connection to %s was lost and could not be made again: %s",
-                 connection->Host ? connection->Host : "", reason);
-        return false;
-    }
+    if (!ReconnectConnection(connection, error, errorSize)) return false;
     char line[300];
     snprintf(line, sizeof line, "Reconnected to %s.", connection->Host ? connection->Host : "");
     SetMessagePaneText(child->MessagePane, line, 0);

@@ -67,13 +67,11 @@ char *PrepareBatchText(CHILDDATA *child, char *text)
         memmove(text, text + 3, length - 2);
         length -= 3;
     }
-    SCRIPTSTATEMENTS *statements = new (std::nothrow) SCRIPTSTATEMENTS();
-    if (!statements) return text;
+    SCRIPTSTATEMENTS *statements;
     try {
-        *statements = ScanStatements(text, length);
-    } catch (...) {
-        delete statements;
-        return text;
+        statements = new SCRIPTSTATEMENTS(ScanStatements(text, length));
+    } catch (const std::bad_alloc &) {
+        return text; // sent as it is, with no lines placed
     }
     child->Statements = statements;
     if (!statements->WasRewritten) return text;
@@ -315,10 +313,9 @@ void StartBatch(CHILDDATA *child)
     // The text is the worker's from here on.
     bool selected = false;
     ForgetStatements(child);
-    child->QueryText = PrepareBatchText(child, TakeBatchText(child, &child->BatchFirstLine, &selected));
+    char *text = PrepareBatchText(child, TakeBatchText(child, &child->BatchFirstLine, &selected));
     child->BatchWasSelection = selected;
-    BATCHJOB *job = NewBatchJob(child->Connection, child->Window, child->QueryText);
-    child->QueryText = nullptr;
+    BATCHJOB *job = NewBatchJob(child->Connection, child->Window, text);
     SetExecuteEnabled(child, false);
     SetStatusText(child, 0, "Executing query batch...");
     if (!job) {

@@ -65,7 +65,7 @@ struct CHILDDATA {
     uint8_t HasFileName;
     uint8_t Modified;
     HWND FocusPane;
-    char *QueryText;            // allocated by StartBatch, freed by the worker
+    char *QueryText;            // kept for the record's layout: the batch text goes to the worker's BATCHJOB
     int32_t QueryStatus;
     GRIDBUFFER *Buffer;
     uint32_t ErrorNumber;

@@ -230,7 +230,14 @@ bool ReconnectConnection(CONNECTIONINFO *connection, char *error, size_t errorSi
 {
     if (connection->Handle) mysql_close(connection->Handle);
     connection->Handle = nullptr;
-    if (!OpenConnectionWithin(connection, ConnectTimeoutSeconds, error, errorSize)) return false;
+    char reason[512];
+    if (!OpenConnectionWithin(connection, ConnectTimeoutSeconds, reason, sizeof reason)) {
+        connection->Lost = 1;
+        if (error && errorSize)
+            snprintf(error, errorSize, "The connection to %s was lost and could not be made again: %s",
+                     connection->Host ? connection->Host : "", reason);
+        return false;
+    }
     if (connection->Database && connection->Database[0]) mysql_select_db(connection->Handle, connection->Database);
     return true;
 }

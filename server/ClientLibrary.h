@@ -217,8 +217,9 @@ bool OpenConnectionWithin(CONNECTIONINFO *connection, unsigned int timeoutSecond
                           size_t errorSize = 0);
 // A new session for a record whose server went away: the same server, user
 // and password, then its current database again. The old handle is closed
-// either way; false (with the reason in error) when the server cannot be
-// reached.
+// either way; false when the server cannot be reached: the record stays
+// Lost and error says "The connection to HOST was lost and could not be
+// made again: REASON".
 bool ReconnectConnection(CONNECTIONINFO *connection, char *error, size_t errorSize);
 // True for the errors of a connection that the server has dropped.
 inline bool IsConnectionLostError(unsigned int error) { return error == ErrorServerGone || error == ErrorServerLost; }

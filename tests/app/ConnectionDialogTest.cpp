@@ -223,12 +223,7 @@ TEST_F(ConnectionDialogTest, OverAFrameMostlyOffScreenTheDialogStaysOnScreen)
 
 TEST_F(ConnectionDialogTest, OkWritesTheSettingsInOrderAndOpensAQueryWindow)
 {
-    driver.Then([&](HWND dialog) {
-        SetItemText(dialog, IDC_USER, TestUser());
-        SetItemText(dialog, IDC_PASSWORD, TestPassword());
-        ClickItem(dialog, IDC_SAVEPASSWORD);
-        PressItem(dialog, IDOK);
-    });
+    driver.Then(ConnectSavingThePassword);
     Run();
     EXPECT_TRUE(driver.Unexpected.empty());
     EXPECT_EQ(Expected("localhost", TestUser(), TestPassword(), true, false), ReadBytes(settings));
@@ -673,12 +668,7 @@ TEST_F(ConnectionDialogTest, WithoutAWritableProgramDirectoryTheSettingsLiveInTh
     Run();
     EXPECT_FALSE(FileExists(user.Folder));
 
-    driver.Then([&](HWND dialog) {
-        SetItemText(dialog, IDC_USER, TestUser());
-        SetItemText(dialog, IDC_PASSWORD, TestPassword());
-        ClickItem(dialog, IDC_SAVEPASSWORD);
-        PressItem(dialog, IDOK);
-    });
+    driver.Then(ConnectSavingThePassword);
     Run();
     EXPECT_TRUE(driver.Unexpected.empty());
     EXPECT_EQ(1u, CreateRequests.size());

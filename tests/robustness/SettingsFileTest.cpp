@@ -35,14 +35,6 @@ protected:
     }
 
     // Types the test account with "Save password" set and presses OK.
-    static void ConnectSavingThePassword(HWND dialog)
-    {
-        SetItemText(dialog, IDC_USER, TestUser());
-        SetItemText(dialog, IDC_PASSWORD, TestPassword());
-        if (!ItemChecked(dialog, IDC_SAVEPASSWORD)) ClickItem(dialog, IDC_SAVEPASSWORD);
-        PressItem(dialog, IDOK);
-    }
-
     // The file now holds the account, whatever else it holds.
     void ExpectSavedAccount()
     {

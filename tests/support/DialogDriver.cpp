@@ -4,6 +4,9 @@
 
 #include <strings.h>
 
+#include "TestSupport.h"
+#include "resources/resource.h"
+
 void CALLBACK DriverTimer(HWND, UINT, UINT_PTR, DWORD);
 
 namespace {
@@ -127,3 +130,11 @@ HWND FileNameField(HWND dialog)
 
 std::string FileDialogName(HWND dialog) { return WindowText(FileNameField(dialog)); }
 void SetFileDialogName(HWND dialog, const std::string &path) { SetWindowTextA(FileNameField(dialog), path.c_str()); }
+
+void ConnectSavingThePassword(HWND dialog)
+{
+    SetItemText(dialog, IDC_USER, TestUser());
+    SetItemText(dialog, IDC_PASSWORD, TestPassword());
+    if (!ItemChecked(dialog, IDC_SAVEPASSWORD)) ClickItem(dialog, IDC_SAVEPASSWORD);
+    PressItem(dialog, IDOK);
+}

@@ -48,6 +48,8 @@ void TypeInto(HWND dialog, int id, const std::string &keys);
 
 // The text of a message box (its static text).
 std::string MessageBoxText(HWND box);
+// In the connect dialog: the test account, "Save password" ticked, OK.
+void ConnectSavingThePassword(HWND dialog);
 
 // The file name field of the common open and save dialogs.
 std::string FileDialogName(HWND dialog);
