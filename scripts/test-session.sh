@@ -9,6 +9,7 @@ start_test_server() {
   dbroot=$(mktemp -d /tmp/vintrel-testdb.XXXXXX)
   export MYSQL_UNIX_PORT="$dbroot/mysqld.sock"
   export VINTREL_TEST_GENERAL_LOG="$dbroot/data/general.log"
+  [ "$port" != 0 ] && export VINTREL_TEST_PORT="$port"
   trap stop_test_session EXIT
   trap 'exit 130' INT TERM
   start_private_server "$dbroot/data" "$MYSQL_UNIX_PORT" "$port" || return 1

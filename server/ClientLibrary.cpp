@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cctype>
 #include <cstring>
 
 #include "server/DynamicLibrary.h"
@@ -133,9 +134,19 @@ CONNECTIONINFO *NewConnectionInfo(const char *host, const char *user, const char
 
 bool OpenConnection(CONNECTIONINFO *connection) { return OpenConnectionWithin(connection, ConnectTimeoutSeconds); }
 
-bool SplitServerAddress(const char *server, char *host, size_t hostSize, unsigned int *port)
+bool SplitServerAddress(const char *server, char *host, size_t hostSize, unsigned int *port, bool *portGiven)
 {
     if (!server) server = "";
+    // Text pasted from elsewhere often brings a space or a line end along.
+    while (*server && isspace((unsigned char)*server)) server++;
+    size_t serverLength = strlen(server);
+    while (serverLength > 0 && isspace((unsigned char)server[serverLength - 1])) serverLength--;
+    char trimmed[512];
+    if (serverLength + 1 > sizeof trimmed) return false;
+    memcpy(trimmed, server, serverLength);
+    trimmed[serverLength] = 0;
+    server = trimmed;
+    if (portGiven) *portGiven = false;
     const char *name = server;
     size_t nameLength = strlen(server);
     const char *portText = nullptr;
@@ -162,6 +173,7 @@ bool SplitServerAddress(const char *server, char *host, size_t hostSize, unsigne
     unsigned long value = strtoul(portText, &end, 10);
     if (end == portText || *end != 0 || value < 1 || value > 65535) return false;
     *port = (unsigned int)value;
+    if (portGiven) *portGiven = true;
     return true;
 }
 
@@ -192,7 +204,8 @@ bool OpenConnectionWithin(CONNECTIONINFO *connection, unsigned int timeoutSecond
     if (!mysql_init || !mysql_real_connect || !mysql_close) return false;
     char host[256];
     unsigned int port = DefaultServerPort;
-    if (!SplitServerAddress(connection->Host, host, sizeof host, &port)) {
+    bool portGiven = false;
+    if (!SplitServerAddress(connection->Host, host, sizeof host, &port, &portGiven)) {
         SetError(error, errorSize, "The server is not a host name, \"host:port\" or \"[IPv6 address]:port\".");
         return false;
     }
@@ -204,11 +217,17 @@ bool OpenConnectionWithin(CONNECTIONINFO *connection, unsigned int timeoutSecond
         // speaks UTF-8 as well.
         mysql_options(connection->Handle, MysqlOptConnectTimeout, &timeoutSeconds);
         mysql_options(connection->Handle, MysqlSetCharsetName, "utf8mb4");
-        // "localhost" means the local socket; with a port named, the user
-        // means the server listening on that port.
+        // "localhost" means the local socket; with a port named (3306
+        // too), the user means the server listening on that port.
         unsigned int tcp = MysqlProtocolTcp;
-        if (port != DefaultServerPort && strcmp(host, "localhost") == 0)
+        if (portGiven && strcmp(host, "localhost") == 0)
             mysql_options(connection->Handle, MysqlOptProtocol, &tcp);
+        // A server may ask for any file the user can read in answer to any
+        // statement (LOAD DATA LOCAL); nothing here needs that, and the
+        // library allows it by default. A null argument would switch it
+        // on: the zero goes by pointer.
+        unsigned int noLocalFiles = 0;
+        mysql_options(connection->Handle, MysqlOptLocalInfile, &noLocalFiles);
     }
     if (ConnectorSslSet) ConnectorSslSet(connection->Handle, nullptr, nullptr, nullptr, nullptr, nullptr);
     // Scripts of several statements run as one batch; a CALL's result sets

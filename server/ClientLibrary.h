@@ -189,7 +189,13 @@ CONNECTIONINFO *NewConnectionInfo(const char *host, const char *user, const char
 
 // The options and flags of the library that the program sets (the same
 // values in MySQL's and MariaDB's libraries).
-enum { MysqlOptConnectTimeout = 0, MysqlSetCharsetName = 7, MysqlOptProtocol = 9, MysqlProtocolTcp = 1 };
+enum {
+    MysqlOptConnectTimeout = 0,
+    MysqlSetCharsetName = 7,
+    MysqlOptLocalInfile = 8,
+    MysqlOptProtocol = 9,
+    MysqlProtocolTcp = 1
+};
 // The errors of a connection the server has dropped.
 enum { ErrorServerGone = 2006, ErrorServerLost = 2013 };
 enum { DefaultServerPort = 3306 };
@@ -199,9 +205,11 @@ enum { ConnectTimeoutSeconds = 15 };
 
 // The server text as the user typed it: "host", "host:port", "[IPv6]:port"
 // or a bare IPv6 address. Writes the host name into host and the port
-// (DefaultServerPort when none is given); false when the port is not a
-// number from 1 to 65535 or the host does not fit.
-bool SplitServerAddress(const char *server, char *host, size_t hostSize, unsigned int *port);
+// (DefaultServerPort when none is given), and whether a port was written
+// out; white space around the text is ignored. False when the port is not
+// a number from 1 to 65535 or the host does not fit.
+bool SplitServerAddress(const char *server, char *host, size_t hostSize, unsigned int *port,
+                        bool *portGiven = nullptr);
 
 // mysql_init + mysql_real_connect with the record's server text (host and
 // port), user and password, no database: the character set utf8mb4, several

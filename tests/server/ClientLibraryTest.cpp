@@ -3,6 +3,7 @@
 #include "TestSupport.h"
 
 #include <cstring>
+#include <unistd.h>
 #include <fstream>
 #include <vector>
 #include <set>
@@ -176,6 +177,46 @@ TEST(Connection, ServerTextsNameAHostAndAPort)
     }
     for (const char *bad : {"host:", "host:0", "host:70000", "host:33x", "[::1", "[::1]x"})
         EXPECT_FALSE(SplitServerAddress(bad, host, sizeof host, &port)) << bad;
+    // Spaces pasted along are no part of the name, and a port written out
+    // is told from the default one.
+    bool portGiven = false;
+    ASSERT_TRUE(SplitServerAddress(" db.example.org:3306 \r\n", host, sizeof host, &port, &portGiven));
+    EXPECT_STREQ("db.example.org", host);
+    EXPECT_TRUE(portGiven);
+    ASSERT_TRUE(SplitServerAddress("localhost", host, sizeof host, &port, &portGiven));
+    EXPECT_FALSE(portGiven);
+}
+
+// "localhost" alone is the local socket; "localhost:PORT" is TCP even when
+// PORT is the default one. And no server may read the user's files: LOAD
+// DATA LOCAL is refused by the client whatever the server allows.
+TEST(Connection, AnExplicitPortMeansTcpAndLocalFilesStayPrivate)
+{
+    const char *port = getenv("VINTREL_TEST_PORT");
+    ASSERT_NE(nullptr, port) << "./test names the test server's port";
+    const std::string hostQuery = "select host from information_schema.processlist where id = connection_id()";
+    for (std::string server : {std::string("localhost"), std::string("localhost:") + port + " "}) {
+        CONNECTIONINFO *connection = NewConnectionInfo(server.c_str(), TestUser(), TestPassword());
+        char error[512];
+        ASSERT_TRUE(OpenConnectionWithin(connection, 15, error, sizeof error)) << server << ": " << error;
+        bool overTcp = QueryValue(connection->Handle, hostQuery).find(':') != std::string::npos;
+        EXPECT_EQ(server != "localhost", overTcp) << server;
+        if (server == "localhost") {
+            char file[] = "/tmp/vintrel-local-infile-XXXXXX";
+            int fd = mkstemp(file);
+            ASSERT_GE(fd, 0);
+            EXPECT_EQ(6, write(fd, "42\n43\n", 6));
+            close(fd);
+            ExecSql(connection->Handle, "create database if not exists local_infile_test");
+            ExecSql(connection->Handle, "create temporary table local_infile_test.t (n int)");
+            std::string load = std::string("load data local infile '") + file + "' into table local_infile_test.t";
+            EXPECT_NE(0, mysql_query(connection->Handle, load.c_str()));
+            EXPECT_EQ("0", QueryValue(connection->Handle, "select count(*) from local_infile_test.t"));
+            ExecSql(connection->Handle, "drop database local_infile_test");
+            unlink(file);
+        }
+        FreeConnectionInfo(connection);
+    }
 }
 
 // The second server of the test run requires TLS and listens on a port of
