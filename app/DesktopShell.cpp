@@ -5,13 +5,16 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "querywindow/WindowRecords.h"
 
 #ifdef __WINE__
+#include <fcntl.h>
 #include <spawn.h>
+#include <unistd.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 extern char **environ;
@@ -62,12 +65,61 @@ void LaunchDetached(const char *program, const char *argument)
 
 } // namespace
 
+namespace {
+
+// The script is a bash script (dash, /bin/sh on Debian, cannot run it). It
+// runs on a thread of its own, so that nobody waits for it; when it fails,
+// the user is told why, with the last line it wrote to its error output.
+DWORD WINAPI RunServerScript(LPVOID parameter)
+{
+    std::string script = static_cast<char *>(parameter);
+    free(parameter);
+    int errors[2];
+    if (pipe(errors) != 0) return 0;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, errors[1], 2);
+    posix_spawn_file_actions_addclose(&actions, errors[0]);
+    char bash[] = "/bin/bash", start[] = "start";
+    char *arguments[] = {bash, &script[0], start, nullptr};
+    pid_t pid;
+    int spawned = posix_spawn(&pid, bash, &actions, nullptr, arguments, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(errors[1]);
+    std::string output;
+    char chunk[512];
+    for (ssize_t got; (got = read(errors[0], chunk, sizeof chunk)) > 0;)
+        if (output.size() < 64 * 1024) output.append(chunk, (size_t)got);
+    close(errors[0]);
+    int status = 0;
+    if (spawned == 0) waitpid(pid, &status, 0);
+    if (spawned == 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0) return 0;
+    while (!output.empty() && (output.back() == '\n' || output.back() == '\r')) output.pop_back();
+    size_t lastLine = output.rfind('\n');
+    std::string reason = lastLine == std::string::npos ? output : output.substr(lastLine + 1);
+    if (reason.empty())
+        reason = spawned != 0 ? "bash could not be started." : "The script " + script + " failed.";
+    std::string text = "The local server could not be started.\n\n" + reason;
+    MessageBoxA(nullptr, text.c_str(), "Vintrel", MB_OK | MB_ICONWARNING | MB_SETFOREGROUND);
+    return 0;
+}
+
+} // namespace
+
 // The Linux build has no database service to "net start": the launcher names
 // the script that starts the embedded server (the one ./run uses).
 void StartLocalServer()
 {
     const char *script = getenv("VINTREL_EMBEDDED_SERVER");
-    if (script && *script) RunInBackground("/bin/sh \"$0\" start", script, nullptr);
+    if (!script || !*script) return;
+    char *copy = strdup(script);
+    HANDLE thread = copy ? CreateThread(nullptr, 0, RunServerScript, copy, 0, nullptr) : nullptr;
+    if (thread)
+        CloseHandle(thread);
+    else
+        free(copy);
 }
 
 void ShowHelpContents()

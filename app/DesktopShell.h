@@ -6,7 +6,8 @@
 
 // Starts the local database server without waiting for it: "net start mysql"
 // on Windows; on Linux the embedded server's script named by the environment
-// variable VINTREL_EMBEDDED_SERVER (nothing when it is unset).
+// variable VINTREL_EMBEDDED_SERVER, run with bash (nothing when it is unset).
+// A script that fails shows why in a message box of its own thread.
 void StartLocalServer();
 
 // Help > Contents. On Windows the help viewer "hh" with vrl.chm beside the

@@ -15,6 +15,7 @@
 #include "querywindow/WindowRecords.h"
 #include "resources/resource.h"
 #include "app/ConnectionDialog.h"
+#include "app/DesktopShell.h"
 #include "app/SettingsLocation.h"
 #include "querywindow/QueryWindow.h"
 
@@ -438,7 +439,8 @@ TEST_F(ConnectionDialogTest, StartLocalServerRunsTheEmbeddedServerScriptWithoutW
     std::string script = base + "/embedded-server.sh";
     // The script cannot finish before the test releases it (or ten seconds
     // pass), so a dialog that waited for it would find it finished.
-    std::ofstream(script) << "echo \"$1\" > '" << base << "/started'\n"
+    std::ofstream(script) << "[[ -n $BASH_VERSION ]] || exit 3\n"
+                          << "echo \"$1\" > '" << base << "/started'\n"
                           << "for i in $(seq 100); do [ -e '" << base << "/release' ] && break; sleep 0.1; done\n"
                           << "touch '" << base << "/finished'\n";
     setenv("VINTREL_EMBEDDED_SERVER", script.c_str(), 1);
@@ -461,6 +463,20 @@ TEST_F(ConnectionDialogTest, StartLocalServerRunsTheEmbeddedServerScriptWithoutW
     std::ofstream(base + "/release").put('\n');
     EXPECT_TRUE(PumpUntil([&] { return std::ifstream(base + "/finished").good(); }, 5000));
     for (const char *name : {"/embedded-server.sh", "/started", "/release", "/finished"}) remove((base + name).c_str());
+
+    // A script that fails says why, in a box of its own.
+    std::ofstream(script) << "echo 'starting' >&2\necho 'port 3306 is taken' >&2\nexit 1\n";
+    setenv("VINTREL_EMBEDDED_SERVER", script.c_str(), 1);
+    StartLocalServer();
+    unsetenv("VINTREL_EMBEDDED_SERVER");
+    HWND box = nullptr;
+    EXPECT_TRUE(PumpUntil([&] { return (box = FindWindowA("#32770", "Vintrel")) != nullptr; }, 5000));
+    if (box) {
+        EXPECT_EQ("The local server could not be started.\n\nport 3306 is taken", MessageBoxText(box));
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+        EXPECT_TRUE(PumpUntil([&] { return !IsWindow(box); }, 5000));
+    }
+    remove(script.c_str());
     rmdir(unixDirectory);
 
     // The box is remembered.
