@@ -3,7 +3,12 @@
 #include "querywindow/QueryWindow.h"
 
 #include <cstdlib>
+#include <string>
+#include <vector>
 
+#include <richedit.h>
+
+#include "editor/Clipboard.h"
 #include "editor/CodeMaxControl.h"
 #include "grid/GridWindow.h"
 #include "querywindow/ChangeDatabaseDialog.h"
@@ -202,12 +207,40 @@ void OnMessagePaneNotify(CHILDDATA *child, UINT code)
     if (code == EN_KILLFOCUS) GrayResultPaneCommands(child);
 }
 
+// The pane's selection goes on the clipboard as the grid's cells do, as
+// Unicode text alone: the rich-text control's own copy hands other
+// programs stray bytes after the text.
+void CopyMessagePaneSelection(HWND pane)
+{
+    CHARRANGE range = {0, 0};
+    SendMessageA(pane, EM_EXGETSEL, 0, (LPARAM)&range);
+    if (range.cpMax <= range.cpMin) return;
+    // The pane is an ANSI window: it hands its text over in the program's
+    // code page, up to four bytes a character.
+    std::vector<char> bytes((size_t)(range.cpMax - range.cpMin) * 4 + 1);
+    TEXTRANGEA request = {range, bytes.data()};
+    int length = (int)SendMessageA(pane, EM_GETTEXTRANGE, 0, (LPARAM)&request);
+    if (length <= 0) return;
+    std::vector<WCHAR> wide((size_t)length);
+    int units = MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, wide.data(), length);
+    // Other programs expect CR LF between lines.
+    std::vector<WCHAR> lines;
+    for (int i = 0; i < units; i++) {
+        lines.push_back(wide[(size_t)i]);
+        if (wide[(size_t)i] == L'\r' && (i + 1 >= units || wide[(size_t)i + 1] != L'\n')) lines.push_back(L'\n');
+    }
+    int size = WideCharToMultiByte(CP_UTF8, 0, lines.data(), (int)lines.size(), nullptr, 0, nullptr, nullptr);
+    std::string text((size_t)(size > 0 ? size : 0), '\0');
+    if (size > 0) WideCharToMultiByte(CP_UTF8, 0, lines.data(), (int)lines.size(), &text[0], size, nullptr, nullptr);
+    CopyUtf8ToClipboard(pane, text.data(), text.size());
+}
+
 // Copy and Select All with the focus in the message pane take its text; the
 // other edit commands still go to the editor or the grid.
 bool MessagePaneCommand(CHILDDATA *child, UINT command)
 {
     if (GetFocus() != child->MessagePane || (command != CMD_COPY && command != CMD_SELECTALL)) return false;
-    if (command == CMD_COPY) SendMessageA(child->MessagePane, WM_COPY, 0, 0);
+    if (command == CMD_COPY) CopyMessagePaneSelection(child->MessagePane);
     if (command == CMD_SELECTALL) SendMessageA(child->MessagePane, EM_SETSEL, 0, -1);
     return true;
 }

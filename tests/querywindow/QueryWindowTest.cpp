@@ -7,6 +7,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
 
 #include "DialogDriver.h"
 #include "editor/CodeMaxControl.h"
@@ -295,6 +298,16 @@ TEST_F(QueryWindow, CopyAndSelectAllInTheMessagePaneTakeItsText)
     FrameCommand(CMD_SELECTALL);
     FrameCommand(CMD_COPY);
     EXPECT_EQ(0u, ClipboardText().find("Error 1146:")) << ClipboardText();
+    // Exactly the pane's text, as Unicode text alone (the control's own
+    // copy adds rich text and stray bytes after the text).
+    std::vector<WCHAR> pane((size_t)GetWindowTextLengthW(child->MessagePane) + 1);
+    GetWindowTextW(child->MessagePane, pane.data(), (int)pane.size());
+    int paneBytes = WideCharToMultiByte(CP_UTF8, 0, pane.data(), -1, nullptr, 0, nullptr, nullptr);
+    std::string paneText((size_t)paneBytes, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, pane.data(), -1, &paneText[0], paneBytes, nullptr, nullptr);
+    paneText.resize(strlen(paneText.c_str()));
+    EXPECT_EQ(paneText, ClipboardText());
+    EXPECT_FALSE(IsClipboardFormatAvailable(RegisterClipboardFormatA("Rich Text Format")));
     EXPECT_EQ("select * from no_such_table", EditorText(child));
 
     SetFocus(child->Editor);
