@@ -40,17 +40,27 @@ HGLOBAL NewTextBlock(size_t size, char **text)
     return block;
 }
 
-char *Append(char *out, const char *text)
+// Text as it is; a binary value (not UTF-8, or with a zero byte, which
+// the clipboard's text cannot hold) as 0x and its bytes in hexadecimal,
+// which can be pasted back into a statement.
+size_t CopiedCellSize(const TFieldList &line, int32_t column)
 {
-    size_t length = strlen(text);
-    memcpy(out, text, length);
+    size_t length = CellLength(line, column);
+    return IsTextValue(line[column], length) ? length : 2 + 2 * length;
+}
+
+char *AppendCell(char *out, const TFieldList &line, int32_t column)
+{
+    size_t length = CellLength(line, column);
+    if (!IsTextValue(line[column], length)) return WriteHex(out, line[column], length);
+    memcpy(out, line[column], length);
     return out + length;
 }
 
 size_t CopyLineSize(const TFieldList &line, Rect cells)
 {
     size_t size = 0;
-    for (int32_t c = cells.Left; c <= cells.Right; c++) size += strlen(line[c]) + (c > cells.Left);
+    for (int32_t c = cells.Left; c <= cells.Right; c++) size += CopiedCellSize(line, c) + (c > cells.Left);
     return size;
 }
 
@@ -58,7 +68,7 @@ char *AppendCopyLine(char *out, const TFieldList &line, Rect cells)
 {
     for (int32_t c = cells.Left; c <= cells.Right; c++) {
         if (c > cells.Left) *out++ = '\t';
-        out = Append(out, line[c]);
+        out = AppendCell(out, line, c);
     }
     return out;
 }

@@ -186,12 +186,23 @@ void PutHex(Sink &out, const char *value, size_t length)
     }
 }
 
+// A value with a zero byte (a row that keeps lengths holds one) is no
+// text: only its hexadecimal digits carry every byte into the file.
+bool PutBinaryValue(FileSink &out, const TFieldList &row, int32_t column)
+{
+    if (!row.LengthsKept) return false;
+    size_t length = CellLength(row, column);
+    if (!memchr(row[column], 0, length)) return false;
+    PutHex(out, row[column], length);
+    return true;
+}
+
 // ---- Tab-separated ----
 
 void PutTabLine(FileSink &out, const TFieldList &line)
 {
-    for (const char *text : line) {
-        out.Put(text, strlen(text));
+    for (int32_t c = 0; c < line.Length(); c++) {
+        out.Put(line[c], CellLength(line, c));
         out.Put('\t');
     }
     out.Put("\r\n", 2);
@@ -229,7 +240,7 @@ void PutCsvRecord(FileSink &out, const GRIDBUFFER *data, const TFieldList &recor
 {
     for (int32_t c = 0; c < record.Length(); c++) {
         if (c > 0) out.Put(',');
-        if (!IsNullCell(data, record[c])) PutCsvField(out, record[c]);
+        if (!IsNullCell(data, record[c]) && !PutBinaryValue(out, record, c)) PutCsvField(out, record[c]);
     }
     out.Put("\r\n", 2);
 }
@@ -334,9 +345,17 @@ void PutJsonObject(FileSink &out, const GRIDBUFFER *data, const std::vector<std:
         out.Put(keys[c].data(), keys[c].size());
         const char *value = row[c];
         size_t number = 0;
-        if (IsNullCell(data, value)) out.Put("null", 4);
-        else if (IsNumberColumn(data, c) && (number = JsonNumberLength(value)) > 0) out.Put(value, number);
-        else PutJsonString(out, value);
+        if (IsNullCell(data, value)) {
+            out.Put("null", 4);
+        } else if (IsNumberColumn(data, c) && (number = JsonNumberLength(value)) > 0) {
+            out.Put(value, number);
+        } else if (row.LengthsKept && memchr(value, 0, CellLength(row, c))) {
+            out.Put('"');
+            PutBinaryValue(out, row, c);
+            out.Put('"');
+        } else {
+            PutJsonString(out, value);
+        }
     }
     out.Put('}');
 }
@@ -353,6 +372,23 @@ void WriteJson(FileSink &out, const GRIDBUFFER *data)
 }
 
 } // namespace
+
+bool IsTextValue(const char *value, size_t length)
+{
+    if (memchr(value, 0, length)) return false;
+    return ScanValue(value, JsonClasses).IsUtf8;
+}
+
+char *WriteHex(char *out, const char *value, size_t length)
+{
+    struct {
+        char *At;
+        void Put(char c) { *At++ = c; }
+        void Put(const char *text, size_t size) { memcpy(At, text, size), At += size; }
+    } sink{out};
+    PutHex(sink, value, length);
+    return sink.At;
+}
 
 ExportOutcome WriteExport(HANDLE file, const GRIDBUFFER *data, ExportFormat format)
 {

@@ -33,3 +33,11 @@ enum ExportOutcome { ExportWritten, ExportNoMemory, ExportWriteFailed };
 // is written as "0x" and its bytes in hexadecimal, so that the file is
 // UTF-8 throughout and the bytes can be had back.
 ExportOutcome WriteExport(HANDLE file, const GRIDBUFFER *data, ExportFormat format);
+
+// Whether a value reads as text: UTF-8 with no zero byte. Others (a
+// BINARY(16) id, UNHEX('00FF'), a BIT value) are copied, and written to
+// CSV and JSON, as "0x" followed by their bytes in hexadecimal.
+bool IsTextValue(const char *value, size_t length);
+// Writes "0x" and the hexadecimal digits of length bytes into out (room
+// for 2 + 2 * length bytes); returns the end.
+char *WriteHex(char *out, const char *value, size_t length);

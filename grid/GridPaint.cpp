@@ -29,9 +29,10 @@ size_t LengthUpTo(const char *text, int32_t limit)
 
 } // namespace
 
-GridFit FitCellText(const char *text, int32_t limit)
+GridFit FitCellText(const char *text, int32_t limit) { return FitCellBytes(text, LengthUpTo(text, limit), limit); }
+
+GridFit FitCellBytes(const char *text, size_t length, int32_t limit)
 {
-    size_t length = LengthUpTo(text, limit);
     if (limit >= 0 && length <= (size_t)limit) return GridFit{length, 0};
     size_t keep = limit > 3 ? (size_t)(limit - 3) : 0;
     return GridFit{CharacterBoundary(text, keep), 3};
@@ -136,6 +137,10 @@ struct Painter {
             if (!wide) return;
         }
         MultiByteToWideChar(CP_UTF8, 0, text, length, wide, count);
+        // A zero byte of a binary value is shown as a byte that is no
+        // UTF-8 is, not left out.
+        for (int i = 0; i < count; i++)
+            if (wide[i] == 0) wide[i] = 0xFFFD;
         if (HasSurrogates(wide, count))
             DrawWithSymbols(x, y, box, wide, count);
         else
@@ -288,7 +293,10 @@ void DrawCells(Painter &p)
             } else {
                 p.SetText(isNull ? nullText : windowText);
             }
-            p.Text(L + 2, top + 2, &cell, row[j], FitCellText(row[j], GridColumnCapacity(grid, w)));
+            int32_t capacity = GridColumnCapacity(grid, w);
+            GridFit fit = row.LengthsKept ? FitCellBytes(row[j], CellLength(row, j), capacity)
+                                          : FitCellText(row[j], capacity);
+            p.Text(L + 2, top + 2, &cell, row[j], fit);
             if (grid->Focused && r == grid->CursorRow && j == grid->CursorCol) {
                 p.SetText(windowText);
                 DrawFocusRect(p.Dc, &cell);

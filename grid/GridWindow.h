@@ -107,6 +107,8 @@ struct GridFit {
 };
 // A cell text fitted to a limit of n characters.
 GridFit FitCellText(const char *text, int32_t limit);
+// The same for a value of length bytes, zero bytes included.
+GridFit FitCellBytes(const char *text, size_t length, int32_t limit);
 // A column name in a column of that capacity: fitted to at least 4, then
 // cut to the capacity; nothing when the capacity is negative.
 GridFit FitHeaderText(const char *name, int32_t capacity);

@@ -208,6 +208,18 @@ char *GridStorage::CopyText(const char *text, size_t length)
     return room;
 }
 
+char *GridStorage::CopyTextWithLength(const char *text, size_t length)
+{
+    uint32_t kept = (uint32_t)length;
+    if (kept != length) return nullptr;
+    char *room = static_cast<char *>(Allocate(sizeof kept + length + 1));
+    if (!room) return nullptr;
+    memcpy(room, &kept, sizeof kept);
+    memcpy(room + sizeof kept, text, length);
+    room[sizeof kept + length] = 0;
+    return room + sizeof kept;
+}
+
 void GridStorage::FreeAll()
 {
     FreeIndex();

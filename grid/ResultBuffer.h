@@ -4,12 +4,17 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 // A fixed-length array whose storage belongs to the buffer's GridStorage.
 template <typename T>
 struct TDynArray {
     T *Items = nullptr;
     int32_t Count = 0;
+    // For a row of cells: every cell keeps its length in the four bytes
+    // before its text (the row holds a value with a zero byte, which a
+    // NUL-terminated text would cut short). Fills what would be padding.
+    uint32_t LengthsKept = 0;
 
     int32_t Length() const { return Count; }
     bool Empty() const { return Count == 0; }
@@ -22,8 +27,18 @@ struct TDynArray {
 };
 
 // One row of cells, or the header row of column names: each entry a
-// NUL-terminated text.
+// NUL-terminated text (in a row that keeps lengths, of that length).
 typedef TDynArray<char *> TFieldList;
+
+// The number of bytes of a cell's value, zero bytes included.
+inline size_t CellLength(const TFieldList &row, int32_t column)
+{
+    const char *cell = row[column];
+    if (!row.LengthsKept) return strlen(cell);
+    uint32_t length;
+    memcpy(&length, cell - sizeof length, sizeof length);
+    return length;
+}
 
 // Owns every array and text of one buffer, placed in large blocks of virtual
 // memory, so that a result of millions of cells costs a handful of
@@ -40,6 +55,8 @@ public:
     void *Allocate(size_t size);
     // A copy of the first length bytes of text followed by a NUL.
     char *CopyText(const char *text, size_t length);
+    // The same with the length kept in the four bytes before the text.
+    char *CopyTextWithLength(const char *text, size_t length);
     template <typename T>
     bool AllocateArray(TDynArray<T> &array, int32_t count)
     {
@@ -98,6 +115,7 @@ struct GRIDBUFFER {
     GridStorage Storage;          // holds all of the above
     // The one "NULL" text that every SQL NULL cell of the buffer points to,
     // so that a NULL can be told from the text 'NULL'; null until one comes.
+    // Its length is kept before it, as in rows that keep lengths.
     const char *NullText = nullptr;
     // A ColumnKind per column; shorter (or empty) when not known, and a
     // column without a kind holds text.

@@ -142,7 +142,7 @@ StreamEnd ReadRows(BATCHJOB *job, MYSQL *handle, MYSQL_RES *result, GRIDBUFFER *
     *rows = 0;
     while (MYSQL_ROW row = mysql_fetch_row(result)) {
         if (*rows < INT32_MAX) ++*rows;
-        if (keeping && !CaptureRow(buffer, row)) {
+        if (keeping && !CaptureRow(buffer, row, mysql_fetch_lengths ? mysql_fetch_lengths(result) : nullptr)) {
             // What was read so far is given back at once.
             keeping = false;
             outOfMemory = true;

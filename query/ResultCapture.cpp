@@ -46,7 +46,22 @@ bool BeginCapture(GRIDBUFFER *buffer, MYSQL_RES *result)
     return storage.GrowArray(buffer->Rows, 0);
 }
 
-bool CaptureRow(GRIDBUFFER *buffer, MYSQL_ROW row)
+namespace {
+
+// A value holding a zero byte (a BINARY(16) id, UNHEX('00FF'), a BIT
+// value) would be cut there as a NUL-terminated text: its row keeps the
+// length of every cell instead. Rows without one cost nothing more.
+bool RowHasZeroByte(MYSQL_ROW row, const unsigned long *lengths, int32_t columns)
+{
+    if (!lengths) return false;
+    for (int32_t c = 0; c < columns; c++)
+        if (row[c] && memchr(row[c], 0, lengths[c])) return true;
+    return false;
+}
+
+} // namespace
+
+bool CaptureRow(GRIDBUFFER *buffer, MYSQL_ROW row, const unsigned long *lengths)
 {
     GridStorage &storage = buffer->Storage;
     int32_t columns = buffer->Fields.Length();
@@ -54,17 +69,18 @@ bool CaptureRow(GRIDBUFFER *buffer, MYSQL_ROW row)
     if (index == INT32_MAX) return false;
     TFieldList cells;
     if (!storage.AllocateArray(cells, columns)) return false;
+    cells.LengthsKept = RowHasZeroByte(row, lengths, columns);
     int32_t *widths = buffer->ColWidths.Items;
     for (int32_t c = 0; c < columns; c++) {
         const char *value = row[c];
         if (value) {
-            size_t length = strlen(value);
+            size_t length = lengths ? lengths[c] : strlen(value);
             if (TextPixelWidth(length) > widths[c]) widths[c] = TextPixelWidth(length);
-            cells[c] = storage.CopyText(value, length);
+            cells[c] = cells.LengthsKept ? storage.CopyTextWithLength(value, length) : storage.CopyText(value, length);
             if (!cells[c]) return false;
         } else {
             if (NullTextWidth > widths[c]) widths[c] = NullTextWidth;
-            if (!buffer->NullText) buffer->NullText = storage.CopyText("NULL", 4);
+            if (!buffer->NullText) buffer->NullText = storage.CopyTextWithLength("NULL", 4);
             if (!buffer->NullText) return false;
             cells[c] = const_cast<char *>(buffer->NullText);
         }
@@ -103,7 +119,7 @@ bool CaptureResult(GRIDBUFFER *buffer, MYSQL_RES *result)
     // Every row is read even after memory ran out, so that the result is
     // left at its end as the caller expects.
     while (MYSQL_ROW row = mysql_fetch_row(result))
-        if (captured) captured = CaptureRow(buffer, row);
+        if (captured) captured = CaptureRow(buffer, row, mysql_fetch_lengths ? mysql_fetch_lengths(result) : nullptr);
     if (captured) captured = FinishCapture(buffer);
     if (!captured) ClearBuffer(buffer);
     return captured;

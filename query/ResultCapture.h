@@ -8,10 +8,12 @@
 // Starts a capture into an empty buffer: the column names, their widths
 // and which columns hold numbers. False when memory ran out.
 bool BeginCapture(GRIDBUFFER *buffer, MYSQL_RES *result);
-// Appends one row (SQL NULL as the buffer's shared "NULL" text, a value
-// cut at an embedded NUL byte) and widens the columns to fit it. False when
-// memory ran out; the rows taken so far stay.
-bool CaptureRow(GRIDBUFFER *buffer, MYSQL_ROW row);
+// Appends one row (SQL NULL as the buffer's shared "NULL" text) and widens
+// the columns to fit it. lengths are the library's lengths of the values
+// (mysql_fetch_lengths); a row with a value holding a zero byte keeps every
+// cell's length (CellLength). Without lengths a value ends at its first
+// zero byte. False when memory ran out; the rows taken so far stay.
+bool CaptureRow(GRIDBUFFER *buffer, MYSQL_ROW row, const unsigned long *lengths);
 // Ends a capture: TextWidths are the natural widths, ColWidths capped at
 // 324. False when memory ran out.
 bool FinishCapture(GRIDBUFFER *buffer);

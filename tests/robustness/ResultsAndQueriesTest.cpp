@@ -130,43 +130,46 @@ std::string Hex(const std::string &bytes)
     return hex;
 }
 
-TEST_F(ResultsAndQueries, BinaryValuesEndAtTheirFirstZeroByteAndAreDrawnCopiedAndSaved)
+// Binary values keep every byte, zero bytes included: the grid draws them,
+// Copy gives them as 0x hex (the clipboard's text holds no zero byte), the
+// tab-separated file has their bytes, CSV and JSON their hex.
+TEST_F(ResultsAndQueries, BinaryValuesKeepEveryByteAndAreDrawnCopiedAndSaved)
 {
     // 60,000 random bytes without a zero, then a zero and more bytes.
     std::mt19937 random(7);
     std::string blob(70000, '\0');
     for (size_t i = 0; i < blob.size(); i++)
         if (i != 60000) blob[i] = static_cast<char>(1 + random() % 255);
-    const std::string head = blob.substr(0, 60000);
 
-    Run("SELECT X'41420043' AS b, X'00FF' AS lead, X'C328FFFE' AS bad, 'plain' AS t, X'" + Hex(blob) + "' AS bin");
+    Run("SELECT X'41420043' AS b, X'00FF' AS lead, X'C328FFFE' AS bad, 'plain' AS t, X'" + Hex(blob) +
+        "' AS bin, NULL AS n");
     const GRIDBUFFER *data = Data();
     ASSERT_EQ(1, data->Rows.Count);
-    ASSERT_EQ(5, data->Fields.Count);
-    EXPECT_STREQ("AB", data->Rows[0][0]);
-    EXPECT_STREQ("", data->Rows[0][1]);
-    EXPECT_STREQ("\xc3(\xff\xfe", data->Rows[0][2]);
-    EXPECT_STREQ("plain", data->Rows[0][3]);
-    EXPECT_TRUE(head == data->Rows[0][4]);
-    EXPECT_EQ(20, data->TextWidths[0]);
+    ASSERT_EQ(6, data->Fields.Count);
+    const TFieldList &cells = data->Rows[0];
+    EXPECT_EQ(std::string("AB\0C", 4), std::string(cells[0], CellLength(cells, 0)));
+    EXPECT_EQ(std::string("\0\xFF", 2), std::string(cells[1], CellLength(cells, 1)));
+    EXPECT_EQ("\xc3(\xff\xfe", std::string(cells[2], CellLength(cells, 2)));
+    EXPECT_EQ("plain", std::string(cells[3], CellLength(cells, 3)));
+    EXPECT_TRUE(blob == std::string(cells[4], CellLength(cells, 4)));
+    EXPECT_TRUE(IsNullCell(data, cells[5]));
+    EXPECT_EQ(4u, CellLength(cells, 5));
+    EXPECT_EQ(36, data->TextWidths[0]);
     EXPECT_EQ(36, data->TextWidths[1]); // the name "lead"
-    EXPECT_EQ(60000 * 8 + 4, data->TextWidths[4]);
+    EXPECT_EQ(70000 * 8 + 4, data->TextWidths[4]);
     EXPECT_EQ(324, data->ColWidths[4]);
     Draw();
 
-    const std::string row = "AB\t\t\xc3(\xff\xfe\tplain\t" + head;
-    // Other programs read the copy as Unicode: bytes that are not UTF-8 are
-    // U+FFFD there, and the cells and their separators stay as they are.
     std::string copied = CopyEverything();
-    EXPECT_EQ(0u, copied.find("AB\t\t\xEF\xBF\xBD(\xEF\xBF\xBD\xEF\xBF\xBD\tplain\t")) << copied.substr(0, 40);
-    EXPECT_GT(MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, copied.data(), (int)copied.size(), nullptr, 0), 0);
-    EXPECT_TRUE(SaveEverything() == "b\tlead\tbad\tt\tbin\t\r\n" + row + "\t\r\n");
-    // CSV and JSON declare UTF-8: bytes that are not are written in hex.
-    const std::string hexRow = "AB,\"\",0xC328FFFE,plain,0x" + Hex(head);
-    EXPECT_TRUE(SaveEverythingAs(1, "result", "result.csv") == "\xEF\xBB\xBF" "b,lead,bad,t,bin\r\n" + hexRow + "\r\n");
+    EXPECT_TRUE(copied == "0x41420043\t0x00FF\t0xC328FFFE\tplain\t0x" + Hex(blob) + "\tNULL") << copied.substr(0, 60);
+    const std::string row = std::string("AB\0C\t\0\xFF\t\xc3(\xff\xfe\tplain\t", 19) + blob + "\tNULL";
+    EXPECT_TRUE(SaveEverything() == "b\tlead\tbad\tt\tbin\tn\t\r\n" + row + "\t\r\n");
+    const std::string hexRow = "0x41420043,0x00FF,0xC328FFFE,plain,0x" + Hex(blob) + ",";
+    EXPECT_TRUE(SaveEverythingAs(1, "result", "result.csv") ==
+                "\xEF\xBB\xBF" "b,lead,bad,t,bin,n\r\n" + hexRow + "\r\n");
     EXPECT_TRUE(SaveEverythingAs(2, "result", "result.json") ==
-                "[\r\n{\"b\":\"AB\",\"lead\":\"\",\"bad\":\"0xC328FFFE\",\"t\":\"plain\",\"bin\":\"0x" + Hex(head) +
-                    "\"}\r\n]\r\n");
+                "[\r\n{\"b\":\"0x41420043\",\"lead\":\"0x00FF\",\"bad\":\"0xC328FFFE\",\"t\":\"plain\",\"bin\":\"0x" +
+                    Hex(blob) + "\",\"n\":null}\r\n]\r\n");
 }
 
 TEST_F(ResultsAndQueries, AMegabyteValueIsShownCopiedSavedAndCanBeWidenedToItsText)
