@@ -60,7 +60,7 @@ public:
 private:
     enum State { Plain, Quoted, LineComment, BlockComment };
     // The words a statement's boundaries depend on, while they may come.
-    enum Watch { FirstWord, WordAfterBegin, BeginOfBody, NoWord };
+    enum Watch { FirstWord, WordAfterBegin, KindOfCreate, BeginOfBody, NoWord };
     const char *text;
     const char *end;
     SCRIPTSTATEMENTS result;
@@ -196,12 +196,25 @@ private:
             if (IsWord(word, p, "not")) Uncertain();
             watch = NoWord;
             break;
+        case KindOfCreate: KindOfCreated(word, p); break;
         case BeginOfBody:
             if (IsWord(word, p, "begin")) Uncertain();
             break;
         case NoWord: break;
         }
         return p;
+    }
+
+    // Only routines, triggers and events have a body; what comes before
+    // the kind (OR REPLACE, DEFINER = name@host) is passed over. A table's
+    // column may be called begin.
+    void KindOfCreated(const char *word, const char *wordEnd)
+    {
+        for (const char *kind : {"procedure", "function", "trigger", "event", "package"})
+            if (IsWord(word, wordEnd, kind)) watch = BeginOfBody;
+        for (const char *kind : {"table", "temporary", "view", "index", "unique", "fulltext", "spatial", "database",
+                                 "schema", "sequence", "user", "role", "server"})
+            if (IsWord(word, wordEnd, kind)) watch = NoWord;
     }
 
     // A statement that holds a compound body (a routine, a trigger, an
@@ -215,7 +228,7 @@ private:
         if (IsWord(word, wordEnd, "begin")) {
             watch = WordAfterBegin;
         } else if (IsWord(word, wordEnd, "create")) {
-            watch = BeginOfBody;
+            watch = KindOfCreate;
         } else {
             for (const char *block : {"if", "case", "loop", "while", "repeat"})
                 if (IsWord(word, wordEnd, block)) Uncertain();

@@ -59,15 +59,16 @@ TEST(ScriptStatements, DelimiterScriptsAreRewrittenLineForLine)
 
 // Tables first, then triggers and routines between DELIMITER lines, as
 // dumps lay them out: a BEGIN further on does not make the statements before
-// it compound, in the dump's own layout with its version comments either.
+// it compound (nor does a column called begin), in the dump's own layout
+// with its version comments either.
 TEST(ScriptStatements, ADumpWithTablesBeforeItsTriggersIsRewritten)
 {
-    std::string script = "CREATE TABLE log(id INT);\nDELIMITER $$\n"
+    std::string script = "CREATE TABLE log(id INT, begin DATE);\nDELIMITER $$\n"
                          "CREATE TRIGGER trg BEFORE INSERT ON log FOR EACH ROW BEGIN SET NEW.id=1; END$$\n"
                          "DELIMITER ;";
     SCRIPTSTATEMENTS s = Scan(script);
     ASSERT_TRUE(s.Certain);
-    EXPECT_EQ("CREATE TABLE log(id INT);\n\n"
+    EXPECT_EQ("CREATE TABLE log(id INT, begin DATE);\n\n"
               "CREATE TRIGGER trg BEFORE INSERT ON log FOR EACH ROW BEGIN SET NEW.id=1; END; \n",
               ForServer(script));
     EXPECT_EQ((std::vector<int32_t>{0, 2}), s.StartLines);
