@@ -11,7 +11,11 @@
 //   tab-separated text, CSV and JSON, and what releasing it costs the
 //   user-interface thread;
 // - Cancel Query: from the command to Execute enabled again, for a sleep, a
-//   result still streaming and a statement waiting for a row lock.
+//   result still streaming and a statement waiting for a row lock;
+// - the scan of a script's statements that Execute makes on the
+//   user-interface thread, for a 20 MB dump and for growing counts of
+//   CREATE statements ahead of a trigger (it must grow in step with the
+//   text). "batch_bench scan" measures this alone, with no server.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -29,6 +33,7 @@
 #include "query/BatchWorker.h"
 #include "query/ResultCapture.h"
 #include "querywindow/QueryWindow.h"
+#include "querywindow/ScriptStatements.h"
 #include "querywindow/SplitterWnd.h"
 #include "app/ConnectionDialog.h"
 #include "resources/resource.h"
@@ -312,10 +317,95 @@ void MeasureCancel(HWND frame)
     Sleep(1000);
 }
 
+// A dump in the layout dump tools write: each table dropped, created and
+// filled (strings with quotes, semicolons and the word begin), some of them
+// followed by their trigger between "DELIMITER ;;" lines inside version
+// comments, spread over the dump so that the rewrite moves almost all of it.
+std::string DumpScript(int tables, int insertsPerTable, int triggers)
+{
+    std::string dump = "-- Dump of vintrel_bench\n/*!40101 SET NAMES utf8mb4 */;\n";
+    char line[512];
+    for (int t = 0; t < tables; t++) {
+        snprintf(line, sizeof line,
+                 "\nDROP TABLE IF EXISTS `t_%d`;\n"
+                 "CREATE TABLE `t_%d` (\n  `id` int(11) NOT NULL AUTO_INCREMENT,\n  `name` varchar(64) DEFAULT NULL,\n"
+                 "  `note` text,\n  `created` datetime DEFAULT NULL,\n  PRIMARY KEY (`id`)\n"
+                 ") ENGINE=InnoDB DEFAULT CHARSET=utf8mb4;\n\nLOCK TABLES `t_%d` WRITE;\n",
+                 t, t, t);
+        dump += line;
+        for (int i = 0; i < insertsPerTable; i++) {
+            snprintf(line, sizeof line,
+                     "INSERT INTO `t_%d` VALUES (%d,'name %d','a note with \\'quotes\\'; semicolons and a begin',"
+                     "'2024-01-01 10:00:00'),(%d,'name %d','another note, \"double\" quotes; end','2024-01-02 "
+                     "11:30:00');\n",
+                     t, 2 * i + 1, i, 2 * i + 2, i);
+            dump += line;
+        }
+        dump += "UNLOCK TABLES;\n";
+        if (t % (tables / triggers) != 0) continue;
+        snprintf(line, sizeof line,
+                 "DELIMITER ;;\n/*!50003 CREATE*/ /*!50017 DEFINER=`root`@`localhost`*/ /*!50003 TRIGGER `trg_%d` "
+                 "BEFORE INSERT ON `t_%d` FOR EACH ROW BEGIN\n  IF NEW.note IS NULL THEN SET NEW.note = 'none'; END IF;\n"
+                 "END */;;\nDELIMITER ;\n",
+                 t, t);
+        dump += line;
+    }
+    return dump;
+}
+
+// The best of a few scans, in seconds; the first (cold) one through first.
+double ScanTime(const std::string &script, double *first, size_t *statements, bool *rewritten)
+{
+    double best = 1e9;
+    for (int run = 0; run < 5; run++) {
+        double start = NowSeconds();
+        SCRIPTSTATEMENTS scanned = ScanStatements(script.data(), script.size());
+        double elapsed = NowSeconds() - start;
+        if (run == 0 && first) *first = elapsed;
+        if (elapsed < best) best = elapsed;
+        *statements = scanned.StartLines.size();
+        *rewritten = scanned.Certain && !scanned.Edits.empty();
+    }
+    return best;
+}
+
+void MeasureScriptScan()
+{
+    std::string dump = DumpScript(5000, 20, 10);
+    double first = 0;
+    size_t statements = 0;
+    bool rewritten = false;
+    double scan = ScanTime(dump, &first, &statements, &rewritten);
+    SCRIPTSTATEMENTS scanned = ScanStatements(dump.data(), dump.size());
+    std::string copy = dump;
+    double start = NowSeconds();
+    RewriteForServer(&copy[0], copy.size(), scanned);
+    double rewrite = NowSeconds() - start;
+    printf("Scan of a script's statements on the user-interface thread (target well under 100 ms for 20 MB)\n");
+    printf("  dump of %.1f MB, 5,000 tables, 100,000 INSERTs, 10 triggers: %zu statements, %s\n",
+           dump.size() / 1e6, statements, rewritten ? "rewritten" : "NOT rewritten");
+    printf("    scan:                               %8.1f ms (first %.1f ms; %.0f MB/s)\n", scan * 1000,
+           first * 1000, dump.size() / 1e6 / scan);
+    printf("    DELIMITER rewrite in place:         %8.1f ms\n", rewrite * 1000);
+    printf("  CREATE statements ahead of a trigger with BEGIN (time per statement must stay flat):\n");
+    for (int count : {1000, 2000, 4000, 100000}) {
+        std::string script;
+        for (int i = 0; i < count; i++) script += "CREATE TABLE t_" + std::to_string(i) + " (id INT);\n";
+        script += "DELIMITER $$\nCREATE TRIGGER trg BEFORE INSERT ON t_0 FOR EACH ROW BEGIN SET NEW.id = 1; END$$\n"
+                  "DELIMITER ;\n";
+        scan = ScanTime(script, nullptr, &statements, &rewritten);
+        printf("    %6d CREATEs:                     %8.3f ms (%.0f ns a statement), %s\n", count, scan * 1000,
+               scan * 1e9 / count, rewritten ? "rewritten" : "NOT rewritten");
+    }
+    fflush(stdout);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
+    MeasureScriptScan();
+    if (argc > 1 && strcmp(argv[1], "scan") == 0) return 0;
     MYSQL *mysql = ConnectBenchServer();
     EnsureMillionRowTable(mysql);
     mysql_close(mysql);

@@ -16,6 +16,7 @@
 
 #include <new>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -56,9 +57,9 @@ char *TakeBatchText(CHILDDATA *child, int32_t *firstLine, bool *selected)
 }
 
 // What goes to the server: the text without a UTF-8 byte-order mark (the
-// editor keeps it, so that the file saves unchanged), rewritten when it
-// carries DELIMITER lines. The statements found are kept for the lines of
-// the errors.
+// editor keeps it, so that the file saves unchanged), rewritten in place
+// when it carries DELIMITER lines. The statements found are kept for the
+// lines of the errors.
 char *PrepareBatchText(CHILDDATA *child, char *text)
 {
     if (!text) return nullptr;
@@ -74,13 +75,9 @@ char *PrepareBatchText(CHILDDATA *child, char *text)
         return text; // sent as it is, with no lines placed
     }
     child->Statements = statements;
-    if (!statements->WasRewritten) return text;
-    char *rewritten = static_cast<char *>(malloc(statements->Rewritten.size() + 1));
-    if (!rewritten) return text;
-    memcpy(rewritten, statements->Rewritten.data(), statements->Rewritten.size() + 1);
-    std::string().swap(statements->Rewritten);
-    free(text);
-    return rewritten;
+    text[RewriteForServer(text, length, *statements)] = 0;
+    std::vector<SCRIPTEDIT>().swap(statements->Edits);
+    return text;
 }
 
 void ForgetStatements(CHILDDATA *child)
@@ -190,7 +187,8 @@ int32_t ErrorEditorLine(CHILDDATA *child, const BATCHJOB *job)
     // longer counts statements.
     for (size_t i = 0; i < failed; i++)
         if (statements->IsCall[i]) return 0;
-    return child->BatchFirstLine + statements->StartLines[failed] + line - 1;
+    int32_t textLine = TextLineOf(*statements, failed, line);
+    return textLine < 0 ? 0 : child->BatchFirstLine + textLine;
 }
 
 // The whole text ran: the caret goes to the start of the error's line. A
@@ -411,10 +409,6 @@ void ShowElapsedTime(CHILDDATA *child)
     snprintf(text, sizeof text, "%02u:%02u:%02u", hours, minutes, rest);
     SetStatusText(child, 5, text);
 }
-
-namespace {
-
-} // namespace
 
 void ColourMessagePaneRange(HWND pane, LONG start, LONG end, COLORREF colour)
 {

@@ -1,138 +1,246 @@
 #include "querywindow/ScriptStatements.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <utility>
 
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
 
+// What the server's names and keywords are made of: letters, digits, "_",
+// "$" and the bytes of multi-byte UTF-8 characters.
+bool IsWordByte(unsigned char c) { return isalnum(c) || c == '_' || c == '$' || c >= 0x80; }
+
+bool IsWord(const char *word, const char *wordEnd, const char *keyword)
+{
+    size_t length = strlen(keyword);
+    if ((size_t)(wordEnd - word) != length) return false;
+    for (size_t i = 0; i < length; i++)
+        if (tolower((unsigned char)word[i]) != keyword[i]) return false;
+    return true;
+}
+
 bool StartsWithWord(const char *at, const char *end, const char *word)
 {
     size_t length = strlen(word);
     if ((size_t)(end - at) < length) return false;
-    for (size_t i = 0; i < length; i++)
-        if (tolower((unsigned char)at[i]) != word[i]) return false;
-    return at + length == end || !(isalnum((unsigned char)at[length]) || at[length] == '_');
-}
-
-// A statement that holds a compound body of its own (a routine, a trigger,
-// an event, a block of its own) is ended by END, not by the ";" inside it:
-// with the plain delimiter its boundaries are not those of a split at ";".
-bool OpensCompoundStatement(const char *start, const char *end)
-{
-    static const char *const Blocks[] = {"begin not atomic", "if", "case", "loop", "while", "repeat"};
-    for (const char *word : Blocks)
-        if (StartsWithWord(start, end, word)) return true;
-    if (!StartsWithWord(start, end, "create")) return false;
-    for (const char *p = start; p + 5 <= end; p++)
-        if ((p == start || !isalnum((unsigned char)p[-1])) && StartsWithWord(p, end, "begin")) return true;
-    return false;
+    const char *wordEnd = at + length;
+    return IsWord(at, wordEnd, word) && (wordEnd == end || !IsWordByte((unsigned char)*wordEnd));
 }
 
 class Scanner {
 public:
-    Scanner(const char *text, size_t length) : text(text), end(text + length) {}
+    Scanner(const char *text, size_t length) : text(text), end(text + length)
+    {
+        for (int c = 0; c < 256; c++) wordByte[c] = IsWordByte((unsigned char)c);
+        SetDelimiter(";", 1);
+    }
 
     SCRIPTSTATEMENTS Run()
     {
         const char *p = text;
-        while (p < end && result.Certain) p = Step(p);
+        while (p < end && result.Certain) {
+            switch (state) {
+            case Plain: p = StepPlain(p); break;
+            case Quoted: p = SkipQuoted(p); break;
+            case LineComment: p = SkipLineComment(p); break;
+            case BlockComment: p = SkipBlockComment(p); break;
+            }
+        }
         // A comment may run to the end of the text; a string may not.
         if (state == Quoted || state == BlockComment) result.Certain = false;
-        if (pendingCompound) result.Certain = false;
-        if (!result.Certain) {
-            result.Rewritten.clear();
-            result.WasRewritten = false;
-        } else if (result.WasRewritten) {
-            result.Rewritten.append(copiedUpTo, end - copiedUpTo);
-        }
-        return result;
+        if (!result.Certain) result.Edits.clear();
+        return std::move(result);
     }
 
 private:
     enum State { Plain, Quoted, LineComment, BlockComment };
+    // The words a statement's boundaries depend on, while they may come.
+    enum Watch { FirstWord, WordAfterBegin, KindOfCreate, BeginOfBody, NoWord };
     const char *text;
     const char *end;
     SCRIPTSTATEMENTS result;
     State state = Plain;
     char quote = 0;
+    bool quoteSpansLines = false;
     bool inStatement = false;
-    const char *statementStart = nullptr;
-    bool pendingCompound = false;
+    // Something the server runs: the statement is more than comments.
+    bool hasContent = false;
+    Watch watch = NoWord;
     int32_t line = 0;
-    std::string delimiter = ";";
-    const char *copiedUpTo = text; // the rewritten text holds everything before this
+    std::string delimiter;
+    bool wordByte[256];
+    // What ends a run of ordinary bytes inside a statement.
+    bool stopsRun[256];
 
-    void Replace(const char *from, const char *to, const std::string &with)
+    void SetDelimiter(const char *word, size_t length)
     {
-        if (!result.WasRewritten) {
-            result.WasRewritten = true;
-            result.Rewritten.reserve(end - text);
-        }
-        result.Rewritten.append(copiedUpTo, from - copiedUpTo);
-        result.Rewritten += with;
-        copiedUpTo = to;
+        delimiter.assign(word, length);
+        memset(stopsRun, 0, sizeof stopsRun);
+        for (const char *c = "\n'\"`#-/"; *c; c++) stopsRun[(unsigned char)*c] = true;
+        stopsRun[(unsigned char)delimiter[0]] = true;
     }
 
-    const char *Step(const char *p)
+    void Uncertain() { result.Certain = false; }
+
+    const char *StepPlain(const char *p)
     {
+        if (hasContent && watch == NoWord) {
+            while (p < end && !stopsRun[(unsigned char)*p]) p++;
+            if (p == end) return p;
+        }
         char c = *p;
-        if (c == '\n') line++;
-        switch (state) {
-        case Quoted: return StepQuoted(p);
-        case LineComment:
-            if (c == '\n') state = Plain;
+        if (IsBlank(c)) {
+            if (c == '\n') line++;
             return p + 1;
-        case BlockComment:
-            if (c == '*' && p + 1 < end && p[1] == '/') {
-                state = Plain;
-                return p + 2;
-            }
-            return p + 1;
-        case Plain: break;
         }
-        if (!inStatement) {
-            if (IsBlank(c)) return p + 1;
-            if (StartsWithWord(p, end, "delimiter")) return DelimiterLine(p);
-            StartStatement(p);
-        }
+        // The command-line client's own command, before any SQL of a
+        // statement (comment lines may come first).
+        if (!hasContent && StartsWithWord(p, end, "delimiter")) return DelimiterLine(p);
+        if (!inStatement) StartStatement();
         if (MatchesDelimiter(p)) return EndStatement(p);
         if (c == '\'' || c == '"' || c == '`') {
+            hasContent = true;
             state = Quoted;
             quote = c;
-        } else if (c == '#' || (c == '-' && p + 1 < end && p[1] == '-' && (p + 2 == end || IsBlank(p[2]) || (unsigned char)p[2] < 32))) {
+            quoteSpansLines = false;
+            return p + 1;
+        }
+        if (c == '#' || (c == '-' && p + 1 < end && p[1] == '-' &&
+                         (p + 2 == end || IsBlank(p[2]) || (unsigned char)p[2] < 32))) {
             state = LineComment;
-        } else if (c == '/' && p + 1 < end && p[1] == '*') {
+            return p + 1;
+        }
+        if (c == '/' && p + 1 < end && p[1] == '*') {
+            // A version comment holds SQL that the server runs.
+            if (p + 2 < end && (p[2] == '!' || (p[2] == 'M' && p + 3 < end && p[3] == '!'))) hasContent = true;
             state = BlockComment;
             return p + 2;
         }
+        hasContent = true;
+        if (wordByte[(unsigned char)c]) return Word(p);
         return p + 1;
     }
 
-    const char *StepQuoted(const char *p)
+    const char *SkipQuoted(const char *p)
     {
-        char c = *p;
-        if (c == '\\' && quote != '`' && p + 1 < end) {
-            if (p[1] == '\n') line++;
-            return p + 2;
+        bool escapes = quote != '`';
+        while (p < end) {
+            char c = *p;
+            if (c == quote) {
+                if (p + 1 < end && p[1] == quote) {
+                    p += 2;
+                    continue;
+                }
+                state = Plain;
+                return p + 1;
+            }
+            if (c == '\n') {
+                LineEndInQuotes();
+            } else if (c == '\\' && escapes && p + 1 < end) {
+                if (p[1] == '\n') LineEndInQuotes();
+                p++;
+            }
+            p++;
         }
-        if (c == quote) {
-            if (p + 1 < end && p[1] == quote) return p + 2;
-            state = Plain;
-        }
-        return p + 1;
+        return p;
     }
 
-    void StartStatement(const char *p)
+    void LineEndInQuotes()
+    {
+        if (quoteSpansLines) {
+            result.UncountedLines.back().Count++;
+        } else {
+            result.UncountedLines.push_back({line, 1});
+            quoteSpansLines = true;
+        }
+        line++;
+    }
+
+    const char *SkipLineComment(const char *p)
+    {
+        const char *lineEnd = static_cast<const char *>(memchr(p, '\n', end - p));
+        if (!lineEnd) return end;
+        line++;
+        state = Plain;
+        return lineEnd + 1;
+    }
+
+    const char *SkipBlockComment(const char *p)
+    {
+        for (; p < end; p++) {
+            if (*p == '\n') {
+                line++;
+            } else if (*p == '*' && p + 1 < end && p[1] == '/') {
+                state = Plain;
+                return p + 2;
+            }
+        }
+        return p;
+    }
+
+    // A delimiter made of word bytes ("$$") may follow a word at once.
+    const char *Word(const char *p)
+    {
+        const char *word = p;
+        do p++;
+        while (p < end && wordByte[(unsigned char)*p] && *p != delimiter[0]);
+        switch (watch) {
+        case FirstWord: FirstWordOfStatement(word, p); break;
+        case WordAfterBegin:
+            // BEGIN NOT ATOMIC opens a block; BEGIN alone, a transaction.
+            if (IsWord(word, p, "not")) Uncertain();
+            watch = NoWord;
+            break;
+        case KindOfCreate: KindOfCreated(word, p); break;
+        case BeginOfBody:
+            if (IsWord(word, p, "begin")) Uncertain();
+            break;
+        case NoWord: break;
+        }
+        return p;
+    }
+
+    // Only routines, triggers and events have a body; what comes before
+    // the kind (OR REPLACE, DEFINER = name@host) is passed over. A table's
+    // column may be called begin.
+    void KindOfCreated(const char *word, const char *wordEnd)
+    {
+        for (const char *kind : {"procedure", "function", "trigger", "event", "package"})
+            if (IsWord(word, wordEnd, kind)) watch = BeginOfBody;
+        for (const char *kind : {"table", "temporary", "view", "index", "unique", "fulltext", "spatial", "database",
+                                 "schema", "sequence", "user", "role", "server"})
+            if (IsWord(word, wordEnd, kind)) watch = NoWord;
+    }
+
+    // A statement that holds a compound body (a routine, a trigger, an
+    // event, a block of its own) is ended by END, not by the ";" inside it:
+    // under the plain delimiter its end is the server's parser's to find.
+    void FirstWordOfStatement(const char *word, const char *wordEnd)
+    {
+        watch = NoWord;
+        if (IsWord(word, wordEnd, "call")) result.IsCall.back() = true;
+        if (delimiter != ";") return;
+        if (IsWord(word, wordEnd, "begin")) {
+            watch = WordAfterBegin;
+        } else if (IsWord(word, wordEnd, "create")) {
+            watch = KindOfCreate;
+        } else {
+            for (const char *block : {"if", "case", "loop", "while", "repeat"})
+                if (IsWord(word, wordEnd, block)) Uncertain();
+        }
+    }
+
+    void StartStatement()
     {
         inStatement = true;
-        statementStart = p;
+        watch = FirstWord;
         result.StartLines.push_back(line);
-        result.IsCall.push_back(StartsWithWord(p, end, "call"));
-        // Its inner ";" would end it in a split but not on the server.
-        if (delimiter == ";" && OpensCompoundStatement(p, end)) pendingCompound = true;
+        result.IsCall.push_back(false);
     }
 
     bool MatchesDelimiter(const char *p) const
@@ -142,8 +250,10 @@ private:
 
     const char *EndStatement(const char *p)
     {
-        if (delimiter != ";") Replace(p, p + delimiter.size(), ";" + std::string(delimiter.size() - 1, ' '));
+        if (delimiter != ";") result.Edits.push_back({(size_t)(p - text), delimiter.size(), false});
         inStatement = false;
+        hasContent = false;
+        watch = NoWord;
         return p + delimiter.size();
     }
 
@@ -156,13 +266,13 @@ private:
         const char *word = q;
         while (q < end && !IsBlank(*q)) q++;
         if (q == word) {
-            result.Certain = false;
+            Uncertain();
             return end;
         }
-        delimiter.assign(word, q - word);
-        const char *lineEnd = q;
-        while (lineEnd < end && *lineEnd != '\n') lineEnd++;
-        Replace(p, lineEnd, "");
+        SetDelimiter(word, q - word);
+        const char *lineEnd = static_cast<const char *>(memchr(q, '\n', end - q));
+        if (!lineEnd) lineEnd = end;
+        result.Edits.push_back({(size_t)(p - text), (size_t)(lineEnd - p), true});
         return lineEnd;
     }
 };
@@ -170,6 +280,40 @@ private:
 } // namespace
 
 SCRIPTSTATEMENTS ScanStatements(const char *text, size_t length) { return Scanner(text, length).Run(); }
+
+size_t RewriteForServer(char *text, size_t length, const SCRIPTSTATEMENTS &statements)
+{
+    char *out = text;
+    const char *copied = text;
+    for (const SCRIPTEDIT &edit : statements.Edits) {
+        const char *from = text + edit.Offset;
+        if (out != copied) memmove(out, copied, from - copied);
+        out += from - copied;
+        if (!edit.Removed) {
+            *out++ = ';';
+            memset(out, ' ', edit.Length - 1);
+            out += edit.Length - 1;
+        }
+        copied = from + edit.Length;
+    }
+    size_t rest = text + length - copied;
+    if (out != copied) memmove(out, copied, rest);
+    return out + rest - text;
+}
+
+int32_t TextLineOf(const SCRIPTSTATEMENTS &statements, size_t statement, int32_t serverLine)
+{
+    int32_t start = statements.StartLines[statement];
+    int64_t line = (int64_t)start + serverLine - 1;
+    const std::vector<UNCOUNTEDLINES> &uncounted = statements.UncountedLines;
+    auto skipped = std::lower_bound(uncounted.begin(), uncounted.end(), start,
+                                    [](const UNCOUNTEDLINES &lines, int32_t at) { return lines.FirstLine < at; });
+    // The server's line runs on past the line ends inside a string: the
+    // editor's line is the one where the string ends, where what follows
+    // the string stands.
+    for (; skipped != uncounted.end() && skipped->FirstLine <= line; ++skipped) line += skipped->Count;
+    return line <= INT32_MAX ? (int32_t)line : -1;
+}
 
 int32_t ErrorLineOf(const char *errorText)
 {

@@ -382,6 +382,59 @@ TEST_F(Batch, RoutinesWithAndWithoutDelimiterLinesAreCreated)
     mysql_close(admin);
 }
 
+// A dump as dump tools write it: tables with their rows first, then the
+// trigger and the procedure between "DELIMITER ;;" lines, the trigger inside
+// version comments. Restored as one batch, every object is made.
+TEST_F(Batch, ADumpWithTablesBeforeItsTriggerAndProcedureIsRestored)
+{
+    const std::string dump =
+        "-- Dump of the orders\n"
+        "/*!40101 SET @OLD_CHARACTER_SET_CLIENT=@@CHARACTER_SET_CLIENT */;\n"
+        "/*!40101 SET NAMES utf8mb4 */;\n"
+        "\n"
+        "DROP TABLE IF EXISTS `orders`;\n"
+        "CREATE TABLE `orders` (\n"
+        "  `id` int(11) NOT NULL,\n"
+        "  `note` varchar(20) DEFAULT NULL,\n"
+        "  PRIMARY KEY (`id`)\n"
+        ") ENGINE=InnoDB DEFAULT CHARSET=utf8mb4;\n"
+        "\n"
+        "LOCK TABLES `orders` WRITE;\n"
+        "/*!40000 ALTER TABLE `orders` DISABLE KEYS */;\n"
+        "INSERT INTO `orders` VALUES (1,'first'),(2,'begin; end');\n"
+        "/*!40000 ALTER TABLE `orders` ENABLE KEYS */;\n"
+        "UNLOCK TABLES;\n"
+        "/*!50003 SET @saved_sql_mode       = @@sql_mode */ ;\n"
+        "/*!50003 SET sql_mode              = 'STRICT_TRANS_TABLES' */ ;\n"
+        "DELIMITER ;;\n"
+        "/*!50003 CREATE*/ /*!50017 DEFINER=CURRENT_USER*/ /*!50003 TRIGGER `orders_note` BEFORE INSERT ON `orders` "
+        "FOR EACH ROW BEGIN\n"
+        "  IF NEW.note IS NULL THEN SET NEW.note = 'none'; END IF;\n"
+        "END */;;\n"
+        "DELIMITER ;\n"
+        "/*!50003 SET sql_mode              = @saved_sql_mode */ ;\n"
+        "\n"
+        "DELIMITER ;;\n"
+        "CREATE DEFINER=CURRENT_USER PROCEDURE `order_count`()\n"
+        "BEGIN\n"
+        "  SELECT COUNT(*) FROM orders;\n"
+        "END ;;\n"
+        "DELIMITER ;\n"
+        "/*!40101 SET CHARACTER_SET_CLIENT=@OLD_CHARACTER_SET_CLIENT */;\n";
+    ASSERT_TRUE(RunBatch(child, dump));
+    EXPECT_EQ("Query batch completed.", StatusText(child, 0)) << MessagePaneText(child);
+    MYSQL *admin = ConnectTestServer();
+    ExecSql(admin, std::string("use ") + Database);
+    EXPECT_EQ("2", QueryValue(admin, "select count(*) from orders"));
+    ExecSql(admin, "insert into orders (id) values (3)");
+    EXPECT_EQ("none", QueryValue(admin, "select note from orders where id = 3"));
+    EXPECT_EQ("1", QueryValue(admin, "select count(*) from information_schema.routines where routine_schema = "
+                                     "database() and routine_name = 'order_count'"));
+    ExecSql(admin, "drop table if exists orders");
+    ExecSql(admin, "drop procedure if exists order_count");
+    mysql_close(admin);
+}
+
 // Scripts saved by other editors run as they read: with a UTF-8 byte-order
 // mark (which never reaches the server), in UTF-16, in Windows-1252.
 TEST_F(Batch, ScriptsInOtherEncodingsRun)
