@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "base/Text.h"
+#include "querywindow/FrameServices.h"
 #include "querywindow/WindowRecords.h"
 
 namespace {
@@ -82,7 +83,7 @@ void PrepareFileDialog(CHILDDATA *child)
 
 void SetUntitledName(CHILDDATA *child)
 {
-    snprintf(child->FileName, FileNameSize, "Untitled%d", child->Frame ? child->Frame->ConnectionCount : 1);
+    snprintf(child->FileName, FileNameSize, "Untitled%d", child->Frame ? CountQueryWindows(child->Frame, 0) : 1);
 }
 
 bool SaveScript(CHILDDATA *child)

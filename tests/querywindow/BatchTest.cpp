@@ -14,6 +14,7 @@
 #include "editor/CodeMaxControl.h"
 #include "grid/GridWindow.h"
 #include "query/BatchWorker.h"
+#include "querywindow/FrameServices.h"
 #include "resources/resource.h"
 
 namespace {
@@ -169,7 +170,7 @@ TEST_F(Batch, TheHiddenPaneIsShownAfterABatchWithTheTabOfTheOutcome)
     EXPECT_EQ(1, child->ResultsShown);
     EXPECT_EQ(2, (int)SendMessageA(child->Tabs, TCM_GETITEMCOUNT, 0, 0));
     EXPECT_EQ(1, CurrentTab(child));
-    EXPECT_TRUE(SendMessageA(TestFrameData()->Toolbar, TB_ISBUTTONCHECKED, 115, 0));
+    EXPECT_TRUE(SendMessageA(FrameToolbar(), TB_ISBUTTONCHECKED, 115, 0));
 }
 
 // The results button speaks for the active window, not for one whose batch
@@ -184,7 +185,7 @@ TEST_F(Batch, ABatchEndingBehindTheActiveWindowLeavesTheResultsButtonAlone)
     ASSERT_EQ(0, child->ResultsShown);
     ASSERT_TRUE(WaitForCompletion(second));
     EXPECT_EQ(1, second->ResultsShown);
-    EXPECT_FALSE(SendMessageA(TestFrameData()->Toolbar, TB_ISBUTTONCHECKED, 115, 0));
+    EXPECT_FALSE(SendMessageA(FrameToolbar(), TB_ISBUTTONCHECKED, 115, 0));
 }
 
 TEST_F(Batch, ExecuteWhileRunningIsIgnoredAndTheClockTicks)
@@ -552,7 +553,7 @@ TEST_F(Batch, TwoWindowsRunTheirBatchesAtTheSameTime)
     ASSERT_EQ(1, second->Executing);
     SendMessageA(MdiClientWindow, WM_MDIACTIVATE, (WPARAM)window, 0);
     EXPECT_EQ(Database, SelectorText());
-    EXPECT_EQ(1, (int)SendMessageA(TestFrameData()->DatabaseSelector, CB_GETCOUNT, 0, 0));
+    EXPECT_EQ(1, SelectorCount());
     ASSERT_TRUE(WaitForCompletion(child));
     ASSERT_TRUE(WaitForCompletion(second));
     EXPECT_LT(GetTickCount() - start, 2900u);
@@ -561,7 +562,7 @@ TEST_F(Batch, TwoWindowsRunTheirBatchesAtTheSameTime)
     // The first is active: the selector lists every database again and
     // shows its own; the second's completion behind it changed nothing.
     EXPECT_EQ(Database, SelectorText());
-    EXPECT_GT((int)SendMessageA(TestFrameData()->DatabaseSelector, CB_GETCOUNT, 0, 0), 3);
+    EXPECT_GT(SelectorCount(), 3);
     EXPECT_FALSE(MenuGrayed(118));
 }
 
@@ -577,7 +578,7 @@ TEST_F(Batch, AWindowClosedDuringItsBatchClosesAtOnceAndItsConnectionEnds)
     SendMessageA(MdiClientWindow, WM_MDIDESTROY, (WPARAM)window, 0);
     EXPECT_LT(GetTickCount() - start, 500u);
     EXPECT_FALSE(IsWindow(window));
-    EXPECT_EQ(0, TestFrameData()->ConnectionCount);
+    EXPECT_EQ(0, CountQueryWindows(TestFrame(), 0));
 
     // The statement is stopped on the server, and the worker closes the
     // connection when the server has answered.

@@ -14,6 +14,7 @@
 #include "DialogDriver.h"
 #include "editor/CodeMaxControl.h"
 #include "grid/GridWindow.h"
+#include "querywindow/FrameServices.h"
 #include "resources/resource.h"
 
 namespace {
@@ -52,11 +53,9 @@ TEST_F(QueryWindow, CreationSetsCountNameStatusAndLeavesTheResultsPaneHidden)
     HWND second = OpenQueryWindow("qw_tests_a");
     ASSERT_TRUE(first && second);
     CHILDDATA *child = ChildOf(second);
-    EXPECT_EQ(2, TestFrameData()->ConnectionCount);
+    EXPECT_EQ(2, CountQueryWindows(TestFrame(), 0));
     EXPECT_STREQ("Untitled2", child->FileName);
-    char count[64] = "";
-    SendMessageA(TestFrameData()->StatusBar, SB_GETTEXTA, 1, (LPARAM)count);
-    EXPECT_STREQ("Connection: 2", count);
+    EXPECT_EQ("Connection: 2", FrameStatusText());
     EXPECT_EQ(0, child->ResultsShown);
     EXPECT_EQ(0, (int)SendMessageA(child->Tabs, TCM_GETITEMCOUNT, 0, 0));
     EXPECT_EQ("0 row(s)", StatusText(child, 4));
@@ -70,7 +69,7 @@ TEST_F(QueryWindow, CreationSetsCountNameStatusAndLeavesTheResultsPaneHidden)
     EXPECT_EQ(child->Tabs, GetParent(child->Grid));
 
     SendMessageA(MdiClientWindow, WM_MDIDESTROY, (WPARAM)second, 0);
-    EXPECT_EQ(1, TestFrameData()->ConnectionCount);
+    EXPECT_EQ(1, CountQueryWindows(TestFrame(), 0));
 }
 
 TEST_F(QueryWindow, FirstChangeStarsTheTitleAndSavingRemovesTheStar)
@@ -190,7 +189,7 @@ TEST_F(QueryWindow, ShowResultsPaneTogglesAndShowsTheTabOfTheLastBatch)
     ASSERT_TRUE(RunBatch(child, "create table toggle (a int)"));
     ASSERT_EQ(1, child->ResultsShown);
     EXPECT_EQ(1, (int)SendMessageA(child->Tabs, TCM_GETCURSEL, 0, 0));
-    EXPECT_TRUE(SendMessageA(TestFrameData()->Toolbar, TB_ISBUTTONCHECKED, 115, 0));
+    EXPECT_TRUE(SendMessageA(FrameToolbar(), TB_ISBUTTONCHECKED, 115, 0));
 
     // The user looks at the Results tab, hides and shows the pane again.
     SendMessageA(child->Tabs, TCM_SETCURSEL, 0, 0);
@@ -202,7 +201,7 @@ TEST_F(QueryWindow, ShowResultsPaneTogglesAndShowsTheTabOfTheLastBatch)
     FrameCommand(115);
     EXPECT_EQ(0, child->ResultsShown);
     EXPECT_EQ(0, (int)SendMessageA(child->Tabs, TCM_GETITEMCOUNT, 0, 0));
-    EXPECT_FALSE(SendMessageA(TestFrameData()->Toolbar, TB_ISBUTTONCHECKED, 115, 0));
+    EXPECT_FALSE(SendMessageA(FrameToolbar(), TB_ISBUTTONCHECKED, 115, 0));
     RECT grid;
     GetClientRect(child->Grid, &grid);
     EXPECT_EQ(0, grid.right);
@@ -210,7 +209,7 @@ TEST_F(QueryWindow, ShowResultsPaneTogglesAndShowsTheTabOfTheLastBatch)
     FrameCommand(115);
     EXPECT_EQ(1, child->ResultsShown);
     EXPECT_EQ(1, (int)SendMessageA(child->Tabs, TCM_GETCURSEL, 0, 0));
-    EXPECT_TRUE(SendMessageA(TestFrameData()->Toolbar, TB_ISBUTTONCHECKED, 115, 0));
+    EXPECT_TRUE(SendMessageA(FrameToolbar(), TB_ISBUTTONCHECKED, 115, 0));
 }
 
 TEST_F(QueryWindow, AConnectionWithoutADatabaseChoosesMysql)
@@ -221,7 +220,7 @@ TEST_F(QueryWindow, AConnectionWithoutADatabaseChoosesMysql)
     EXPECT_EQ("mysql", SelectorText());
     EXPECT_EQ("mysql", StatusText(child, 2));
     EXPECT_NE(std::string::npos, Title(window).find("localhost.mysql."));
-    EXPECT_TRUE(IsWindowEnabled(TestFrameData()->DatabaseSelector));
+    EXPECT_TRUE(IsWindowEnabled(FrameSelector()));
 }
 
 TEST_F(QueryWindow, ClearWindowEmptiesOnlyTheEditor)
@@ -395,12 +394,12 @@ TEST_F(QueryWindow, EachWindowSelectsItsOwnDatabaseWhenActivated)
     EXPECT_EQ("qw_tests_a", SelectorText());
     ASSERT_TRUE(RunBatch(ChildOf(a), "select database()"));
     EXPECT_STREQ("qw_tests_a", ChildOf(a)->Connection->Database);
-    int count = (int)SendMessageA(TestFrameData()->DatabaseSelector, CB_GETCOUNT, 0, 0);
+    int count = SelectorCount();
 
     SendMessageA(MdiClientWindow, WM_MDIACTIVATE, (WPARAM)ab, 0);
     PumpMessages(20);
     EXPECT_EQ("qw_tests_ab", SelectorText());
-    EXPECT_EQ(count, (int)SendMessageA(TestFrameData()->DatabaseSelector, CB_GETCOUNT, 0, 0));
+    EXPECT_EQ(count, SelectorCount());
 }
 
 TEST_F(QueryWindow, DeactivationGraysTheWindowCommandsAndTheLastCloseLeavesThemGrayed)
@@ -413,8 +412,8 @@ TEST_F(QueryWindow, DeactivationGraysTheWindowCommandsAndTheLastCloseLeavesThemG
     PumpMessages(20);
     for (UINT command : {183u, 101u, 104u, 118u, 177u, 170u}) EXPECT_TRUE(MenuGrayed(command)) << command;
     for (UINT button : {170u, 104u, 118u, 115u, 177u}) EXPECT_EQ(TBSTATE_INDETERMINATE, ButtonState(button)) << button;
-    EXPECT_FALSE(IsWindowEnabled(TestFrameData()->DatabaseSelector));
-    EXPECT_EQ(0, (int)SendMessageA(TestFrameData()->DatabaseSelector, CB_GETCOUNT, 0, 0));
+    EXPECT_FALSE(IsWindowEnabled(FrameSelector()));
+    EXPECT_EQ(0, SelectorCount());
 }
 
 } // namespace

@@ -4,10 +4,12 @@
 #include "TestSupport.h"
 
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "DialogDriver.h"
 #include "EditorSpy.h"
+#include "FrameStandIn.h"
 #include "TestFiles.h"
 #include "base/Text.h"
 #include "querywindow/ScriptFiles.h"
@@ -49,8 +51,6 @@ protected:
             registered = true;
         }
         QueryEndSessionAnswer = 1;
-        frame.ConnectionCount = 1;
-        child.Frame = &frame;
         child.Connection = NewConnectionInfo("h", "u", "p");
         strcpy(child.Connection->Database, "d");
         child.Connection->ServerUser = static_cast<char *>(calloc(ServerUserSize, 1));
@@ -58,6 +58,8 @@ protected:
         child.Window = CreateWindowExA(0, "DialogsTestQueryWindow", "", WS_OVERLAPPEDWINDOW, 100, 100,
                                        600, 400, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
         SetWindowLongPtrA(child.Window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&child));
+        frame.reset(new FrameStandIn(child.Window));
+        child.Frame = frame->Window;
         child.Editor = CreateSpiedEditor(child.Window);
         PrepareFileDialog(&child);
         SetUntitledName(&child);
@@ -66,6 +68,7 @@ protected:
     }
     void TearDown() override
     {
+        frame.reset();
         DestroyWindow(child.Window);
         FreeConnectionInfo(child.Connection);
     }
@@ -82,7 +85,7 @@ protected:
     }
 
     TempDirectory directory;
-    FRAMEDATA frame = {};
+    std::unique_ptr<FrameStandIn> frame;
     CHILDDATA child = {};
     DialogDriver driver;
 };
@@ -105,7 +108,7 @@ TEST_F(ScriptFilesTest, FileDialogRecordAndUntitledNames)
     EXPECT_STREQ("Untitled1", child.FileName);
     EXPECT_EQ("Query - h.d.a - Untitled1", Title());
     for (int count : {2, 1 + 1}) {
-        frame.ConnectionCount = count;
+        frame->WindowCount = count;
         SetUntitledName(&child);
         EXPECT_STREQ("Untitled2", child.FileName);
     }
@@ -115,7 +118,7 @@ TEST_F(ScriptFilesTest, SavingAnUntitledWindowProposesTheCurrentWindowCount)
 {
     ChangeText("select 1;\r\nselect 2;");
     EXPECT_EQ("Query - h.d.a - Untitled1*", Title());
-    frame.ConnectionCount = 3;
+    frame->WindowCount = 3;
     std::string path = directory.File("saved.sql");
     std::string proposed;
     driver.Then([&](HWND dialog) {
@@ -143,7 +146,7 @@ TEST_F(ScriptFilesTest, SavingAnUntitledWindowProposesTheCurrentWindowCount)
 TEST_F(ScriptFilesTest, CancellingTheSaveDialogOfAnUntitledWindowChangesNothingElse)
 {
     ChangeText("select 1;");
-    frame.ConnectionCount = 2;
+    frame->WindowCount = 2;
     driver.Then([&](HWND dialog) { PressItem(dialog, IDCANCEL); });
     EXPECT_FALSE(SaveScript(&child));
     EXPECT_STREQ("Untitled2", child.FileName);
