@@ -24,11 +24,12 @@
 
 namespace {
 
-const DWORD TabsStyle = 0x56008002;       // child, visible, clip, TCS_FOCUSNEVER, TCS_BOTTOM
-const DWORD EditorStyle = 0x54000000;     // child, visible, clip siblings
-const DWORD GridStyle = 0x54300004;       // the same with both scroll bars and the grid's own bit
-const DWORD MessagePaneStyle = 0x44200804; // hidden, read-only, multi-line, vertical scroll bar
-const DWORD BarStyle = 0x54000000;
+const DWORD PaneStyle = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
+// The tabs stay below the panes and never take the focus from them.
+const DWORD TabsStyle = PaneStyle | WS_CLIPCHILDREN | TCS_FOCUSNEVER | TCS_BOTTOM;
+const DWORD GridStyle = PaneStyle | WS_VSCROLL | WS_HSCROLL;
+// Hidden until the Messages tab is chosen.
+const DWORD MessagePaneStyle = WS_CHILD | WS_CLIPSIBLINGS | WS_VSCROLL | ES_READONLY | ES_MULTILINE;
 
 const char TabsProcProperty[] = "VintrelTabsProc";
 const int CaretTextSize = 34;
@@ -82,11 +83,11 @@ void CreatePanes(CHILDDATA *child)
     HWND window = child->Window;
     child->Tabs = CreateChild(0, WC_TABCONTROLA, TabsStyle, window, IDC_TABS);
     SubclassTabs(child->Tabs);
-    child->Editor = CreateChild(WS_EX_CLIENTEDGE, CODEMAX_CLASS, EditorStyle, child->Tabs, IDC_EDITOR);
+    child->Editor = CreateChild(WS_EX_CLIENTEDGE, CODEMAX_CLASS, PaneStyle, child->Tabs, IDC_EDITOR);
     child->Grid = CreateChild(WS_EX_CLIENTEDGE, GRID_CLASS_NAME, GridStyle, child->Tabs, IDC_GRID);
     child->MessagePane = CreateChild(WS_EX_CLIENTEDGE, "RichEdit", MessagePaneStyle, child->Tabs, IDC_MESSAGEPANE);
-    child->StatusBar = CreateChild(0, STATUSCLASSNAMEA, BarStyle, window, IDC_CHILDSTATUS);
-    child->Splitter = CreateChild(0, SplitterWndClass, BarStyle, window, IDC_SPLITTER);
+    child->StatusBar = CreateChild(0, STATUSCLASSNAMEA, PaneStyle, window, IDC_CHILDSTATUS);
+    child->Splitter = CreateChild(0, SplitterWndClass, PaneStyle, window, IDC_SPLITTER);
 
     child->TabImages = ImageList_Create(16, 16, ILC_COLOR, 2, 0);
     child->TabFont = CreatePlainFont(13, "tahoma");

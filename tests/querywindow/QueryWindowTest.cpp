@@ -97,7 +97,7 @@ TEST_F(QueryWindow, FirstChangeStarsTheTitleAndSavingRemovesTheStar)
     child->HasFileName = 1;
     lstrcpynA(child->FileName, path, FileNameSize);
     SetFocus(child->Editor);
-    FrameCommand(105);
+    FrameCommand(CMD_SAVE);
     EXPECT_FALSE(EndsWithStar(window));
     EXPECT_EQ(0, child->Modified);
     EXPECT_EQ("", box) << path;
@@ -166,18 +166,18 @@ TEST_F(QueryWindow, AnEmptyEditorGraysItsCommandsAtTheNextNotification)
     SetEditorText(child, "select 1");
     EDITORRANGE caret = {{1, 3}, {1, 3}};
     SendMessageA(child->Editor, WM_EDITOR_SETSEL, 1, (LPARAM)&caret);
-    for (UINT command : {113u, 114u, 116u, 117u, 118u}) EXPECT_FALSE(MenuGrayed(command)) << command;
-    EXPECT_EQ(TBSTATE_ENABLED, ButtonState(118));
+    for (UINT command : {CMD_SELECTALL, CMD_CLEARWINDOW, CMD_FIND, CMD_REPLACE, CMD_EXECUTE}) EXPECT_FALSE(MenuGrayed(command)) << command;
+    EXPECT_EQ(TBSTATE_ENABLED, ButtonState(CMD_EXECUTE));
 
     // Clear Window through the frame: the editor empties and says so.
-    FrameCommand(114);
+    FrameCommand(CMD_CLEARWINDOW);
     EXPECT_EQ("", EditorText(child));
-    for (UINT command : {113u, 114u, 116u, 117u, 118u}) EXPECT_TRUE(MenuGrayed(command)) << command;
-    for (UINT button : {114u, 116u, 118u}) EXPECT_EQ(TBSTATE_INDETERMINATE, ButtonState(button)) << button;
+    for (UINT command : {CMD_SELECTALL, CMD_CLEARWINDOW, CMD_FIND, CMD_REPLACE, CMD_EXECUTE}) EXPECT_TRUE(MenuGrayed(command)) << command;
+    for (UINT button : {CMD_CLEARWINDOW, CMD_FIND, CMD_EXECUTE}) EXPECT_EQ(TBSTATE_INDETERMINATE, ButtonState(button)) << button;
 
     // Execute with an empty editor does nothing at all.
     std::string before = StatusText(child, 0);
-    FrameCommand(118);
+    FrameCommand(CMD_EXECUTE);
     EXPECT_EQ(0, child->Executing);
     EXPECT_EQ(before, StatusText(child, 0));
 }
@@ -189,7 +189,7 @@ TEST_F(QueryWindow, ShowResultsPaneTogglesAndShowsTheTabOfTheLastBatch)
     ASSERT_TRUE(RunBatch(child, "create table toggle (a int)"));
     ASSERT_EQ(1, child->ResultsShown);
     EXPECT_EQ(1, (int)SendMessageA(child->Tabs, TCM_GETCURSEL, 0, 0));
-    EXPECT_TRUE(SendMessageA(FrameToolbar(), TB_ISBUTTONCHECKED, 115, 0));
+    EXPECT_TRUE(SendMessageA(FrameToolbar(), TB_ISBUTTONCHECKED, CMD_SHOWRESULTS, 0));
 
     // The user looks at the Results tab, hides and shows the pane again.
     SendMessageA(child->Tabs, TCM_SETCURSEL, 0, 0);
@@ -198,18 +198,18 @@ TEST_F(QueryWindow, ShowResultsPaneTogglesAndShowsTheTabOfTheLastBatch)
     EXPECT_TRUE(IsWindowVisible(child->Grid));
     EXPECT_FALSE(IsWindowVisible(child->MessagePane));
 
-    FrameCommand(115);
+    FrameCommand(CMD_SHOWRESULTS);
     EXPECT_EQ(0, child->ResultsShown);
     EXPECT_EQ(0, (int)SendMessageA(child->Tabs, TCM_GETITEMCOUNT, 0, 0));
-    EXPECT_FALSE(SendMessageA(FrameToolbar(), TB_ISBUTTONCHECKED, 115, 0));
+    EXPECT_FALSE(SendMessageA(FrameToolbar(), TB_ISBUTTONCHECKED, CMD_SHOWRESULTS, 0));
     RECT grid;
     GetClientRect(child->Grid, &grid);
     EXPECT_EQ(0, grid.right);
 
-    FrameCommand(115);
+    FrameCommand(CMD_SHOWRESULTS);
     EXPECT_EQ(1, child->ResultsShown);
     EXPECT_EQ(1, (int)SendMessageA(child->Tabs, TCM_GETCURSEL, 0, 0));
-    EXPECT_TRUE(SendMessageA(FrameToolbar(), TB_ISBUTTONCHECKED, 115, 0));
+    EXPECT_TRUE(SendMessageA(FrameToolbar(), TB_ISBUTTONCHECKED, CMD_SHOWRESULTS, 0));
 }
 
 TEST_F(QueryWindow, AConnectionWithoutADatabaseChoosesMysql)
@@ -229,7 +229,7 @@ TEST_F(QueryWindow, ClearWindowEmptiesOnlyTheEditor)
     CHILDDATA *child = ChildOf(window);
     ASSERT_TRUE(RunBatch(child, "select 1 union select 2"));
     std::string message = MessagePaneText(child);
-    FrameCommand(114);
+    FrameCommand(CMD_CLEARWINDOW);
     EXPECT_EQ("", EditorText(child));
     EXPECT_EQ(2, GridRows(child));
     EXPECT_EQ(message, MessagePaneText(child));
@@ -367,7 +367,7 @@ TEST_F(QueryWindow, InsertTemplatePutsTheCaretAfterTheInsertedText)
     EDITORRANGE caret = {{4, 10}, {4, 10}};
     SendMessageA(child->Editor, WM_EDITOR_SETSEL, 1, (LPARAM)&caret);
     SetFocus(child->Editor);
-    FrameCommand(179);
+    FrameCommand(CMD_INSERTTABLE);
     strcpy(AppDirectory, saved);
     DeleteFileA(file.c_str());
     RemoveDirectoryA(templates.c_str());
@@ -405,13 +405,13 @@ TEST_F(QueryWindow, EachWindowSelectsItsOwnDatabaseWhenActivated)
 TEST_F(QueryWindow, DeactivationGraysTheWindowCommandsAndTheLastCloseLeavesThemGrayed)
 {
     HWND window = OpenQueryWindow();
-    EXPECT_FALSE(MenuGrayed(183));
-    EXPECT_FALSE(MenuGrayed(104));
-    EXPECT_EQ(TBSTATE_ENABLED, ButtonState(170));
+    EXPECT_FALSE(MenuGrayed(CMD_CHANGEDATABASE));
+    EXPECT_FALSE(MenuGrayed(CMD_OPEN));
+    EXPECT_EQ(TBSTATE_ENABLED, ButtonState(CMD_NEWBLANK));
     SendMessageA(MdiClientWindow, WM_MDIDESTROY, (WPARAM)window, 0);
     PumpMessages(20);
-    for (UINT command : {183u, 101u, 104u, 118u, 177u, 170u}) EXPECT_TRUE(MenuGrayed(command)) << command;
-    for (UINT button : {170u, 104u, 118u, 115u, 177u}) EXPECT_EQ(TBSTATE_INDETERMINATE, ButtonState(button)) << button;
+    for (UINT command : {CMD_CHANGEDATABASE, CMD_DISCONNECT, CMD_OPEN, CMD_EXECUTE, CMD_INSERTFROMFILE, CMD_NEWBLANK}) EXPECT_TRUE(MenuGrayed(command)) << command;
+    for (UINT button : {CMD_NEWBLANK, CMD_OPEN, CMD_EXECUTE, CMD_SHOWRESULTS, CMD_INSERTFROMFILE}) EXPECT_EQ(TBSTATE_INDETERMINATE, ButtonState(button)) << button;
     EXPECT_FALSE(IsWindowEnabled(FrameSelector()));
     EXPECT_EQ(0, SelectorCount());
 }

@@ -13,6 +13,7 @@
 #include "TestFiles.h"
 #include "base/Text.h"
 #include "querywindow/ScriptFiles.h"
+#include "resources/resource.h"
 #include "querywindow/WindowRecords.h"
 
 namespace {
@@ -426,11 +427,16 @@ TEST(ShippedTemplates, AreStatementsTheServerAccepts)
     ExecSql(mysql, "DROP DATABASE dialogs_tests_templates");
     mysql_close(mysql);
 
-    // Every template command has its file.
-    for (UINT command = 178; command <= 182; command++) EXPECT_TRUE(TemplateForCommand(command));
-    for (UINT command = 171; command <= 175; command++)
-        EXPECT_STREQ(TemplateForCommand(command + 7), TemplateForCommand(command));
-    EXPECT_FALSE(TemplateForCommand(177));
+    // Every template command has its file: New and Insert Template of the
+    // same statement take the same one.
+    const UINT pairs[][2] = {{CMD_NEWDATABASE, CMD_INSERTDATABASE}, {CMD_NEWTABLE, CMD_INSERTTABLE},
+                             {CMD_NEWINDEX, CMD_INSERTINDEX}, {CMD_NEWFUNCTION, CMD_INSERTFUNCTION},
+                             {CMD_NEWPROCEDURE, CMD_INSERTPROCEDURE}};
+    for (const UINT *pair : pairs) {
+        EXPECT_TRUE(TemplateForCommand(pair[1])) << pair[1];
+        EXPECT_STREQ(TemplateForCommand(pair[1]), TemplateForCommand(pair[0]));
+    }
+    EXPECT_FALSE(TemplateForCommand(CMD_INSERTFROMFILE));
 }
 
 } // namespace

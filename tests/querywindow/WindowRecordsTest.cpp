@@ -91,12 +91,14 @@ protected:
 
         child = static_cast<CHILDDATA *>(calloc(1, sizeof(CHILDDATA)));
         child->Window = window;
-        child->Tabs = Create("SysTabControl32", 0x56008002, window, IDC_TABS);
+        child->Tabs = Create("SysTabControl32",
+                             WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | TCS_FOCUSNEVER | TCS_BOTTOM,
+                             window, IDC_TABS);
         child->Editor = Create("STATIC", WS_CHILD | WS_VISIBLE | SS_WHITERECT, child->Tabs, IDC_EDITOR);
         child->Grid = Create("STATIC", WS_CHILD | WS_VISIBLE | SS_GRAYRECT, child->Tabs, IDC_GRID);
         child->MessagePane = Create("STATIC", WS_CHILD | SS_BLACKRECT, child->Tabs, IDC_MESSAGEPANE);
-        child->StatusBar = Create(STATUSCLASSNAMEA, 0x54000000, window, IDC_CHILDSTATUS);
-        child->Splitter = Create("Splitter", 0x54000000, window, IDC_SPLITTER);
+        child->StatusBar = Create(STATUSCLASSNAMEA, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, window, IDC_CHILDSTATUS);
+        child->Splitter = Create("Splitter", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, window, IDC_SPLITTER);
         child->Connection = NewConnectionInfo("h", "u", "p");
         ReplaceConnectionText(&child->Connection->Database, "d");
         child->Connection->ServerUser = static_cast<char *>(calloc(1, ServerUserSize));
