@@ -105,23 +105,22 @@ TEST_F(QueryWindow, FirstChangeStarsTheTitleAndSavingRemovesTheStar)
     DeleteFileA(path);
 }
 
-TEST_F(QueryWindow, ClosingWithoutAChangeAsksNothing)
+// The close prompt, by WM_CLOSE (the close box) and WM_QUERYENDSESSION
+// (the frame's Disconnect and Exit): an unchanged window closes unasked; a
+// changed one stays, with its text, unless its text is saved or dropped.
+TEST_F(QueryWindow, OnlyAChangedWindowAsksAndOnlyNoOrASaveLetsItClose)
 {
     DialogDriver driver;
-    HWND window = OpenQueryWindow();
-    SendMessageA(window, WM_CLOSE, 0, 0);
+    HWND unchanged = OpenQueryWindow();
+    SendMessageA(unchanged, WM_CLOSE, 0, 0);
     PumpMessages(20);
-    EXPECT_FALSE(IsWindow(window));
+    EXPECT_FALSE(IsWindow(unchanged));
     EXPECT_TRUE(driver.Unexpected.empty());
-}
 
-TEST_F(QueryWindow, CancelAtThePromptKeepsTheWindowAndItsText)
-{
     HWND window = OpenQueryWindow();
     CHILDDATA *child = ChildOf(window);
     SetEditorText(child, "select 'kept'");
     std::string prompt;
-    DialogDriver driver;
     driver.Then([&](HWND box) {
         prompt = MessageBoxText(box);
         PressItem(box, IDCANCEL);
@@ -132,28 +131,20 @@ TEST_F(QueryWindow, CancelAtThePromptKeepsTheWindowAndItsText)
     ASSERT_TRUE(IsWindow(window));
     EXPECT_EQ("select 'kept'", EditorText(child));
 
-    driver.Then([](HWND box) { PressItem(box, IDCANCEL); });
-    EXPECT_EQ(0, SendMessageA(window, WM_QUERYENDSESSION, 0, 0));
-    driver.Then([](HWND box) { PressItem(box, IDNO); });
-    EXPECT_EQ(1, SendMessageA(window, WM_QUERYENDSESSION, 0, 0));
-    EXPECT_TRUE(driver.Unexpected.empty());
-}
-
-TEST_F(QueryWindow, YesThenACancelledSaveDialogKeepsTheWindow)
-{
-    HWND window = OpenQueryWindow();
-    CHILDDATA *child = ChildOf(window);
-    SetEditorText(child, "select 'unsaved'");
-    DialogDriver driver;
+    // Yes, then a save dialog cancelled: nothing was saved, so it stays.
     driver.Then([](HWND box) { PressItem(box, IDYES); }).Then([](HWND save) { PressItem(save, IDCANCEL); });
     EXPECT_EQ(0, SendMessageA(window, WM_CLOSE, 0, 0));
     PumpMessages(20);
     ASSERT_TRUE(IsWindow(window));
-    EXPECT_EQ("select 'unsaved'", EditorText(child));
+    EXPECT_EQ("select 'kept'", EditorText(child));
     EXPECT_EQ(1, child->Modified);
 
+    driver.Then([](HWND box) { PressItem(box, IDCANCEL); });
+    EXPECT_EQ(0, SendMessageA(window, WM_QUERYENDSESSION, 0, 0));
     driver.Then([](HWND box) { PressItem(box, IDYES); }).Then([](HWND save) { PressItem(save, IDCANCEL); });
     EXPECT_EQ(0, SendMessageA(window, WM_QUERYENDSESSION, 0, 0));
+    driver.Then([](HWND box) { PressItem(box, IDNO); });
+    EXPECT_EQ(1, SendMessageA(window, WM_QUERYENDSESSION, 0, 0));
     EXPECT_TRUE(driver.Unexpected.empty());
     EXPECT_EQ(0u, driver.Pending());
 }
