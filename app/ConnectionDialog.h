@@ -1,25 +1,19 @@
 // The connect dialog: the only place where the user enters a server, a user
 // name and a password. It remembers them in settings.ini (beside the program,
 // or in the user's own folder when the program's cannot be written: see
-// SettingsLocation.h), opens a connection and hands it to a new query window.
+// SettingsLocation.h), keeps a list of saved connections there
+// (SavedConnections.h) with their passwords where the system protects them
+// (PasswordStore.h), opens a connection and hands it to a new query window.
 #pragma once
 
 #include <windows.h>
 
+#include "app/SavedConnections.h"
 #include "server/ClientLibrary.h"
-
-// Section and keys of settings.ini.
-#define SETTINGS_SECTION "connection"
-#define SETTINGS_FILE "\\settings.ini"
 
 // The password field shows this instead of a saved password, which never
 // leaves the dialog's own record.
 #define SAVED_PASSWORD_PLACEHOLDER "777777777777777"
-
-// Texts are read from settings.ini into buffers of this size, so at most 255
-// characters of a host, user name or password come back (managed servers'
-// host names are long).
-enum { SettingsTextSize = 256 };
 
 // Runs the dialog modally, owned by the frame. Every successful OK adds one
 // connection and one query window; the settings are written on every OK.

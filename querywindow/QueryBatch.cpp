@@ -255,7 +255,7 @@ void RefreshAfterSuccess(CHILDDATA *child)
     UpdateTitle(child);
     char version[ServerVersionSize] = "";
     GetServerVersion(child->Connection, version, sizeof version);
-    FormatServerStatus(child->Connection->Host, version, text, sizeof text, child->Connection->Encrypted);
+    FormatServerStatus(ConnectionLabel(child->Connection), version, text, sizeof text, child->Connection->Encrypted);
     SetStatusText(child, 1, text);
     SetStatusText(child, 2, child->Connection->Database);
     SetStatusText(child, 0, "Query batch completed.");

@@ -107,7 +107,7 @@ void BuildTitle(CHILDDATA *child, char *buffer, int bufferSize)
     buffer[0] = '\0';
     if (!child) return;
     const CONNECTIONINFO *connection = child->Connection;
-    snprintf(buffer, bufferSize, "Query - %s.%s.%s - %s%s", connection ? TextOrEmpty(connection->Host) : "",
+    snprintf(buffer, bufferSize, "Query - %s.%s.%s - %s%s", ConnectionLabel(connection),
              connection ? TextOrEmpty(connection->Database) : "", connection ? TextOrEmpty(connection->ServerUser) : "",
              child->FileName, child->Modified ? "*" : "");
 }
@@ -118,7 +118,7 @@ void UpdateTitle(CHILDDATA *child)
     // Room for every part, so that a long host or file name is never cut.
     size_t size = sizeof("Query - .. - *") + strnlen(child->FileName, FileNameSize);
     if (const CONNECTIONINFO *connection = child->Connection)
-        size += strlen(TextOrEmpty(connection->Host)) + strlen(TextOrEmpty(connection->Database)) +
+        size += strlen(ConnectionLabel(connection)) + strlen(TextOrEmpty(connection->Database)) +
                 strlen(TextOrEmpty(connection->ServerUser));
     char *title = static_cast<char *>(malloc(size));
     if (!title) return;

@@ -73,7 +73,8 @@ enum { IDC_TABS = 1, IDC_CHILDSTATUS = 2, IDC_EDITOR = 3, IDC_GRID = 4, IDC_MESS
 void SetStatusText(CHILDDATA *child, int part, const char *text);
 // Recomputes the seven part widths from their current texts.
 void FitStatusParts(CHILDDATA *child);
-// "Query - host.database.account - file" with "*" while modified; written
+// "Query - host.database.account - file" with "*" while modified (the
+// saved connection's name in place of the host when it has one); written
 // into buffer (cut to fit).
 void BuildTitle(CHILDDATA *child, char *buffer, int bufferSize);
 // BuildTitle, then SetWindowText of the query window.

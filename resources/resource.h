@@ -18,6 +18,11 @@
 #define IDC_PASSWORD 102
 #define IDC_STARTSERVER 103
 #define IDC_SAVEPASSWORD 104
+#define IDC_DATABASE 105
+#define IDC_CONNECTIONNAME 106
+#define IDC_SAVECONNECTION 107
+#define IDC_DELETECONNECTION 108
+#define IDC_CONNECTIONNOTE 109
 
 // About box: "Vintrel v" and the version resource's product version.
 #define IDC_ABOUTVERSION 100

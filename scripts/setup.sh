@@ -11,6 +11,7 @@ packages=(
   mariadb-server mariadb-client libmariadb3 libmariadb-dev
   xvfb xauth xdotool xclip x11-utils imagemagick fp-utils
   zip unzip msitools wixl socat iproute2 openssl xdg-utils python3
+  libsecret-1-0 gnome-keyring libsecret-tools dbus dbus-bin
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -14,6 +14,39 @@ start_test_server() {
   trap 'exit 130' INT TERM
   start_private_server "$dbroot/data" "$MYSQL_UNIX_PORT" "$port" || return 1
   create_test_account "$MYSQL_UNIX_PORT" || return 1
+  start_test_keyring || return 1
+}
+
+# start_test_keyring: a private session bus with a keyring on it, unlocked
+# with an empty password, where the Linux build keeps the passwords it saves;
+# its files stay in the run's own directory, never in the user's keyrings.
+# Exports DBUS_SESSION_BUS_ADDRESS for the test programs, and
+# VINTREL_TEST_KEYRING=1, which tells them a keyring answers.
+start_test_keyring() {
+  local dir="$dbroot/keyring" out
+  mkdir -p "$dir/data" "$dir/run" && chmod 700 "$dir/run"
+  # The bus starts no daemon of the user's: it and the keyring see the
+  # run's directories as their data and run-time folders.
+  out=$(env XDG_DATA_HOME="$dir/data" XDG_RUNTIME_DIR="$dir/run" \
+        dbus-daemon --session --fork --print-address=1 --print-pid=1) || { note "dbus-daemon did not start"; return 1; }
+  export DBUS_SESSION_BUS_ADDRESS=$(sed -n 1p <<<"$out")
+  KEYRING_BUS_PID=$(sed -n 2p <<<"$out")
+  echo | env XDG_DATA_HOME="$dir/data" XDG_RUNTIME_DIR="$dir/run" \
+    gnome-keyring-daemon --unlock --components=secrets --daemonize >/dev/null || { note "gnome-keyring-daemon did not start"; return 1; }
+  # The daemon takes its name on the bus a moment after it forks; a client
+  # that came earlier would have the bus start a second daemon, whose
+  # keyring nobody unlocked.
+  local i
+  for i in $(seq 50); do
+    if dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+         org.freedesktop.DBus.NameHasOwner string:org.freedesktop.secrets 2>/dev/null | grep -q 'boolean true'; then
+      export VINTREL_TEST_KEYRING=1
+      return 0
+    fi
+    sleep 0.1
+  done
+  note "the keyring did not appear on the test bus"
+  return 1
 }
 
 # start_tls_server PORT: a second throw-away server that requires TLS, with
@@ -42,6 +75,8 @@ stop_test_session() {
   fi
   stop_private_server
   wineserver -k 2>/dev/null || true
+  # The keyring's daemon leaves with its bus.
+  [ -n "${KEYRING_BUS_PID:-}" ] && kill "$KEYRING_BUS_PID" 2>/dev/null
   rm -rf "$dbroot"
 }
 

@@ -297,6 +297,7 @@ void FreeConnectionInfo(CONNECTIONINFO *connection)
     free(connection->User);
     free(connection->ServerUser);
     free(connection->Password);
+    free(connection->Name);
     free(connection);
 }
 

@@ -182,7 +182,18 @@ struct CONNECTIONINFO {
     // The server's last reply said the session was inside a transaction or
     // had autocommit off: a session lost now lost work the user thinks open.
     uint8_t InTransaction;
+    // The name of the saved connection it was opened from, or null: the
+    // window's title and status bar show it instead of the host.
+    char *Name;
 };
+
+// What the user calls the connection: its saved name, else the host.
+inline const char *ConnectionLabel(const CONNECTIONINFO *connection)
+{
+    if (!connection) return "";
+    if (connection->Name && connection->Name[0]) return connection->Name;
+    return connection->Host ? connection->Host : "";
+}
 
 enum { ServerUserSize = 128 };
 

@@ -155,11 +155,75 @@ int UnixFileMode(const std::string &windowsPath)
     return mode;
 }
 
-std::string Expected(const char *host, const char *user, const char *password, bool save, bool start)
+// ./test starts a keyring on a private session bus for the run; the same
+// program runs again where no keyring answers (app_tests_without_keyring).
+bool KeyringAnswers()
 {
+    const char *keyring = getenv("VINTREL_TEST_KEYRING");
+    return keyring && *keyring;
+}
+
+// The password the keyring holds for a section of a settings file, read
+// with the desktop's own tool; "" when it holds none.
+std::string KeyringPassword(const std::string &settings, const std::string &section)
+{
+    std::string command = "secret-tool lookup settings '" + settings + "' section '" + section + "' 2>/dev/null";
+    std::string password;
+    if (FILE *pipe = popen(command.c_str(), "r")) {
+        char chunk[256];
+        for (size_t got; (got = fread(chunk, 1, sizeof chunk, pipe)) > 0;) password.append(chunk, got);
+        pclose(pipe);
+    }
+    while (!password.empty() && password.back() == '\n') password.pop_back();
+    return password;
+}
+
+// settings.ini as OK writes it: the password itself stands in the file only
+// where no keyring answers.
+std::string Expected(const char *host, const char *user, const char *password, bool save, bool start,
+                     const char *database = "", const char *name = "")
+{
+    bool inKeyring = save && *password && KeyringAnswers();
     return std::string("[connection]\r\n") + "savepassword=" + (save ? "0100000001" : "0000000000") + "\r\n" +
            "startmysql=" + (start ? "0100000001" : "0000000000") + "\r\n" + "host=" + host + "\r\n" + "user=" + user +
-           "\r\n" + "password=" + password + "\r\n";
+           "\r\n" + "password=" + (inKeyring ? "" : password) + "\r\n" + (inKeyring ? "passwordstore=keyring\r\n" : "") +
+           "database=" + database + "\r\n" + "name=" + name + "\r\n";
+}
+
+// The saved connections' list as the combo box holds it, "|" between names.
+std::string SavedNames(HWND dialog)
+{
+    HWND combo = GetDlgItem(dialog, IDC_CONNECTIONNAME);
+    std::string names;
+    for (int i = 0; i < (int)SendMessageA(combo, CB_GETCOUNT, 0, 0); i++) {
+        char name[256] = "";
+        SendMessageA(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(name));
+        names += (i ? "|" : "") + std::string(name);
+    }
+    return names;
+}
+
+// Picks a name from the list as the mouse does: the selection changes and
+// the dialog hears of it.
+void Pick(HWND dialog, const std::string &name)
+{
+    HWND combo = GetDlgItem(dialog, IDC_CONNECTIONNAME);
+    LRESULT index = SendMessageA(combo, CB_FINDSTRINGEXACT, (WPARAM)-1, reinterpret_cast<LPARAM>(name.c_str()));
+    ASSERT_NE(CB_ERR, index) << name;
+    SendMessageA(combo, CB_SETCURSEL, index, 0);
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_CONNECTIONNAME, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+}
+
+// Fills the fields and presses "Save".
+void SaveAs(HWND dialog, const std::string &name, const std::string &user, const std::string &password,
+            const std::string &database)
+{
+    SetItemText(dialog, IDC_CONNECTIONNAME, name);
+    SetItemText(dialog, IDC_USER, user);
+    SetItemText(dialog, IDC_PASSWORD, password);
+    SetItemText(dialog, IDC_DATABASE, database);
+    if (ItemChecked(dialog, IDC_SAVEPASSWORD) != !password.empty()) ClickItem(dialog, IDC_SAVEPASSWORD);
+    ClickItem(dialog, IDC_SAVECONNECTION);
 }
 
 TEST_F(ConnectionDialogTest, FirstRunShowsDefaultsAndCancelWritesNothing)
@@ -178,14 +242,20 @@ TEST_F(ConnectionDialogTest, FirstRunShowsDefaultsAndCancelWritesNothing)
         for (int id : {IDC_HOST, IDC_USER, IDC_PASSWORD})
             EXPECT_TRUE(GetWindowLongA(GetDlgItem(dialog, id), GWL_STYLE) & ES_AUTOHSCROLL) << id;
         EXPECT_TRUE(GetWindowLongA(GetDlgItem(dialog, IDC_PASSWORD), GWL_STYLE) & ES_PASSWORD);
-        // Tab order: server, start server, user, password, save password, OK, Cancel.
+        EXPECT_EQ("", ItemText(dialog, IDC_DATABASE));
+        EXPECT_EQ("", ItemText(dialog, IDC_CONNECTIONNAME));
+        EXPECT_EQ("", SavedNames(dialog));
+        // The focus in the server field; the tab order of the fields as it
+        // always was, the database and the saved connections after them.
+        EXPECT_EQ(GetDlgItem(dialog, IDC_HOST), GetFocus());
         std::vector<int> order;
         HWND control = GetDlgItem(dialog, IDC_HOST);
-        for (int i = 0; i < 7; i++) {
+        for (int i = 0; i < 11; i++) {
             order.push_back(GetDlgCtrlID(control));
             control = GetNextDlgTabItem(dialog, control, FALSE);
         }
-        EXPECT_EQ((std::vector<int>{IDC_HOST, IDC_STARTSERVER, IDC_USER, IDC_PASSWORD, IDC_SAVEPASSWORD, IDOK, IDCANCEL}),
+        EXPECT_EQ((std::vector<int>{IDC_HOST, IDC_STARTSERVER, IDC_USER, IDC_PASSWORD, IDC_SAVEPASSWORD, IDC_DATABASE,
+                                    IDC_CONNECTIONNAME, IDC_SAVECONNECTION, IDC_DELETECONNECTION, IDOK, IDCANCEL}),
                   order);
         // Centred over the frame.
         RECT f, d;
@@ -249,22 +319,29 @@ TEST_F(ConnectionDialogTest, OkWritesTheSettingsInOrderAndOpensAQueryWindow)
     EXPECT_EQ(0600, UnixFileMode(settings));
 }
 
-TEST_F(ConnectionDialogTest, SavedPasswordIsUsedWhileTheFieldIsUntouched)
+// A file of an earlier version, with the password in clear text: it is read,
+// written back (not the placeholder) into the keyring, and read from there
+// at the next opening.
+TEST_F(ConnectionDialogTest, SavedPasswordIsUsedWhileTheFieldIsUntouchedAndLeavesTheFile)
 {
     StoreSettings(1, TestPassword());
-    driver.Then([&](HWND dialog) {
-        EXPECT_EQ(SAVED_PASSWORD_PLACEHOLDER, ItemText(dialog, IDC_PASSWORD));
-        EXPECT_EQ(15u, ItemText(dialog, IDC_PASSWORD).size());
-        EXPECT_TRUE(ItemChecked(dialog, IDC_SAVEPASSWORD));
-        EXPECT_EQ(TestUser(), ItemText(dialog, IDC_USER));
-        PressItem(dialog, IDOK);
-    });
-    Run();
-    EXPECT_TRUE(driver.Unexpected.empty());
-    ASSERT_TRUE(LastConnection());
-    EXPECT_STREQ(TestPassword(), LastConnection()->Password);
-    // The saved password is written back, not the placeholder.
-    EXPECT_EQ(Expected(TestHost(), TestUser(), TestPassword(), true, false), ReadBytes(settings));
+    for (int opening = 0; opening < 2; opening++) {
+        driver.Then([&](HWND dialog) {
+            EXPECT_EQ(SAVED_PASSWORD_PLACEHOLDER, ItemText(dialog, IDC_PASSWORD));
+            EXPECT_EQ(15u, ItemText(dialog, IDC_PASSWORD).size());
+            EXPECT_TRUE(ItemChecked(dialog, IDC_SAVEPASSWORD));
+            EXPECT_EQ(TestUser(), ItemText(dialog, IDC_USER));
+            PressItem(dialog, IDOK);
+        });
+        Run();
+        EXPECT_TRUE(driver.Unexpected.empty());
+        ASSERT_TRUE(LastConnection());
+        EXPECT_STREQ(TestPassword(), LastConnection()->Password);
+        EXPECT_EQ(Expected(TestHost(), TestUser(), TestPassword(), true, false), ReadBytes(settings));
+        if (KeyringAnswers()) {
+            EXPECT_EQ(TestPassword(), KeyringPassword(settings, "connection"));
+        }
+    }
 }
 
 TEST_F(ConnectionDialogTest, TypingAndDeletingACharacterCountsAsEditingThePassword)
@@ -332,11 +409,19 @@ TEST_F(ConnectionDialogTest, WrongPasswordKeepsTheDialogOpenWithSettingsAlreadyW
     EXPECT_TRUE(driver.Unexpected.empty());
 }
 
+// Clearing "Save password" forgets host and user, and with them the
+// database, the saved connection's name and the password in the keyring.
 TEST_F(ConnectionDialogTest, ClearingSavePasswordForgetsHostAndUserForTheNextOpening)
 {
-    StoreSettings(1, TestPassword());
     driver
         .Then([&](HWND dialog) {
+            SetItemText(dialog, IDC_HOST, TestHost());
+            SaveAs(dialog, "Mine", TestUser(), TestPassword(), "mysql");
+            PressItem(dialog, IDOK);
+        })
+        .Then([&](HWND dialog) {
+            EXPECT_EQ("Mine", ItemText(dialog, IDC_CONNECTIONNAME));
+            EXPECT_EQ("mysql", ItemText(dialog, IDC_DATABASE));
             ClickItem(dialog, IDC_SAVEPASSWORD);
             PressItem(dialog, IDOK);
         })
@@ -344,16 +429,166 @@ TEST_F(ConnectionDialogTest, ClearingSavePasswordForgetsHostAndUserForTheNextOpe
             EXPECT_EQ("localhost", ItemText(dialog, IDC_HOST));
             EXPECT_EQ("", ItemText(dialog, IDC_USER));
             EXPECT_EQ("", ItemText(dialog, IDC_PASSWORD));
+            EXPECT_EQ("", ItemText(dialog, IDC_DATABASE));
+            EXPECT_EQ("", ItemText(dialog, IDC_CONNECTIONNAME));
             EXPECT_FALSE(ItemChecked(dialog, IDC_SAVEPASSWORD));
             PressItem(dialog, IDCANCEL);
         });
     Run();
+    if (KeyringAnswers()) {
+        EXPECT_EQ(TestPassword(), KeyringPassword(settings, "connection"));
+    }
+    Run();
     // The connection itself used the saved values.
-    ASSERT_EQ(1u, CreateRequests.size());
+    ASSERT_EQ(2u, CreateRequests.size());
     EXPECT_STREQ(TestUser(), LastConnection()->User);
     EXPECT_STREQ(TestPassword(), LastConnection()->Password);
+    EXPECT_STREQ("Mine", LastConnection()->Name);
+    EXPECT_EQ("", KeyringPassword(settings, "connection"));
     Run();
     EXPECT_TRUE(driver.Unexpected.empty());
+    // The saved connection keeps what was saved.
+    EXPECT_NE(std::string::npos, ReadBytes(settings).find("[connection:Mine]\r\n")) << ReadBytes(settings);
+}
+
+// Names round-trip whatever they hold; picking one fills every field, and
+// its password is read back from where it was kept at the next opening.
+TEST_F(ConnectionDialogTest, SavedConnectionsKeepAnyNameAndPickingOneFillsTheFields)
+{
+    MYSQL *mysql = ConnectTestServer();
+    ExecSql(mysql, "CREATE DATABASE IF NOT EXISTS dialog_saved_db");
+    const std::string odd = "x=1]; [y]", wide = "\xe6\x97\xa5\xe6\x9c\xac db 100%";
+    driver
+        .Then([&](HWND dialog) {
+            SetItemText(dialog, IDC_HOST, TestHost());
+            SaveAs(dialog, "Test server", TestUser(), TestPassword(), "dialog_saved_db");
+            std::string where = KeyringAnswers() ? " Its password is in the desktop's keyring."
+                                                 : " No keyring answered: its password is in settings.ini, readable only by you.";
+            EXPECT_EQ("Saved \"Test server\"." + where, ItemText(dialog, IDC_CONNECTIONNOTE));
+            SaveAs(dialog, odd, "odd-user", "", "");
+            EXPECT_EQ("Saved \"" + odd + "\".", ItemText(dialog, IDC_CONNECTIONNOTE));
+            SaveAs(dialog, wide, "wide-user", "", "wide_db");
+            SaveAs(dialog, "Prod", "first", "", "");
+            SaveAs(dialog, "prod", "second", "", "");
+            EXPECT_EQ("prod|Test server|" + odd + "|" + wide, SavedNames(dialog));
+
+            Pick(dialog, odd);
+            EXPECT_EQ("odd-user", ItemText(dialog, IDC_USER));
+            EXPECT_EQ("", ItemText(dialog, IDC_PASSWORD));
+            EXPECT_FALSE(ItemChecked(dialog, IDC_SAVEPASSWORD));
+            Pick(dialog, wide);
+            EXPECT_EQ("wide-user", ItemText(dialog, IDC_USER));
+            EXPECT_EQ("wide_db", ItemText(dialog, IDC_DATABASE));
+            Pick(dialog, "prod");
+            EXPECT_EQ("second", ItemText(dialog, IDC_USER));
+            PressItem(dialog, IDCANCEL);
+        })
+        .Then([&](HWND dialog) {
+            // Cancel wrote nothing of [connection]; the saved ones stay.
+            EXPECT_EQ("", ItemText(dialog, IDC_CONNECTIONNAME));
+            Pick(dialog, "Test server");
+            EXPECT_EQ(TestUser(), ItemText(dialog, IDC_USER));
+            EXPECT_EQ("dialog_saved_db", ItemText(dialog, IDC_DATABASE));
+            EXPECT_EQ(SAVED_PASSWORD_PLACEHOLDER, ItemText(dialog, IDC_PASSWORD));
+            PressItem(dialog, IDOK);
+        })
+        .Then([&](HWND dialog) {
+            EXPECT_EQ("Test server", ItemText(dialog, IDC_CONNECTIONNAME));
+            SetItemText(dialog, IDC_CONNECTIONNAME, odd);
+            PressItem(dialog, IDC_DELETECONNECTION);
+        })
+        .Then([&](HWND box) {
+            EXPECT_EQ("Delete the saved connection \"" + odd + "\"?", MessageBoxText(box));
+            PressItem(box, IDYES);
+        })
+        .Then([&](HWND dialog) {
+            EXPECT_EQ("prod|Test server|" + wide, SavedNames(dialog));
+            EXPECT_EQ("Deleted \"" + odd + "\".", ItemText(dialog, IDC_CONNECTIONNOTE));
+            PressItem(dialog, IDCANCEL);
+        });
+    Run();
+    Run();
+    ASSERT_EQ(1u, CreateRequests.size());
+    CONNECTIONINFO *connection = LastConnection();
+    ASSERT_TRUE(connection && connection->Handle);
+    EXPECT_STREQ("Test server", connection->Name);
+    EXPECT_STREQ(TestPassword(), connection->Password);
+    EXPECT_STREQ("dialog_saved_db", connection->Database);
+    EXPECT_EQ("dialog_saved_db", QueryValue(connection->Handle, "select database()"));
+    Run();
+    EXPECT_TRUE(driver.Unexpected.empty());
+
+    // As the file keeps them: one section each, the name's odd bytes
+    // escaped, the password where it went.
+    std::string bytes = ReadBytes(settings);
+    EXPECT_NE(std::string::npos, bytes.find("[connection:Test server]\r\n")) << bytes;
+    EXPECT_NE(std::string::npos, bytes.find("[connection:%E6%97%A5%E6%9C%AC db 100%25]\r\n")) << bytes;
+    EXPECT_EQ(std::string::npos, bytes.find("[connection:x")) << bytes;
+    EXPECT_EQ(std::string::npos, bytes.find("Prod")) << bytes;
+    if (KeyringAnswers()) {
+        EXPECT_EQ(std::string::npos, bytes.find(TestPassword())) << bytes;
+        EXPECT_EQ(TestPassword(), KeyringPassword(settings, "connection:test server"));
+    }
+    ExecSql(mysql, "DROP DATABASE dialog_saved_db");
+    mysql_close(mysql);
+}
+
+// A database the server does not know fails the connect with its reason;
+// one it knows is where the window starts.
+TEST_F(ConnectionDialogTest, TheDatabaseFieldIsWhereTheWindowStarts)
+{
+    std::string message;
+    driver
+        .Then([&](HWND dialog) {
+            SetItemText(dialog, IDC_DATABASE, "dialog_no_such_db");
+            ConnectSavingThePassword(dialog);
+        })
+        .Then([&](HWND box) {
+            message = MessageBoxText(box);
+            PressItem(box, IDOK);
+        })
+        .Then([&](HWND dialog) {
+            SetItemText(dialog, IDC_DATABASE, " information_schema ");
+            PressItem(dialog, IDOK);
+        });
+    Run();
+    EXPECT_TRUE(driver.Unexpected.empty());
+    EXPECT_EQ("Can't establish connection\n\nUnknown database 'dialog_no_such_db'", message);
+    ASSERT_EQ(1u, CreateRequests.size());
+    ASSERT_TRUE(LastConnection() && LastConnection()->Handle);
+    EXPECT_STREQ("information_schema", LastConnection()->Database);
+    EXPECT_EQ("information_schema", QueryValue(LastConnection()->Handle, "select database()"));
+    EXPECT_EQ(Expected("localhost", TestUser(), TestPassword(), true, false, "information_schema"), ReadBytes(settings));
+}
+
+// Where no keyring answers (app_tests_without_keyring): the password goes
+// into settings.ini, readable by its owner only, and the user is told so
+// once, on OK; "Save" says it in the dialog.
+class PasswordFallback : public ConnectionDialogTest {};
+
+TEST_F(PasswordFallback, WithoutAKeyringThePasswordStaysInTheFileAndTheDialogSaysSo)
+{
+    if (KeyringAnswers()) GTEST_SKIP() << "runs where no keyring answers (app_tests_without_keyring)";
+    std::string notice;
+    driver.Then(ConnectSavingThePassword).Then([&](HWND box) {
+        notice = MessageBoxText(box);
+        PressItem(box, IDOK);
+    });
+    Run();
+    EXPECT_EQ("No keyring answered, so the password was saved in clear text in " + settings +
+                  ", which only you can read.",
+              notice);
+    EXPECT_EQ(Expected("localhost", TestUser(), TestPassword(), true, false), ReadBytes(settings));
+    EXPECT_EQ(0600, UnixFileMode(settings));
+    driver.Then([&](HWND dialog) {
+        SaveAs(dialog, "Here", TestUser(), TestPassword(), "");
+        EXPECT_EQ("Saved \"Here\". No keyring answered: its password is in settings.ini, readable only by you.",
+                  ItemText(dialog, IDC_CONNECTIONNOTE));
+        PressItem(dialog, IDOK);
+    });
+    Run();
+    EXPECT_EQ(2u, CreateRequests.size());
+    EXPECT_TRUE(driver.Unexpected.empty()) << "the notice came again for a password already in the file";
 }
 
 TEST_F(ConnectionDialogTest, StoredSavePasswordOtherThanOneGivesNoSavedPassword)

@@ -2,6 +2,8 @@
 // start of the built program against the server that ./test runs.
 #include "ProgramTest.h"
 
+#include <cctype>
+
 using namespace e2e;
 
 namespace {
@@ -29,6 +31,34 @@ protected:
     void StartConnected() { ProgramTest::StartConnected(account); }
 };
 
+// The password the desktop's keyring holds for a section of the program's
+// settings file, read with the desktop's own tool ("" when none).
+std::string KeyringPassword(const VintrelProcess &program, const std::string &section)
+{
+    return RunLine("secret-tool lookup settings " + Quote(WindowsPath(program.SettingsPath())) + " section " +
+                   Quote(section) + " 2>/dev/null");
+}
+
+// A password kept out of settings.ini: in the keyring by the Linux build,
+// encrypted for the Windows user by the Windows build.
+void ExpectProtectedPassword(const VintrelProcess &program, const std::string &section, const std::string &password)
+{
+    std::string settings = ReadFile(program.SettingsPath());
+    EXPECT_EQ(std::string::npos, settings.find(password)) << settings;
+    std::string header = "[" + section + "]\r\n";
+    size_t start = settings.find(header);
+    ASSERT_NE(std::string::npos, start) << settings;
+    std::string keys = settings.substr(start, settings.find("\r\n[", start + 1) - start);
+    if (TestingWindowsBuild()) {
+        EXPECT_NE(std::string::npos, keys.find("\r\npassword=\r\npasswordstore=windows\r\nprotectedpassword=")) << keys;
+    } else {
+        EXPECT_NE(std::string::npos, keys.find("\r\npassword=\r\npasswordstore=keyring\r\n")) << keys;
+        std::string lower = section;
+        for (char &c : lower) c = (char)tolower((unsigned char)c);
+        EXPECT_EQ(password, KeyringPassword(program, lower));
+    }
+}
+
 TEST_F(Journey, ConnectsThroughTheDialogWithTheSavedPassword)
 {
     program.WriteSettings("localhost", account.User, &account.Password);
@@ -37,8 +67,9 @@ TEST_F(Journey, ConnectsThroughTheDialogWithTheSavedPassword)
     ASSERT_TRUE(program.AcceptConnectDialog());
     ASSERT_TRUE(program.MaximizeQueryWindow());
     EXPECT_EQ(ConnectedTitle, program.FrameTitle());
-    // The dialog wrote the settings back unchanged.
-    EXPECT_NE(std::string::npos, ReadFile(program.SettingsPath()).find("password=" + account.Password + "\r\n"));
+    // The password an earlier version saved in clear text was read, and
+    // has moved out of the file.
+    ExpectProtectedPassword(program, "connection", account.Password);
     std::string log = GeneralLog();
     if (!log.empty()) {
         EXPECT_NE(std::string::npos, log.find("Connect\tvintrel@localhost on  using " + Transport()));
@@ -281,6 +312,57 @@ TEST_F(Journey, WrongPasswordThenASecondTry)
     if (!log.empty()) {
         EXPECT_NE(std::string::npos, log.find("Access denied for user 'vintrel'@'localhost' (using password: YES)"));
     }
+}
+
+// Two connections saved by name, each with its database and password;
+// after a new start each is reached again by picking its name, and each
+// window says which one it is.
+TEST_F(Journey, SavesTwoConnectionsAndReconnectsByPickingEach)
+{
+    ASSERT_TRUE(program.Start(account.Socket));
+    ASSERT_FALSE(program.WaitForWindow("^Connect to MySQL Server$").empty());
+    Pause(200);
+    Keys("Tab Tab"); // from the server past its check box to the user name
+    Type(account.User);
+    Keys("Tab");
+    Type(account.Password);
+    Keys("Tab space Tab"); // "Save password", then the database
+    Type("e2e_shop");
+    Keys("Tab");
+    Type("Shop [local]");
+    Keys("alt+s");
+    Pause(500);
+    Keys("alt+a"); // the mnemonic selects the field's text, which typing replaces
+    Type("e2e_other");
+    Keys("alt+c");
+    Type("Other = db");
+    Keys("alt+s");
+    Pause(500);
+    Keys("Escape");
+    ASSERT_TRUE(program.WaitUntilGone("^Connect to MySQL Server$"));
+    ExpectProtectedPassword(program, "connection:Shop %5Blocal%5D", account.Password);
+    ExpectProtectedPassword(program, "connection:Other %3D db", account.Password);
+    program.Kill();
+
+    // The list is sorted: "Other = db", then "Shop [local]".
+    ASSERT_TRUE(program.Start(account.Socket));
+    ASSERT_FALSE(program.WaitForWindow("^Connect to MySQL Server$").empty());
+    Pause(200);
+    Keys("alt+c F4 Down Return Return"); // the list dropped, its first name, closed, OK
+    ASSERT_TRUE(program.WaitUntilGone("^Connect to MySQL Server$", 15));
+    ASSERT_TRUE(program.MaximizeQueryWindow());
+    EXPECT_EQ("Vintrel - [Query - Other = db.e2e_other.vintrel@localhost - Untitled1]", program.FrameTitle());
+    EXPECT_EQ("e2e_other", program.AskWindow("select database()"));
+
+    // The dialog opens on the last one used; the next in the list is picked.
+    Keys("ctrl+o");
+    ASSERT_FALSE(program.WaitForWindow("^Connect to MySQL Server$").empty());
+    Pause(200);
+    Keys("alt+c F4 Down Return Return");
+    ASSERT_TRUE(program.WaitUntilGone("^Connect to MySQL Server$", 15));
+    EXPECT_TRUE(program.WaitForTitle("Vintrel - [Query - Shop [local].e2e_shop.vintrel@localhost - Untitled2]"))
+        << program.FrameTitle();
+    EXPECT_EQ("e2e_shop", program.AskWindow("select database()"));
 }
 
 // A settings file of random bytes: the program starts on the defaults, a

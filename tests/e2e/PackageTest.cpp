@@ -239,7 +239,9 @@ TEST_F(InstalledPackage, StartsInANewWinePrefixAndKeepsItsSettingsInTheUsersFold
         std::string settings = ReadFile(saved[0]);
         EXPECT_NE(std::string::npos, settings.find("\r\nstartmysql=0100000001\r\n")) << settings;
         EXPECT_NE(std::string::npos, settings.find("\r\nuser=" + account.User + "\r\n")) << settings;
-        EXPECT_NE(std::string::npos, settings.find("\r\npassword=" + account.Password + "\r\n")) << settings;
+        // The password went to the desktop's keyring, not into the file.
+        EXPECT_NE(std::string::npos, settings.find("\r\npassword=\r\npasswordstore=keyring\r\n")) << settings;
+        EXPECT_EQ(std::string::npos, settings.find(account.Password)) << settings;
         struct stat status = {};
         ASSERT_EQ(0, stat(saved[0].c_str(), &status));
         EXPECT_EQ(0600u, status.st_mode & 0777);

@@ -70,6 +70,21 @@ TEST_F(QueryWindow, CreationSetsCountNameStatusAndLeavesTheResultsPaneHidden)
 
     SendMessageA(MdiClientWindow, WM_MDIDESTROY, (WPARAM)second, 0);
     EXPECT_EQ(1, CountQueryWindows(TestFrame(), 0));
+
+    // A saved connection's window says its name where the host stood, and
+    // so does a new window on the same connection.
+    CONNECTIONINFO *named = OpenTestConnection();
+    ASSERT_TRUE(named);
+    ReplaceConnectionText(&named->Name, "Shop");
+    HWND shop = CreateQueryWindow(named, false);
+    ASSERT_TRUE(shop);
+    PumpMessages(20);
+    EXPECT_EQ(0u, StatusText(ChildOf(shop), 1).find("Shop (")) << StatusText(ChildOf(shop), 1);
+    EXPECT_EQ(0u, Title(shop).find("Query - Shop.mysql.")) << Title(shop);
+    FrameCommand(CMD_NEWBLANK);
+    HWND clone = ActiveQueryWindow();
+    ASSERT_NE(shop, clone);
+    EXPECT_EQ(0u, Title(clone).find("Query - Shop.mysql.")) << Title(clone);
 }
 
 TEST_F(QueryWindow, FirstChangeStarsTheTitleAndSavingRemovesTheStar)

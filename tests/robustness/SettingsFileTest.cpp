@@ -8,6 +8,7 @@
 #include "DialogDriver.h"
 #include "resources/resource.h"
 #include "app/ConnectionDialog.h"
+#include "app/PasswordStore.h"
 
 namespace {
 
@@ -25,13 +26,31 @@ protected:
     void Run() { ShowConnectionDialog(TestFrame()); }
 
     // Types the test account with "Save password" set and presses OK.
-    // The file now holds the account, whatever else it holds.
+    // The file now holds the account, whatever else it holds, and its
+    // password reads back from where it was kept.
     void ExpectSavedAccount()
     {
         std::string bytes = ReadUnixFile(settings);
         for (std::string line : {std::string("[connection]"), std::string("savepassword=0100000001"),
-                                 std::string("user=") + TestUser(), std::string("password=") + TestPassword()})
+                                 std::string("user=") + TestUser()})
             EXPECT_NE(std::string::npos, bytes.find(line + "\r\n")) << line;
+        std::string password;
+        PasswordPlace place;
+        EXPECT_TRUE(LoadPassword(directory.File("settings.ini").c_str(), "connection", &password, &place));
+        EXPECT_EQ(TestPassword(), password);
+    }
+
+    // The saved connections' list, "|" between names.
+    static std::string SavedNames(HWND dialog)
+    {
+        HWND combo = GetDlgItem(dialog, IDC_CONNECTIONNAME);
+        std::string names;
+        for (int i = 0; i < (int)SendMessageA(combo, CB_GETCOUNT, 0, 0); i++) {
+            char name[256] = "";
+            SendMessageA(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(name));
+            names += (i ? "|" : "") + std::string(name);
+        }
+        return names;
     }
 
     ScratchDirectory directory;
@@ -53,6 +72,8 @@ TEST_F(SettingsFile, MalformedFilesReadAsDefaultsAndAnOkStillConnectsAndIsRememb
         const char *Name;
         std::string Bytes, Host, User;
         bool ConnectOverIt;
+        std::string Saved;         // the saved connections listed
+        bool SavePassword = false; // the box as read
     };
     const Malformed files[] = {
         {"random bytes", randomBytes, "localhost", "", true},
@@ -65,6 +86,12 @@ TEST_F(SettingsFile, MalformedFilesReadAsDefaultsAndAnOkStillConnectsAndIsRememb
         {"not hexadecimal", "[connection]\r\nsavepassword=01000000zz\r\nstartmysql=1\r\n", "localhost", "", false},
         {"section name only", "[connection", "localhost", "", false},
         {"empty file", "", "localhost", "", false},
+        // Saved connections: names that do not decode are not listed, and
+        // a saved password that cannot be read leaves the field empty.
+        {"damaged saved connections",
+         "[connection:ok]\r\nhost=h\r\n[connection:bad%zz]\r\n[connection:%4]\r\n[connection:]\r\n"
+         "[connection:\r\n[connection]\r\nsavepassword=0100000001\r\npasswordstore=elsewhere\r\npassword=x\r\n",
+         "localhost", "", true, "ok", true},
     };
     for (const Malformed &file : files) {
         SCOPED_TRACE(file.Name);
@@ -75,7 +102,8 @@ TEST_F(SettingsFile, MalformedFilesReadAsDefaultsAndAnOkStillConnectsAndIsRememb
             EXPECT_EQ(file.User, ItemText(dialog, IDC_USER));
             EXPECT_EQ("", ItemText(dialog, IDC_PASSWORD));
             EXPECT_FALSE(ItemChecked(dialog, IDC_STARTSERVER));
-            EXPECT_FALSE(ItemChecked(dialog, IDC_SAVEPASSWORD));
+            EXPECT_EQ(file.Saved, SavedNames(dialog));
+            EXPECT_EQ(file.SavePassword, ItemChecked(dialog, IDC_SAVEPASSWORD));
             if (file.ConnectOverIt)
                 ConnectSavingThePassword(dialog);
             else
