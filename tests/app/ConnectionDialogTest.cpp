@@ -190,18 +190,6 @@ std::string Expected(const char *host, const char *user, const char *password, b
            "database=" + database + "\r\n" + "name=" + name + "\r\n";
 }
 
-// The saved connections' list as the combo box holds it, "|" between names.
-std::string SavedNames(HWND dialog)
-{
-    HWND combo = GetDlgItem(dialog, IDC_CONNECTIONNAME);
-    std::string names;
-    for (int i = 0; i < (int)SendMessageA(combo, CB_GETCOUNT, 0, 0); i++) {
-        char name[256] = "";
-        SendMessageA(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(name));
-        names += (i ? "|" : "") + std::string(name);
-    }
-    return names;
-}
 
 // Picks a name from the list as the mouse does: the selection changes and
 // the dialog hears of it.
@@ -244,7 +232,7 @@ TEST_F(ConnectionDialogTest, FirstRunShowsDefaultsAndCancelWritesNothing)
         EXPECT_TRUE(GetWindowLongA(GetDlgItem(dialog, IDC_PASSWORD), GWL_STYLE) & ES_PASSWORD);
         EXPECT_EQ("", ItemText(dialog, IDC_DATABASE));
         EXPECT_EQ("", ItemText(dialog, IDC_CONNECTIONNAME));
-        EXPECT_EQ("", SavedNames(dialog));
+        EXPECT_EQ("", ComboItems(dialog, IDC_CONNECTIONNAME));
         // The focus in the server field; the tab order of the fields as it
         // always was, the database and the saved connections after them.
         EXPECT_EQ(GetDlgItem(dialog, IDC_HOST), GetFocus());
@@ -470,7 +458,7 @@ TEST_F(ConnectionDialogTest, SavedConnectionsKeepAnyNameAndPickingOneFillsTheFie
             SaveAs(dialog, wide, "wide-user", "", "wide_db");
             SaveAs(dialog, "Prod", "first", "", "");
             SaveAs(dialog, "prod", "second", "", "");
-            EXPECT_EQ("prod|Test server|" + odd + "|" + wide, SavedNames(dialog));
+            EXPECT_EQ("prod|Test server|" + odd + "|" + wide, ComboItems(dialog, IDC_CONNECTIONNAME));
 
             Pick(dialog, odd);
             EXPECT_EQ("odd-user", ItemText(dialog, IDC_USER));
@@ -502,7 +490,7 @@ TEST_F(ConnectionDialogTest, SavedConnectionsKeepAnyNameAndPickingOneFillsTheFie
             PressItem(box, IDYES);
         })
         .Then([&](HWND dialog) {
-            EXPECT_EQ("prod|Test server|" + wide, SavedNames(dialog));
+            EXPECT_EQ("prod|Test server|" + wide, ComboItems(dialog, IDC_CONNECTIONNAME));
             EXPECT_EQ("Deleted \"" + odd + "\".", ItemText(dialog, IDC_CONNECTIONNOTE));
             PressItem(dialog, IDCANCEL);
         });

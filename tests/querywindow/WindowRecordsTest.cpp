@@ -290,11 +290,6 @@ TEST_F(QueryWindowRecords, TitleNamesHostDatabaseAccountAndFile)
     char shown[1024] = "";
     GetWindowTextA(window, shown, sizeof(shown));
     EXPECT_EQ("Query - " + host + ".d.a - Untitled1*", std::string(shown));
-
-    // A saved connection's name stands in place of the host.
-    ReplaceConnectionText(&child->Connection->Name, "Shop [local]");
-    BuildTitle(child, title, sizeof(title));
-    EXPECT_STREQ("Query - Shop [local].d.a - Untitled1*", title);
 }
 
 // Not an MDI child, so never the active query window: the results button

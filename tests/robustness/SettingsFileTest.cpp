@@ -40,19 +40,6 @@ protected:
         EXPECT_EQ(TestPassword(), password);
     }
 
-    // The saved connections' list, "|" between names.
-    static std::string SavedNames(HWND dialog)
-    {
-        HWND combo = GetDlgItem(dialog, IDC_CONNECTIONNAME);
-        std::string names;
-        for (int i = 0; i < (int)SendMessageA(combo, CB_GETCOUNT, 0, 0); i++) {
-            char name[256] = "";
-            SendMessageA(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(name));
-            names += (i ? "|" : "") + std::string(name);
-        }
-        return names;
-    }
-
     ScratchDirectory directory;
     std::string settings;
     DialogDriver driver;
@@ -102,7 +89,7 @@ TEST_F(SettingsFile, MalformedFilesReadAsDefaultsAndAnOkStillConnectsAndIsRememb
             EXPECT_EQ(file.User, ItemText(dialog, IDC_USER));
             EXPECT_EQ("", ItemText(dialog, IDC_PASSWORD));
             EXPECT_FALSE(ItemChecked(dialog, IDC_STARTSERVER));
-            EXPECT_EQ(file.Saved, SavedNames(dialog));
+            EXPECT_EQ(file.Saved, ComboItems(dialog, IDC_CONNECTIONNAME));
             EXPECT_EQ(file.SavePassword, ItemChecked(dialog, IDC_SAVEPASSWORD));
             if (file.ConnectOverIt)
                 ConnectSavingThePassword(dialog);

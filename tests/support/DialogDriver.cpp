@@ -138,3 +138,15 @@ void ConnectSavingThePassword(HWND dialog)
     if (!ItemChecked(dialog, IDC_SAVEPASSWORD)) ClickItem(dialog, IDC_SAVEPASSWORD);
     PressItem(dialog, IDOK);
 }
+
+std::string ComboItems(HWND dialog, int id)
+{
+    HWND combo = GetDlgItem(dialog, id);
+    std::string items;
+    for (int i = 0; i < (int)SendMessageA(combo, CB_GETCOUNT, 0, 0); i++) {
+        std::string item((size_t)SendMessageA(combo, CB_GETLBTEXTLEN, i, 0) + 1, '\0');
+        SendMessageA(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(&item[0]));
+        items += (i ? "|" : "") + std::string(item.c_str());
+    }
+    return items;
+}

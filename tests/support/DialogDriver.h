@@ -50,6 +50,8 @@ void TypeInto(HWND dialog, int id, const std::string &keys);
 std::string MessageBoxText(HWND box);
 // In the connect dialog: the test account, "Save password" ticked, OK.
 void ConnectSavingThePassword(HWND dialog);
+// The items of a combo box's list, "|" between them.
+std::string ComboItems(HWND dialog, int id);
 
 // The file name field of the common open and save dialogs.
 std::string FileDialogName(HWND dialog);
