@@ -10,8 +10,8 @@
 #include <cstring>
 #include <new>
 
-#include "editor/Clipboard.h"
-#include "editor/Utf8.h"
+#include "base/Clipboard.h"
+#include "base/Utf8.h"
 
 #define W16(text) reinterpret_cast<const WCHAR *>(u"" text)
 

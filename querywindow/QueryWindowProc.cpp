@@ -8,7 +8,7 @@
 
 #include <richedit.h>
 
-#include "editor/Clipboard.h"
+#include "base/Clipboard.h"
 #include "editor/CodeMaxControl.h"
 #include "grid/GridWindow.h"
 #include "querywindow/ChangeDatabaseDialog.h"
