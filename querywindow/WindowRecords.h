@@ -9,8 +9,8 @@
 #include <cstdint>
 
 #include "base/WindowState.h"
-#include "grid/ResultBuffer.h"
 #include "query/BatchWorker.h"
+#include "results/ResultBuffer.h"
 #include "server/ClientLibrary.h"
 
 // The executable's directory without a trailing backslash; settings.ini,
