@@ -58,7 +58,7 @@
 // The class is a Unicode class (RegisterClassW): typed characters arrive as
 // UTF-16. Whoever subclasses the control should do so with
 // SetWindowLongPtrW and CallWindowProcW so that it stays a Unicode window
-// (see querywindow/SubCodeMax.h).
+// (see querywindow/EditorSubclass.h).
 #pragma once
 
 #include <windows.h>

@@ -1,7 +1,7 @@
 // The query window's helpers: creation and teardown of its panes, the
 // frame's commands kept in step with the editor and the grid, activation
 // and deactivation, and the close prompt. The window procedure that calls
-// them is in MdiChildProc.cpp.
+// them is in QueryWindowProc.cpp.
 #include "querywindow/QueryWindow.h"
 
 #include <cstdio>

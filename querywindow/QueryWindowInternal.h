@@ -1,5 +1,5 @@
-// What the query window's procedure (MdiChildProc.cpp) needs of its helpers
-// (MdiChild.cpp); nobody else includes this.
+// What the query window's procedure (QueryWindowProc.cpp) needs of its helpers
+// (QueryWindow.cpp); nobody else includes this.
 #pragma once
 
 #include "querywindow/WindowRecords.h"
