@@ -141,6 +141,20 @@ LRESULT OnReplaceSel(EditorState *state, const char *text)
     return EDITOR_OK;
 }
 
+static_assert(static_cast<int>(FileEncoding::Utf8) == EDITORENCODING_UTF8 &&
+                  static_cast<int>(FileEncoding::Utf8Bom) == EDITORENCODING_UTF8BOM &&
+                  static_cast<int>(FileEncoding::Utf16Le) == EDITORENCODING_UTF16LE &&
+                  static_cast<int>(FileEncoding::Utf16Be) == EDITORENCODING_UTF16BE &&
+                  static_cast<int>(FileEncoding::Windows1252) == EDITORENCODING_WINDOWS1252,
+              "the message's values are the encodings' own");
+
+LRESULT OnSetEncoding(EditorState *state, WPARAM encoding)
+{
+    if (encoding > EDITORENCODING_WINDOWS1252) return EDITOR_BADARGUMENT;
+    state->encoding = static_cast<FileEncoding>(encoding);
+    return EDITOR_OK;
+}
+
 LRESULT OnExecCommand(EditorState *state, WPARAM command)
 {
     switch (command) {

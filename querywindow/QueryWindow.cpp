@@ -18,6 +18,7 @@
 #include "querywindow/EditorSetup.h"
 #include "querywindow/QueryWindowInternal.h"
 #include "querywindow/ScriptFiles.h"
+#include "querywindow/ScriptRecovery.h"
 #include "querywindow/SplitterWnd.h"
 #include "querywindow/EditorSubclass.h"
 #include "resources/resource.h"
@@ -225,6 +226,7 @@ bool CreateQueryWindowPanes(CHILDDATA *child)
     child->FocusPane = child->Editor;
     child->StartTicks = 0;
     child->LastTicks = 0;
+    AttachRecoveryCopy(child);
     return true;
 }
 
@@ -242,6 +244,7 @@ void ReleaseQueryWindow(CHILDDATA *child)
     if (child->TabImages) ImageList_Destroy(child->TabImages);
     if (child->Editor) UnsubclassEditor(child->Editor, child->EditorProc);
     CountQueryWindows(child->Frame, -1);
+    DropRecoveryCopy(child);
     ReleaseBuffer(shown);
     if (child->Buffer != shown) ReleaseBuffer(child->Buffer);
     // A running worker still uses the connection: it is handed over and

@@ -16,6 +16,7 @@
 #include "querywindow/QueryBatch.h"
 #include "querywindow/QueryWindowInternal.h"
 #include "querywindow/ScriptFiles.h"
+#include "querywindow/ScriptRecovery.h"
 #include "querywindow/SplitterWnd.h"
 #include "querywindow/EditorSubclass.h"
 #include "resources/resource.h"
@@ -94,6 +95,7 @@ void ShowSelectedTab(CHILDDATA *child)
 
 void MarkModified(CHILDDATA *child)
 {
+    ScheduleRecoveryCopy(child);
     if (child->Modified) return;
     child->Modified = 1;
     UpdateTitle(child);
@@ -293,6 +295,7 @@ void OnTimer(CHILDDATA *child, WPARAM timer)
 {
     if (timer == ElapsedTimerId) ShowElapsedTime(child);
     if (timer == ProgressTimerId) ShowBatchProgress(child);
+    if (timer == RecoveryTimerId) UpdateRecoveryCopy(child);
 }
 
 LRESULT Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam)

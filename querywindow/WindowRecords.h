@@ -58,6 +58,9 @@ struct CHILDDATA {
     struct SCRIPTSTATEMENTS *Statements;
     int32_t BatchFirstLine;
     uint8_t BatchWasSelection;
+    // The window's recovery copy (ScriptRecovery.h); null while the program
+    // keeps none.
+    struct SCRIPTRECOVERY *Recovery;
 };
 
 // A zeroed record and its release (nothing it points to is freed): the
