@@ -112,8 +112,7 @@ LRESULT OnGetRangeText(EditorState *state, const EDITORRANGE *range, char *buffe
     if (!buffer) return EDITOR_BADARGUMENT;
     TextPos from, to;
     RangeOf(state, range, &from, &to);
-    std::string text = BufferOf(state).Text(from, to, true);
-    memcpy(buffer, text.c_str(), text.size() + 1);
+    buffer[BufferOf(state).CopyText(from, to, true, buffer)] = '\0';
     return EDITOR_OK;
 }
 

@@ -31,9 +31,13 @@ struct RECOVERYJOB {
 // user-interface thread queues jobs; the writer takes them in order, so a
 // window's removal never overtakes its last write.
 struct RECOVERYWRITER {
-    CRITICAL_SECTION Lock;       // guards Jobs and Stopping
+    CRITICAL_SECTION Lock;       // guards Jobs, Stopping and Spare
     std::deque<RECOVERYJOB> Jobs;
     bool Stopping = false;
+    // The text of the last write, kept for the next copy: memory the
+    // process already has takes a large text in a few milliseconds, where
+    // new memory costs the interface thread about as much again.
+    std::string Spare;
     HANDLE Wake = nullptr;       // auto-reset: a job came, or the stop
     HANDLE Idle = nullptr;       // manual-reset: no job waits or runs
     HANDLE Thread = nullptr;
@@ -71,7 +75,15 @@ DWORD WINAPI WriterThread(void *)
         Writer.Jobs.pop_front();
         LeaveCriticalSection(&Writer.Lock);
         RunJob(job);
-        // The text is freed here, off the user-interface thread too.
+        // Its whole length is made the spare's size here, so that the next
+        // copy only shortens it; the previous spare is freed here too, off
+        // the user-interface thread.
+        std::string spare = std::move(job.Script.Text);
+        spare.resize(spare.capacity());
+        EnterCriticalSection(&Writer.Lock);
+        Writer.Spare.swap(spare);
+        LeaveCriticalSection(&Writer.Lock);
+        spare = std::string();
         job = RECOVERYJOB();
         EnterCriticalSection(&Writer.Lock);
     }
@@ -111,10 +123,11 @@ void StopWriter()
     LeaveCriticalSection(&Writer.Lock);
     SetEvent(Writer.Wake);
     // A disk that hangs does not hold the exit up for long.
-    WaitForSingleObject(Writer.Thread, 5000);
+    bool ended = WaitForSingleObject(Writer.Thread, 5000) == WAIT_OBJECT_0;
     CloseHandle(Writer.Thread);
     Writer.Thread = nullptr;
     Writer.Run = 0;
+    if (ended) Writer.Spare = std::string();
 }
 
 std::string FileNameOf(const SCRIPTRECOVERY *copy)
@@ -143,6 +156,17 @@ void PutEditorText(HWND editor, const std::string &text)
     EDITORPOSITION start = {1, 1};
     SendMessageA(editor, WM_EDITOR_INSERTTEXT, reinterpret_cast<WPARAM>(&start),
                  reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+// The spare text of the writer, when there is one.
+std::string TakeSpareText()
+{
+    std::string spare;
+    if (!Writer.Wake) return spare;
+    EnterCriticalSection(&Writer.Lock);
+    spare.swap(Writer.Spare);
+    LeaveCriticalSection(&Writer.Lock);
+    return spare;
 }
 
 } // namespace
@@ -243,6 +267,11 @@ bool CopyEditorScript(HWND editor, RECOVERYSCRIPT *script)
     LRESULT length = SendMessageA(editor, WM_EDITOR_GETTEXTLENGTH, 0, 0);
     if (length < 0) return false;
     try {
+        std::string text = TakeSpareText();
+        if (text.capacity() >= (size_t)length)
+            script->Text.swap(text);
+        else // room for the typing until the next copy, which then fits too
+            script->Text.reserve((size_t)length + (size_t)length / 16 + 65536);
         script->Text.resize((size_t)length);
     } catch (const std::bad_alloc &) {
         return false;

@@ -151,6 +151,41 @@ TEST_F(Fault, FrameClosedWhileTwoBatchesRun)
                         std::chrono::seconds(5)));
 }
 
+// Typed text outlives a kill: the next start asks right after the connect,
+// and Yes (the default) brings the script back, still marked as changed.
+// Dropped on purpose and the program left normally, nothing is left to ask
+// about.
+TEST_F(Fault, TypedScriptComesBackAfterTheProgramIsKilled)
+{
+    StartConnected(account);
+    program.ReplaceEditorText("select 'typed before the kill'");
+    std::string recovery = program.WorkDirectory() + "/data/vintrel/recovery";
+    auto copies = [&] { return RunLine("ls " + Quote(recovery) + "/*/*.vrec 2>/dev/null | wc -l"); };
+    ASSERT_TRUE(WaitFor([&] { return copies() == "1"; }, std::chrono::seconds(5)));
+    EXPECT_EQ("700", RunLine("stat -c %a " + Quote(recovery)));
+    program.Kill();
+
+    ASSERT_TRUE(program.Start(account.Socket));
+    ASSERT_TRUE(program.AcceptConnectDialog());
+    ASSERT_TRUE(program.WaitForMessageBox()); // the question
+    Keys("Return");
+    ASSERT_TRUE(program.WaitForMessageBoxGone());
+    ASSERT_TRUE(program.MaximizeQueryWindow());
+    EXPECT_EQ(FrameTitleFor("mysql", account.User, "Untitled1*"), program.FrameTitle());
+    EXPECT_EQ("select 'typed before the kill'", program.CopyEditor());
+
+    Keys("alt+f x"); // File > Exit
+    ASSERT_TRUE(program.WaitForMessageBox());
+    Keys("n");
+    EXPECT_TRUE(program.WaitForExit(10));
+    EXPECT_EQ("", RunLine("ls " + Quote(recovery)));
+
+    ASSERT_TRUE(program.Start(account.Socket));
+    ASSERT_TRUE(program.AcceptConnectDialog());
+    Pause(1500);
+    EXPECT_FALSE(program.MessageBoxShown());
+}
+
 // A million rows: all of them reach the grid, the keys reach both ends, and
 // the next batch replaces them without a wait.
 TEST_F(Fault, AMillionRowResultIsShownWholeAndThenReplaced)
