@@ -4,7 +4,7 @@
 #include <cstring>
 #include <new>
 
-#include "editor/Utf8.h"
+#include "base/Utf8.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-// What the grid's own modules share: the handlers the window procedure
+// What the grid's own source files share: the handlers the window procedure
 // calls and the small steps they are made of.
 #pragma once
 
@@ -13,7 +13,7 @@ void GridRepaint(HWND window, bool erase);
 void GridSetRowNumberWidth(OUTPUTDATA *grid);
 void GridResize(HWND window, OUTPUTDATA *grid, int32_t width, int32_t height);
 
-// Navigation and selection (GridOutputNavigation.cpp).
+// Navigation and selection (GridNavigation.cpp).
 void GridVerticalScroll(HWND window, OUTPUTDATA *grid, int code);
 void GridHorizontalScroll(HWND window, OUTPUTDATA *grid, int code);
 void GridMouseWheel(HWND window, int distance);
@@ -28,7 +28,7 @@ void GridCancelMouseModes(HWND window, OUTPUTDATA *grid);
 // the gesture ends where it was, so that hovering does not go on with it.
 void GridCaptureLost(HWND window, OUTPUTDATA *grid);
 
-// Commands (GridOutputCommands.cpp).
+// Commands (GridCommands.cpp).
 // With names, the copy's first line holds the selected columns' names.
 void GridCopy(HWND window, OUTPUTDATA *grid, bool withNames);
 void GridSelectAll(HWND window, OUTPUTDATA *grid);

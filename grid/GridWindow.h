@@ -12,7 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "grid/ResultBuffer.h"
+#include "results/ResultBuffer.h"
 
 #define GRID_CLASS_NAME "GridOutput"
 
@@ -72,7 +72,7 @@ struct GridDialogs {
 };
 extern GridDialogs GridDialogFunctions;
 
-// ---- Geometry (GridOutput.cpp) ----
+// ---- Geometry (GridGeometry.cpp) ----
 
 inline int32_t GridRowHeight(const OUTPUTDATA *grid) { return grid->Metrics.tmHeight; }
 inline int32_t GridTopRow(const OUTPUTDATA *grid) { return grid->VertScroll.nPos; }
@@ -97,7 +97,7 @@ void GridUpdateBorderRegions(OUTPUTDATA *grid);
 // Sets both page sizes for the client area (done before every paint).
 void GridUpdatePages(HWND window, OUTPUTDATA *grid, int32_t clientWidth, int32_t clientHeight);
 
-// ---- Painting (GridOutputDrawingProc.cpp) ----
+// ---- Painting (GridPaint.cpp) ----
 
 // How much of a text fits a column: the leading bytes kept and the dots
 // that follow them. Counted in bytes; a cut never splits a UTF-8 character.

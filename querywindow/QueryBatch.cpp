@@ -134,7 +134,8 @@ std::string Printed(const char *format, int a, int b = 0)
     return line;
 }
 
-// One result: the text the Part gives.
+// One result: its error, the rows it changed or that it completed, and a
+// note of the result sets that were not shown.
 void DescribeSingleOutcome(CHILDDATA *child, int32_t unshownResults, PaneText &pane)
 {
     if (child->QueryStatus != 0) {
@@ -171,7 +172,7 @@ void DescribeStatements(CHILDDATA *child, const BATCHJOB *job, PaneText &pane)
 }
 
 // A script answered with several results is shown statement by statement;
-// one statement (a CALL's several result sets included) as the Part gives.
+// one statement (a CALL's several result sets included) as one result.
 bool ShowsStatements(CHILDDATA *child, const BATCHJOB *job)
 {
     int32_t results = job->OutcomeCount + (job->FailedOutcome > job->OutcomeCount ? 1 : 0);
