@@ -24,9 +24,10 @@ std::string Header(const RECOVERYSCRIPT &script)
 {
     int encoding = script.Encoding >= 0 && script.Encoding < EncodingCount ? script.Encoding : 0;
     char numbers[160];
-    snprintf(numbers, sizeof numbers, "named=%d\r\nmodified=%d\r\ncaret=%d,%d\r\nencoding=%s\r\norder=%u\r\nlength=%zu\r\n",
+    snprintf(numbers, sizeof numbers,
+             "named=%d\r\nmodified=%d\r\ncaret=%d,%d\r\nencoding=%s\r\norder=%u\r\nlength=%llu\r\n",
              script.HasFileName ? 1 : 0, script.Modified ? 1 : 0, (int)script.CaretLine, (int)script.CaretColumn,
-             EncodingNames[encoding], (unsigned)script.Order, script.Text.size());
+             EncodingNames[encoding], (unsigned)script.Order, (unsigned long long)script.Text.size());
     return std::string(FirstLine) + "\r\nfile=" + script.FileName + "\r\n" + numbers + "\r\n";
 }
 

@@ -235,10 +235,14 @@ void UpdateRecoveryCopy(CHILDDATA *child)
     if (!Current(copy)) return;
     std::string path = Writer.Folder + "\\" + FileNameOf(copy);
     RECOVERYSCRIPT script;
+    if (child->Modified && !CopyEditorScript(child->Editor, &script)) {
+        // No memory for the copy now: the last one stays, and it is tried
+        // again later.
+        ScheduleRecoveryCopy(child);
+        return;
+    }
     // An untitled window emptied again has nothing to recover.
-    bool worthKeeping = child->Modified && CopyEditorScript(child->Editor, &script) &&
-                        (child->HasFileName || !script.Text.empty());
-    if (worthKeeping) {
+    if (child->Modified && (child->HasFileName || !script.Text.empty())) {
         script.FileName = child->FileName;
         script.HasFileName = child->HasFileName != 0;
         script.Modified = true;
