@@ -163,17 +163,16 @@ std::string RecoveryFolder()
 std::string RecoveryFolder()
 {
     char local[MAX_PATH] = "";
-    if (FAILED(SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, local)) ||
-        !*local)
-        return std::string();
-    std::string folder = local;
-    if (folder.back() == '\\') folder.pop_back();
-    folder += "\\Vintrel";
-    CreateDirectoryA(folder.c_str(), nullptr);
-    folder += "\\Recovery";
-    CreateDirectoryA(folder.c_str(), nullptr);
-    DWORD attributes = GetFileAttributesA(folder.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) ? folder : std::string();
+    const int folder = CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE;
+    if (FAILED(SHGetFolderPathA(nullptr, folder, nullptr, SHGFP_TYPE_CURRENT, local)) || !*local) return std::string();
+    std::string path = local;
+    if (path.back() == '\\') path.pop_back();
+    path += "\\Vintrel";
+    CreateDirectoryA(path.c_str(), nullptr);
+    path += "\\Recovery";
+    CreateDirectoryA(path.c_str(), nullptr);
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) ? path : std::string();
 }
 #endif
 

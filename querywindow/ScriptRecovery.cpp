@@ -58,6 +58,17 @@ void RunJob(const RECOVERYJOB &job)
         WriteRecoveryFile(job.Path, job.Script);
 }
 
+// On the writer's thread: the written text becomes the spare, its whole
+// capacity made its size here so that the next copy only shortens it; the
+// previous spare is freed here too.
+void KeepAsSpare(std::string text)
+{
+    text.resize(text.capacity());
+    EnterCriticalSection(&Writer.Lock);
+    Writer.Spare.swap(text);
+    LeaveCriticalSection(&Writer.Lock);
+}
+
 DWORD WINAPI WriterThread(void *)
 {
     AnnounceThreadStack();
@@ -75,15 +86,8 @@ DWORD WINAPI WriterThread(void *)
         Writer.Jobs.pop_front();
         LeaveCriticalSection(&Writer.Lock);
         RunJob(job);
-        // Its whole length is made the spare's size here, so that the next
-        // copy only shortens it; the previous spare is freed here too, off
-        // the user-interface thread.
-        std::string spare = std::move(job.Script.Text);
-        spare.resize(spare.capacity());
-        EnterCriticalSection(&Writer.Lock);
-        Writer.Spare.swap(spare);
-        LeaveCriticalSection(&Writer.Lock);
-        spare = std::string();
+        if (!job.Remove) KeepAsSpare(std::move(job.Script.Text));
+        // The text is freed here, off the user-interface thread too.
         job = RECOVERYJOB();
         EnterCriticalSection(&Writer.Lock);
     }
@@ -261,7 +265,8 @@ void DropRecoveryCopy(CHILDDATA *child)
     SCRIPTRECOVERY *copy = child->Recovery;
     if (!copy) return;
     KillTimer(child->Window, RecoveryTimerId);
-    if (Current(copy) && copy->Copied) Queue(RECOVERYJOB{Writer.Folder + "\\" + FileNameOf(copy), true, RECOVERYSCRIPT()});
+    if (Current(copy) && copy->Copied)
+        Queue(RECOVERYJOB{Writer.Folder + "\\" + FileNameOf(copy), true, RECOVERYSCRIPT()});
     delete copy;
     child->Recovery = nullptr;
 }

@@ -38,8 +38,8 @@ bool FlushRecoveryCopies(DWORD timeoutMs = 10000);
 // record at creation; the others stay without copies.
 void AttachRecoveryCopy(CHILDDATA *child);
 // After a change of the text or of its saved state: the copy is brought up
-// to date (written, or removed for a text without unsaved changes) once
-// RecoveryDelayMs have passed without a further change.
+// to date (written, or removed for a text without unsaved changes)
+// RecoveryDelayMs after the first change since the last copy.
 void ScheduleRecoveryCopy(CHILDDATA *child);
 // The window's timer RecoveryTimerId.
 void UpdateRecoveryCopy(CHILDDATA *child);

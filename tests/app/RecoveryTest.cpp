@@ -79,7 +79,8 @@ protected:
             driver.Then([=](HWND box) {
                 if (question) *question = MessageBoxText(box);
                 if (yesIsDefault)
-                    *yesIsDefault = (GetWindowLongA(GetDlgItem(box, IDYES), GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
+                    *yesIsDefault =
+                        (GetWindowLongA(GetDlgItem(box, IDYES), GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
                 PressItem(box, answer);
             });
         frame = StartVintrel(GetModuleHandleA(nullptr));
@@ -214,9 +215,10 @@ TEST_F(Recovery, NoDiscardsDamagedFilesAreNotedAndAnotherRunsSetIsLeftAlone)
     std::vector<std::string> damaged = Names(root.File(DAMAGED_FOLDER "\\*"), false);
     EXPECT_EQ(2u, damaged.size());
     std::string note = MessagePaneText(Child(window));
-    for (const std::string &name : damaged)
-        EXPECT_NE(std::string::npos, note.find("could not be read and was skipped: " + root.File(DAMAGED_FOLDER "\\" + name)))
-            << note;
+    for (const std::string &name : damaged) {
+        std::string kept = root.File(DAMAGED_FOLDER "\\" + name);
+        EXPECT_NE(std::string::npos, note.find("could not be read and was skipped: " + kept)) << note;
+    }
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(dead.Folder.c_str()));
     EXPECT_TRUE(FileExists(alive.Folder + "\\script-000001.vrec"));
 
