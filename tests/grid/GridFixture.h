@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "grid/GridWindow.h"
+#include "grid/GridInternal.h"
 #include "query/ResultCapture.h"
 #include "querywindow/WindowRecords.h"
 

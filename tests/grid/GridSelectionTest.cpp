@@ -30,9 +30,8 @@ class GridSelection : public GridFixture {
 protected:
     Selection Selected() const
     {
-        const OUTPUTDATA *s = State();
-        return Selection{std::min(s->SelAnchorRow, s->SelEndRow), std::max(s->SelAnchorRow, s->SelEndRow),
-                         std::min(s->SelAnchorCol, s->SelEndCol), std::max(s->SelAnchorCol, s->SelEndCol)};
+        GRIDRANGE cells = State()->Selection.Normalised();
+        return Selection{cells.Top, cells.Bottom, cells.Left, cells.Right};
     }
     void ExpectCursor(int row, int column)
     {
@@ -63,8 +62,8 @@ TEST_F(GridSelection, DraggingUpAndLeftKeepsTheAnchorAndTheCursor)
     MoveTo(POINT{ColumnLeft(0) + 3, 5}); // over the header: no change
     Release(CellPoint(2, 1));
     EXPECT_EQ((Selection{2, 5, 1, 3}), Selected());
-    EXPECT_EQ(5, State()->SelAnchorRow);
-    EXPECT_EQ(3, State()->SelAnchorCol);
+    EXPECT_EQ(5, State()->Selection.AnchorRow);
+    EXPECT_EQ(3, State()->Selection.AnchorCol);
     ExpectCursor(5, 3);
     EXPECT_FALSE(State()->Selecting);
     EXPECT_EQ(nullptr, GetCapture());
@@ -118,7 +117,7 @@ TEST_F(GridSelection, PressesOutsideTheCellsDoNothing)
     Release(POINT{ColumnLeft(4) + 20, SlotTop(1) + 3});
     Press(CellPoint(6, 1)); // below the last row
     Release(CellPoint(6, 1));
-    EXPECT_EQ(-1, State()->SelAnchorRow);
+    EXPECT_TRUE(State()->Selection.Empty());
     EXPECT_EQ(-1, State()->CursorRow);
     EXPECT_TRUE(GridNotifications.empty() || GridNotifications.back() != GN_SELCHANGED);
 }
@@ -213,7 +212,7 @@ TEST_F(GridSelection, ScrollBarsWheelAndBottom)
     EXPECT_EQ(1 + page, info.nPos);
     // Row numbers follow: a click on the first number selects row TopRow.
     Click(RowNumberPoint(GridTopRow(State())));
-    EXPECT_EQ(1 + page, State()->SelAnchorRow);
+    EXPECT_EQ(1 + page, State()->Selection.AnchorRow);
 }
 
 TEST_F(GridSelection, HorizontalBarScrollsPixelsAndPages)
@@ -466,7 +465,7 @@ TEST_F(GridSave, SaveAsksEveryTimeProposingTheLastName)
     Command(105);
     EXPECT_EQ((std::vector<std::string>{"Untitled", directory + "first.txt"}), Proposed);
     EXPECT_EQ("id\t\r\n1\t\r\n2\t\r\n", ReadFileBytes(directory + "second.txt"));
-    EXPECT_TRUE(State()->SelAnchorRow == -1) << "saving leaves the selection alone";
+    EXPECT_TRUE(State()->Selection.Empty()) << "saving leaves the selection alone";
 }
 
 TEST_F(GridSave, CancelledDialogWritesNothing)

@@ -56,7 +56,7 @@ TEST_F(GridLayout, CreatedEmptyWithItsDefaults)
     EXPECT_EQ(nullptr, state->Data);
     EXPECT_EQ(30, state->RowNumWidth);
     EXPECT_EQ(state->HeaderHeight, GridRowHeight(state));
-    EXPECT_EQ(-1, state->SelAnchorRow);
+    EXPECT_TRUE(state->Selection.Empty());
     EXPECT_EQ(-2, state->PressedRow);
     EXPECT_STREQ("Untitled", state->SaveDialog.lpstrFile);
     EXPECT_EQ(0x2006u, state->SaveDialog.Flags);
@@ -175,16 +175,63 @@ TEST_F(GridLayout, AttachingResetsScrollingSelectionAndCursor)
     Show("SELECT seq AS id, seq * 2 AS twice FROM seq_1_to_200");
     SendMessageA(grid, WM_VSCROLL, SB_PAGEDOWN, 0);
     Click(CellPoint(GridTopRow(State()) + 1, 1));
-    ASSERT_GE(State()->SelAnchorRow, 0);
+    ASSERT_FALSE(State()->Selection.Empty());
     Show("SELECT seq AS id FROM seq_1_to_50");
     EXPECT_EQ(0, GridTopRow(State()));
     EXPECT_EQ(0, State()->ScrollX);
-    EXPECT_EQ(-1, State()->SelAnchorRow);
+    EXPECT_TRUE(State()->Selection.Empty());
     EXPECT_EQ(-1, State()->CursorRow);
     EXPECT_EQ(1, State()->BorderRegions.Length());
     SendMessageA(grid, WM_GRID_CLEARSELECTION, 0, 0);
     ShowNothing();
     EXPECT_EQ(0, State()->BorderRegions.Length());
+}
+
+// What others read of the grid, asked through its messages: the buffer, the
+// selection however it was dragged, where a cell is drawn, the menu.
+TEST_F(GridLayout, MessagesTellTheBufferTheSelectionAndWhereACellIs)
+{
+    EXPECT_EQ(0, SendMessageA(grid, WM_GRID_GETBUFFER, 0, 0));
+    EXPECT_FALSE(SendMessageA(grid, WM_GRID_GETSELECTION, 0, 0));
+    Show("SELECT seq AS id, 'ab' AS name, 'c' AS c FROM seq_1_to_30");
+    EXPECT_EQ((LRESULT)buffer, SendMessageA(grid, WM_GRID_GETBUFFER, 0, 0));
+    Press(CellPoint(4, 2));
+    MoveTo(CellPoint(2, 1));
+    Release(CellPoint(2, 1));
+    GRIDRANGE cells = {};
+    EXPECT_TRUE(SendMessageA(grid, WM_GRID_GETSELECTION, 0, (LPARAM)&cells));
+    EXPECT_EQ(2, cells.Top);
+    EXPECT_EQ(4, cells.Bottom);
+    EXPECT_EQ(1, cells.Left);
+    EXPECT_EQ(2, cells.Right);
+
+    Resize(150, 300);
+    SendMessageA(grid, WM_VSCROLL, SB_LINEDOWN, 0);
+    SendMessageA(grid, WM_HSCROLL, SB_LINERIGHT, 0);
+    RECT cell = {1, 0, 0, 0};
+    ASSERT_TRUE(SendMessageA(grid, WM_GRID_GETCELLRECT, 5, (LPARAM)&cell));
+    for (POINT corner : {POINT{cell.left, cell.top}, POINT{cell.right - 1, cell.bottom - 1}}) {
+        DWORD hit = GridHitTest(State(), corner.x, corner.y);
+        EXPECT_EQ(1, HitColumn(hit));
+        EXPECT_EQ(5 - GridTopRow(State()), HitSlot(hit));
+    }
+    RECT corner = {-1, 0, 0, 0};
+    ASSERT_TRUE(SendMessageA(grid, WM_GRID_GETCELLRECT, (WPARAM)-1, (LPARAM)&corner));
+    EXPECT_EQ(0, corner.left);
+    EXPECT_EQ(0, corner.top);
+    EXPECT_EQ(State()->RowNumWidth, corner.right);
+    EXPECT_EQ(State()->HeaderHeight, corner.bottom);
+    RECT none = {3, 0, 0, 0};
+    EXPECT_FALSE(SendMessageA(grid, WM_GRID_GETCELLRECT, 0, (LPARAM)&none)) << "no fourth column";
+    none.left = 0;
+    EXPECT_FALSE(SendMessageA(grid, WM_GRID_GETCELLRECT, 30, (LPARAM)&none)) << "no 31st row";
+    EXPECT_EQ((LRESULT)State()->ContextMenu, SendMessageA(grid, WM_GRID_GETCONTEXTMENU, 0, 0));
+
+    // The corner of a result without rows selects it, but no cell.
+    Show("SELECT 1 AS id FROM seq_1_to_3 WHERE seq > 3");
+    Click(POINT{3, 3});
+    EXPECT_TRUE(SendMessageA(grid, WM_GRID_GETSELECTION, 0, (LPARAM)&cells));
+    EXPECT_GT(cells.Top, cells.Bottom);
 }
 
 TEST_F(GridLayout, FocusIsReportedToTheParent)
@@ -196,8 +243,8 @@ TEST_F(GridLayout, FocusIsReportedToTheParent)
     EXPECT_EQ((std::vector<int>{(int)NM_SETFOCUS, (int)NM_KILLFOCUS}), GridNotifications);
 }
 
-// Paints the grid into a 32-bit bitmap through the same drawing function as
-// WM_PAINT and reads its pixels.
+// Paints the grid into a 32-bit bitmap through WM_PRINTCLIENT, which draws
+// as WM_PAINT does, and reads its pixels.
 class GridPixels : public GridFixture {
 protected:
     HDC dc = nullptr;
@@ -220,7 +267,7 @@ protected:
             bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
             old = SelectObject(dc, bitmap);
         }
-        GridOutputDrawingProc(grid, State(), dc, client.right, client.bottom);
+        SendMessageA(grid, WM_PRINTCLIENT, (WPARAM)dc, PRF_CLIENT);
     }
     COLORREF At(int x, int y) { return GetPixel(dc, x, y); }
     void TearDown() override

@@ -327,7 +327,7 @@ TEST_F(QueryWindow, CopyWithColumnNamesTakesTheGridsNamesAndIsCopyElsewhere)
     ASSERT_TRUE(RunBatch(child, "select 1 as a, 'x' as b"));
     SetFocus(child->Grid);
     PumpMessages(50);
-    HMENU gridMenu = StateOf<OUTPUTDATA>(child->Grid)->ContextMenu;
+    HMENU gridMenu = (HMENU)SendMessageA(child->Grid, WM_GRID_GETCONTEXTMENU, 0, 0);
     EXPECT_TRUE(GetMenuState(gridMenu, CMD_COPYWITHNAMES, MF_BYCOMMAND) & MF_GRAYED) << "nothing selected";
     FrameCommand(CMD_SELECTALL);
     EXPECT_FALSE(GetMenuState(gridMenu, CMD_COPYWITHNAMES, MF_BYCOMMAND) & MF_GRAYED);

@@ -132,7 +132,13 @@ protected:
         SendMessageA(child->Tabs, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&client));
         return RECT{client.left - 1, client.top - 1, client.right, client.bottom - 2};
     }
-    int Position() { return StateOf<SPLITTERDATA>(child->Splitter)->Position; }
+    SPLITTERPLACE Splitter()
+    {
+        SPLITTERPLACE place = {};
+        SendMessageA(child->Splitter, WM_SPLITTER_GETPLACE, 0, reinterpret_cast<LPARAM>(&place));
+        return place;
+    }
+    int Position() { return Splitter().Position; }
 
     void ExpectPlace(HWND pane, int left, int top, int width, int height, const char *what)
     {
@@ -221,7 +227,7 @@ TEST_F(QueryWindowRecords, DraggedBarMovesThePanesAndKeepsItsPercentageOnResize)
     DragSplitterBy(-60);
     EXPECT_EQ(before - 60, Position());
     ExpectPanesAround(Position());
-    int percent = StateOf<SPLITTERDATA>(child->Splitter)->Percent;
+    int percent = Splitter().Percent;
 
     SetWindowPos(window, nullptr, 0, 0, 700, 760, SWP_NOMOVE | SWP_NOZORDER);
     PumpMessages(20);
