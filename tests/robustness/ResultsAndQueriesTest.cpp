@@ -287,9 +287,9 @@ TEST_F(ResultsAndQueries, AQueryOfAMegabyteReachesTheServerWholeAndItsResultIsSh
     EXPECT_EQ("\r\n(1 row(s) affected)", MessagePaneText(child));
     Draw();
 
-    // The server's own record of what it received, when there is one.
+    // The server's own record of what it received, when it keeps one.
+    if (!HasGeneralLog()) return;
     std::string log = ReadGeneralLog();
-    if (log.empty()) return;
     size_t at = log.rfind("Query\tSELECT 'line 000001 ");
     ASSERT_NE(std::string::npos, at) << "the general log holds the query";
     EXPECT_EQ(sql + "\n", log.substr(at + strlen("Query\t"), sql.size() + 1));
