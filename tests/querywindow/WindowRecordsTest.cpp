@@ -159,8 +159,12 @@ protected:
         const int border = 6;
         EXPECT_LE(place.left - tabs.left, border) << what;
         EXPECT_LE(tabs.right - place.right, border) << what;
-        if (reach & ReachTop) EXPECT_LE(place.top - tabs.top, border) << what;
-        if (reach & ReachTabs) EXPECT_LE(above - place.bottom, border) << what;
+        if (reach & ReachTop) {
+            EXPECT_LE(place.top - tabs.top, border) << what;
+        }
+        if (reach & ReachTabs) {
+            EXPECT_LE(above - place.bottom, border) << what;
+        }
     }
     // The editor above the bar above the results: no gap, no overlap, all as
     // wide; the editor as tall as the bar's position says.
@@ -287,7 +291,9 @@ TEST_F(QueryWindowRecords, StatusPartsFitTheirTextsAndPartZeroTakesTheRest)
         SendMessageA(child->StatusBar, SB_GETRECT, part, reinterpret_cast<LPARAM>(&rect));
         int width = rect.right - rect.left;
         EXPECT_GE(width, extent.cx + 8) << "part " << part << " holds \"" << texts[part] << "\"";
-        if (part > 0) EXPECT_LE(width, extent.cx + 30) << "part " << part << " is sized to its text";
+        if (part > 0) {
+            EXPECT_LE(width, extent.cx + 30) << "part " << part << " is sized to its text";
+        }
     }
     SelectObject(dc, old);
     ReleaseDC(child->StatusBar, dc);
