@@ -1,4 +1,5 @@
-// Help > About: the program's icon, name and version.
+// Help > About: the program's icon, name and version (the version
+// resource's product version, so that it is the one Windows shows).
 #pragma once
 
 #include <windows.h>

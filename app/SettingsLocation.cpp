@@ -42,10 +42,18 @@ std::string UserSettingsDirectory()
     return directory + "\\Vintrel";
 }
 
+bool InstalledByInstaller(const char *programDirectory)
+{
+    if (!programDirectory || !*programDirectory) return false;
+    std::string marker = std::string(programDirectory) + "\\" INSTALLED_MARKER;
+    DWORD attributes = GetFileAttributesA(marker.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 std::string SettingsDirectory(const char *programDirectory, bool (*writable)(const char *))
 {
     std::string own = programDirectory ? programDirectory : "";
-    if (writable(own.c_str())) return own;
+    if (!InstalledByInstaller(own.c_str()) && writable(own.c_str())) return own;
     std::string user = UserSettingsDirectory();
     return user.empty() ? own : user;
 }

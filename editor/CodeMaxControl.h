@@ -58,7 +58,8 @@
 // The class is a Unicode class (RegisterClassW): typed characters arrive as
 // UTF-16. Whoever subclasses the control should do so with
 // SetWindowLongPtrW and CallWindowProcW so that it stays a Unicode window
-// (see querywindow/SubCodeMax.h).
+// (a subclass set with the A functions would get typed characters in the
+// ANSI code page).
 #pragma once
 
 #include <windows.h>

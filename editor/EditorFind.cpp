@@ -140,7 +140,7 @@ int ReplaceAll(EditorState *state, const std::string &what, const std::string &w
     Selection after = count ? Selection{lastEnd, lastEnd} : before;
     state->sel = after;
     doc.EndStep(after);
-    if (count) EditorChanged(state, before);
+    if (count) Refresh(state, true, before);
     return count;
 }
 
@@ -197,6 +197,16 @@ void ShowFindDialog(EditorState *state, bool replace)
     }
     state->findDialog = replace ? ReplaceTextA(&state->find) : FindTextA(&state->find);
     if (state->findDialog) TrackDialog(state->findDialog, true);
+}
+
+void FindAgain(EditorState *state, bool up)
+{
+    if (!state->findWhat[0]) return ShowFindDialog(state, false);
+    FINDREPLACEA request = state->find;
+    request.Flags = (request.Flags & ~(FR_DOWN | FR_REPLACE | FR_REPLACEALL | FR_DIALOGTERM)) | FR_FINDNEXT |
+                    (up ? 0 : FR_DOWN);
+    request.lpstrFindWhat = state->findWhat;
+    HandleFindMessage(state, &request);
 }
 
 void HandleFindMessage(EditorState *state, FINDREPLACEA *request)

@@ -260,3 +260,35 @@ void PaintEditor(EditorState *state, HDC dc, const RECT &client)
     }
     SelectObject(dc, oldFont);
 }
+
+void OnPaint(EditorState *state)
+{
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(state->window, &paint);
+    RECT client;
+    GetClientRect(state->window, &client);
+    if (client.right > 0 && client.bottom > 0) {
+        // Drawn off screen, then copied: no flicker.
+        HDC memory = CreateCompatibleDC(dc);
+        HBITMAP bitmap = CreateCompatibleBitmap(dc, client.right, client.bottom);
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        bool painted = true;
+        try {
+            PaintEditor(state, memory, client);
+        } catch (...) {
+            painted = false;  // out of memory: nothing shown this time
+        }
+        if (painted) BitBlt(dc, 0, 0, client.right, client.bottom, memory, 0, 0, SRCCOPY);
+        SelectObject(memory, old);
+        DeleteObject(bitmap);
+        DeleteDC(memory);
+    }
+    EndPaint(state->window, &paint);
+}
+
+void OnPrintClient(EditorState *state, HDC dc)
+{
+    RECT client;
+    GetClientRect(state->window, &client);
+    PaintEditor(state, dc, client);
+}

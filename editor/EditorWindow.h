@@ -1,5 +1,7 @@
-// The window part of the editing control: internal interface between the
-// window procedure and its helpers (painting, find and replace).
+// The window part of the editing control: its record, and the internal
+// interface between the window procedure (EditorWindow.cpp) and the files
+// that do its work. Each handler takes the record, as the procedure found
+// it in the window's extra storage.
 #pragma once
 
 #include <windows.h>
@@ -9,12 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "editor/CaretMotion.h"
 #include "editor/CodeMaxControl.h"
 #include "editor/FileEncoding.h"
 #include "editor/SymbolFont.h"
 #include "editor/Lexer.h"
 #include "editor/TextBuffer.h"
-
 
 // One record per editor window, in its extra storage (index 0).
 struct EditorState {
@@ -61,6 +63,9 @@ struct EditorState {
     char replaceWith[256] = "";
 };
 
+// The record's text.
+inline const TextBuffer &BufferOf(const EditorState *state) { return state->doc.Buffer(); }
+
 enum { EditorTabCells = 4, EditorTextPadding = 4 };
 
 // Cells (fixed-pitch character widths) from the line start to byte col: a
@@ -85,15 +90,98 @@ void EnsureLineStates(EditorState *state, int line);
 // coordinates).
 void PaintEditor(EditorState *state, HDC dc, const RECT &client);
 
+// The view (EditorView.cpp): scroll bars, the caret, the font.
+int VisibleLines(const EditorState *state);
+void UpdateScrollBars(EditorState *state);
+// Moves the system caret to the text caret (when focused), and an input
+// method's composition window with it.
+void UpdateCaret(EditorState *state);
+void PlaceComposition(EditorState *state);
+void ScrollTo(EditorState *state, int topLine, int leftCell);
+// After any change: the caret scrolled into view and shown, the window
+// repainted, then EDITORN_CHANGE (when textChanged) and EDITORN_SELCHANGE
+// (when the selection is not the one before).
+void Refresh(EditorState *state, bool textChanged, const Selection &before);
+// The font (null: the stock fixed font), its cell size and symbol font.
+void ApplyFont(EditorState *state, HFONT font);
+void OnSize(EditorState *state);
+void OnSetFont(EditorState *state, HFONT font, bool redraw);
+
+// Editing operations (EditorEditing.cpp): each changes the text as one
+// undo step, or the selection, then calls Refresh.
+// Replaces the whole text and forgets the history; the caret at the start.
+void ReplaceText(EditorState *state, std::string_view text);
+// Moves the caret; extend keeps the anchor, keepGoal the column of Up/Down.
+void MoveCaret(EditorState *state, TextPos pos, bool extend, bool keepGoal = false);
+void ReplaceSelection(EditorState *state, const std::string &text, TextDocument::StepKind kind);
+// Inserts at a position; the caret goes after the text.
+void InsertTextAt(EditorState *state, TextPos at, std::string_view text);
+// False when nothing was selected.
+bool DeleteSelection(EditorState *state);
+// Backspace and Delete: a character, or (word) up to the word boundary.
+void Backspace(EditorState *state, bool word);
+void DeleteForward(EditorState *state, bool word);
+// Enter: a line break and the indentation of the line it breaks.
+void NewLine(EditorState *state);
+// Tab with a selection over several lines (outdent: Shift+Tab).
+void IndentLines(EditorState *state, bool outdent);
+void SelectAll(EditorState *state);
+void SetSelection(EditorState *state, Selection selection);
+void UndoRedo(EditorState *state, bool redo);
+// False when nothing was selected or the clipboard refused.
+bool CopySelection(EditorState *state);
+void Cut(EditorState *state);
+void Paste(EditorState *state);
+
+// Keys, typed characters, input methods, focus, mouse and scrolling
+// (EditorInput.cpp).
+void OnKeyDown(EditorState *state, WPARAM key);
+void OnChar(EditorState *state, WCHAR c);
+void OnCompositionStart(EditorState *state);
+void OnCompositionEnd(EditorState *state);
+LRESULT OnComposition(EditorState *state, WPARAM wParam, LPARAM changes);
+void OnFocus(EditorState *state, bool gained);
+void OnButtonDown(EditorState *state, int x, int y, bool doubleClick);
+void OnMouseMove(EditorState *state, int x, int y);
+void EndDrag(EditorState *state);
+void OnCaptureChanged(EditorState *state, HWND capturing);
+void OnTimer(EditorState *state, UINT_PTR timer);
+void OnScroll(EditorState *state, int bar, int request);
+void OnWheel(EditorState *state, int delta, bool horizontal);
+
+// Painting (EditorPaint.cpp).
+void OnPaint(EditorState *state);
+void OnPrintClient(EditorState *state, HDC dc);
+
+// The control's messages (EditorMessages.cpp): each answers as
+// CodeMaxControl.h says.
+LRESULT OnCreate(EditorState *state, const CREATESTRUCTW *create);
+LRESULT OnSetText(EditorState *state, const WCHAR *text);
+LRESULT OnGetTextLength(EditorState *state);
+LRESULT OnGetText(EditorState *state, WCHAR *buffer, size_t capacity);
+LRESULT OnSetLanguage(EditorState *state, const char *name);
+LRESULT OnSetColors(EditorState *state, const EDITORCOLORS *colors);
+LRESULT OnGetColors(EditorState *state, EDITORCOLORS *colors);
+LRESULT OnInsertText(EditorState *state, const EDITORPOSITION *at, const char *text);
+LRESULT OnGetRangeLength(EditorState *state, const EDITORRANGE *range);
+LRESULT OnGetRangeText(EditorState *state, const EDITORRANGE *range, char *buffer);
+LRESULT OnGetSel(EditorState *state, bool normalized, EDITORRANGE *range);
+LRESULT OnSetSel(EditorState *state, const EDITORRANGE *range);
+LRESULT OnReplaceSel(EditorState *state, const char *text);
+LRESULT OnExecCommand(EditorState *state, WPARAM command);
+LRESULT OnShowScrollBar(EditorState *state, bool horizontal, bool show);
+LRESULT OnSetLineNumbering(EditorState *state, const EDITORLINENUMBERS *numbers);
+
+// WM_EDITOR_LOADFILE and WM_EDITOR_SAVEFILE (EditorFiles.cpp).
+LRESULT LoadFile(EditorState *state, const char *path);
+LRESULT SaveFile(EditorState *state, const char *path);
+
 // Find and replace (EditorFind.cpp).
 void ShowFindDialog(EditorState *state, bool replace);
+// F3 and Shift+F3: the last search again, down or up; the dialog when
+// there was none.
+void FindAgain(EditorState *state, bool up);
 // Handles the dialogs' FINDMSGSTRING message.
 void HandleFindMessage(EditorState *state, FINDREPLACEA *request);
 UINT FindMessageId();
 void CloseFindDialog(EditorState *state);
-
-// Editing operations shared with find and replace (EditorWindow.cpp).
-void ReplaceSelection(EditorState *state, const std::string &text, TextDocument::StepKind kind);
-void SetSelection(EditorState *state, Selection selection);
-// After the text changed: scroll bars, caret in view, repaint, notifications.
-void EditorChanged(EditorState *state, const Selection &before);

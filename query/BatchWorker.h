@@ -26,6 +26,9 @@ struct BATCHOUTCOME {
     int32_t Rows;   // rows returned, or rows affected
 };
 
+// What a job shares with the requests to stop it (defined in the worker).
+struct BATCHGATE;
+
 struct BATCHJOB {
     // Inputs, set before the worker starts.
     CONNECTIONINFO *Connection; // used by the worker alone while it runs; owned by the job once abandoned
@@ -36,7 +39,7 @@ struct BATCHJOB {
     int32_t QueryStatus;        // 0 = success
     GRIDBUFFER *Buffer;         // the captured result set, or null; owned by the reader from then on
     uint32_t ErrorNumber;
-    const char *ErrorText;      // the connection's own text, valid until its next call
+    const char *ErrorText;      // points into ErrorBuffer (or at a constant text): valid as long as the job
     uint8_t HasResultSet;
     int32_t RowCount;
     int32_t AffectedRows;
@@ -45,16 +48,19 @@ struct BATCHJOB {
     // script, or one of a CALL's result sets and its status); allocated.
     struct BATCHOUTCOME *Outcomes;
     int32_t OutcomeCount;
-    int32_t FailedOutcome;      // 1-based: the result that failed, 0 none
-    uint8_t Cancelled;          // the batch ended because the user asked
+    int32_t FailedOutcome;      // 1-based: the result that failed or was stopped, 0 none
+    uint8_t Cancelled;          // the server stopped the batch because the user asked, or it was never sent
+    uint8_t Unsent;             // cancelled before it was sent: nothing ran
+    uint8_t Incomplete;         // Buffer holds the rows of a result stopped half-way
     uint8_t Reconnected;        // the server had gone away: a new session ran the batch
-    char ErrorBuffer[600];      // an error text of the program's own (ErrorText may point here)
+    uint8_t DatabaseTracked;    // SessionDatabase holds the schema the server last reported switching to
+    char SessionDatabase[260];
+    char ErrorBuffer[600];      // the error text (ErrorText points here)
 
     // Shared while the worker runs.
     volatile LONG State;        // a BatchJobState value
     volatile LONG RowsReceived; // rows of the result read so far, updated every few thousand
-    volatile LONG CancelRequested; // set before the statement is stopped on the server
-    volatile LONG64 ServerThreadId; // the connection's id on the server, read at the start (and after a reconnect)
+    struct BATCHGATE *Gate;     // shared with the job's cancel requests, which may outlive it
 };
 
 // A new record for a batch of text (taken over: freed by the worker, or
@@ -74,13 +80,17 @@ LONG RunningBatchWorkers();
 // has already finished (its completion message is lost with the window):
 // the caller then frees the job itself with FreeBatchJob.
 bool AbandonBatchJob(BATCHJOB *job);
-// Asks the server to stop the job's statement: marks the job, then sends
-// KILL QUERY over a second short connection made with the connection's
-// host, user and password, on a thread of its own (the user-interface
-// thread never waits for a server). The job's own connection stays open.
-// When the second connection cannot be made, failed is posted to the job's
-// window with an allocated error text in lParam (free it); the batch goes
-// on. Returns false when no thread could be started.
+// Asks the server to stop the job's batch: marks the job (a batch not yet
+// sent is then never sent), then, on a thread of its own (the user-interface
+// thread never waits for a server), sends KILL QUERY for the job's session
+// over a second short connection made with the connection's host, user and
+// password. The KILL is sent only while this job's batch runs, never once
+// it has ended: a late request cannot stop the next batch. The job's own
+// connection stays open. When the statement could not be stopped, failed is
+// posted to the job's window with an allocated error text in lParam (free
+// it); the batch goes on and may be cancelled again. Returns false when no
+// thread could be started. A second request for a job already asked does
+// nothing.
 bool CancelBatchJob(BATCHJOB *job, UINT failed);
 // The same for a job whose window is going away: nothing is reported.
 void StopJobOnServer(BATCHJOB *job);
@@ -90,3 +100,16 @@ LONG RunningCancelRequests();
 // Frees a finished job's record and its text; its connection and its
 // buffer, which the reader has taken, are not touched.
 void FreeBatchJob(BATCHJOB *job);
+
+// The message pane's line after a new session replaced one the server had
+// dropped: "Reconnected to HOST." and what the new session lacks.
+void FormatReconnected(const char *host, char *text, size_t textSize);
+// Why a batch was not run: the session it was meant for died inside a
+// transaction, which the server rolled back.
+void FormatLostTransaction(const char *host, char *text, size_t textSize);
+
+// A test seam: called, when set, on the worker right after it made a new
+// session (before it decides to send the batch), and on the cancel thread
+// right before it sends KILL. Null in the program.
+enum BatchSeamPoint { SeamReconnected, SeamBeforeKill };
+extern void (*BatchTestSeam)(BatchSeamPoint point);

@@ -81,9 +81,13 @@ namespace {
 bool Reconnect(CHILDDATA *child, char *error, size_t errorSize)
 {
     CONNECTIONINFO *connection = child->Connection;
+    bool transactionLost = connection->InTransaction != 0;
     if (!ReconnectConnection(connection, error, errorSize)) return false;
-    char line[300];
-    snprintf(line, sizeof line, "Reconnected to %s.", connection->Host ? connection->Host : "");
+    char line[400];
+    if (transactionLost)
+        FormatLostTransaction(connection->Host, line, sizeof line);
+    else
+        FormatReconnected(connection->Host, line, sizeof line);
     SetMessagePaneText(child->MessagePane, line, 0);
     return true;
 }

@@ -148,8 +148,8 @@ void DescribeSingleOutcome(CHILDDATA *child, int32_t unshownResults, PaneText &p
     if (unshownResults > 0) pane.Text += Printed("\r\n(%d further result set(s) not shown)", unshownResults);
 }
 
-// Several statements: a line for each, then the failure.
-void DescribeStatements(CHILDDATA *child, const BATCHJOB *job, PaneText &pane)
+// A line for each statement that completed.
+void ListStatements(const BATCHJOB *job, PaneText &pane)
 {
     for (int32_t i = 0; i < job->OutcomeCount; i++) {
         const BATCHOUTCOME &outcome = job->Outcomes[i];
@@ -158,6 +158,12 @@ void DescribeStatements(CHILDDATA *child, const BATCHJOB *job, PaneText &pane)
                                                                : "Statement %d: %d row(s) affected";
         pane.Line(Printed(format, i + 1, outcome.Rows));
     }
+}
+
+// Several statements: a line for each, then the failure.
+void DescribeStatements(CHILDDATA *child, const BATCHJOB *job, PaneText &pane)
+{
+    ListStatements(job, pane);
     if (child->QueryStatus != 0) {
         if (job->FailedOutcome > 0) pane.Line(Printed("Statement %d failed.", job->FailedOutcome));
         pane.ErrorLine(child->ErrorNumber, child->ErrorText);
@@ -205,12 +211,21 @@ void PointAtErrorLine(CHILDDATA *child, const BATCHJOB *job, PaneText &pane)
     SendMessageA(child->Editor, WM_EDITOR_SETSEL, 1, (LPARAM)&caret);
 }
 
-void DescribeCancel(CHILDDATA *child, PaneText &pane)
+// The statements that ran before the stop are listed: they were applied.
+void DescribeCancel(CHILDDATA *child, const BATCHJOB *job, PaneText &pane)
 {
-    if (child->Buffer && child->RowCount > 0)
-        pane.Text = Printed("Query cancelled after %d row(s): the result is incomplete.", child->RowCount);
+    if (job->Unsent) {
+        pane.Line("Query cancelled: the batch was not sent.");
+        return;
+    }
+    if (ShowsStatements(child, job)) {
+        ListStatements(job, pane);
+        pane.Line(Printed("Statement %d cancelled.", job->FailedOutcome));
+    }
+    if (job->Incomplete && child->RowCount > 0)
+        pane.Line(Printed("Query cancelled after %d row(s): the result is incomplete.", child->RowCount));
     else
-        pane.Text = "Query cancelled.";
+        pane.Line("Query cancelled.");
 }
 
 void ShowTab(CHILDDATA *child, int tab)
@@ -253,33 +268,56 @@ void ShowPane(CHILDDATA *child, const PaneText &pane)
                                                    (LONG)(pane.RedStart + pane.RedLength), RGB(255, 0, 0));
 }
 
-void ShowCancelled(CHILDDATA *child, GRIDBUFFER *previous)
+// A batch that failed or was stopped may still have switched databases (a
+// USE before the statement that failed): the record follows the session,
+// so that a reconnect goes back into the database the session was in. A
+// session that died cannot be asked: what its answers reported is taken.
+void FollowCurrentDatabase(CHILDDATA *child, const BATCHJOB *job)
 {
-    PaneText pane;
-    DescribeCancel(child, pane);
+    CONNECTIONINFO *connection = child->Connection;
+    std::string before = connection->Database ? connection->Database : "";
+    if (!connection->Lost)
+        RefreshCurrentDatabase(connection);
+    else if (job->DatabaseTracked && job->SessionDatabase[0])
+        ReplaceConnectionText(&connection->Database, job->SessionDatabase);
+    if (before == connection->Database) return;
+    UpdateTitle(child);
+    SetStatusText(child, 2, connection->Database);
+}
+
+void ShowCancelled(CHILDDATA *child, const BATCHJOB *job, const PaneText &pane, GRIDBUFFER *previous)
+{
     ShowPane(child, pane);
-    ShowTab(child, child->Buffer ? 0 : 1);
+    // With no rows to look at, the list of what ran is what matters.
+    ShowTab(child, child->Buffer && child->RowCount > 0 ? 0 : 1);
     HandBufferToGrid(child, previous);
     char text[32];
     snprintf(text, sizeof text, "%d row(s)", child->Buffer ? child->RowCount : 0);
     SetStatusText(child, 4, text);
     SetStatusText(child, 0, "Query batch cancelled.");
+    FollowCurrentDatabase(child, job);
     if (IsActiveQueryWindow(child)) RefillDatabaseSelector(child);
 }
 
 void ShowOutcome(CHILDDATA *child, const BATCHJOB *job)
 {
     GRIDBUFFER *previous = BufferShownByGrid(child);
-    if (job->Cancelled) {
-        ShowCancelled(child, previous);
-        return;
-    }
     PaneText pane;
-    if (ShowsStatements(child, job))
+    if (job->Cancelled)
+        DescribeCancel(child, job, pane);
+    else if (ShowsStatements(child, job))
         DescribeStatements(child, job, pane);
     else
         DescribeSingleOutcome(child, job->UnshownResults, pane);
-    if (job->Reconnected) pane.Prepend("Reconnected to " + std::string(child->Connection->Host) + ".");
+    if (job->Reconnected) {
+        char line[400];
+        FormatReconnected(child->Connection->Host, line, sizeof line);
+        pane.Prepend(line);
+    }
+    if (job->Cancelled) {
+        ShowCancelled(child, job, pane, previous);
+        return;
+    }
     if (child->QueryStatus == 0) {
         ShowPane(child, pane);
         ShowTab(child, child->HasResultSet ? 0 : 1);
@@ -291,6 +329,7 @@ void ShowOutcome(CHILDDATA *child, const BATCHJOB *job)
         ShowTab(child, 1);
         SetStatusText(child, 0, "Query batch completed with errors.");
         HandBufferToGrid(child, previous);
+        FollowCurrentDatabase(child, job);
         // Activated during the batch, the window showed only its own
         // database in the selector.
         if (IsActiveQueryWindow(child)) RefillDatabaseSelector(child);
@@ -341,6 +380,8 @@ void CompleteBatch(CHILDDATA *child)
     else
         job = &failedToStart;
     ShowOutcome(child, job);
+    // The error text lives in the job.
+    child->ErrorText = nullptr;
     if (job != &failedToStart) FreeBatchJob(job);
     ForgetStatements(child);
     if (IsActiveQueryWindow(child)) SetExecuteEnabled(child, true);
@@ -353,9 +394,8 @@ void CompleteBatch(CHILDDATA *child)
 void CancelBatch(CHILDDATA *child)
 {
     BATCHJOB *job = child->Batch;
-    if (!child->Executing || !job || job->CancelRequested) return;
+    if (!child->Executing || !job) return;
     if (!CancelBatchJob(job, WM_CANCEL_FAILED)) {
-        job->CancelRequested = 0;
         MessageBoxA(child->Window, "The query could not be cancelled: the system is out of memory.", "Vintrel",
                     MB_OK | MB_ICONWARNING);
     }
@@ -363,9 +403,8 @@ void CancelBatch(CHILDDATA *child)
 
 void ReportCancelFailure(CHILDDATA *child, char *error)
 {
-    // The batch goes on: a later error is the server's, not a cancel.
-    if (child->Batch) InterlockedExchange(&child->Batch->CancelRequested, 0);
-    std::string text = "The query could not be cancelled: no second connection to the server could be made.\n\n";
+    // The batch goes on, and Cancel Query may be tried again.
+    std::string text = "The query could not be cancelled.\n\n";
     text += error ? error : "";
     free(error);
     MessageBoxA(child->Window, text.c_str(), "Vintrel", MB_OK | MB_ICONWARNING);

@@ -19,6 +19,9 @@
 #define IDC_STARTSERVER 103
 #define IDC_SAVEPASSWORD 104
 
+// About box: "Vintrel v" and the version resource's product version.
+#define IDC_ABOUTVERSION 100
+
 // Select-database dialog.
 #define IDC_DATABASELIST 100
 

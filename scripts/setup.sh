@@ -10,7 +10,7 @@ packages=(
   mingw-w64 g++-mingw-w64-x86-64-posix
   mariadb-server mariadb-client libmariadb3 libmariadb-dev
   xvfb xauth xdotool xclip x11-utils imagemagick fp-utils
-  zip unzip socat iproute2 openssl xdg-utils python3
+  zip unzip msitools wixl socat iproute2 openssl xdg-utils python3
 )
 missing=()
 for p in "${packages[@]}"; do

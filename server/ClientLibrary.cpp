@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "server/DynamicLibrary.h"
+#include "server/KeepAlive.h"
 
 #define VINTREL_DEFINE_ENTRY(ret, name, args) name##_fn name = nullptr;
 VINTREL_CLIENT_FUNCTIONS(VINTREL_DEFINE_ENTRY)
@@ -19,6 +20,9 @@ const char *const ClientFunctionNames[] = {VINTREL_CLIENT_FUNCTIONS(VINTREL_ENTR
 
 const int ClientFunctionCount = sizeof(ClientFunctionNames) / sizeof(ClientFunctionNames[0]);
 const int ClassicFunctionCount = 57;
+
+mariadb_get_infov_fn mariadb_get_infov = nullptr;
+mysql_session_track_get_first_fn mysql_session_track_get_first = nullptr;
 
 void *ClientLibraryHandle = nullptr;
 uint8_t ClientLibraryStatus = StatusNotLoaded;
@@ -82,6 +86,9 @@ uint8_t LoadClientLibrary(const char *fileName)
     OptionalThreadEnd = reinterpret_cast<mysql_thread_end_fn>(FindLibrarySymbol(library, "mysql_thread_end"));
     if (FindLibrarySymbol(library, "mariadb_get_infov"))
         ConnectorSslSet = reinterpret_cast<mysql_ssl_set_fn>(FindLibrarySymbol(library, "mysql_ssl_set"));
+    mariadb_get_infov = reinterpret_cast<mariadb_get_infov_fn>(FindLibrarySymbol(library, "mariadb_get_infov"));
+    mysql_session_track_get_first = reinterpret_cast<mysql_session_track_get_first_fn>(
+        FindLibrarySymbol(library, "mysql_session_track_get_first"));
     return ClientLibraryStatus;
 }
 
@@ -95,6 +102,8 @@ void UnloadClientLibrary()
     OptionalThreadInit = nullptr;
     OptionalThreadEnd = nullptr;
     ConnectorSslSet = nullptr;
+    mariadb_get_infov = nullptr;
+    mysql_session_track_get_first = nullptr;
 }
 
 void *ClientFunctionAddress(int index)
@@ -198,7 +207,8 @@ void SetError(char *error, size_t errorSize, const char *text)
 
 } // namespace
 
-bool OpenConnectionWithin(CONNECTIONINFO *connection, unsigned int timeoutSeconds, char *error, size_t errorSize)
+bool OpenConnectionWithin(CONNECTIONINFO *connection, unsigned int timeoutSeconds, char *error, size_t errorSize,
+                          unsigned int ioTimeoutSeconds)
 {
     SetError(error, errorSize, "");
     if (!mysql_init || !mysql_real_connect || !mysql_close) return false;
@@ -228,6 +238,12 @@ bool OpenConnectionWithin(CONNECTIONINFO *connection, unsigned int timeoutSecond
         // on: the zero goes by pointer.
         unsigned int noLocalFiles = 0;
         mysql_options(connection->Handle, MysqlOptLocalInfile, &noLocalFiles);
+        // The library applies these to every read and write, but takes
+        // them only before it connects.
+        if (ioTimeoutSeconds) {
+            mysql_options(connection->Handle, MysqlOptReadTimeout, &ioTimeoutSeconds);
+            mysql_options(connection->Handle, MysqlOptWriteTimeout, &ioTimeoutSeconds);
+        }
     }
     if (ConnectorSslSet) ConnectorSslSet(connection->Handle, nullptr, nullptr, nullptr, nullptr, nullptr);
     // Scripts of several statements run as one batch; a CALL's result sets
@@ -237,6 +253,8 @@ bool OpenConnectionWithin(CONNECTIONINFO *connection, unsigned int timeoutSecond
                            flags)) {
         connection->Encrypted = SessionEncrypted(connection->Handle);
         connection->Lost = 0;
+        connection->InTransaction = 0;
+        KeepConnectionAlive(connection->Handle);
         return true;
     }
     SetError(error, errorSize, mysql_error(connection->Handle));
@@ -259,6 +277,15 @@ bool ReconnectConnection(CONNECTIONINFO *connection, char *error, size_t errorSi
     }
     if (connection->Database && connection->Database[0]) mysql_select_db(connection->Handle, connection->Database);
     return true;
+}
+
+void NoteSessionStatus(CONNECTIONINFO *connection)
+{
+    unsigned int status = 0;
+    if (!mariadb_get_infov || !connection->Handle ||
+        mariadb_get_infov(connection->Handle, MariadbConnectionServerStatus, &status) != 0)
+        return;
+    connection->InTransaction = (status & ServerStatusInTransaction) || !(status & ServerStatusAutocommit);
 }
 
 void FreeConnectionInfo(CONNECTIONINFO *connection)

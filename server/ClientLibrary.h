@@ -179,6 +179,9 @@ struct CONNECTIONINFO {
     MYSQL *Handle;
     uint8_t Encrypted; // the session runs over TLS
     uint8_t Lost;      // the last batch found the server gone: reconnect first
+    // The server's last reply said the session was inside a transaction or
+    // had autocommit off: a session lost now lost work the user thinks open.
+    uint8_t InTransaction;
 };
 
 enum { ServerUserSize = 128 };
@@ -196,8 +199,11 @@ enum {
     MysqlOptProtocol = 9,
     MysqlProtocolTcp = 1
 };
+enum { MysqlOptReadTimeout = 11, MysqlOptWriteTimeout = 12 };
 // The errors of a connection the server has dropped.
 enum { ErrorServerGone = 2006, ErrorServerLost = 2013 };
+// A statement stopped by KILL QUERY.
+enum { ErrorQueryInterrupted = 1317 };
 enum { DefaultServerPort = 3306 };
 enum : unsigned long { ClientMultiStatements = 1UL << 16, ClientMultiResults = 1UL << 17 };
 // Seconds a connect may take before it fails.
@@ -220,17 +226,39 @@ bool SplitServerAddress(const char *server, char *host, size_t hostSize, unsigne
 // connected.
 bool OpenConnection(CONNECTIONINFO *connection);
 // The same with a connect timeout of its own; a failure's text (the
-// library's or the server's) goes into error when one is given.
+// library's or the server's) goes into error when one is given. A short
+// connection that must never wait long for an answer gives ioTimeoutSeconds:
+// every read and write on it then fails after that long. Without it a
+// statement may run for hours, and a dead peer is found by TCP keep-alive
+// (KeepConnectionAlive) within a minute or two.
 bool OpenConnectionWithin(CONNECTIONINFO *connection, unsigned int timeoutSeconds, char *error = nullptr,
-                          size_t errorSize = 0);
+                          size_t errorSize = 0, unsigned int ioTimeoutSeconds = 0);
 // A new session for a record whose server went away: the same server, user
 // and password, then its current database again. The old handle is closed
 // either way; false when the server cannot be reached: the record stays
-// Lost and error says "The connection to HOST was lost and could not be
-// made again: REASON".
+// Lost (and InTransaction as it was) and error says "The connection to HOST
+// was lost and could not be made again: REASON". The new session starts
+// outside any transaction: read InTransaction before, to know whether the
+// old one took work with it.
 bool ReconnectConnection(CONNECTIONINFO *connection, char *error, size_t errorSize);
 // True for the errors of a connection that the server has dropped.
 inline bool IsConnectionLostError(unsigned int error) { return error == ErrorServerGone || error == ErrorServerLost; }
+
+// Optional entries of MariaDB Connector/C, looked up beside the table and
+// never counted in the status: null where the library lacks them (MySQL's
+// libmysql, the stand-ins), and every caller then does without.
+typedef my_bool (*mariadb_get_infov_fn)(MYSQL *, int, void *, ...);
+typedef int (*mysql_session_track_get_first_fn)(MYSQL *, int, const char **, size_t *);
+extern mariadb_get_infov_fn mariadb_get_infov;
+extern mysql_session_track_get_first_fn mysql_session_track_get_first;
+// Their values that the program asks for (the library's own numbers).
+enum { MariadbConnectionSocket = 19, MariadbConnectionServerStatus = 30, SessionTrackSchema = 1 };
+enum { ServerStatusInTransaction = 1, ServerStatusAutocommit = 2 };
+
+// After a reply of the server: remembers whether the session is inside a
+// transaction or has autocommit off (InTransaction). A library that cannot
+// tell leaves the record as it was.
+void NoteSessionStatus(CONNECTIONINFO *connection);
 
 // Closes the connection (if open) and releases the record with all its texts.
 void FreeConnectionInfo(CONNECTIONINFO *connection);

@@ -659,6 +659,11 @@ TEST(SettingsLocation, TheProgramDirectoryWhenWritableElseTheUsersFolder)
     {
         ProgramDirectory program(directory.Path());
         EXPECT_EQ(directory.Path(), SettingsDirectory());
+        // Where the installer put the program, writable or not: an
+        // uninstall must not take the settings with it.
+        WriteBytes(directory.File(INSTALLED_MARKER), "");
+        EXPECT_EQ(UserFolder(), SettingsDirectory());
+        DeleteFileA(directory.File(INSTALLED_MARKER).c_str());
     }
     {
         ProgramDirectory program(directory.File("not-there"));

@@ -11,6 +11,7 @@
 #include "app/Startup.h"
 #include "app/ToolbarHost.h"
 #include "resources/resource.h"
+#include "version.h"
 
 namespace {
 
@@ -269,7 +270,8 @@ TEST_F(Frame, AboutBoxShowsNameAndVersion)
         PressItem(box, IDOK);
     });
     ShowAboutDialog(frame);
-    EXPECT_NE(std::string::npos, texts.find("Vintrel v1.0|"));
+    // The version of the build, through the version resource.
+    EXPECT_NE(std::string::npos, texts.find("Vintrel v" VINTREL_VERSION_TEXT "|")) << texts;
 }
 
 } // namespace

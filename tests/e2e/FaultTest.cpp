@@ -65,7 +65,8 @@ TEST_F(Fault, ServerStoppedDuringABatch)
     // and says so.
     ASSERT_TRUE(server.Start());
     EXPECT_EQ("7", program.AskWindow("select 7"));
-    EXPECT_TRUE(Contains(WaitForMessage({"Reconnected to localhost."}), "Reconnected to localhost.\n"));
+    EXPECT_TRUE(Contains(WaitForMessage({"Reconnected to localhost."}),
+                         "Reconnected to localhost. Session settings and temporary tables were reset.\n"));
     program.Kill();
 }
 

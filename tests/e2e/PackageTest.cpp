@@ -1,7 +1,8 @@
 // The packages: what a user unpacks or installs must hold the program and
 // all it looks for beside itself. The Windows journeys run from the Windows
 // package; the Debian package's program is started once as installed, in a
-// new Wine prefix of its own.
+// new Wine prefix of its own; the Windows installer is installed, run and
+// removed again in another.
 #include "Desktop.h"
 #include "ProgramTest.h"
 #include "VintrelProcess.h"
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <regex>
 #include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -150,6 +152,13 @@ TEST(DebianPackage, InstallsTheProgramItsFilesALauncherADesktopEntryAndItsIcon)
     EXPECT_EQ(icon, ReadFile(deb.Root + "/usr/share/pixmaps/vintrel.png"));
 }
 
+// A Wine prefix of a test's own: its Wine processes (its desktop, its
+// services) end with its server when the test ends.
+struct PrefixServer {
+    std::string Prefix;
+    ~PrefixServer() { e2e::Run("WINEPREFIX=" + Quote(Prefix) + " wineserver -k 2>/dev/null"); }
+};
+
 // The program cannot write beside itself once installed. Root can write
 // anywhere, whatever the modes say: for root the directory is made
 // read-only by a read-only bind mount in a mount namespace of the
@@ -200,12 +209,7 @@ TEST_F(InstalledPackage, StartsInANewWinePrefixAndKeepsItsSettingsInTheUsersFold
                                         {"VINTREL_PACKAGE_ROOT=" + deb.Root, "XDG_DATA_HOME=" + deb.Scratch + "/data",
                                          "VINTREL_UNMANAGED_WINDOWS=1", "VINTREL_EMBEDDED_SERVER=" + serverScript},
                                         90);
-    struct PrefixServer {
-        std::string Prefix;
-        // The prefix's Wine processes (its desktop, its services) end with
-        // its server.
-        ~PrefixServer() { e2e::Run("WINEPREFIX=" + Quote(Prefix) + " wineserver -k 2>/dev/null"); }
-    } server{prefix};
+    PrefixServer server{prefix};
     ASSERT_TRUE(started) << ReadFile(program.WorkDirectory() + "/wine.log");
     EXPECT_EQ("Vintrel", program.FrameTitle());
 
@@ -253,6 +257,127 @@ TEST_F(InstalledPackage, StartsInANewWinePrefixAndKeepsItsSettingsInTheUsersFold
     EXPECT_EQ(lib + "/help/index.html\n", opened);
     program.Kill();
     EXPECT_NE(0, access((deb.Scratch + "/server-started").c_str(), F_OK)) << "a database server was started";
+}
+
+// The Windows installer -------------------------------------------------------
+
+// vintrel-setup.msi as an administrator deploys it, in a new Wine prefix:
+// installed silently over an older version, the installed program started
+// and connected, then removed silently by the uninstaller its entry names.
+// Under Wine everyone is an administrator, so the package's per-user
+// default installs for the machine, into Program Files.
+class WindowsInstaller : public ProgramTest {
+protected:
+    // A command run in the test's prefix. Wine's menu builder stays off:
+    // it would copy the Start menu's shortcut to the Linux desktop's menu.
+    CommandResult InPrefix(const std::string &command)
+    {
+        return e2e::Run("WINEPREFIX=" + Quote(Prefix) + " WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe=d' " +
+                        command + " 2>&1");
+    }
+
+    // The entries of the installed-programs list named Vintrel as reg
+    // query shows them: a paragraph each, of "    Name    TYPE    value"
+    // lines.
+    std::string InstalledEntries()
+    {
+        return InPrefix("wine reg query 'HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall' /s | "
+                        "tr -d '\\r' | awk -v RS= '/DisplayName +REG_SZ +Vintrel\\n/'")
+            .Output;
+    }
+    // How often part occurs in text.
+    static int Count(const std::string &text, const std::string &part)
+    {
+        int count = 0;
+        for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) count++;
+        return count;
+    }
+
+    std::string Prefix;
+};
+
+TEST_F(WindowsInstaller, InstallsOverAnOlderVersionRunsAndUninstallsKeepingTheSettings)
+{
+    std::string build = WindowsBuildDirectory();
+    if (build.empty()) GTEST_SKIP() << "VINTREL_E2E_WINDOWS names no Windows build";
+    std::string msi = build + "/vintrel-setup.msi", zip = build + "/vintrel-windows.zip";
+    ASSERT_FALSE(ReadFile(msi).empty()) << "no " << msi << ": scripts/package-windows.sh makes it beside the zip";
+    const char *source = getenv("VINTREL_E2E_SOURCE"), *versionSet = getenv("VINTREL_E2E_VERSION");
+    ASSERT_TRUE(source && versionSet) << "run through CTest: it names the source tree and the version";
+    std::string version = versionSet;
+    Prefix = program.WorkDirectory() + "/prefix";
+    PrefixServer server{Prefix};
+    CommandResult prepared = InPrefix(std::string(source) + "/packaging/vintrel-prefix.sh");
+    ASSERT_EQ(0, prepared.Status) << prepared.Output;
+
+    // An older version, made from the same zip, then this one over it.
+    std::string older = program.WorkDirectory() + "/older.msi";
+    CommandResult made =
+        e2e::Run(std::string(source) + "/scripts/package-msi.sh " + Quote(zip) + " 0.9 " + Quote(older) + " 2>&1");
+    ASSERT_EQ(0, made.Status) << made.Output;
+    CommandResult installed = InPrefix("wine msiexec /i " + Quote(WindowsPath(older)) + " /qn");
+    ASSERT_EQ(0, installed.Status) << installed.Output;
+    EXPECT_EQ(1, Count(InstalledEntries(), "DisplayVersion    REG_SZ    0.9\n"));
+    installed = InPrefix("wine msiexec /i " + Quote(WindowsPath(msi)) + " /qn");
+    ASSERT_EQ(0, installed.Status) << installed.Output;
+
+    // One entry, of this version, with its publisher and uninstaller.
+    std::string entries = InstalledEntries();
+    EXPECT_EQ(1, Count(entries, "DisplayName")) << "the older version was not replaced:\n" << entries;
+    EXPECT_EQ(1, Count(entries, "    DisplayVersion    REG_SZ    " + version + "\n")) << entries;
+    EXPECT_EQ(1, Count(entries, "    Publisher    REG_SZ    Vintrel developers\n")) << entries;
+    std::smatch uninstaller;
+    ASSERT_TRUE(std::regex_search(entries, uninstaller,
+                                  std::regex("UninstallString +REG_EXPAND_SZ +(MsiExec.exe /X\\{[-0-9A-F]+\\})\n")));
+
+    // What the zip holds, with the installer's marker, and a Start menu
+    // shortcut.
+    std::string folder = Prefix + "/drive_c/Program Files/Vintrel";
+    std::string expected = "./installed.txt\n";
+    for (const std::string &name : Lines(e2e::Run("unzip -Z1 " + Quote(zip)).Output))
+        if (name.back() != '/') expected += "./" + name + "\n";
+    EXPECT_EQ(Lines(expected), Lines(e2e::Run("cd " + Quote(folder) + " && find . -type f").Output));
+    auto shortcuts = [&] { return Lines(e2e::Run("find " + Quote(Prefix + "/drive_c") + " -name Vintrel.lnk").Output); };
+    EXPECT_EQ(1u, shortcuts().size());
+
+    // The executable carries the build's version: its version resource's
+    // strings (UTF-16), each name followed by its value.
+    std::string strings = e2e::Run("strings -e l -n 3 " + Quote(folder + "/vintrel.exe")).Output;
+    std::vector<std::string> pairs = {"ProductName\nVintrel\n", "ProductVersion\n" + version + "\n",
+                                      "FileVersion\n" + version + "\n",
+                                      "FileDescription\nVintrel, a query tool for MySQL and MariaDB servers\n"};
+    for (const std::string &pair : pairs) EXPECT_NE(std::string::npos, strings.find(pair)) << pair;
+
+    // Started from there and connected as a person does, saving the
+    // password: the settings go to the user's folder, not the installed one.
+    ASSERT_TRUE(program.StartCommand(account.Socket, {"wine", "C:\\Program Files\\Vintrel\\vintrel.exe"},
+                                     {"WINEPREFIX=" + Prefix}, 60))
+        << ReadFile(program.WorkDirectory() + "/wine.log");
+    ASSERT_FALSE(program.WaitForWindow("^Connect to MySQL Server$").empty());
+    Pause(200);
+    Keys("Tab Tab");
+    Type(account.User);
+    Keys("Tab");
+    Type(account.Password);
+    Keys("Tab space Return");
+    ASSERT_TRUE(program.WaitUntilGone("^Connect to MySQL Server$", 20));
+    ASSERT_TRUE(program.MaximizeQueryWindow());
+    EXPECT_EQ(FrameTitleFor("mysql", account.User, "Untitled1"), program.FrameTitle());
+    program.Kill();
+    std::vector<std::string> saved =
+        Lines(e2e::Run("ls " + Quote(Prefix) + "/drive_c/users/*/AppData/Roaming/Vintrel/settings.ini").Output);
+    ASSERT_EQ(1u, saved.size()) << "no settings.ini in the user's application-data folder";
+    std::string settings = ReadFile(saved[0]);
+    EXPECT_NE(std::string::npos, settings.find("\r\nuser=" + account.User + "\r\n")) << settings;
+    EXPECT_NE(0, access((folder + "/settings.ini").c_str(), F_OK)) << "settings.ini in the installed folder";
+
+    // Removed by its entry's uninstaller: nothing stays but the settings.
+    CommandResult removed = InPrefix("wine " + uninstaller[1].str() + " /qn");
+    ASSERT_EQ(0, removed.Status) << removed.Output;
+    EXPECT_NE(0, access(folder.c_str(), F_OK)) << "the installed folder stayed";
+    EXPECT_TRUE(shortcuts().empty());
+    EXPECT_EQ("", InstalledEntries());
+    EXPECT_EQ(settings, ReadFile(saved[0]));
 }
 
 } // namespace

@@ -74,6 +74,20 @@ TEST_F(EditorTest, UnreadableOrUnwritableFileLeavesText)
     EXPECT_EQ("keep me", Text());
 }
 
+TEST_F(EditorTest, LoadsAFileAnotherProgramHoldsOpenForWriting)
+{
+    std::string in = TempPath("vintrel_editor_held.sql");
+    WriteBytes(in, "select 1");
+    HANDLE writer = CreateFileA(in.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, writer);
+    LRESULT result = Send(WM_EDITOR_LOADFILE, 0, reinterpret_cast<LPARAM>(in.c_str()));
+    CloseHandle(writer);
+    EXPECT_EQ(EDITOR_OK, result);
+    EXPECT_EQ("select 1", Text());
+    DeleteFileA(in.c_str());
+}
+
 TEST_F(EditorTest, LoadedTextUndoesNothing)
 {
     std::string in = TempPath("vintrel_editor_undo.sql");

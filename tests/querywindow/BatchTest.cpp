@@ -56,6 +56,40 @@ protected:
 
 int CurrentTab(CHILDDATA *child) { return (int)SendMessageA(child->Tabs, TCM_GETCURSEL, 0, 0); }
 
+const char ReconnectedLine[] = "Reconnected to localhost. Session settings and temporary tables were reset.\r\n";
+
+// Ends the window's session from outside, as a server restart or a dropped
+// network would, and waits until the server has let it go.
+void KillSession(CHILDDATA *child)
+{
+    std::string id = std::to_string(mysql_thread_id(child->Connection->Handle));
+    MYSQL *admin = ConnectTestServer();
+    ExecSql(admin, "KILL " + id);
+    std::string query = "select count(*) from information_schema.processlist where id = " + id;
+    EXPECT_TRUE(PumpUntil([&] { return QueryValue(admin, query) == "0"; }, 5000));
+    mysql_close(admin);
+}
+
+std::string FirstCell(CHILDDATA *child)
+{
+    const GRIDBUFFER *shown = GridBuffer(child);
+    return shown && shown->Rows.Length() > 0 && shown->Rows[0][0] ? shown->Rows[0][0] : "";
+}
+
+// Test seams: the worker waits after it made a new session until the test
+// lets it go; the cancel thread sends its KILL late.
+HANDLE SeamReached, SeamProceed;
+void PauseAfterReconnect(BatchSeamPoint point)
+{
+    if (point != SeamReconnected) return;
+    SetEvent(SeamReached);
+    WaitForSingleObject(SeamProceed, 5000);
+}
+void DelayKill(BatchSeamPoint point)
+{
+    if (point == SeamBeforeKill) Sleep(1000);
+}
+
 TEST_F(Batch, ASelectionSendsOnlyItselfAndNoSelectionSendsTheWholeTextUnchanged)
 {
     MYSQL *admin = ConnectTestServer();
@@ -238,26 +272,110 @@ TEST_F(Batch, AUseSelectsTheExactNameNotAPrefixMatch)
     EXPECT_EQ("qw_tests_b", SelectorText());
 }
 
+// A session killed in the middle of a batch: an error, not a hang; the next
+// batch makes a new session on the same server, in the database the lost
+// session was in, even when the batch that switched to it failed.
 TEST_F(Batch, AKilledConnectionGivesAnErrorNotAHang)
 {
     unsigned long id = mysql_thread_id(child->Connection->Handle);
-    SetEditorText(child, "select sleep(5)");
+    SetEditorText(child, "use qw_tests_b; select sleep(5)");
     FrameCommand(118);
     PumpMessages(300);
-    MYSQL *admin = ConnectTestServer();
-    ExecSql(admin, "KILL " + std::to_string(id));
-    mysql_close(admin);
+    KillSession(child);
     ASSERT_TRUE(WaitForCompletion(child, 4000));
     EXPECT_EQ("Query batch completed with errors.", StatusText(child, 0));
-    EXPECT_EQ(0u, MessagePaneText(child).find("Error 2013:")) << MessagePaneText(child);
-    EXPECT_EQ(Database, SelectorText());
-    // The next batch makes a new session on the same server and database,
-    // says so, and runs.
+    EXPECT_NE(std::string::npos, MessagePaneText(child).find("Error 2013:")) << MessagePaneText(child);
+    EXPECT_EQ("qw_tests_b", SelectorText());
     ASSERT_TRUE(RunBatch(child, "select database()", 5000));
     EXPECT_EQ("Query batch completed.", StatusText(child, 0));
-    EXPECT_EQ(0u, MessagePaneText(child).find("Reconnected to localhost.\r\n")) << MessagePaneText(child);
-    EXPECT_STREQ(Database, GridBuffer(child)->Rows[0][0]);
+    EXPECT_EQ(0u, MessagePaneText(child).find(ReconnectedLine)) << MessagePaneText(child);
+    EXPECT_EQ("qw_tests_b", FirstCell(child));
     EXPECT_NE(id, mysql_thread_id(child->Connection->Handle));
+
+    ASSERT_TRUE(RunBatch(child, "use qw_tests_bb; selec 1"));
+    EXPECT_EQ("Query batch completed with errors.", StatusText(child, 0));
+    KillSession(child);
+    ASSERT_TRUE(RunBatch(child, "select database()", 5000));
+    EXPECT_EQ("qw_tests_bb", FirstCell(child)) << MessagePaneText(child);
+}
+
+// A session that died inside a transaction (begun, or with autocommit off)
+// took the transaction with it: the next batch is not run on a new session
+// as if nothing had happened; the one after it is.
+TEST_F(Batch, ASessionLostInsideATransactionRefusesTheNextBatch)
+{
+    for (const char *opening : {"begin; insert into five values (6, 'f')", "set autocommit = 0; insert into five values (6, 'f')"}) {
+        ASSERT_TRUE(RunBatch(child, opening));
+        KillSession(child);
+        ASSERT_TRUE(RunBatch(child, "insert into five values (7, 'g')", 5000));
+        EXPECT_EQ("Query batch completed with errors.", StatusText(child, 0));
+        EXPECT_EQ("Error 2006: The connection to localhost was lost inside a transaction; the server rolled it back. "
+                  "The next batch runs on a new session.",
+                  MessagePaneText(child)) << opening;
+        ASSERT_TRUE(RunBatch(child, "select count(*) from five"));
+        EXPECT_EQ("Query batch completed.", StatusText(child, 0));
+        EXPECT_EQ("5", FirstCell(child)) << opening;
+    }
+}
+
+// A cancel asked while the worker makes a new session stops the batch
+// before it is sent.
+TEST_F(Batch, ACancelDuringAReconnectStopsTheBatchBeforeItIsSent)
+{
+    ASSERT_TRUE(RunBatch(child, "create table unsent (n int)"));
+    KillSession(child);
+    SeamReached = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    SeamProceed = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    BatchTestSeam = PauseAfterReconnect;
+    SetEditorText(child, "insert into unsent values (1)");
+    FrameCommand(118);
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(SeamReached, 5000));
+    FrameCommand(CMD_CANCELQUERY);
+    SetEvent(SeamProceed);
+    bool completed = WaitForCompletion(child, 5000);
+    BatchTestSeam = nullptr;
+    CloseHandle(SeamReached);
+    CloseHandle(SeamProceed);
+    ASSERT_TRUE(completed);
+    EXPECT_EQ("Query batch cancelled.", StatusText(child, 0));
+    EXPECT_EQ(std::string(ReconnectedLine) + "Query cancelled: the batch was not sent.", MessagePaneText(child));
+    MYSQL *admin = ConnectTestServer();
+    EXPECT_EQ("0", QueryValue(admin, std::string("select count(*) from ") + Database + ".unsent"));
+    mysql_close(admin);
+}
+
+// What the server did decides the outcome, not the request: a cancel that
+// reaches the server after its batch ended leaves that batch's own outcome
+// and never stops the next batch; a cancel that stops a script lists the
+// statements that ran before it.
+TEST_F(Batch, ACancelReportsWhatTheServerDid)
+{
+    ASSERT_TRUE(RunBatch(child, "create table applied (n int); insert into applied values (1), (2), (3)"));
+    BatchTestSeam = DelayKill;
+    SetEditorText(child, "do sleep(0.3); update applied set n = n + 1");
+    FrameCommand(118);
+    PumpMessages(100);
+    FrameCommand(CMD_CANCELQUERY);
+    ASSERT_TRUE(WaitForCompletion(child));
+    EXPECT_EQ("Query batch completed.", StatusText(child, 0));
+    EXPECT_EQ("Statement 1: 0 row(s) affected\r\nStatement 2: 3 row(s) affected", MessagePaneText(child));
+    ASSERT_TRUE(RunBatch(child, "select sleep(1.5) as slept", 5000));
+    EXPECT_EQ("Query batch completed.", StatusText(child, 0)) << MessagePaneText(child);
+    EXPECT_EQ("0", FirstCell(child));
+    EXPECT_TRUE(PumpUntil([] { return RunningCancelRequests() == 0; }, 5000));
+    BatchTestSeam = nullptr;
+
+    SetEditorText(child, "update applied set n = n + 10; select sleep(5); update applied set n = n + 100");
+    FrameCommand(118);
+    PumpMessages(300);
+    FrameCommand(CMD_CANCELQUERY);
+    ASSERT_TRUE(WaitForCompletion(child, 10000));
+    EXPECT_EQ("Query batch cancelled.", StatusText(child, 0));
+    EXPECT_EQ(1, CurrentTab(child));
+    EXPECT_EQ("Statement 1: 3 row(s) affected\r\nStatement 2 cancelled.\r\nQuery cancelled.", MessagePaneText(child));
+    MYSQL *admin = ConnectTestServer();
+    EXPECT_EQ("39", QueryValue(admin, std::string("select sum(n) from ") + Database + ".applied"));
+    mysql_close(admin);
 }
 
 // A large result arrives row by row: the status bar counts the rows as they

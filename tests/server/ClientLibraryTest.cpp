@@ -2,6 +2,8 @@
 // what a missing file or name leaves behind.
 #include "TestSupport.h"
 
+#include "SocketOptions.h"
+
 #include <cstring>
 #include <unistd.h>
 #include <fstream>
@@ -258,6 +260,34 @@ TEST(Connection, AFailedConnectGivesTheReason)
     connection = NewConnectionInfo("127.0.0.1:1", TestUser(), TestPassword());
     EXPECT_FALSE(OpenConnectionWithin(connection, 15, error, sizeof error));
     EXPECT_NE(nullptr, strstr(error, "Can't connect")) << error;
+    FreeConnectionInfo(connection);
+}
+
+// A window's connection finds a vanished server through TCP keep-alive
+// within a minute or two, while a statement may still run for hours; the
+// short connection that carries KILL gives up on a silent server at once.
+TEST(Connection, TcpKeepAliveOnEveryConnectionAndTimeoutsOnShortOnes)
+{
+    CONNECTIONINFO *local = OpenTestConnection();
+    ASSERT_NE(nullptr, local);
+    std::string server = "127.0.0.1:" + QueryValue(local->Handle, "select @@port");
+    FreeConnectionInfo(local);
+    CONNECTIONINFO *connection = NewConnectionInfo(server.c_str(), TestUser(), TestPassword());
+    ASSERT_TRUE(OpenConnection(connection)) << server;
+    int socket = -1;
+    ASSERT_EQ(0, mariadb_get_infov(connection->Handle, MariadbConnectionSocket, &socket));
+    SOCKETOPTIONS options = ReadSocketOptions(socket);
+    EXPECT_EQ(1, options.KeepAlive);
+    EXPECT_EQ(30, options.KeepAliveIdle);
+    EXPECT_EQ(90000u, options.UserTimeout);
+    FreeConnectionInfo(connection);
+
+    connection = NewConnectionInfo(TestHost(), TestUser(), TestPassword());
+    ASSERT_TRUE(OpenConnectionWithin(connection, 5, nullptr, 0, 1));
+    DWORD start = GetTickCount();
+    EXPECT_NE(0, mysql_query(connection->Handle, "select sleep(3)"));
+    EXPECT_EQ((unsigned)ErrorServerLost, mysql_errno(connection->Handle));
+    EXPECT_LT(GetTickCount() - start, 2500u);
     FreeConnectionInfo(connection);
 }
 
