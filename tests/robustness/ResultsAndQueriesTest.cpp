@@ -66,7 +66,7 @@ protected:
     void Run(const std::string &sql)
     {
         ASSERT_TRUE(RunBatch(child, sql, 60000)) << "the batch did not complete";
-        ASSERT_EQ(0, child->QueryStatus) << MessagePaneText(child);
+        ASSERT_EQ("Query batch completed.", StatusText(child, 0)) << MessagePaneText(child);
         ASSERT_TRUE(Data());
     }
     void Draw()
@@ -303,7 +303,7 @@ TEST_F(ResultsAndQueries, AQueryLargerThanTheServerTakesIsAnErrorAndTheTextStays
     ASSERT_GT(limit, 0);
     const std::string sql = "SELECT '" + std::string((size_t)limit + 1024, 'q') + "' AS too_large";
     ASSERT_TRUE(RunBatch(child, sql, 60000)) << "the batch did not complete";
-    EXPECT_NE(0, child->QueryStatus);
+    EXPECT_EQ("Query batch completed with errors.", StatusText(child, 0));
     EXPECT_EQ(0u, MessagePaneText(child).find("Error ")) << MessagePaneText(child);
     EXPECT_EQ(-1, GridRows(child)) << "no result is shown";
     EXPECT_TRUE(EditorText(child) == sql) << "the query text stays in the editor";
