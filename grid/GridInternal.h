@@ -21,6 +21,8 @@ struct GridSelection {
         AnchorRow = anchorRow, AnchorCol = anchorCol;
         EndRow = endRow, EndCol = endCol;
     }
+    // Moves the opposite corner (Shift with a key, a drag).
+    void Extend(int32_t row, int32_t col) { EndRow = row, EndCol = col; }
     // The corners top-left and bottom-right, whichever way it was made.
     GRIDRANGE Normalised() const
     {

@@ -180,11 +180,10 @@ void GridKeyDown(HWND window, OUTPUTDATA *grid, WPARAM key)
     }
     grid->CursorRow = row;
     grid->CursorCol = col;
-    GridSelection &selection = grid->Selection;
     if (GetKeyState(VK_SHIFT) >= 0)
-        selection.Set(row, col, row, col);
+        grid->Selection.Set(row, col, row, col);
     else
-        selection.Set(selection.AnchorRow, selection.AnchorCol, row, col);
+        grid->Selection.Extend(row, col);
     Align(window, grid, first);
     if (second != AlignNone) Align(window, grid, second);
     GridRepaint(window, true);
@@ -269,9 +268,8 @@ void GridMouseMove(HWND window, OUTPUTDATA *grid, int32_t x, int32_t y)
         int32_t column = HitColumn(hit), slot = HitSlot(hit);
         if (!IsDataCell(grid, column, slot)) return;
         int32_t row = GridTopRow(grid) + slot;
-        GridSelection &selection = grid->Selection;
-        if (row == selection.EndRow && column == selection.EndCol) return;
-        selection.Set(selection.AnchorRow, selection.AnchorCol, row, column);
+        if (row == grid->Selection.EndRow && column == grid->Selection.EndCol) return;
+        grid->Selection.Extend(row, column);
         GridRepaint(window, false);
     } else if (grid->Resizing) {
         POINT point = PointerInClient(window);

@@ -159,7 +159,7 @@ void DescribeStatements(const BATCHJOB *job, PaneText &pane)
 }
 
 // A script answered with several results is shown statement by statement;
-// one statement (a CALL's several result sets included) as the Part gives.
+// one statement (a CALL's several result sets included) as a single outcome.
 bool ShowsStatements(CHILDDATA *child, const BATCHJOB *job)
 {
     int32_t results = job->OutcomeCount + (job->FailedOutcome > job->OutcomeCount ? 1 : 0);
