@@ -4,10 +4,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "app/DesktopShell.h"
 #include "app/SettingsLocation.h"
+#include "base/ActionFailure.h"
 #include "base/DialogPlacement.h"
 #include "base/Text.h"
 #include "querywindow/QueryWindow.h"
@@ -21,6 +23,17 @@ struct CONNECTIONDIALOGDATA {
     char *SavedPassword;  // null unless "savepassword" was exactly 1
     bool PasswordEdited;  // the user typed into the password field
 };
+
+CONNECTIONDIALOGDATA *NewDialogRecord() { return new (std::nothrow) CONNECTIONDIALOGDATA(); }
+
+// Frees the record with what it holds.
+void FreeDialogRecord(CONNECTIONDIALOGDATA *data)
+{
+    if (!data) return;
+    free(data->SettingsPath);
+    free(data->SavedPassword);
+    delete data;
+}
 
 CONNECTIONDIALOGDATA *DialogData(HWND dialog)
 {
@@ -90,11 +103,8 @@ void MakeSettingsDirectory(const char *path)
 void ReleaseDialogData(HWND dialog)
 {
     CONNECTIONDIALOGDATA *data = DialogData(dialog);
-    if (!data) return;
     SetWindowLongPtrA(dialog, DWLP_USER, 0);
-    free(data->SettingsPath);
-    free(data->SavedPassword);
-    free(data);
+    FreeDialogRecord(data);
 }
 
 void SetCheck(HWND dialog, int id, bool set) { CheckDlgButton(dialog, id, set ? BST_CHECKED : BST_UNCHECKED); }
@@ -104,14 +114,15 @@ BOOL OnInitDialog(HWND dialog)
 {
     CenterOverFrame(dialog, GetWindow(dialog, GW_OWNER));
 
-    CONNECTIONDIALOGDATA *data = static_cast<CONNECTIONDIALOGDATA *>(calloc(1, sizeof(CONNECTIONDIALOGDATA)));
+    // Attached before anything else is made, so that WM_DESTROY frees it
+    // whatever happens next.
+    CONNECTIONDIALOGDATA *data = NewDialogRecord();
+    if (data) SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(data));
     if (data) data->SettingsPath = BuildSettingsPath();
     if (!data || !data->SettingsPath) {
-        free(data);
         EndDialog(dialog, 0);
         return TRUE;
     }
-    SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(data));
     const char *path = data->SettingsPath;
 
     char text[SettingsTextSize];
@@ -281,7 +292,9 @@ void OnCommand(HWND dialog, int id, int code)
 
 } // namespace
 
-INT_PTR CALLBACK ConnectionDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+namespace {
+
+INT_PTR HandleDialogMessage(HWND dialog, UINT message, WPARAM wParam)
 {
     switch (message) {
     case WM_INITDIALOG:
@@ -294,6 +307,21 @@ INT_PTR CALLBACK ConnectionDialogProc(HWND dialog, UINT message, WPARAM wParam, 
         return TRUE;
     }
     return FALSE;
+}
+
+} // namespace
+
+// No C++ exception leaves the procedure: it would unwind through the
+// system's code. A dialog that could not be set up goes away.
+INT_PTR CALLBACK ConnectionDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+{
+    try {
+        return HandleDialogMessage(dialog, message, wParam);
+    } catch (...) {
+        ReportFailedAction(dialog);
+        if (message == WM_INITDIALOG) EndDialog(dialog, 0);
+        return TRUE;
+    }
 }
 
 void ShowConnectionDialog(HWND frame)

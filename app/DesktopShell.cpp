@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "querywindow/WindowRecords.h"
+#include "querywindow/ProgramValues.h"
 
 #ifdef __WINE__
 #include <fcntl.h>

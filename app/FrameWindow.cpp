@@ -1,8 +1,10 @@
 #include "app/FrameWindow.h"
 
+#include <commctrl.h>
 #include <shellapi.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -10,36 +12,105 @@
 #include "app/ConnectionDialog.h"
 #include "app/DesktopShell.h"
 #include "app/ToolbarHost.h"
-#include "editor/CodeMaxControl.h"
-#include "querywindow/DatabaseSelector.h"
+#include "base/ActionFailure.h"
+#include "base/WindowState.h"
+#include "querywindow/FrameServices.h"
+#include "querywindow/ProgramValues.h"
 #include "querywindow/QueryWindow.h"
 #include "querywindow/ScriptFiles.h"
 #include "resources/resource.h"
 
 namespace {
 
+// The frame's record, its own: the query windows ask the frame through the
+// FRAMESERVICES below.
+struct FRAMEDATA {
+    HWND FrameWindow;
+    HMENU MainMenu;
+    HMENU NewPopup;            // File > New
+    HMENU FilePopup;
+    HMENU WindowPopup;
+    HMENU InsertTemplatePopup; // Edit > Insert Template
+    HWND StatusBar;
+    HWND ToolbarHost;
+    HWND Toolbar;
+    HFONT SelectorFont;
+    HWND DatabaseSelector;
+    int32_t ConnectionCount;   // the query windows open in the frame
+};
+
+FRAMEDATA *NewFrameRecord() { return new (std::nothrow) FRAMEDATA(); }
+
+void FreeFrameRecord(FRAMEDATA *frame) { delete frame; }
+
 const int ToolbarBandHeight = 30;
+// The selector lies over toolbar buttons 15 to 29, in the run of separators
+// that the toolbar keeps for it.
 const int FirstSelectorButton = 15, LastSelectorButton = 29;
 const int SelectorDropHeight = 200;
+// The MDI client numbers the Window menu's list of query windows from here.
+const UINT FirstWindowListId = 1000;
+enum { FilePosition = 0, EditPosition = 1, WindowPosition = 3, NewPosition = 4, InsertTemplatePosition = 13 };
 
 HMENU PopupAt(HMENU menu, int position) { return GetSubMenu(menu, position); }
+
+void SetMenuItemEnabled(HMENU menu, UINT command, bool enabled)
+{
+    if (menu) EnableMenuItem(menu, command, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+}
+
+void ShowConnectionCount(FRAMEDATA *frame)
+{
+    if (!frame->StatusBar) return;
+    // Sized for any 32-bit count, not only for the counts one sees.
+    char text[32];
+    snprintf(text, sizeof text, "Connection: %d", static_cast<int>(frame->ConnectionCount));
+    SendMessageA(frame->StatusBar, SB_SETTEXTA, 1, reinterpret_cast<LPARAM>(text));
+}
+
+// The selector picks names by their whole text, case included: with
+// databases a and ab a prefix search finds ab for a, and on a server with
+// case-sensitive names Test and test are different databases.
+
+// The index of the entry whose text is exactly name, or CB_ERR.
+int FindExactEntry(HWND comboBox, const char *name)
+{
+    int count = (int)SendMessageA(comboBox, CB_GETCOUNT, 0, 0);
+    size_t nameLength = strlen(name);
+    for (int i = 0; i < count; i++) {
+        LRESULT length = SendMessageA(comboBox, CB_GETLBTEXTLEN, i, 0);
+        if (length < 0 || (size_t)length != nameLength) continue;
+        char *text = static_cast<char *>(calloc((size_t)length + 1, 1));
+        if (!text) return CB_ERR;
+        SendMessageA(comboBox, CB_GETLBTEXT, i, (LPARAM)text);
+        bool same = strcmp(text, name) == 0;
+        free(text);
+        if (same) return i;
+    }
+    return CB_ERR;
+}
+
+// Selects that entry; no entry when none matches. Returns the index or CB_ERR.
+int SelectExactEntry(HWND comboBox, const char *name)
+{
+    int found = FindExactEntry(comboBox, name);
+    SendMessageA(comboBox, CB_SETCURSEL, found, 0);
+    return found;
+}
 
 void InstallMenus(FRAMEDATA *frame)
 {
     frame->MainMenu = LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINMENU));
-    frame->FilePopup = PopupAt(frame->MainMenu, 0);
-    frame->EditPopup = PopupAt(frame->MainMenu, 1);
-    frame->QueryPopup = PopupAt(frame->MainMenu, 2);
-    frame->WindowPopup = PopupAt(frame->MainMenu, 3);
-    frame->HelpPopup = PopupAt(frame->MainMenu, 4);
-    frame->NewPopup = PopupAt(frame->FilePopup, 4);
-    frame->InsertTemplatePopup = PopupAt(frame->EditPopup, 13);
+    frame->FilePopup = PopupAt(frame->MainMenu, FilePosition);
+    frame->WindowPopup = PopupAt(frame->MainMenu, WindowPosition);
+    frame->NewPopup = PopupAt(frame->FilePopup, NewPosition);
+    frame->InsertTemplatePopup = PopupAt(PopupAt(frame->MainMenu, EditPosition), InsertTemplatePosition);
     SetMenu(frame->FrameWindow, frame->MainMenu);
 }
 
 void CreateMdiClient(FRAMEDATA *frame)
 {
-    CLIENTCREATESTRUCT client = {frame->WindowPopup, 1000};
+    CLIENTCREATESTRUCT client = {frame->WindowPopup, FirstWindowListId};
     MdiClientWindow = CreateWindowExA(WS_EX_CLIENTEDGE, "MDIClient", nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN,
                                       0, 0, 0, 0, frame->FrameWindow, nullptr, GetModuleHandleA(nullptr), &client);
 }
@@ -70,7 +141,7 @@ void CreateFrameStatusBar(FRAMEDATA *frame)
 
 LRESULT OnCreate(HWND window)
 {
-    FRAMEDATA *frame = new (std::nothrow) FRAMEDATA{};
+    FRAMEDATA *frame = NewFrameRecord();
     if (!frame) return -1;
     AttachState(window, frame);
     frame->FrameWindow = window;
@@ -78,7 +149,7 @@ LRESULT OnCreate(HWND window)
     CreateMdiClient(frame);
     frame->ToolbarHost = CreateWindowExA(0, VNREBAR_CLASS, nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 0,
                                          0, window, (HMENU)(INT_PTR)IDC_TOOLBARHOST, GetModuleHandleA(nullptr), nullptr);
-    frame->Toolbar = CreateFrameToolbar(frame, frame->ToolbarHost);
+    frame->Toolbar = CreateFrameToolbar(frame->ToolbarHost);
     CreateDatabaseSelector(frame);
     frame->ConnectionCount = 0;
     CreateFrameStatusBar(frame);
@@ -94,8 +165,8 @@ void OnSize(FRAMEDATA *frame, WPARAM wParam, LPARAM lParam)
     MoveWindow(frame->ToolbarHost, 0, 0, width, ToolbarBandHeight, TRUE);
     MoveWindow(MdiClientWindow, 0, ToolbarBandHeight, width, height - (status.bottom - status.top) - ToolbarBandHeight,
                TRUE);
-    FrameStatusEdges(width, frame->StatusEdges);
-    int edges[3] = {frame->StatusEdges[0], frame->StatusEdges[1], frame->StatusEdges[2]};
+    int32_t edges[3];
+    FrameStatusEdges(width, edges);
     SendMessageA(frame->StatusBar, SB_SETPARTS, 3, (LPARAM)edges);
     SendMessageA(frame->StatusBar, WM_SIZE, wParam, lParam);
     InvalidateRect(frame->StatusBar, nullptr, TRUE);
@@ -134,13 +205,6 @@ LRESULT OnNotify(HWND window, FRAMEDATA *frame, WPARAM wParam, LPARAM lParam)
     return DefFrameProcA(window, MdiClientWindow, WM_NOTIFY, wParam, lParam);
 }
 
-bool IsQueryWindow(HWND window)
-{
-    char name[32] = "";
-    GetClassNameA(window, name, sizeof name);
-    return strcmp(name, QUERYWINDOW_CLASS) == 0;
-}
-
 // Destroys the query windows; with ask, only those that agree when asked
 // whether they may close (WM_QUERYENDSESSION).
 void CloseQueryWindows(bool ask)
@@ -150,8 +214,7 @@ void CloseQueryWindows(bool ask)
         HWND next = GetWindow(window, GW_HWNDNEXT);
         // Only query windows: the MDI client may hold other windows (icon
         // titles of minimized windows).
-        if (IsQueryWindow(window) &&
-            (!ask || (StateOf<CHILDDATA>(window) && SendMessageA(window, WM_QUERYENDSESSION, 0, 0) == 1)))
+        if (IsQueryWindow(window) && (!ask || SendMessageA(window, WM_QUERYENDSESSION, 0, 0) == 1))
             SendMessageA(MdiClientWindow, WM_MDIDESTROY, (WPARAM)window, 0);
         window = next;
     }
@@ -169,23 +232,10 @@ void Disconnect()
 }
 
 // A new window on a copy of the active connection, holding text (if any).
-// The text goes to the editor as the bytes the file holds, as an inserted
-// template does: WM_SETTEXT would pass it through the UTF-16 conversion,
-// which turns every byte that is not UTF-8 (a Latin-1 file, say) into
-// U+FFFD for good. The caret then stands at the start, as after WM_SETTEXT.
 void OpenTemplateWindow(FRAMEDATA *frame, const char *text)
 {
     char error[512] = "";
-    HWND created = cloneConnection(frame, error, sizeof error);
-    if (!created) {
-        ShowConnectFailure(frame->FrameWindow, error);
-        return;
-    }
-    CHILDDATA *child = StateOf<CHILDDATA>(created);
-    if (!child || !text || !*text) return;
-    EDITORRANGE start = {{1, 1}, {1, 1}};
-    SendMessageA(child->Editor, WM_EDITOR_INSERTTEXT, (WPARAM)&start.Start, (LPARAM)text);
-    SendMessageA(child->Editor, WM_EDITOR_SETSEL, 1, (LPARAM)&start);
+    if (!CloneQueryWindow(ActiveQueryWindow(), text, error, sizeof error)) ShowConnectFailure(frame->FrameWindow, error);
 }
 
 // A template that cannot be read leaves the new window's editor empty.
@@ -204,44 +254,19 @@ void OpenTemplateSequence(FRAMEDATA *frame)
     free(text);
 }
 
-// The user picked a database in the selector (or the select-database
-// dialog did): make it the active window's current database. A switch the
-// server refuses is reported, and everything keeps showing the database
-// actually in use.
-void SwitchDatabase(FRAMEDATA *frame)
+// The user picked a database in the selector: the active window switches
+// to it, or says why it cannot and keeps showing the database in use.
+void OnSelectorChoice(FRAMEDATA *frame)
 {
-    HWND active = ActiveQueryWindow();
-    CHILDDATA *child = StateOf<CHILDDATA>(active);
-    if (!child) return;
-    CONNECTIONINFO *connection = child->Connection;
     int index = (int)SendMessageA(frame->DatabaseSelector, CB_GETCURSEL, 0, 0);
     if (index < 0) return;
-    if (child->Executing) {
-        // The connection belongs to the running batch: keep showing the
-        // database it runs on.
-        MessageBeep(MB_ICONWARNING);
-        SelectExactEntry(frame->DatabaseSelector, connection->Database);
-        return;
-    }
     LRESULT length = SendMessageA(frame->DatabaseSelector, CB_GETLBTEXTLEN, index, 0);
     char *name = static_cast<char *>(calloc((size_t)(length > 0 ? length : 0) + 1, 1));
     if (!name) return;
     SendMessageA(frame->DatabaseSelector, CB_GETLBTEXT, index, (LPARAM)name);
-    char error[700] = "";
-    if (!UseDatabase(child, name, error, sizeof error)) {
-        char message[1000];
-        snprintf(message, sizeof message, "Can't change the database to %s.\n\n%s", name, error);
-        MessageBoxA(frame->FrameWindow, message, "Vintrel", MB_OK | MB_ICONWARNING);
-        SelectExactEntry(frame->DatabaseSelector, connection->Database);
-        free(name);
-        return;
-    }
-    ReplaceConnectionText(&connection->Database, name);
+    SwitchQueryWindowDatabase(ActiveQueryWindow(), name);
     free(name);
-    UpdateTitle(child);
-    SetStatusText(child, 2, connection->Database);
 }
-
 
 LRESULT OnCommand(HWND window, FRAMEDATA *frame, WPARAM wParam, LPARAM lParam)
 {
@@ -249,7 +274,7 @@ LRESULT OnCommand(HWND window, FRAMEDATA *frame, WPARAM wParam, LPARAM lParam)
     switch (command) {
     case IDC_DATABASESELECTOR:
         if (HIWORD(wParam) == CBN_SELCHANGE) {
-            SwitchDatabase(frame);
+            OnSelectorChoice(frame);
             return 0;
         }
         break;
@@ -294,12 +319,92 @@ void OnDestroy(HWND window, FRAMEDATA *frame)
     CloseQueryWindows(false);
     DeleteObject(frame->SelectorFont);
     AttachState(window, nullptr);
-    delete frame;
+    FreeFrameRecord(frame);
     PostQuitMessage(0);
 }
 
+LRESULT Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_CREATE) return OnCreate(window);
+    FRAMEDATA *frame = StateOf<FRAMEDATA>(window);
+    if (!frame) return DefFrameProcA(window, MdiClientWindow, message, wParam, lParam);
+    switch (message) {
+    case WM_SIZE: OnSize(frame, wParam, lParam); return 0;
+    case WM_INITMENUPOPUP: OnInitMenuPopup(frame, (HMENU)wParam); return 0;
+    case WM_NOTIFY: return OnNotify(window, frame, wParam, lParam);
+    case WM_COMMAND: return OnCommand(window, frame, wParam, lParam);
+    case WM_CLOSE: return OnClose(window);
+    case WM_DESTROY: OnDestroy(window, frame); return 0;
+    }
+    return DefFrameProcA(window, MdiClientWindow, message, wParam, lParam);
+}
+
+// What the query windows ask of the frame (FrameServices.h) --------------------
+
+// The record of a frame window; null for any other window, whatever its
+// extra storage holds.
+FRAMEDATA *FrameOf(HWND window)
+{
+    char name[sizeof FRAME_CLASS + 1] = "";
+    if (!window || !GetClassNameA(window, name, sizeof name) || strcmp(name, FRAME_CLASS) != 0) return nullptr;
+    return StateOf<FRAMEDATA>(window);
+}
+
+void EnableCommandItem(HWND window, UINT command, bool enabled)
+{
+    if (FRAMEDATA *frame = FrameOf(window)) SetMenuItemEnabled(frame->MainMenu, command, enabled);
+}
+
+// A grayed button is drawn indeterminate: it neither reacts nor looks
+// pressed.
+void EnableCommandButton(HWND window, UINT command, bool enabled)
+{
+    BYTE state = enabled ? TBSTATE_ENABLED : TBSTATE_INDETERMINATE;
+    if (FRAMEDATA *frame = FrameOf(window)) SendMessageA(frame->Toolbar, TB_SETSTATE, command, MAKELONG(state, 0));
+}
+
+void CheckCommandButton(HWND window, UINT command, bool checked)
+{
+    if (FRAMEDATA *frame = FrameOf(window)) SendMessageA(frame->Toolbar, TB_CHECKBUTTON, command, MAKELONG(checked, 0));
+}
+
+void EnableSelector(HWND window, bool enabled)
+{
+    if (FRAMEDATA *frame = FrameOf(window)) EnableWindow(frame->DatabaseSelector, enabled);
+}
+
+void EmptySelector(HWND window)
+{
+    if (FRAMEDATA *frame = FrameOf(window)) SendMessageA(frame->DatabaseSelector, CB_RESETCONTENT, 0, 0);
+}
+
+void AddToSelector(HWND window, const char *name)
+{
+    if (FRAMEDATA *frame = FrameOf(window)) SendMessageA(frame->DatabaseSelector, CB_ADDSTRING, 0, (LPARAM)name);
+}
+
+bool SelectInSelector(HWND window, const char *name)
+{
+    FRAMEDATA *frame = FrameOf(window);
+    return frame && name && SelectExactEntry(frame->DatabaseSelector, name) != CB_ERR;
+}
+
+int CountWindows(HWND window, int change)
+{
+    FRAMEDATA *frame = FrameOf(window);
+    if (!frame) return 0;
+    if (change == 0) return frame->ConnectionCount;
+    frame->ConnectionCount += change;
+    ShowConnectionCount(frame);
+    return frame->ConnectionCount;
+}
+
+const FRAMESERVICES Services = {EnableCommandItem, EnableCommandButton, CheckCommandButton, EnableSelector,
+                                EmptySelector,     AddToSelector,       SelectInSelector,   CountWindows};
+
 ATOM RegisterFrame()
 {
+    ProvideFrameServices(&Services);
     WNDCLASSEXA windowClass = {};
     windowClass.cbSize = sizeof windowClass;
     windowClass.lpfnWndProc = MdiFrameProc;
@@ -321,35 +426,15 @@ void FrameStatusEdges(int clientWidth, int32_t edges[3])
     edges[2] = clientWidth;
 }
 
-HWND cloneConnection(FRAMEDATA *frame, char *error, size_t errorSize)
-{
-    HWND source = ActiveQueryWindow();
-    CHILDDATA *child = StateOf<CHILDDATA>(source);
-    if (!child) return nullptr;
-    CONNECTIONINFO *original = child->Connection;
-    CONNECTIONINFO *connection = NewConnectionInfo(original->Host, original->User, original->Password);
-    if (!connection) return nullptr;
-    ReplaceConnectionText(&connection->Database, original->Database);
-    if (!OpenConnectionWithin(connection, ConnectTimeoutSeconds, error, errorSize)) {
-        FreeConnectionInfo(connection);
-        return nullptr;
-    }
-    return CreateQueryWindow(connection, IsZoomed(source) != 0);
-}
-
+// No C++ exception leaves the procedure: it would unwind through the
+// system's code.
 LRESULT CALLBACK MdiFrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (!window) return message == WM_USER ? RegisterFrame() : 0;
-    if (message == WM_CREATE) return OnCreate(window);
-    FRAMEDATA *frame = StateOf<FRAMEDATA>(window);
-    if (!frame) return DefFrameProcA(window, MdiClientWindow, message, wParam, lParam);
-    switch (message) {
-    case WM_SIZE: OnSize(frame, wParam, lParam); return 0;
-    case WM_INITMENUPOPUP: OnInitMenuPopup(frame, (HMENU)wParam); return 0;
-    case WM_NOTIFY: return OnNotify(window, frame, wParam, lParam);
-    case WM_COMMAND: return OnCommand(window, frame, wParam, lParam);
-    case WM_CLOSE: return OnClose(window);
-    case WM_DESTROY: OnDestroy(window, frame); return 0;
+    try {
+        return Dispatch(window, message, wParam, lParam);
+    } catch (...) {
+        ReportFailedAction(window);
+        return message == WM_CREATE ? -1 : 0;
     }
-    return DefFrameProcA(window, MdiClientWindow, message, wParam, lParam);
 }

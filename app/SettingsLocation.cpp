@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "querywindow/WindowRecords.h"
+#include "querywindow/ProgramValues.h"
 
 bool DirectoryWritable(const char *directory)
 {

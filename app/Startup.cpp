@@ -9,6 +9,7 @@
 #include "app/ToolbarHost.h"
 #include "editor/CodeMaxControl.h"
 #include "grid/GridWindow.h"
+#include "querywindow/ProgramValues.h"
 #include "querywindow/QueryWindow.h"
 #include "querywindow/SplitterWnd.h"
 #include "resources/resource.h"

@@ -1,8 +1,10 @@
 #include "app/ToolbarHost.h"
 
-#include <cstring>
+#include <commctrl.h>
+
 #include <new>
 
+#include "base/WindowState.h"
 #include "resources/resource.h"
 
 namespace {
@@ -123,9 +125,13 @@ LRESULT OnNotify(HWND window, NMHDR *header, WPARAM wParam, LPARAM lParam)
     return SendMessageA(GetParent(window), WM_NOTIFY, wParam, lParam);
 }
 
+VNREBARDATA *NewHostRecord() { return new (std::nothrow) VNREBARDATA(); }
+
+void FreeHostRecord(VNREBARDATA *host) { delete host; }
+
 LRESULT OnCreate(HWND window)
 {
-    VNREBARDATA *host = new (std::nothrow) VNREBARDATA{};
+    VNREBARDATA *host = NewHostRecord();
     if (!host) return -1;
     AttachState(window, host);
     return 0;
@@ -133,7 +139,7 @@ LRESULT OnCreate(HWND window)
 
 void OnDestroy(HWND window)
 {
-    delete StateOf<VNREBARDATA>(window);
+    FreeHostRecord(StateOf<VNREBARDATA>(window));
     AttachState(window, nullptr);
 }
 
@@ -179,7 +185,7 @@ LRESULT CALLBACK VnRebarProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-HWND CreateFrameToolbar(FRAMEDATA *frame, HWND host)
+HWND CreateFrameToolbar(HWND host)
 {
     HWND toolbar = CreateWindowExA(0, TOOLBARCLASSNAMEA, nullptr,
                                    WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS |
@@ -190,16 +196,16 @@ HWND CreateFrameToolbar(FRAMEDATA *frame, HWND host)
     SendMessageA(toolbar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
     TBADDBITMAP bitmap = {GetModuleHandleA(nullptr), IDB_TOOLBAR};
     SendMessageA(toolbar, TB_ADDBITMAP, ToolbarImageCount, (LPARAM)&bitmap);
+    TBBUTTON buttons[ToolbarButtonCount] = {};
     for (int i = 0; i < ToolbarButtonCount; i++) {
-        TBBUTTON &button = frame->ToolbarButtons[i];
-        memset(&button, 0, sizeof button);
+        TBBUTTON &button = buttons[i];
         bool separator = Buttons[i].Image < 0;
         button.iBitmap = separator ? 0 : Buttons[i].Image;
         button.idCommand = Buttons[i].Command;
         button.fsState = separator ? 0 : TBSTATE_INDETERMINATE;
         button.fsStyle = Buttons[i].Style;
     }
-    SendMessageA(toolbar, TB_ADDBUTTONSA, ToolbarButtonCount, (LPARAM)frame->ToolbarButtons);
+    SendMessageA(toolbar, TB_ADDBUTTONSA, ToolbarButtonCount, (LPARAM)buttons);
     SendMessageA(host, WM_REBAR_SETTOOLBAR, (WPARAM)toolbar, 0);
     return toolbar;
 }

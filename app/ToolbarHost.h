@@ -5,9 +5,11 @@
 
 #include <windows.h>
 
-#include "querywindow/WindowRecords.h"
-
 #define VNREBAR_CLASS "VnRebar"
+
+enum { ToolbarButtonCount = 32 };
+// The toolbar's control id inside the host.
+enum { IDC_TOOLBAR = 2 };
 
 // WM_USER+1 to the host: wParam is the toolbar, which the host sizes from
 // then on.
@@ -15,9 +17,9 @@ enum { WM_REBAR_SETTOOLBAR = WM_USER + 1 };
 
 LRESULT CALLBACK VnRebarProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-// Creates the toolbar in the host with the frame's 32 button descriptions,
-// and hands it to the host.
-HWND CreateFrameToolbar(FRAMEDATA *frame, HWND host);
+// Creates the toolbar in the host with the frame's 32 buttons, every one
+// grayed, and hands it to the host.
+HWND CreateFrameToolbar(HWND host);
 
 // The tooltip of a toolbar command, or null.
 const char *ToolbarTooltip(UINT command);

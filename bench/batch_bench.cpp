@@ -33,6 +33,7 @@
 #include "query/BatchWorker.h"
 #include "query/ResultCapture.h"
 #include "querywindow/QueryWindow.h"
+#include "querywindow/WindowRecords.h"
 #include "querywindow/ScriptStatements.h"
 #include "querywindow/SplitterWnd.h"
 #include "app/ConnectionDialog.h"
@@ -183,7 +184,7 @@ Run ExecuteOnce(CHILDDATA *child, HWND probe)
     HANDLE thread = CreateThread(nullptr, 0, ProbeThread, probe, 0, nullptr);
     Run run = {};
     double start = NowSeconds();
-    SendMessageA(GetParent(GetParent(child->Window)), WM_COMMAND, MAKEWPARAM(118, 0), 0);
+    SendMessageA(GetParent(GetParent(child->Window)), WM_COMMAND, MAKEWPARAM(CMD_EXECUTE, 0), 0);
     PumpUntilDone(child, &run.Completion);
     run.Total = NowSeconds() - start;
     Probing = 0;

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "querywindow/DatabaseSelector.h"
+#include "querywindow/QueryWindow.h"
 #include "querywindow/WindowRecords.h"
 #include "resources/resource.h"
 #include "base/DialogPlacement.h"
@@ -11,16 +12,6 @@
 namespace {
 
 CHILDDATA *DialogChild(HWND dialog) { return reinterpret_cast<CHILDDATA *>(GetWindowLongPtrA(dialog, DWLP_USER)); }
-
-// Makes the name the selector's current entry. A database created by another
-// connection since the selector was filled is not in it yet: it is added, so
-// that the frame switches to the database the user chose.
-void SelectInDatabaseSelector(HWND selector, const char *name)
-{
-    int index = FindExactEntry(selector, name);
-    if (index == CB_ERR) index = static_cast<int>(SendMessageA(selector, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name)));
-    SendMessageA(selector, CB_SETCURSEL, index, 0);
-}
 
 // The chosen name, or null when nothing is selected.
 char *SelectedName(HWND list)
@@ -44,7 +35,7 @@ BOOL OnInitDialog(HWND dialog, CHILDDATA *child)
         EnableWindow(GetDlgItem(dialog, IDOK), FALSE);
     else
         SendMessageA(list, LB_SETCURSEL, 0, 0);
-    CenterOverFrame(dialog, child->Frame ? child->Frame->FrameWindow : nullptr);
+    CenterOverFrame(dialog, child->Frame);
     SetFocus(list);
     return FALSE; // the focus is placed
 }
@@ -59,10 +50,7 @@ void OnOk(HWND dialog)
 {
     CHILDDATA *child = DialogChild(dialog);
     char *name = SelectedName(GetDlgItem(dialog, IDC_DATABASELIST));
-    if (name && child && child->Frame) {
-        SelectInDatabaseSelector(child->Frame->DatabaseSelector, name);
-        SendMessageA(child->Frame->FrameWindow, WM_COMMAND, MAKEWPARAM(IDC_DATABASESELECTOR, CBN_SELCHANGE), 0);
-    }
+    if (name && child) SwitchQueryWindowDatabase(child->Window, name);
     free(name);
     EndDialog(dialog, 0);
 }

@@ -1,7 +1,8 @@
 // The select-database dialog: the user picks the current database of a query
-// window from the server's list. The dialog only selects the name in the
-// frame's database selector and asks the frame to switch, so that the
-// selector, the connection, the title and the status bar change in one place.
+// window from the server's list. The switch is the query window's own
+// (SwitchQueryWindowDatabase), the same as a choice in the frame's database
+// selector, so that the selector, the connection, the title and the status
+// bar change in one place.
 #pragma once
 
 #include <windows.h>

@@ -5,13 +5,22 @@
 #include <cstring>
 
 #include "query/ServerInfo.h"
+#include "querywindow/FrameServices.h"
 #include "querywindow/QueryBatch.h"
+#include "querywindow/QueryWindow.h"
 
 namespace {
 
-void AddToComboBox(const char *name, void *comboBox)
+struct SelectorFill {
+    HWND Frame;
+    int Added;
+};
+
+void AddToSelector(const char *name, void *context)
 {
-    SendMessageA(static_cast<HWND>(comboBox), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+    SelectorFill *fill = static_cast<SelectorFill *>(context);
+    AddToDatabaseSelector(fill->Frame, name);
+    fill->Added++;
 }
 
 void AddToListBox(const char *name, void *listBox)
@@ -27,10 +36,12 @@ void ShowServerUser(CHILDDATA *child)
     if (child && AskServerUser(child->Connection, user, sizeof user)) SetStatusText(child, 3, user);
 }
 
-void FillDatabaseSelector(CHILDDATA *child)
+int FillDatabaseSelector(CHILDDATA *child)
 {
-    if (!child || !child->Frame || !child->Frame->DatabaseSelector) return;
-    ForEachDatabase(child->Connection, AddToComboBox, child->Frame->DatabaseSelector);
+    if (!child || !child->Frame) return 0;
+    SelectorFill fill = {child->Frame, 0};
+    ForEachDatabase(child->Connection, AddToSelector, &fill);
+    return fill.Added;
 }
 
 void FillDatabaseList(CHILDDATA *child, HWND listBox)
@@ -38,42 +49,22 @@ void FillDatabaseList(CHILDDATA *child, HWND listBox)
     if (child && listBox) ForEachDatabase(child->Connection, AddToListBox, listBox);
 }
 
-int FindExactEntry(HWND comboBox, const char *name)
+bool RefillDatabaseSelector(CHILDDATA *child)
 {
-    int count = (int)SendMessageA(comboBox, CB_GETCOUNT, 0, 0);
-    size_t nameLength = strlen(name);
-    for (int i = 0; i < count; i++) {
-        LRESULT length = SendMessageA(comboBox, CB_GETLBTEXTLEN, i, 0);
-        if (length < 0 || (size_t)length != nameLength) continue;
-        char *text = static_cast<char *>(calloc((size_t)length + 1, 1));
-        if (!text) return CB_ERR;
-        SendMessageA(comboBox, CB_GETLBTEXT, i, (LPARAM)text);
-        bool same = strcmp(text, name) == 0;
-        free(text);
-        if (same) return i;
-    }
-    return CB_ERR;
-}
-
-int SelectExactEntry(HWND comboBox, const char *name)
-{
-    int found = FindExactEntry(comboBox, name);
-    SendMessageA(comboBox, CB_SETCURSEL, found, 0);
-    return found;
-}
-
-void RefillDatabaseSelector(CHILDDATA *child)
-{
-    HWND selector = child->Frame ? child->Frame->DatabaseSelector : nullptr;
-    if (!selector) return;
+    if (!child->Frame) return false;
     const char *database = child->Connection->Database ? child->Connection->Database : "";
-    SendMessageA(selector, CB_RESETCONTENT, 0, 0);
-    FillDatabaseSelector(child);
+    EmptyDatabaseSelector(child->Frame);
     // A server that cannot list its databases any more still leaves the
     // selector naming the database the window works in.
-    if (SendMessageA(selector, CB_GETCOUNT, 0, 0) <= 0 && database[0])
-        SendMessageA(selector, CB_ADDSTRING, 0, (LPARAM)database);
-    SelectExactEntry(selector, database);
+    if (FillDatabaseSelector(child) <= 0 && database[0]) AddToDatabaseSelector(child->Frame, database);
+    return SelectInDatabaseSelector(child->Frame, database);
+}
+
+void ShowDatabaseInSelector(CHILDDATA *child, const char *name)
+{
+    if (!name || !IsActiveQueryWindow(child) || SelectInDatabaseSelector(child->Frame, name) || !name[0]) return;
+    AddToDatabaseSelector(child->Frame, name);
+    SelectInDatabaseSelector(child->Frame, name);
 }
 
 namespace {
@@ -105,4 +96,31 @@ bool UseDatabase(CHILDDATA *child, const char *name, char *error, size_t errorSi
     if (connection->Handle && mysql_errno(connection->Handle))
         snprintf(error, errorSize, "Error %u: %s", mysql_errno(connection->Handle), mysql_error(connection->Handle));
     return false;
+}
+
+bool SwitchQueryWindowDatabase(HWND window, const char *name)
+{
+    CHILDDATA *child = IsQueryWindow(window) ? StateOf<CHILDDATA>(window) : nullptr;
+    if (!child || !name) return false;
+    CONNECTIONINFO *connection = child->Connection;
+    if (child->Executing) {
+        // The connection belongs to the running batch: keep showing the
+        // database it runs on.
+        MessageBeep(MB_ICONWARNING);
+        ShowDatabaseInSelector(child, connection->Database);
+        return false;
+    }
+    char error[700] = "";
+    if (!UseDatabase(child, name, error, sizeof error)) {
+        char message[1000];
+        snprintf(message, sizeof message, "Can't change the database to %s.\n\n%s", name, error);
+        MessageBoxA(GetAncestor(window, GA_ROOT), message, "Vintrel", MB_OK | MB_ICONWARNING);
+        ShowDatabaseInSelector(child, connection->Database);
+        return false;
+    }
+    ReplaceConnectionText(&connection->Database, name);
+    UpdateTitle(child);
+    SetStatusText(child, 2, connection->Database);
+    ShowDatabaseInSelector(child, connection->Database);
+    return true;
 }

@@ -2,20 +2,9 @@
 
 #include "editor/CodeMaxControl.h"
 #include "querywindow/WindowRecords.h"
+#include "resources/resource.h"
 
 namespace {
-
-enum {
-    CommandSave = 105,
-    CommandSaveAs = 106,
-    CommandUndo = 108,
-    CommandCut = 109,
-    CommandCopy = 110,
-    CommandPaste = 111,
-    CommandDelete = 112,
-    CommandSelectAll = 113,
-    CommandRedo = 123,
-};
 
 const char EditorProcProperty[] = "VintrelEditorProc";
 
@@ -29,19 +18,20 @@ WNDPROC EditorProcOf(HWND editor)
     return reinterpret_cast<WNDPROC>(GetPropA(editor, EditorProcProperty));
 }
 
-// Carries out the edit commands of the table; false for any other command.
+// Carries out the frame's edit commands on the editor; false for any other
+// command.
 bool HandleCommand(HWND editor, WORD command)
 {
     switch (command) {
-    case CommandSave: NotifyParent(editor, EDITORN_SAVE); return true;
-    case CommandSaveAs: NotifyParent(editor, EDITORN_SAVEAS); return true;
-    case CommandUndo: SendMessageW(editor, WM_EDITOR_UNDO, 0, 0); return true;
-    case CommandRedo: SendMessageW(editor, WM_EDITOR_REDO, 0, 0); return true;
-    case CommandCut: SendMessageW(editor, WM_EDITOR_CUT, 0, 0); return true;
-    case CommandCopy: SendMessageW(editor, WM_EDITOR_COPY, 0, 0); return true;
-    case CommandPaste: SendMessageW(editor, WM_EDITOR_PASTE, 0, 0); return true;
-    case CommandDelete: SendMessageW(editor, WM_EDITOR_DELETESEL, 0, 0); return true;
-    case CommandSelectAll: SendMessageW(editor, WM_EDITOR_EXECCMD, EDITORCMD_SELECTALL, 0); return true;
+    case CMD_SAVE: NotifyParent(editor, EDITORN_SAVE); return true;
+    case CMD_SAVEAS: NotifyParent(editor, EDITORN_SAVEAS); return true;
+    case CMD_UNDO: SendMessageW(editor, WM_EDITOR_UNDO, 0, 0); return true;
+    case CMD_REDO: SendMessageW(editor, WM_EDITOR_REDO, 0, 0); return true;
+    case CMD_CUT: SendMessageW(editor, WM_EDITOR_CUT, 0, 0); return true;
+    case CMD_COPY: SendMessageW(editor, WM_EDITOR_COPY, 0, 0); return true;
+    case CMD_PASTE: SendMessageW(editor, WM_EDITOR_PASTE, 0, 0); return true;
+    case CMD_DELETE: SendMessageW(editor, WM_EDITOR_DELETESEL, 0, 0); return true;
+    case CMD_SELECTALL: SendMessageW(editor, WM_EDITOR_EXECCMD, EDITORCMD_SELECTALL, 0); return true;
     }
     return false;
 }

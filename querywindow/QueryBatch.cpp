@@ -11,6 +11,7 @@
 #include "query/ServerInfo.h"
 #include "base/Text.h"
 #include "querywindow/DatabaseSelector.h"
+#include "querywindow/FrameServices.h"
 #include "querywindow/ScriptStatements.h"
 #include "resources/resource.h"
 
@@ -28,10 +29,9 @@ const UINT ProgressPeriod = 250;
 // other is not.
 void SetExecuteEnabled(CHILDDATA *child, bool enabled)
 {
-    if (!child->Frame) return;
-    SetToolbarButtonState(child->Frame, CMD_EXECUTE, enabled ? ButtonEnabled : ButtonGrayed);
-    SetMenuItemEnabled(child->Frame->QueryPopup, CMD_EXECUTE, enabled);
-    SetMenuItemEnabled(child->Frame->QueryPopup, CMD_CANCELQUERY, !enabled);
+    EnableFrameButton(child->Frame, CMD_EXECUTE, enabled);
+    EnableFrameMenuItem(child->Frame, CMD_EXECUTE, enabled);
+    EnableFrameMenuItem(child->Frame, CMD_CANCELQUERY, !enabled);
 }
 
 // The selection, or the whole text when nothing is selected; null when out

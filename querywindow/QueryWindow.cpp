@@ -1,17 +1,19 @@
 // The query window's helpers: creation and teardown of its panes, the
 // frame's commands kept in step with the editor and the grid, activation
 // and deactivation, and the close prompt. The window procedure that calls
-// them is in MdiChildProc.cpp.
+// them is in QueryWindowProc.cpp.
 #include "querywindow/QueryWindow.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "editor/CodeMaxControl.h"
 #include "grid/GridWindow.h"
 #include "query/ServerInfo.h"
 #include "querywindow/DatabaseSelector.h"
+#include "querywindow/FrameServices.h"
 #include "querywindow/QueryBatch.h"
 #include "querywindow/EditorSetup.h"
 #include "querywindow/QueryWindowInternal.h"
@@ -22,11 +24,12 @@
 
 namespace {
 
-const DWORD TabsStyle = 0x56008002;       // child, visible, clip, TCS_FOCUSNEVER, TCS_BOTTOM
-const DWORD EditorStyle = 0x54000000;     // child, visible, clip siblings
-const DWORD GridStyle = 0x54300004;       // the same with both scroll bars and the grid's own bit
-const DWORD MessagePaneStyle = 0x44200804; // hidden, read-only, multi-line, vertical scroll bar
-const DWORD BarStyle = 0x54000000;
+const DWORD PaneStyle = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
+// The tabs stay below the panes and never take the focus from them.
+const DWORD TabsStyle = PaneStyle | WS_CLIPCHILDREN | TCS_FOCUSNEVER | TCS_BOTTOM;
+const DWORD GridStyle = PaneStyle | WS_VSCROLL | WS_HSCROLL;
+// Hidden until the Messages tab is chosen.
+const DWORD MessagePaneStyle = WS_CHILD | WS_CLIPSIBLINGS | WS_VSCROLL | ES_READONLY | ES_MULTILINE;
 
 const char TabsProcProperty[] = "VintrelTabsProc";
 const int CaretTextSize = 34;
@@ -80,11 +83,11 @@ void CreatePanes(CHILDDATA *child)
     HWND window = child->Window;
     child->Tabs = CreateChild(0, WC_TABCONTROLA, TabsStyle, window, IDC_TABS);
     SubclassTabs(child->Tabs);
-    child->Editor = CreateChild(WS_EX_CLIENTEDGE, CODEMAX_CLASS, EditorStyle, child->Tabs, IDC_EDITOR);
+    child->Editor = CreateChild(WS_EX_CLIENTEDGE, CODEMAX_CLASS, PaneStyle, child->Tabs, IDC_EDITOR);
     child->Grid = CreateChild(WS_EX_CLIENTEDGE, GRID_CLASS_NAME, GridStyle, child->Tabs, IDC_GRID);
     child->MessagePane = CreateChild(WS_EX_CLIENTEDGE, "RichEdit", MessagePaneStyle, child->Tabs, IDC_MESSAGEPANE);
-    child->StatusBar = CreateChild(0, STATUSCLASSNAMEA, BarStyle, window, IDC_CHILDSTATUS);
-    child->Splitter = CreateChild(0, SplitterWndClass, BarStyle, window, IDC_SPLITTER);
+    child->StatusBar = CreateChild(0, STATUSCLASSNAMEA, PaneStyle, window, IDC_CHILDSTATUS);
+    child->Splitter = CreateChild(0, SplitterWndClass, PaneStyle, window, IDC_SPLITTER);
 
     child->TabImages = ImageList_Create(16, 16, ILC_COLOR, 2, 0);
     child->TabFont = CreatePlainFont(13, "tahoma");
@@ -118,53 +121,57 @@ void ShowInitialStatus(CHILDDATA *child)
     SetStatusText(child, 5, "00:00:00");
 }
 
+// A frame counts the window in; any other parent of the MDI client
+// answers 0, and the window then lives without a frame.
 void JoinFrame(CHILDDATA *child)
 {
     HWND client = GetParent(child->Window);
-    child->Frame = client ? StateOf<FRAMEDATA>(GetParent(client)) : nullptr;
-    if (!child->Frame) return;
-    child->Frame->ConnectionCount++;
-    ShowConnectionCount(child->Frame);
+    HWND frame = client ? GetParent(client) : nullptr;
+    child->Frame = CountQueryWindows(frame, 1) > 0 ? frame : nullptr;
 }
 
 LRESULT EditorTextLength(CHILDDATA *child) { return SendMessageA(child->Editor, WM_EDITOR_GETTEXTLENGTH, 0, 1); }
 
 bool EditorCan(CHILDDATA *child, UINT question) { return SendMessageA(child->Editor, question, 0, 0) == 1; }
 
-// A menu item and the toolbar button of the same id.
-void SetCommand(FRAMEDATA *frame, UINT command, bool enabled)
+void SetMenuItemEnabled(HMENU menu, UINT command, bool enabled)
 {
-    SetMenuItemEnabled(frame->MainMenu, command, enabled);
-    SetToolbarButtonState(frame, command, enabled ? ButtonEnabled : ButtonGrayed);
+    if (menu) EnableMenuItem(menu, command, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
 }
 
-void SetMenuOnly(FRAMEDATA *frame, UINT command, bool enabled) { SetMenuItemEnabled(frame->MainMenu, command, enabled); }
-
-void SetMenuRange(FRAMEDATA *frame, UINT first, UINT last, bool enabled)
+// A menu item and the toolbar button of the same id.
+void SetCommand(HWND frame, UINT command, bool enabled)
 {
-    for (UINT command = first; command <= last; command++) SetMenuOnly(frame, command, enabled);
+    EnableFrameMenuItem(frame, command, enabled);
+    EnableFrameButton(frame, command, enabled);
+}
+
+void SetMenuRange(HWND frame, UINT first, UINT last, bool enabled)
+{
+    for (UINT command = first; command <= last; command++) EnableFrameMenuItem(frame, command, enabled);
 }
 
 // The edit commands a pane leaves behind when it loses the focus.
-void GrayEditCommands(FRAMEDATA *frame)
+void GrayEditCommands(HWND frame)
 {
     static const UINT items[] = {CMD_SAVE, CMD_SAVEAS, CMD_UNDO, CMD_CUT, CMD_COPY, CMD_PASTE, CMD_DELETE, CMD_SELECTALL, CMD_REDO};
-    for (UINT item : items) SetMenuOnly(frame, item, false);
+    for (UINT item : items) EnableFrameMenuItem(frame, item, false);
 }
 
 // Selector, menus and buttons of the frame for the newly active window.
 void EnableWindowCommands(CHILDDATA *child)
 {
-    FRAMEDATA *frame = child->Frame;
-    EnableWindow(frame->DatabaseSelector, TRUE);
-    SetMenuOnly(frame, CMD_CHANGEDATABASE, true);
-    SetMenuOnly(frame, CMD_DISCONNECT, true);
-    SetToolbarButtonState(frame, CMD_NEWBLANK, ButtonEnabled);
+    HWND frame = child->Frame;
+    EnableDatabaseSelector(frame, true);
+    EnableFrameMenuItem(frame, CMD_CHANGEDATABASE, true);
+    EnableFrameMenuItem(frame, CMD_DISCONNECT, true);
+    EnableFrameButton(frame, CMD_NEWBLANK, true);
     SetCommand(frame, CMD_OPEN, true);
     if (!child->Executing) SetCommand(frame, CMD_EXECUTE, true);
-    SetMenuOnly(frame, CMD_CANCELQUERY, child->Executing);
-    SetToolbarButtonState(frame, CMD_SHOWRESULTS, ButtonEnabled | (child->ResultsShown ? TBSTATE_CHECKED : 0));
-    SetToolbarButtonState(frame, CMD_INSERTFROMFILE, ButtonEnabled);
+    EnableFrameMenuItem(frame, CMD_CANCELQUERY, child->Executing);
+    EnableFrameButton(frame, CMD_SHOWRESULTS, true);
+    CheckFrameButton(frame, CMD_SHOWRESULTS, child->ResultsShown);
+    EnableFrameButton(frame, CMD_INSERTFROMFILE, true);
     SetMenuRange(frame, CMD_INSERTFROMFILE, CMD_INSERTPROCEDURE, true);
     SetMenuRange(frame, CMD_NEWBLANK, CMD_NEWTEMPLATE, true);
 }
@@ -174,19 +181,19 @@ void EnableWindowCommands(CHILDDATA *child)
 // shows the one name known, and the completion fills it.
 void SelectOwnDatabase(CHILDDATA *child)
 {
-    HWND selector = child->Frame->DatabaseSelector;
+    HWND frame = child->Frame;
     CONNECTIONINFO *connection = child->Connection;
+    bool hasDatabase = connection->Database && connection->Database[0];
     if (child->Executing) {
-        SendMessageA(selector, CB_RESETCONTENT, 0, 0);
-        if (connection->Database && connection->Database[0]) SendMessageA(selector, CB_ADDSTRING, 0, (LPARAM)connection->Database);
-        SelectExactEntry(selector, connection->Database ? connection->Database : "");
+        EmptyDatabaseSelector(frame);
+        if (hasDatabase) AddToDatabaseSelector(frame, connection->Database);
+        SelectInDatabaseSelector(frame, hasDatabase ? connection->Database : "");
         return;
     }
-    RefillDatabaseSelector(child);
-    bool hasDatabase = connection->Database && connection->Database[0];
-    if (hasDatabase && SendMessageA(selector, CB_GETCURSEL, 0, 0) == CB_ERR) return;
+    bool listed = RefillDatabaseSelector(child);
+    if (hasDatabase && !listed) return;
     if (!hasDatabase) {
-        if (SelectExactEntry(selector, "mysql") == CB_ERR) return;
+        if (!SelectInDatabaseSelector(frame, "mysql")) return;
         ReplaceConnectionText(&connection->Database, "mysql");
     }
     mysql_select_db(connection->Handle, connection->Database);
@@ -194,6 +201,10 @@ void SelectOwnDatabase(CHILDDATA *child)
 }
 
 } // namespace
+
+CHILDDATA *NewQueryWindowRecord() { return new (std::nothrow) CHILDDATA(); }
+
+void FreeQueryWindowRecord(CHILDDATA *child) { delete child; }
 
 bool CreateQueryWindowPanes(CHILDDATA *child)
 {
@@ -230,32 +241,29 @@ void ReleaseQueryWindow(CHILDDATA *child)
     if (child->Tabs) SendMessageA(child->Tabs, TCM_SETIMAGELIST, 0, 0);
     if (child->TabImages) ImageList_Destroy(child->TabImages);
     if (child->Editor) UnsubclassEditor(child->Editor, child->EditorProc);
-    if (child->Frame) {
-        child->Frame->ConnectionCount--;
-        ShowConnectionCount(child->Frame);
-    }
+    CountQueryWindows(child->Frame, -1);
     ReleaseBuffer(shown);
     if (child->Buffer != shown) ReleaseBuffer(child->Buffer);
     // A running worker still uses the connection: it is handed over and
     // closed by the worker when the batch ends.
     if (!HandOverRunningBatch(child)) FreeConnectionInfo(child->Connection);
-    free(child);
+    FreeQueryWindowRecord(child);
 }
 
 void UpdateEditorCommands(CHILDDATA *child)
 {
-    FRAMEDATA *frame = child->Frame;
+    HWND frame = child->Frame;
     if (!frame || !IsActiveQueryWindow(child)) return;
     SetCommand(frame, CMD_SAVE, true);
-    SetMenuOnly(frame, CMD_SAVEAS, true);
+    EnableFrameMenuItem(frame, CMD_SAVEAS, true);
     SetCommand(frame, CMD_UNDO, EditorCan(child, WM_EDITOR_CANUNDO));
-    SetMenuOnly(frame, CMD_REDO, EditorCan(child, WM_EDITOR_CANREDO));
+    EnableFrameMenuItem(frame, CMD_REDO, EditorCan(child, WM_EDITOR_CANREDO));
     SetCommand(frame, CMD_CUT, EditorCan(child, WM_EDITOR_CANCUT));
     SetCommand(frame, CMD_COPY, EditorCan(child, WM_EDITOR_CANCOPY));
     SetCommand(frame, CMD_PASTE, EditorCan(child, WM_EDITOR_CANPASTE));
-    SetMenuOnly(frame, CMD_DELETE, EditorCan(child, WM_EDITOR_CANCUT));
-    SetMenuOnly(frame, CMD_SELECTALL, EditorTextLength(child) > 0);
-    SetMenuOnly(frame, CMD_REPLACE, EditorTextLength(child) > 0);
+    EnableFrameMenuItem(frame, CMD_DELETE, EditorCan(child, WM_EDITOR_CANCUT));
+    EnableFrameMenuItem(frame, CMD_SELECTALL, EditorTextLength(child) > 0);
+    EnableFrameMenuItem(frame, CMD_REPLACE, EditorTextLength(child) > 0);
     SetCommand(frame, CMD_CLEARWINDOW, EditorTextLength(child) > 0);
     SetCommand(frame, CMD_FIND, EditorTextLength(child) > 0);
     bool hasText = EditorTextLength(child) > 0;
@@ -264,16 +272,16 @@ void UpdateEditorCommands(CHILDDATA *child)
 
 void UpdateGridCommands(CHILDDATA *child)
 {
-    FRAMEDATA *frame = child->Frame;
+    HWND frame = child->Frame;
     if (!frame || !IsActiveQueryWindow(child)) return;
     HMENU contextMenu = reinterpret_cast<HMENU>(SendMessageA(child->Grid, WM_GRID_GETCONTEXTMENU, 0, 0));
     bool selected = SendMessageA(child->Grid, WM_GRID_GETSELECTION, 0, 0) != FALSE;
     SetCommand(frame, CMD_SAVE, true);
-    SetMenuOnly(frame, CMD_SAVEAS, true);
+    EnableFrameMenuItem(frame, CMD_SAVEAS, true);
     SetMenuItemEnabled(contextMenu, CMD_SAVEAS, true);
     static const UINT grayed[] = {CMD_UNDO, CMD_CUT, CMD_PASTE, CMD_DELETE, CMD_REDO};
-    for (UINT item : grayed) SetMenuOnly(frame, item, false);
-    SetMenuOnly(frame, CMD_SELECTALL, true);
+    for (UINT item : grayed) EnableFrameMenuItem(frame, item, false);
+    EnableFrameMenuItem(frame, CMD_SELECTALL, true);
     SetMenuItemEnabled(contextMenu, CMD_SELECTALL, true);
     SetCommand(frame, CMD_COPY, selected);
     SetMenuItemEnabled(contextMenu, CMD_COPY, selected);
@@ -284,12 +292,12 @@ void UpdateGridCommands(CHILDDATA *child)
 // act on its text, and Save still saves the script.
 void UpdateMessagePaneCommands(CHILDDATA *child)
 {
-    FRAMEDATA *frame = child->Frame;
+    HWND frame = child->Frame;
     if (!frame || !IsActiveQueryWindow(child)) return;
     GrayEditCommands(frame);
     SetCommand(frame, CMD_SAVE, true);
-    SetMenuOnly(frame, CMD_SAVEAS, true);
-    SetMenuOnly(frame, CMD_SELECTALL, true);
+    EnableFrameMenuItem(frame, CMD_SAVEAS, true);
+    EnableFrameMenuItem(frame, CMD_SELECTALL, true);
     SetCommand(frame, CMD_COPY, true);
 }
 
@@ -305,21 +313,21 @@ void ShowCaretPosition(CHILDDATA *child)
 
 void GrayEditorCommands(CHILDDATA *child)
 {
-    FRAMEDATA *frame = child->Frame;
+    HWND frame = child->Frame;
     if (!frame) return;
     GrayEditCommands(frame);
     static const UINT buttons[] = {CMD_SAVE, CMD_UNDO, CMD_CUT, CMD_COPY, CMD_PASTE, CMD_CLEARWINDOW, CMD_FIND};
-    for (UINT button : buttons) SetToolbarButtonState(frame, button, ButtonGrayed);
+    for (UINT button : buttons) EnableFrameButton(frame, button, false);
 }
 
 // The grid and the message pane lose the focus alike: both only copy.
 void GrayResultPaneCommands(CHILDDATA *child)
 {
-    FRAMEDATA *frame = child->Frame;
+    HWND frame = child->Frame;
     if (!frame) return;
     GrayEditCommands(frame);
-    SetToolbarButtonState(frame, CMD_SAVE, ButtonGrayed);
-    SetToolbarButtonState(frame, CMD_COPY, ButtonGrayed);
+    EnableFrameButton(frame, CMD_SAVE, false);
+    EnableFrameButton(frame, CMD_COPY, false);
 }
 
 void ActivateQueryWindow(CHILDDATA *child)
@@ -333,17 +341,17 @@ void ActivateQueryWindow(CHILDDATA *child)
 
 void DeactivateQueryWindow(CHILDDATA *child)
 {
-    FRAMEDATA *frame = child->Frame;
+    HWND frame = child->Frame;
     if (!frame) return;
-    EnableWindow(frame->DatabaseSelector, FALSE);
-    SetMenuOnly(frame, CMD_CHANGEDATABASE, false);
-    SendMessageA(frame->DatabaseSelector, CB_RESETCONTENT, 0, 0);
-    SetMenuOnly(frame, CMD_DISCONNECT, false);
-    SetMenuOnly(frame, CMD_OPEN, false);
+    EnableDatabaseSelector(frame, false);
+    EnableFrameMenuItem(frame, CMD_CHANGEDATABASE, false);
+    EmptyDatabaseSelector(frame);
+    EnableFrameMenuItem(frame, CMD_DISCONNECT, false);
+    EnableFrameMenuItem(frame, CMD_OPEN, false);
     static const UINT buttons[] = {CMD_NEWBLANK, CMD_OPEN, CMD_EXECUTE, CMD_SHOWRESULTS, CMD_INSERTFROMFILE};
-    for (UINT button : buttons) SetToolbarButtonState(frame, button, ButtonGrayed);
+    for (UINT button : buttons) EnableFrameButton(frame, button, false);
     static const UINT items[] = {CMD_EXECUTE, CMD_CANCELQUERY, CMD_FIND, CMD_REPLACE, CMD_CLEARWINDOW};
-    for (UINT item : items) SetMenuOnly(frame, item, false);
+    for (UINT item : items) EnableFrameMenuItem(frame, item, false);
     SetMenuRange(frame, CMD_INSERTFROMFILE, CMD_INSERTPROCEDURE, false);
     SetMenuRange(frame, CMD_NEWBLANK, CMD_NEWTEMPLATE, false);
 }
@@ -360,6 +368,13 @@ CloseAnswer AskToClose(CHILDDATA *child)
     case IDNO: return CloseAllowed;
     default: return CloseRefused;
     }
+}
+
+bool IsQueryWindow(HWND window)
+{
+    char name[sizeof QUERYWINDOW_CLASS + 1] = "";
+    return window && GetClassNameA(window, name, sizeof name) && strcmp(name, QUERYWINDOW_CLASS) == 0 &&
+           StateOf<CHILDDATA>(window);
 }
 
 HWND ActiveQueryWindow()
@@ -386,4 +401,29 @@ HWND CreateQueryWindow(CONNECTIONINFO *connection, bool maximized)
     create.style = WS_CLIPCHILDREN | (maximized ? WS_MAXIMIZE : 0);
     create.lParam = reinterpret_cast<LPARAM>(connection);
     return reinterpret_cast<HWND>(SendMessageA(MdiClientWindow, WM_MDICREATE, 0, reinterpret_cast<LPARAM>(&create)));
+}
+
+// The text goes to the editor as the bytes it holds, as an inserted
+// template does: WM_SETTEXT would pass it through the UTF-16 conversion,
+// which turns every byte that is not UTF-8 (a Latin-1 file, say) into
+// U+FFFD for good. The caret then stands at the start, as after WM_SETTEXT.
+HWND CloneQueryWindow(HWND source, const char *text, char *error, size_t errorSize)
+{
+    CHILDDATA *original = IsQueryWindow(source) ? StateOf<CHILDDATA>(source) : nullptr;
+    if (!original) return nullptr;
+    const CONNECTIONINFO *from = original->Connection;
+    CONNECTIONINFO *connection = NewConnectionInfo(from->Host, from->User, from->Password);
+    if (!connection) return nullptr;
+    ReplaceConnectionText(&connection->Database, from->Database);
+    if (!OpenConnectionWithin(connection, ConnectTimeoutSeconds, error, errorSize)) {
+        FreeConnectionInfo(connection);
+        return nullptr;
+    }
+    HWND created = CreateQueryWindow(connection, IsZoomed(source) != 0);
+    CHILDDATA *child = IsQueryWindow(created) ? StateOf<CHILDDATA>(created) : nullptr;
+    if (!child || !text || !*text) return created;
+    EDITORRANGE start = {{1, 1}, {1, 1}};
+    SendMessageA(child->Editor, WM_EDITOR_INSERTTEXT, (WPARAM)&start.Start, (LPARAM)text);
+    SendMessageA(child->Editor, WM_EDITOR_SETSEL, 1, (LPARAM)&start);
+    return created;
 }

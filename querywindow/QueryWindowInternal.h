@@ -1,5 +1,5 @@
-// What the query window's procedure (MdiChildProc.cpp) needs of its helpers
-// (MdiChild.cpp); nobody else includes this.
+// What the query window's procedure (QueryWindowProc.cpp) needs of its
+// helpers (QueryWindow.cpp); nobody else includes this.
 #pragma once
 
 #include "querywindow/WindowRecords.h"
@@ -14,6 +14,14 @@ void ReleaseQueryWindow(CHILDDATA *child);
 
 void ActivateQueryWindow(CHILDDATA *child);
 void DeactivateQueryWindow(CHILDDATA *child);
+
+// Enables or grays the frame's edit commands from the editor's state.
+void UpdateEditorCommands(CHILDDATA *child);
+// Enables or grays the frame's and the grid menu's commands from the grid's
+// selection.
+void UpdateGridCommands(CHILDDATA *child);
+// "Ln %d, Col %d" of the caret into status part 6.
+void ShowCaretPosition(CHILDDATA *child);
 
 // The frame's edit commands when the editor, the grid or the message pane
 // loses the focus, and when the message pane gets it.

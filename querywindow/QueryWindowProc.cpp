@@ -8,6 +8,7 @@
 
 #include <richedit.h>
 
+#include "base/ActionFailure.h"
 #include "editor/Clipboard.h"
 #include "editor/CodeMaxControl.h"
 #include "grid/GridWindow.h"
@@ -52,7 +53,7 @@ LRESULT OnCreate(HWND window, LPARAM lParam)
 {
     CONNECTIONINFO *connection = ConnectionOf(lParam);
     // The window owns the connection from here on, even when it fails.
-    CHILDDATA *child = connection ? static_cast<CHILDDATA *>(calloc(1, sizeof(CHILDDATA))) : nullptr;
+    CHILDDATA *child = connection ? NewQueryWindowRecord() : nullptr;
     if (!child) {
         FreeConnectionInfo(connection);
         return -1;
@@ -294,11 +295,8 @@ void OnTimer(CHILDDATA *child, WPARAM timer)
     if (timer == ProgressTimerId) ShowBatchProgress(child);
 }
 
-} // namespace
-
-LRESULT CALLBACK MdiChildProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (!window) return message == WM_USER ? RegisterQueryWindowClass() : 0;
     if (message == WM_CREATE) return OnCreate(window, lParam);
     CHILDDATA *child = StateOf<CHILDDATA>(window);
     if (!child) return Default(window, message, wParam, lParam);
@@ -316,4 +314,19 @@ LRESULT CALLBACK MdiChildProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     case WM_DESTROY: OnDestroy(window, child); return 0;
     }
     return Default(window, message, wParam, lParam);
+}
+
+} // namespace
+
+// No C++ exception leaves the procedure: it would unwind through the
+// system's code.
+LRESULT CALLBACK MdiChildProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (!window) return message == WM_USER ? RegisterQueryWindowClass() : 0;
+    try {
+        return Dispatch(window, message, wParam, lParam);
+    } catch (...) {
+        ReportFailedAction(window);
+        return message == WM_CREATE ? -1 : 0;
+    }
 }

@@ -7,7 +7,9 @@
 #include <cstring>
 
 #include "base/Text.h"
+#include "querywindow/FrameServices.h"
 #include "querywindow/WindowRecords.h"
+#include "resources/resource.h"
 
 namespace {
 
@@ -58,11 +60,11 @@ void InsertAtSelectionEnd(CHILDDATA *child, const char *text, EDITORRANGE &selec
 const char *TemplateForCommand(UINT command)
 {
     switch (command) {
-    case 171: case 178: return TEMPLATE_CREATEDATABASE;
-    case 172: case 179: return TEMPLATE_CREATETABLE;
-    case 173: case 180: return TEMPLATE_CREATEINDEX;
-    case 174: case 181: return TEMPLATE_CREATEFUNCTION;
-    case 175: case 182: return TEMPLATE_CREATEPROCEDURE;
+    case CMD_NEWDATABASE: case CMD_INSERTDATABASE: return TEMPLATE_CREATEDATABASE;
+    case CMD_NEWTABLE: case CMD_INSERTTABLE: return TEMPLATE_CREATETABLE;
+    case CMD_NEWINDEX: case CMD_INSERTINDEX: return TEMPLATE_CREATEINDEX;
+    case CMD_NEWFUNCTION: case CMD_INSERTFUNCTION: return TEMPLATE_CREATEFUNCTION;
+    case CMD_NEWPROCEDURE: case CMD_INSERTPROCEDURE: return TEMPLATE_CREATEPROCEDURE;
     }
     return nullptr;
 }
@@ -82,7 +84,7 @@ void PrepareFileDialog(CHILDDATA *child)
 
 void SetUntitledName(CHILDDATA *child)
 {
-    snprintf(child->FileName, FileNameSize, "Untitled%d", child->Frame ? child->Frame->ConnectionCount : 1);
+    snprintf(child->FileName, FileNameSize, "Untitled%d", child->Frame ? CountQueryWindows(child->Frame, 0) : 1);
 }
 
 bool SaveScript(CHILDDATA *child)

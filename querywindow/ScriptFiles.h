@@ -24,7 +24,8 @@ const char *TemplateForCommand(UINT command);
 // the .sql filter, FileName as its file buffer.
 void PrepareFileDialog(CHILDDATA *child);
 
-// Sets FileName to "Untitled%d" with the frame's ConnectionCount.
+// Sets FileName to "Untitled%d" with the frame's count of query windows (1
+// outside a frame).
 void SetUntitledName(CHILDDATA *child);
 
 // Save: under FileName when the window has a file, otherwise through the save

@@ -5,20 +5,9 @@
 #include <cstring>
 
 #include "grid/GridWindow.h"
+#include "querywindow/FrameServices.h"
 #include "querywindow/SplitterWnd.h"
-
-char AppDirectory[MAX_PATH];
-HWND MdiClientWindow = nullptr;
-
-void ComputeAppDirectory()
-{
-    char path[MAX_PATH] = "";
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    path[MAX_PATH - 1] = '\0';
-    char *lastSeparator = strrchr(path, '\\');
-    if (lastSeparator) *lastSeparator = '\0';
-    lstrcpynA(AppDirectory, path, MAX_PATH);
-}
+#include "resources/resource.h"
 
 namespace {
 
@@ -71,10 +60,9 @@ void InsertTab(HWND tabs, int index, const char *text, int image)
 
 // The button speaks for the active window: a pane shown or hidden in a
 // window behind it leaves the button alone.
-void CheckResultsButton(CHILDDATA *child, BOOL checked)
+void CheckResultsButton(CHILDDATA *child, bool checked)
 {
-    if (child->Frame && child->Frame->Toolbar && IsActiveQueryWindow(child))
-        SendMessageA(child->Frame->Toolbar, TB_CHECKBUTTON, 115, MAKELONG(checked, 0));
+    if (IsActiveQueryWindow(child)) CheckFrameButton(child->Frame, CMD_SHOWRESULTS, checked);
 }
 
 } // namespace
@@ -201,7 +189,7 @@ void ShowResultsPane(CHILDDATA *child)
     }
     child->ResultsShown = 1;
     LayoutWindow(child, 1);
-    CheckResultsButton(child, TRUE);
+    CheckResultsButton(child, true);
 }
 
 void HideResultsPane(CHILDDATA *child)
@@ -213,26 +201,7 @@ void HideResultsPane(CHILDDATA *child)
     }
     child->ResultsShown = 0;
     LayoutWindow(child, 1);
-    CheckResultsButton(child, FALSE);
-}
-
-void ShowConnectionCount(FRAMEDATA *frame)
-{
-    if (!frame || !frame->StatusBar) return;
-    // Sized for any 32-bit count, not only for the counts one sees.
-    char text[32];
-    snprintf(text, sizeof(text), "Connection: %d", static_cast<int>(frame->ConnectionCount));
-    SendMessageA(frame->StatusBar, SB_SETTEXTA, 1, reinterpret_cast<LPARAM>(text));
-}
-
-void SetMenuItemEnabled(HMENU menu, UINT command, bool enabled)
-{
-    if (menu) EnableMenuItem(menu, command, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
-}
-
-void SetToolbarButtonState(FRAMEDATA *frame, UINT command, BYTE state)
-{
-    if (frame && frame->Toolbar) SendMessageA(frame->Toolbar, TB_SETSTATE, command, MAKELONG(state, 0));
+    CheckResultsButton(child, false);
 }
 
 bool IsActiveQueryWindow(CHILDDATA *child)

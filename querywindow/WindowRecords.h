@@ -1,6 +1,7 @@
-// The state records of the frame and of a query window, the program-wide
-// values beside them, and the query window's layout, status bar and title
-// (WindowLayout.cpp).
+// The query window's state record, and its layout, status bar and title
+// (WindowLayout.cpp). The record is the query window module's own: the
+// frame reaches a query window through QueryWindow.h, and a query window
+// the frame through FrameServices.h.
 #pragma once
 
 #include <windows.h>
@@ -9,39 +10,10 @@
 #include <cstdint>
 
 #include "base/WindowState.h"
+#include "querywindow/ProgramValues.h"
 #include "grid/ResultBuffer.h"
 #include "query/BatchWorker.h"
 #include "server/ClientLibrary.h"
-
-// The executable's directory without a trailing backslash; settings.ini,
-// templates\ and vrl.chm are found under it. Set when the frame is created.
-extern char AppDirectory[MAX_PATH];
-// Fills AppDirectory from the module's path.
-void ComputeAppDirectory();
-// The frame's MDI client, in which the query windows live.
-extern HWND MdiClientWindow;
-
-enum { ToolbarButtonCount = 32 };
-
-struct FRAMEDATA {
-    HWND FrameWindow;
-    HMENU MainMenu;
-    HMENU NewPopup;            // File > New
-    HMENU FilePopup;
-    HMENU EditPopup;
-    HMENU QueryPopup;
-    HMENU WindowPopup;
-    HMENU HelpPopup;
-    HMENU InsertTemplatePopup; // Edit > Insert Template
-    HWND StatusBar;
-    HWND ToolbarHost;
-    HWND Toolbar;
-    TBBUTTON ToolbarButtons[ToolbarButtonCount];
-    HFONT SelectorFont;
-    HWND DatabaseSelector;
-    int32_t ConnectionCount;
-    int32_t StatusEdges[3];
-};
 
 enum { FileNameSize = 516, StatusPartCount = 7 };
 
@@ -70,7 +42,7 @@ struct CHILDDATA {
     GRIDBUFFER *Buffer;         // the last batch's result set, owned; the grid shows it
     int32_t RowCount;           // rows of the running batch's result counted so far
     uint8_t Executing;
-    FRAMEDATA *Frame;
+    HWND Frame;                 // the frame window; null outside a frame
     uint32_t StartTicks;
     uint32_t LastTicks;
     char FileName[FileNameSize];
@@ -84,13 +56,14 @@ struct CHILDDATA {
     uint8_t BatchWasSelection;
 };
 
+// A zeroed record and its release (nothing it points to is freed): the
+// window frees what the record holds in ReleaseQueryWindow. Null when
+// memory ran out.
+CHILDDATA *NewQueryWindowRecord();
+void FreeQueryWindowRecord(CHILDDATA *child);
+
 // Control ids inside a query window.
 enum { IDC_TABS = 1, IDC_CHILDSTATUS = 2, IDC_EDITOR = 3, IDC_GRID = 4, IDC_MESSAGEPANE = 5, IDC_SPLITTER = 6 };
-// Control ids inside the frame, the toolbar host and the toolbar.
-enum { IDC_TOOLBARHOST = 1, IDC_FRAMESTATUS = 2, IDC_TOOLBAR = 2, IDC_DATABASESELECTOR = 3 };
-
-// Toolbar button states.
-enum { ButtonEnabled = TBSTATE_ENABLED, ButtonGrayed = TBSTATE_INDETERMINATE };
 
 // Sets one status part of a query window, then refits the parts.
 void SetStatusText(CHILDDATA *child, int part, const char *text);
@@ -111,10 +84,3 @@ void HideResultsPane(CHILDDATA *child);
 bool IsActiveQueryWindow(CHILDDATA *child);
 // The buffer the window's grid shows now, or null.
 GRIDBUFFER *BufferShownByGrid(CHILDDATA *child);
-// Sets "Connection: %d" with the frame's ConnectionCount in the frame's
-// status bar.
-void ShowConnectionCount(FRAMEDATA *frame);
-// Enables or grays a command in a menu and the button of the same id on the
-// frame's toolbar (either may be null/absent).
-void SetMenuItemEnabled(HMENU menu, UINT command, bool enabled);
-void SetToolbarButtonState(FRAMEDATA *frame, UINT command, BYTE state);

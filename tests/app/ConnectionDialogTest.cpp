@@ -391,46 +391,6 @@ TEST_F(ConnectionDialogTest, LongValuesAreSavedWholeAndReadBackCutTo255Character
     EXPECT_TRUE(driver.Unexpected.empty());
 }
 
-struct MalformedCase {
-    const char *Name;
-    std::string Bytes;
-    std::string Host, User;
-    bool SavePassword, StartServer;
-};
-
-TEST_F(ConnectionDialogTest, MalformedSettingsFilesReadAsDefaults)
-{
-    std::string garbage;
-    for (int i = 0; i < 4096; i++) garbage += static_cast<char>((i * 7919 + 13) % 256);
-    std::string longLine(300000, 'x');
-    std::vector<MalformedCase> cases = {
-        {"garbage", garbage, "localhost", "", false, false},
-        {"wrong checksums",
-         "[connection]\r\nsavepassword=0100000002\r\nstartmysql=01000000FF\r\npassword=secret\r\n", "localhost", "",
-         false, false},
-        {"not hexadecimal", "[connection]\r\nsavepassword=01000000zz\r\nstartmysql=1\r\n", "localhost", "", false,
-         false},
-        {"very long lines", "[connection]\r\n" + longLine + "\r\nhost=" + longLine + "\r\nuser=" + longLine + "\r\n",
-         std::string(255, 'x'), std::string(255, 'x'), false, false},
-        {"section name only", "[connection", "localhost", "", false, false},
-        {"empty file", "", "localhost", "", false, false},
-    };
-    for (const MalformedCase &test : cases) {
-        SCOPED_TRACE(test.Name);
-        WriteBytes(settings, test.Bytes);
-        driver.Then([&](HWND dialog) {
-            EXPECT_EQ(test.Host, ItemText(dialog, IDC_HOST));
-            EXPECT_EQ(test.User, ItemText(dialog, IDC_USER));
-            EXPECT_EQ("", ItemText(dialog, IDC_PASSWORD));
-            EXPECT_EQ(test.SavePassword, ItemChecked(dialog, IDC_SAVEPASSWORD));
-            EXPECT_EQ(test.StartServer, ItemChecked(dialog, IDC_STARTSERVER));
-            PressItem(dialog, IDCANCEL);
-        });
-        Run();
-    }
-    EXPECT_TRUE(driver.Unexpected.empty());
-}
-
 TEST_F(ConnectionDialogTest, StartLocalServerRunsTheEmbeddedServerScriptWithoutWaiting)
 {
     char unixDirectory[] = "/tmp/vintrel-dialogs-start-XXXXXX";

@@ -1,7 +1,7 @@
 // The frame's commands with real query windows on the real server: closing
 // with changed text, Disconnect and Ctrl+F4, new windows on the same
 // database, the connection count, the Execute keys and database switches.
-#include "TestSupport.h"
+#include "QueryWindowFixture.h"
 
 #include <string>
 
@@ -10,6 +10,7 @@
 #include "app/FrameWindow.h"
 #include "app/Startup.h"
 #include "query/ServerInfo.h"
+#include "querywindow/FrameServices.h"
 #include "querywindow/QueryWindow.h"
 #include "resources/resource.h"
 #include "app/ConnectionDialog.h"
@@ -20,7 +21,6 @@ class FrameCommands : public testing::Test {
 protected:
     static HWND frame;
     static HACCEL accelerators;
-    FRAMEDATA *data = nullptr;
 
     static void SetUpTestSuite()
     {
@@ -44,7 +44,6 @@ protected:
         ExecSql(mysql, "DROP DATABASE IF EXISTS app_tests_doomed");
         mysql_close(mysql);
     }
-    void SetUp() override { data = StateOf<FRAMEDATA>(frame); }
     void TearDown() override
     {
         // Close what a case left open, dropping its text.
@@ -70,12 +69,7 @@ protected:
     }
     static CHILDDATA *Child(HWND window) { return StateOf<CHILDDATA>(window); }
     void Modify(HWND window) { SetWindowTextA(Child(window)->Editor, "select 1"); }
-    std::string FrameStatus()
-    {
-        char text[64] = "";
-        SendMessageA(data->StatusBar, SB_GETTEXTA, 1, (LPARAM)text);
-        return text;
-    }
+    std::string FrameStatus() { return FrameStatusText(frame); }
     std::string StatusPart(HWND window, int part)
     {
         char text[256] = "";
@@ -115,12 +109,15 @@ TEST_F(FrameCommands, ConnectionCountFollowsTheWindows)
     HWND second = OpenWindow();
     ASSERT_TRUE(first && second);
     EXPECT_EQ("Connection: 2", FrameStatus());
-    EXPECT_EQ(2, data->ConnectionCount);
+    EXPECT_EQ(2, CountQueryWindows(frame, 0));
     SendMessageA(MdiClientWindow, WM_MDIDESTROY, (WPARAM)first, 0);
     EXPECT_EQ("Connection: 1", FrameStatus());
 }
 
-TEST_F(FrameCommands, ExitWithTwoChangedWindowsCancelledAtTheFirstKeepsTheFrame)
+// Exit, Disconnect and Ctrl+F4 all ask a window with changed text before it
+// goes: the window answered Cancel stays with its text, and so does the
+// frame.
+TEST_F(FrameCommands, ExitDisconnectAndCtrlF4AskForChangedWindows)
 {
     HWND first = OpenWindow();
     HWND second = OpenWindow();
@@ -141,18 +138,12 @@ TEST_F(FrameCommands, ExitWithTwoChangedWindowsCancelledAtTheFirstKeepsTheFrame)
     EXPECT_TRUE(IsWindow(frame));
     EXPECT_EQ(1, QueryWindowCount());
     // The window answered Cancel is the one that stays, with its text.
-    HWND kept = IsWindow(first) ? first : second;
+    HWND window = IsWindow(first) ? first : second;
     char text[32] = "";
-    GetWindowTextA(Child(kept)->Editor, text, sizeof text);
+    GetWindowTextA(Child(window)->Editor, text, sizeof text);
     EXPECT_STREQ("select 1", text);
-}
 
-TEST_F(FrameCommands, DisconnectAndCtrlF4BothAskForAChangedWindow)
-{
-    HWND window = OpenWindow();
-    Modify(window);
     int prompts = 0;
-    DialogDriver driver;
     driver.Then([&](HWND box) {
         prompts++;
         PressItem(box, IDCANCEL);
@@ -273,7 +264,7 @@ TEST_F(FrameCommands, RefusedDatabaseSwitchIsReportedAndChangesNothing)
     PumpMessages(20);
     char title[512];
     GetWindowTextA(window, title, sizeof title);
-    int doomed = (int)SendMessageA(data->DatabaseSelector, CB_FINDSTRINGEXACT, -1, (LPARAM) "app_tests_doomed");
+    int doomed = (int)SendMessageA(FrameSelector(frame), CB_FINDSTRINGEXACT, -1, (LPARAM) "app_tests_doomed");
     ASSERT_GE(doomed, 0);
     ExecSql(other, "DROP DATABASE app_tests_doomed");
     mysql_close(other);
@@ -284,7 +275,7 @@ TEST_F(FrameCommands, RefusedDatabaseSwitchIsReportedAndChangesNothing)
         message = MessageBoxText(box);
         PressItem(box, IDOK);
     });
-    SendMessageA(data->DatabaseSelector, CB_SETCURSEL, doomed, 0);
+    SendMessageA(FrameSelector(frame), CB_SETCURSEL, doomed, 0);
     SendMessageA(frame, WM_COMMAND, MAKEWPARAM(IDC_DATABASESELECTOR, CBN_SELCHANGE), 0);
     PumpMessages(20);
     EXPECT_NE(std::string::npos, message.find("app_tests_doomed")) << message;
@@ -295,13 +286,13 @@ TEST_F(FrameCommands, RefusedDatabaseSwitchIsReportedAndChangesNothing)
     GetWindowTextA(window, after, sizeof after);
     EXPECT_STREQ(title, after);
     char shown[64] = "";
-    int current = (int)SendMessageA(data->DatabaseSelector, CB_GETCURSEL, 0, 0);
-    SendMessageA(data->DatabaseSelector, CB_GETLBTEXT, current, (LPARAM)shown);
+    int current = (int)SendMessageA(FrameSelector(frame), CB_GETCURSEL, 0, 0);
+    SendMessageA(FrameSelector(frame), CB_GETLBTEXT, current, (LPARAM)shown);
     EXPECT_STREQ("app_tests_two", shown);
 
     // An accepted switch changes the record, the title and the status part.
-    int one = (int)SendMessageA(data->DatabaseSelector, CB_FINDSTRINGEXACT, -1, (LPARAM) "app_tests_one");
-    SendMessageA(data->DatabaseSelector, CB_SETCURSEL, one, 0);
+    int one = (int)SendMessageA(FrameSelector(frame), CB_FINDSTRINGEXACT, -1, (LPARAM) "app_tests_one");
+    SendMessageA(FrameSelector(frame), CB_SETCURSEL, one, 0);
     SendMessageA(frame, WM_COMMAND, MAKEWPARAM(IDC_DATABASESELECTOR, CBN_SELCHANGE), 0);
     EXPECT_STREQ("app_tests_one", Child(window)->Connection->Database);
     EXPECT_EQ("app_tests_one", QueryValue(Child(window)->Connection->Handle, "select database()"));

@@ -1,7 +1,8 @@
 // The frame with its menus, toolbar band, database selector and status bar,
 // before any query window exists; and the About box.
-#include "TestSupport.h"
+#include "QueryWindowFixture.h"
 
+#include <climits>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "app/FrameWindow.h"
 #include "app/Startup.h"
 #include "app/ToolbarHost.h"
+#include "querywindow/FrameServices.h"
 #include "resources/resource.h"
 #include "version.h"
 
@@ -50,7 +52,7 @@ void CALLBACK WatchMenu(HWND, UINT, UINT_PTR, DWORD)
 class Frame : public testing::Test {
 protected:
     HWND frame = nullptr;
-    FRAMEDATA *data = nullptr;
+    HWND toolbar = nullptr;
 
     static void SetUpTestSuite() { RegisterProgramClasses(); }
 
@@ -61,8 +63,8 @@ protected:
         ASSERT_NE(nullptr, frame);
         ShowWindow(frame, SW_SHOWNORMAL);
         PumpMessages(20);
-        data = StateOf<FRAMEDATA>(frame);
-        ASSERT_NE(nullptr, data);
+        toolbar = FrameToolbar(frame);
+        ASSERT_NE(nullptr, toolbar);
     }
     void TearDown() override
     {
@@ -70,49 +72,63 @@ protected:
         PumpMessages(); // the WM_QUIT the frame posts is dropped here
     }
 
-    BYTE ButtonState(int command) { return (BYTE)SendMessageA(data->Toolbar, TB_GETSTATE, command, 0); }
+    BYTE ButtonState(int command) { return (BYTE)SendMessageA(toolbar, TB_GETSTATE, command, 0); }
     UINT MenuState(HMENU menu, UINT command) { return GetMenuState(menu, command, MF_BYCOMMAND); }
     std::string StatusText(int part)
     {
         char text[64] = "";
-        SendMessageA(data->StatusBar, SB_GETTEXTA, part, (LPARAM)text);
+        SendMessageA(FrameStatusBar(frame), SB_GETTEXTA, part, (LPARAM)text);
         return text;
     }
+    // The popups as a person finds them in the menu bar.
+    HMENU Popup(int position) { return GetSubMenu(GetMenu(frame), position); }
+    HMENU FilePopup() { return Popup(0); }
+    HMENU WindowPopup() { return Popup(3); }
+    HMENU HelpPopup() { return Popup(4); }
+    HMENU NewPopup() { return GetSubMenu(FilePopup(), 4); }
+    HMENU InsertTemplatePopup() { return GetSubMenu(Popup(1), 13); }
 };
 
 TEST_F(Frame, StartsWithOnlyConnectExitHelpAndAboutEnabled)
 {
-    EXPECT_EQ(data->MainMenu, GetMenu(frame));
-    EXPECT_FALSE(MenuState(data->FilePopup, CMD_CONNECT) & MF_GRAYED);
-    EXPECT_FALSE(MenuState(data->FilePopup, CMD_EXIT) & MF_GRAYED);
-    EXPECT_FALSE(MenuState(data->HelpPopup, CMD_HELPCONTENTS) & MF_GRAYED);
-    EXPECT_FALSE(MenuState(data->HelpPopup, CMD_ABOUT) & MF_GRAYED);
+    ASSERT_NE(nullptr, GetMenu(frame));
+    EXPECT_FALSE(MenuState(FilePopup(), CMD_CONNECT) & MF_GRAYED);
+    EXPECT_FALSE(MenuState(FilePopup(), CMD_EXIT) & MF_GRAYED);
+    EXPECT_FALSE(MenuState(HelpPopup(), CMD_HELPCONTENTS) & MF_GRAYED);
+    EXPECT_FALSE(MenuState(HelpPopup(), CMD_ABOUT) & MF_GRAYED);
     for (UINT command : {CMD_DISCONNECT, CMD_OPEN, CMD_SAVE, CMD_UNDO, CMD_COPY, CMD_EXECUTE, CMD_NEWBLANK,
                          CMD_INSERTFROMFILE, CMD_CHANGEDATABASE})
-        EXPECT_TRUE(MenuState(data->MainMenu, command) & MF_GRAYED) << command;
-    EXPECT_EQ(GetSubMenu(data->FilePopup, 4), data->NewPopup);
-    EXPECT_EQ(CMD_NEWBLANK, (int)GetMenuItemID(data->NewPopup, 0));
-    EXPECT_EQ(CMD_INSERTFROMFILE, (int)GetMenuItemID(data->InsertTemplatePopup, 0));
+        EXPECT_TRUE(MenuState(GetMenu(frame), command) & MF_GRAYED) << command;
+    char newText[16] = "";
+    GetMenuStringA(FilePopup(), 4, newText, sizeof newText, MF_BYPOSITION);
+    EXPECT_STREQ("&New", newText);
+    EXPECT_EQ(CMD_NEWBLANK, (int)GetMenuItemID(NewPopup(), 0));
+    EXPECT_EQ(CMD_INSERTFROMFILE, (int)GetMenuItemID(InsertTemplatePopup(), 0));
     EXPECT_EQ("Connection: 0", StatusText(1));
-    EXPECT_FALSE(IsWindowEnabled(data->DatabaseSelector));
-    EXPECT_EQ(0, data->ConnectionCount);
+    EXPECT_FALSE(IsWindowEnabled(FrameSelector(frame)));
+    EXPECT_EQ(0, CountQueryWindows(frame, 0));
 }
 
 TEST_F(Frame, NoToolbarButtonReactsWithoutAQueryWindow)
 {
-    ASSERT_EQ(ToolbarButtonCount, (int)SendMessageA(data->Toolbar, TB_BUTTONCOUNT, 0, 0));
-    for (const TBBUTTON &button : data->ToolbarButtons) {
+    ASSERT_EQ(ToolbarButtonCount, (int)SendMessageA(toolbar, TB_BUTTONCOUNT, 0, 0));
+    int buttons = 0;
+    for (int index = 0; index < ToolbarButtonCount; index++) {
+        TBBUTTON button = {};
+        SendMessageA(toolbar, TB_GETBUTTON, index, (LPARAM)&button);
         if (button.fsStyle & BTNS_SEP) continue;
-        EXPECT_EQ(TBSTATE_INDETERMINATE, ButtonState(button.idCommand)) << button.idCommand;
+        buttons++;
+        EXPECT_EQ(TBSTATE_INDETERMINATE, button.fsState) << button.idCommand;
     }
+    EXPECT_EQ(12, buttons);
     // A click on a grayed button sends nothing to the frame.
     RECT face;
-    SendMessageA(data->Toolbar, TB_GETRECT, CMD_OPEN, (LPARAM)&face);
+    SendMessageA(toolbar, TB_GETRECT, CMD_OPEN, (LPARAM)&face);
     SeenCommands.clear();
     HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, RecordCommands, nullptr, GetCurrentThreadId());
     LPARAM point = MAKELPARAM((face.left + face.right) / 2, (face.top + face.bottom) / 2);
-    SendMessageA(data->Toolbar, WM_LBUTTONDOWN, MK_LBUTTON, point);
-    SendMessageA(data->Toolbar, WM_LBUTTONUP, 0, point);
+    SendMessageA(toolbar, WM_LBUTTONDOWN, MK_LBUTTON, point);
+    SendMessageA(toolbar, WM_LBUTTONUP, 0, point);
     PumpMessages(20);
     UnhookWindowsHookEx(hook);
     EXPECT_FALSE(CommandReached(frame, CMD_OPEN));
@@ -121,18 +137,50 @@ TEST_F(Frame, NoToolbarButtonReactsWithoutAQueryWindow)
 
 TEST_F(Frame, DisconnectAllCascadeAndTileAreGrayedWithoutWindows)
 {
-    SendMessageA(frame, WM_INITMENUPOPUP, (WPARAM)data->FilePopup, 0);
-    SendMessageA(frame, WM_INITMENUPOPUP, (WPARAM)data->WindowPopup, 3);
-    EXPECT_TRUE(MenuState(data->FilePopup, CMD_DISCONNECTALL) & MF_GRAYED);
-    EXPECT_TRUE(MenuState(data->WindowPopup, CMD_CASCADE) & MF_GRAYED);
-    EXPECT_TRUE(MenuState(data->WindowPopup, CMD_TILEVERTICAL) & MF_GRAYED);
+    SendMessageA(frame, WM_INITMENUPOPUP, (WPARAM)FilePopup(), 0);
+    SendMessageA(frame, WM_INITMENUPOPUP, (WPARAM)WindowPopup(), 3);
+    EXPECT_TRUE(MenuState(FilePopup(), CMD_DISCONNECTALL) & MF_GRAYED);
+    EXPECT_TRUE(MenuState(WindowPopup(), CMD_CASCADE) & MF_GRAYED);
+    EXPECT_TRUE(MenuState(WindowPopup(), CMD_TILEVERTICAL) & MF_GRAYED);
     // With a window counted they follow the count, and gray again after it.
-    data->ConnectionCount = 1;
-    SendMessageA(frame, WM_INITMENUPOPUP, (WPARAM)data->WindowPopup, 3);
-    EXPECT_FALSE(MenuState(data->WindowPopup, CMD_CASCADE) & MF_GRAYED);
-    data->ConnectionCount = 0;
-    SendMessageA(frame, WM_INITMENUPOPUP, (WPARAM)data->WindowPopup, 3);
-    EXPECT_TRUE(MenuState(data->WindowPopup, CMD_TILEVERTICAL) & MF_GRAYED);
+    CountQueryWindows(frame, 1);
+    SendMessageA(frame, WM_INITMENUPOPUP, (WPARAM)WindowPopup(), 3);
+    EXPECT_FALSE(MenuState(WindowPopup(), CMD_CASCADE) & MF_GRAYED);
+    CountQueryWindows(frame, -1);
+    SendMessageA(frame, WM_INITMENUPOPUP, (WPARAM)WindowPopup(), 3);
+    EXPECT_TRUE(MenuState(WindowPopup(), CMD_TILEVERTICAL) & MF_GRAYED);
+}
+
+// What a query window asks of the frame goes through the functions the
+// frame handed over: menu items and buttons by command, the results
+// button's check, and the count of query windows in the status bar.
+TEST_F(Frame, QueryWindowsSetItsCommandsAndCountThroughItsFunctions)
+{
+    EnableFrameMenuItem(frame, CMD_EXECUTE, true);
+    EXPECT_EQ(0u, MenuState(GetMenu(frame), CMD_EXECUTE) & (MF_GRAYED | MF_DISABLED));
+    EnableFrameMenuItem(frame, CMD_EXECUTE, false);
+    EXPECT_EQ((UINT)MF_GRAYED, MenuState(GetMenu(frame), CMD_EXECUTE) & (MF_GRAYED | MF_DISABLED));
+    EnableFrameButton(frame, CMD_EXECUTE, true);
+    EXPECT_EQ(TBSTATE_ENABLED, ButtonState(CMD_EXECUTE));
+    EnableFrameButton(frame, CMD_SHOWRESULTS, true);
+    CheckFrameButton(frame, CMD_SHOWRESULTS, true);
+    EXPECT_EQ(TBSTATE_ENABLED | TBSTATE_CHECKED, ButtonState(CMD_SHOWRESULTS));
+    EnableFrameButton(frame, CMD_SHOWRESULTS, false);
+    EXPECT_EQ(TBSTATE_INDETERMINATE, ButtonState(CMD_SHOWRESULTS)) << "a grayed check button loses its check";
+
+    // Any other window is no frame, whatever its extra storage holds.
+    HWND other = FrameStatusBar(frame);
+    EnableFrameMenuItem(other, CMD_EXECUTE, true);
+    EXPECT_TRUE(MenuState(GetMenu(frame), CMD_EXECUTE) & MF_GRAYED);
+    EXPECT_EQ(0, CountQueryWindows(other, 1));
+
+    EXPECT_EQ(3, CountQueryWindows(frame, 3));
+    EXPECT_EQ("Connection: 3", StatusText(1));
+    EXPECT_EQ("", StatusText(0));
+    EXPECT_EQ("", StatusText(2));
+    CountQueryWindows(frame, -3);
+    CountQueryWindows(frame, INT_MIN);
+    EXPECT_EQ("Connection: -2147483648", StatusText(1));
 }
 
 TEST_F(Frame, LayoutOfTheBandTheClientAndTheStatusParts)
@@ -146,21 +194,21 @@ TEST_F(Frame, LayoutOfTheBandTheClientAndTheStatusParts)
     GetClientRect(frame, &client);
     ASSERT_EQ(300, client.right);
     int edges[3] = {};
-    SendMessageA(data->StatusBar, SB_GETPARTS, 3, (LPARAM)edges);
+    SendMessageA(FrameStatusBar(frame), SB_GETPARTS, 3, (LPARAM)edges);
     EXPECT_EQ(150, edges[0]);
     EXPECT_EQ(250, edges[1]);
     EXPECT_EQ(300, edges[2]);
 
-    RECT host, toolbar, mdi, status;
-    GetWindowRect(data->ToolbarHost, &host);
-    GetWindowRect(data->Toolbar, &toolbar);
+    RECT host, band, mdi, status;
+    GetWindowRect(GetDlgItem(frame, IDC_TOOLBARHOST), &host);
+    GetWindowRect(toolbar, &band);
     GetWindowRect(MdiClientWindow, &mdi);
-    GetWindowRect(data->StatusBar, &status);
+    GetWindowRect(FrameStatusBar(frame), &status);
     EXPECT_EQ(30, host.bottom - host.top);
-    EXPECT_EQ(4, toolbar.left - host.left);
-    EXPECT_EQ(4, toolbar.top - host.top);
-    EXPECT_EQ(2, host.right - toolbar.right);
-    EXPECT_EQ(22, toolbar.bottom - toolbar.top);
+    EXPECT_EQ(4, band.left - host.left);
+    EXPECT_EQ(4, band.top - host.top);
+    EXPECT_EQ(2, host.right - band.right);
+    EXPECT_EQ(22, band.bottom - band.top);
     EXPECT_EQ(host.bottom, mdi.top);
     EXPECT_EQ(status.top, mdi.bottom);
 }
@@ -168,14 +216,14 @@ TEST_F(Frame, LayoutOfTheBandTheClientAndTheStatusParts)
 TEST_F(Frame, DatabaseSelectorLiesOverTheRunOfSeparators)
 {
     RECT first, last, selector;
-    SendMessageA(data->Toolbar, TB_GETITEMRECT, 15, (LPARAM)&first);
-    SendMessageA(data->Toolbar, TB_GETITEMRECT, 29, (LPARAM)&last);
-    GetWindowRect(data->DatabaseSelector, &selector);
-    MapWindowPoints(nullptr, data->Toolbar, (POINT *)&selector, 2);
+    SendMessageA(toolbar, TB_GETITEMRECT, 15, (LPARAM)&first);
+    SendMessageA(toolbar, TB_GETITEMRECT, 29, (LPARAM)&last);
+    GetWindowRect(FrameSelector(frame), &selector);
+    MapWindowPoints(nullptr, toolbar, (POINT *)&selector, 2);
     EXPECT_EQ(first.left, selector.left);
     EXPECT_EQ(last.right, selector.right);
-    EXPECT_EQ(IDC_DATABASESELECTOR, GetDlgCtrlID(data->DatabaseSelector));
-    EXPECT_EQ(0, (int)SendMessageA(data->DatabaseSelector, CB_GETCOUNT, 0, 0));
+    EXPECT_EQ(IDC_DATABASESELECTOR, GetDlgCtrlID(FrameSelector(frame)));
+    EXPECT_EQ(0, (int)SendMessageA(FrameSelector(frame), CB_GETCOUNT, 0, 0));
 }
 
 TEST_F(Frame, HostSuppliesTheTooltipsOfTheTwelveButtons)
@@ -185,10 +233,10 @@ TEST_F(Frame, HostSuppliesTheTooltipsOfTheTwelveButtons)
     EXPECT_STREQ("Show Results Pane (Ctrl+R)", ToolbarTooltip(CMD_SHOWRESULTS));
     EXPECT_EQ(nullptr, ToolbarTooltip(CMD_REDO));
     NMTTDISPINFOA info = {};
-    info.hdr.hwndFrom = data->Toolbar;
+    info.hdr.hwndFrom = toolbar;
     info.hdr.idFrom = CMD_INSERTFROMFILE;
     info.hdr.code = TTN_NEEDTEXTA;
-    SendMessageA(data->ToolbarHost, WM_NOTIFY, 0, (LPARAM)&info);
+    SendMessageA(GetDlgItem(frame, IDC_TOOLBARHOST), WM_NOTIFY, 0, (LPARAM)&info);
     ASSERT_NE(nullptr, info.lpszText);
     EXPECT_STREQ("Insert Template (Ctrl+Shift+Ins)", info.lpszText);
 }
@@ -197,27 +245,27 @@ TEST_F(Frame, HostSuppliesTheTooltipsOfTheTwelveButtons)
 // the button's command.
 TEST_F(Frame, DropDownArrowOpensThePopupAndTheFaceSendsTheCommand)
 {
-    SendMessageA(data->Toolbar, TB_SETSTATE, CMD_NEWBLANK, TBSTATE_ENABLED);
+    SendMessageA(toolbar, TB_SETSTATE, CMD_NEWBLANK, TBSTATE_ENABLED);
     RECT button;
-    SendMessageA(data->Toolbar, TB_GETRECT, CMD_NEWBLANK, (LPARAM)&button);
+    SendMessageA(toolbar, TB_GETRECT, CMD_NEWBLANK, (LPARAM)&button);
 
     ShownMenu = nullptr;
     UINT_PTR timer = SetTimer(nullptr, 0, 50, WatchMenu);
     LPARAM arrow = MAKELPARAM(button.right - 3, (button.top + button.bottom) / 2);
-    PostMessageA(data->Toolbar, WM_LBUTTONDOWN, MK_LBUTTON, arrow);
-    PostMessageA(data->Toolbar, WM_LBUTTONUP, 0, arrow);
+    PostMessageA(toolbar, WM_LBUTTONDOWN, MK_LBUTTON, arrow);
+    PostMessageA(toolbar, WM_LBUTTONUP, 0, arrow);
     PumpUntil([] { return ShownMenu != nullptr; }, 3000);
     KillTimer(nullptr, timer);
-    EXPECT_EQ(data->NewPopup, ShownMenu);
-    RECT toolbar;
-    GetWindowRect(data->Toolbar, &toolbar);
-    EXPECT_EQ(toolbar.bottom, ShownMenuPlace.top);
+    EXPECT_EQ(NewPopup(), ShownMenu);
+    RECT band;
+    GetWindowRect(toolbar, &band);
+    EXPECT_EQ(band.bottom, ShownMenuPlace.top);
 
     SeenCommands.clear();
     HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, RecordCommands, nullptr, GetCurrentThreadId());
     LPARAM face = MAKELPARAM(button.left + 4, (button.top + button.bottom) / 2);
-    SendMessageA(data->Toolbar, WM_LBUTTONDOWN, MK_LBUTTON, face);
-    SendMessageA(data->Toolbar, WM_LBUTTONUP, 0, face);
+    SendMessageA(toolbar, WM_LBUTTONDOWN, MK_LBUTTON, face);
+    SendMessageA(toolbar, WM_LBUTTONUP, 0, face);
     PumpMessages(20);
     UnhookWindowsHookEx(hook);
     EXPECT_TRUE(CommandReached(frame, CMD_NEWBLANK));
@@ -257,7 +305,7 @@ TEST_F(Frame, AboutBoxClosesByEnterEscCloseBoxAndOk)
     ASSERT_EQ(4u, titles.size());
     for (const std::string &title : titles) EXPECT_EQ("About Vintrel", title);
     EXPECT_TRUE(IsWindow(frame));
-    EXPECT_EQ(0, data->ConnectionCount);
+    EXPECT_EQ(0, CountQueryWindows(frame, 0));
 }
 
 TEST_F(Frame, AboutBoxShowsNameAndVersion)

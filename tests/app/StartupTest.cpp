@@ -9,6 +9,9 @@
 #include "DialogDriver.h"
 #include "app/FrameWindow.h"
 #include "app/Startup.h"
+#include "querywindow/FrameServices.h"
+#include "querywindow/QueryWindow.h"
+#include "querywindow/WindowRecords.h"
 #include "resources/resource.h"
 
 namespace {
@@ -50,7 +53,7 @@ TEST(Startup, CancelInTheFirstDialogLeavesTheFrameEmptyAndCtrlOOpensItAgain)
     EXPECT_EQ("Connect to MySQL Server", firstTitle);
     EXPECT_TRUE(IsZoomed(frame));
     EXPECT_EQ(nullptr, GetWindow(MdiClientWindow, GW_CHILD));
-    EXPECT_EQ(0, StateOf<FRAMEDATA>(frame)->ConnectionCount);
+    EXPECT_EQ(0, CountQueryWindows(frame, 0));
 
     driver.Then([&](HWND dialog) {
         secondTitle = WindowText(dialog);
@@ -87,7 +90,7 @@ TEST(Startup, ConnectingInTheFirstDialogOpensAQueryWindow)
     ASSERT_NE(nullptr, window);
     CHILDDATA *child = StateOf<CHILDDATA>(window);
     ASSERT_NE(nullptr, child);
-    EXPECT_EQ(1, StateOf<FRAMEDATA>(frame)->ConnectionCount);
+    EXPECT_EQ(1, CountQueryWindows(frame, 0));
     EXPECT_STREQ(TestHost(), child->Connection->Host);
     EXPECT_EQ(std::string(TestUser()) + "@localhost", child->Connection->ServerUser);
     char title[256] = "";

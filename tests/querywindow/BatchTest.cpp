@@ -13,6 +13,7 @@
 
 #include "editor/CodeMaxControl.h"
 #include "query/BatchWorker.h"
+#include "querywindow/FrameServices.h"
 #include "resources/resource.h"
 
 namespace {
@@ -97,7 +98,7 @@ TEST_F(Batch, ASelectionSendsOnlyItselfAndNoSelectionSendsTheWholeTextUnchanged)
     SetEditorText(child, "select 'qw_marker_left';\r\nselect 'qw_marker_right'");
     EDITORRANGE selection = {{2, 1}, {2, 25}};
     SendMessageA(child->Editor, WM_EDITOR_SETSEL, 1, (LPARAM)&selection);
-    FrameCommand(118);
+    FrameCommand(CMD_EXECUTE);
     ASSERT_TRUE(WaitForCompletion(child));
     EXPECT_EQ(1, GridRows(child));
 
@@ -127,8 +128,8 @@ TEST_F(Batch, ASelectOfFiveRows)
     EXPECT_EQ("\r\n(5 row(s) affected)", MessagePaneText(child));
     EXPECT_EQ("5 row(s)", StatusText(child, 4));
     EXPECT_EQ("Query batch completed.", StatusText(child, 0));
-    EXPECT_EQ(TBSTATE_ENABLED, ButtonState(118) & TBSTATE_ENABLED);
-    EXPECT_FALSE(MenuGrayed(118));
+    EXPECT_EQ(TBSTATE_ENABLED, ButtonState(CMD_EXECUTE) & TBSTATE_ENABLED);
+    EXPECT_FALSE(MenuGrayed(CMD_EXECUTE));
 }
 
 TEST_F(Batch, ASelectOfNoRowsShowsTheHeadersOnly)
@@ -202,7 +203,7 @@ TEST_F(Batch, TheHiddenPaneIsShownAfterABatchWithTheTabOfTheOutcome)
     EXPECT_EQ(1, child->ResultsShown);
     EXPECT_EQ(2, (int)SendMessageA(child->Tabs, TCM_GETITEMCOUNT, 0, 0));
     EXPECT_EQ(1, CurrentTab(child));
-    EXPECT_TRUE(SendMessageA(TestFrameData()->Toolbar, TB_ISBUTTONCHECKED, 115, 0));
+    EXPECT_TRUE(SendMessageA(FrameToolbar(), TB_ISBUTTONCHECKED, CMD_SHOWRESULTS, 0));
 }
 
 // The results button speaks for the active window, not for one whose batch
@@ -212,31 +213,31 @@ TEST_F(Batch, ABatchEndingBehindTheActiveWindowLeavesTheResultsButtonAlone)
     HWND other = OpenQueryWindow();
     CHILDDATA *second = ChildOf(other);
     SetEditorText(second, "select sleep(0.3)");
-    FrameCommand(118);
+    FrameCommand(CMD_EXECUTE);
     SendMessageA(MdiClientWindow, WM_MDIACTIVATE, (WPARAM)window, 0);
     ASSERT_EQ(0, child->ResultsShown);
     ASSERT_TRUE(WaitForCompletion(second));
     EXPECT_EQ(1, second->ResultsShown);
-    EXPECT_FALSE(SendMessageA(TestFrameData()->Toolbar, TB_ISBUTTONCHECKED, 115, 0));
+    EXPECT_FALSE(SendMessageA(FrameToolbar(), TB_ISBUTTONCHECKED, CMD_SHOWRESULTS, 0));
 }
 
 TEST_F(Batch, ExecuteWhileRunningIsIgnoredAndTheClockTicks)
 {
     SetEditorText(child, "select sleep(2.2) as slept");
-    FrameCommand(118);
+    FrameCommand(CMD_EXECUTE);
     ASSERT_EQ(1, child->Executing);
     EXPECT_EQ("Executing query batch...", StatusText(child, 0));
     EXPECT_EQ("00:00:00", StatusText(child, 5));
-    EXPECT_TRUE(MenuGrayed(118));
-    EXPECT_EQ(TBSTATE_INDETERMINATE, ButtonState(118));
+    EXPECT_TRUE(MenuGrayed(CMD_EXECUTE));
+    EXPECT_EQ(TBSTATE_INDETERMINATE, ButtonState(CMD_EXECUTE));
     DWORD started = child->StartTicks;
     // The editor's own notifications do not enable Execute while it runs.
     SetEditorText(child, "select 'second'");
-    EXPECT_TRUE(MenuGrayed(118));
-    FrameCommand(118);
+    EXPECT_TRUE(MenuGrayed(CMD_EXECUTE));
+    FrameCommand(CMD_EXECUTE);
     EXPECT_EQ(started, child->StartTicks);
     // Nothing else may use the connection meanwhile.
-    FrameCommand(183);
+    FrameCommand(CMD_CHANGEDATABASE);
     ASSERT_TRUE(WaitForCompletion(child));
     EXPECT_EQ("00:00:02", StatusText(child, 5));
     ASSERT_EQ(1, GridRows(child));
@@ -279,7 +280,7 @@ TEST_F(Batch, AKilledConnectionGivesAnErrorNotAHang)
 {
     unsigned long id = mysql_thread_id(child->Connection->Handle);
     SetEditorText(child, "use qw_tests_b; select sleep(5)");
-    FrameCommand(118);
+    FrameCommand(CMD_EXECUTE);
     PumpMessages(300);
     KillSession(child);
     ASSERT_TRUE(WaitForCompletion(child, 4000));
@@ -328,7 +329,7 @@ TEST_F(Batch, ACancelDuringAReconnectStopsTheBatchBeforeItIsSent)
     SeamProceed = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     BatchTestSeam = PauseAfterReconnect;
     SetEditorText(child, "insert into unsent values (1)");
-    FrameCommand(118);
+    FrameCommand(CMD_EXECUTE);
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(SeamReached, 5000));
     FrameCommand(CMD_CANCELQUERY);
     SetEvent(SeamProceed);
@@ -353,7 +354,7 @@ TEST_F(Batch, ACancelReportsWhatTheServerDid)
     ASSERT_TRUE(RunBatch(child, "create table applied (n int); insert into applied values (1), (2), (3)"));
     BatchTestSeam = DelayKill;
     SetEditorText(child, "do sleep(0.3); update applied set n = n + 1");
-    FrameCommand(118);
+    FrameCommand(CMD_EXECUTE);
     PumpMessages(100);
     FrameCommand(CMD_CANCELQUERY);
     ASSERT_TRUE(WaitForCompletion(child));
@@ -366,7 +367,7 @@ TEST_F(Batch, ACancelReportsWhatTheServerDid)
     BatchTestSeam = nullptr;
 
     SetEditorText(child, "update applied set n = n + 10; select sleep(5); update applied set n = n + 100");
-    FrameCommand(118);
+    FrameCommand(CMD_EXECUTE);
     PumpMessages(300);
     FrameCommand(CMD_CANCELQUERY);
     ASSERT_TRUE(WaitForCompletion(child, 10000));
@@ -383,7 +384,7 @@ TEST_F(Batch, ACancelReportsWhatTheServerDid)
 TEST_F(Batch, TheRowCountGrowsWhileALargeResultArrives)
 {
     SetEditorText(child, "select seq, concat('name', seq) from seq_1_to_3000000");
-    FrameCommand(118);
+    FrameCommand(CMD_EXECUTE);
     std::vector<int> counts;
     while (child->Executing && counts.size() < 1000) {
         PumpMessages(50);
@@ -407,7 +408,7 @@ TEST_F(Batch, AStreamKilledHalfWayIsAnErrorAndItsRowsAreGivenBack)
     size_t before = GridStorage::BytesHeldByAll();
     unsigned long id = mysql_thread_id(child->Connection->Handle);
     SetEditorText(child, "select seq, repeat('x', 100) from seq_1_to_20000000");
-    FrameCommand(118);
+    FrameCommand(CMD_EXECUTE);
     ASSERT_TRUE(PumpUntil([&] { return child->Batch && child->Batch->RowsReceived > 100000; }, 20000));
     MYSQL *admin = ConnectTestServer();
     ExecSql(admin, "KILL " + std::to_string(id));
@@ -570,7 +571,7 @@ TEST_F(Batch, ScriptsInOtherEncodingsRun)
         WriteFile(file, script.bytes.data(), (DWORD)script.bytes.size(), &written, nullptr);
         CloseHandle(file);
         ASSERT_EQ(EDITOR_OK, SendMessageA(child->Editor, WM_EDITOR_LOADFILE, 0, (LPARAM)path.c_str()));
-        FrameCommand(118);
+        FrameCommand(CMD_EXECUTE);
         ASSERT_TRUE(WaitForCompletion(child));
         EXPECT_EQ("Query batch completed.", StatusText(child, 0)) << MessagePaneText(child);
         ASSERT_EQ(1, GridRows(child)) << script.shown;
@@ -594,7 +595,7 @@ TEST_F(Batch, TheErrorsLineIsFoundInTheEditor)
     SetEditorText(child, text);
     EDITORRANGE selection = {{10, 1}, {14, 1}};
     SendMessageA(child->Editor, WM_EDITOR_SETSEL, 0, (LPARAM)&selection);
-    FrameCommand(118);
+    FrameCommand(CMD_EXECUTE);
     ASSERT_TRUE(WaitForCompletion(child));
     std::string pane = MessagePaneText(child);
     EXPECT_NE(std::string::npos, pane.find("\r\n(line 12 of the editor)")) << pane;
@@ -610,7 +611,7 @@ TEST_F(Batch, CancelQueryStopsASleepAStreamAndALockWait)
 {
     EXPECT_TRUE(MenuGrayed(CMD_CANCELQUERY));
     SetEditorText(child, "select sleep(60)");
-    FrameCommand(118);
+    FrameCommand(CMD_EXECUTE);
     EXPECT_FALSE(MenuGrayed(CMD_CANCELQUERY));
     PumpMessages(300);
     FrameCommand(CMD_CANCELQUERY);
@@ -620,7 +621,7 @@ TEST_F(Batch, CancelQueryStopsASleepAStreamAndALockWait)
     EXPECT_FALSE(MenuGrayed(CMD_EXECUTE));
 
     SetEditorText(child, "select seq, repeat('x', 50) from seq_1_to_10000000");
-    FrameCommand(118);
+    FrameCommand(CMD_EXECUTE);
     ASSERT_TRUE(PumpUntil([&] { return child->Batch && child->Batch->RowsReceived > 50000; }, 20000));
     FrameCommand(CMD_CANCELQUERY);
     ASSERT_TRUE(WaitForCompletion(child, 10000));
@@ -637,7 +638,7 @@ TEST_F(Batch, CancelQueryStopsASleepAStreamAndALockWait)
     ExecSql(holder, "begin");
     ExecSql(holder, std::string("select * from ") + Database + ".locked for update");
     SetEditorText(child, "update locked set n = 2");
-    FrameCommand(118);
+    FrameCommand(CMD_EXECUTE);
     PumpMessages(300);
     FrameCommand(CMD_CANCELQUERY);
     ASSERT_TRUE(WaitForCompletion(child, 10000));
@@ -658,18 +659,18 @@ TEST_F(Batch, TwoWindowsRunTheirBatchesAtTheSameTime)
     DWORD start = GetTickCount();
     SendMessageA(MdiClientWindow, WM_MDIACTIVATE, (WPARAM)window, 0);
     SetEditorText(child, "select sleep(1.5) as first");
-    FrameCommand(118);
+    FrameCommand(CMD_EXECUTE);
     SendMessageA(MdiClientWindow, WM_MDIACTIVATE, (WPARAM)other, 0);
     // Activated while its batch does not run, the second window lists the
     // databases; the first, running, is not asked.
     EXPECT_EQ("qw_tests_b", SelectorText());
     SetEditorText(second, "select sleep(1.5) as second");
-    FrameCommand(118);
+    FrameCommand(CMD_EXECUTE);
     ASSERT_EQ(1, child->Executing);
     ASSERT_EQ(1, second->Executing);
     SendMessageA(MdiClientWindow, WM_MDIACTIVATE, (WPARAM)window, 0);
     EXPECT_EQ(Database, SelectorText());
-    EXPECT_EQ(1, (int)SendMessageA(TestFrameData()->DatabaseSelector, CB_GETCOUNT, 0, 0));
+    EXPECT_EQ(1, SelectorCount());
     ASSERT_TRUE(WaitForCompletion(child));
     ASSERT_TRUE(WaitForCompletion(second));
     EXPECT_LT(GetTickCount() - start, 2900u);
@@ -678,8 +679,8 @@ TEST_F(Batch, TwoWindowsRunTheirBatchesAtTheSameTime)
     // The first is active: the selector lists every database again and
     // shows its own; the second's completion behind it changed nothing.
     EXPECT_EQ(Database, SelectorText());
-    EXPECT_GT((int)SendMessageA(TestFrameData()->DatabaseSelector, CB_GETCOUNT, 0, 0), 3);
-    EXPECT_FALSE(MenuGrayed(118));
+    EXPECT_GT(SelectorCount(), 3);
+    EXPECT_FALSE(MenuGrayed(CMD_EXECUTE));
 }
 
 TEST_F(Batch, AWindowClosedDuringItsBatchClosesAtOnceAndItsConnectionEnds)
@@ -687,14 +688,14 @@ TEST_F(Batch, AWindowClosedDuringItsBatchClosesAtOnceAndItsConnectionEnds)
     unsigned long id = mysql_thread_id(child->Connection->Handle);
     ASSERT_TRUE(RunBatch(child, "select * from five"));
     SetEditorText(child, "select sleep(60) as late");
-    FrameCommand(118);
+    FrameCommand(CMD_EXECUTE);
     ASSERT_EQ(1, child->Executing);
     PumpMessages(200);
     DWORD start = GetTickCount();
     SendMessageA(MdiClientWindow, WM_MDIDESTROY, (WPARAM)window, 0);
     EXPECT_LT(GetTickCount() - start, 500u);
     EXPECT_FALSE(IsWindow(window));
-    EXPECT_EQ(0, TestFrameData()->ConnectionCount);
+    EXPECT_EQ(0, CountQueryWindows(TestFrame(), 0));
 
     // The statement is stopped on the server, and the worker closes the
     // connection when the server has answered.
@@ -709,7 +710,7 @@ TEST_F(Batch, AWindowClosedDuringItsBatchClosesAtOnceAndItsConnectionEnds)
     HWND late = OpenQueryWindow(Database);
     CHILDDATA *lateChild = ChildOf(late);
     SetEditorText(lateChild, "select 1");
-    FrameCommand(118);
+    FrameCommand(CMD_EXECUTE);
     Sleep(300);
     SendMessageA(MdiClientWindow, WM_MDIDESTROY, (WPARAM)late, 0);
     PumpMessages(50);

@@ -1,49 +1,22 @@
-// The select-database dialog against the test server: the list it shows, the
-// entry it selects in the frame's database selector and the switch it asks
-// the frame for.
-#include "TestSupport.h"
+// The select-database dialog of a real query window in the real frame,
+// against the test server: the list it shows, and the database the window,
+// its title and the frame's selector show after a choice.
+#include "QueryWindowFixture.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "DialogDriver.h"
-#include "querywindow/WindowRecords.h"
 #include "resources/resource.h"
-#include "querywindow/ChangeDatabaseDialog.h"
 
 namespace {
 
 const char *const DatabaseA = "dialogs_tests_a";
 const char *const DatabaseAB = "dialogs_tests_ab";
 const char *const DatabaseMixed = "dialogs_tests_Mixed";
-
-// What the test frame received as database-switch commands, with the
-// selector's current text at that moment.
-struct SwitchRequest {
-    WPARAM WParam;
-    LPARAM LParam;
-    std::string Selected;
-};
-std::vector<SwitchRequest> SwitchRequests;
-HWND Selector;
-
-std::string SelectorText(HWND selector)
-{
-    LRESULT index = SendMessageA(selector, CB_GETCURSEL, 0, 0);
-    if (index == CB_ERR) return "(none)";
-    char text[256] = "";
-    SendMessageA(selector, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text));
-    return text;
-}
-
-LRESULT CALLBACK SwitchRecordingFrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_COMMAND) {
-        SwitchRequests.push_back({wParam, lParam, SelectorText(Selector)});
-        return 0;
-    }
-    return DefWindowProcA(window, message, wParam, lParam);
-}
+const char *const DatabaseUpper = "DIALOGS_TESTS_MIXED";
+const char *const DatabaseLate = "dialogs_tests_late";
 
 std::vector<std::string> ServerDatabases()
 {
@@ -68,10 +41,11 @@ std::vector<std::string> ListItems(HWND list)
     return items;
 }
 
+// The entry of exactly that text, case included (LB_FINDSTRINGEXACT is not).
 int ListIndex(HWND dialog, const char *name)
 {
-    return static_cast<int>(SendDlgItemMessageA(dialog, IDC_DATABASELIST, LB_FINDSTRINGEXACT, -1,
-                                                reinterpret_cast<LPARAM>(name)));
+    std::vector<std::string> items = ListItems(GetDlgItem(dialog, IDC_DATABASELIST));
+    return static_cast<int>(std::find(items.begin(), items.end(), name) - items.begin());
 }
 
 // Selects an entry as a click does: the list box then notifies LBN_SELCHANGE.
@@ -83,64 +57,55 @@ void ChooseInList(HWND dialog, const char *name)
     SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_DATABASELIST, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
 }
 
+void Exec(const std::string &sql)
+{
+    MYSQL *mysql = ConnectTestServer();
+    ExecSql(mysql, sql);
+    mysql_close(mysql);
+}
+
 class ChangeDatabaseDialogTest : public testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        MYSQL *mysql = ConnectTestServer();
-        for (const char *name : {DatabaseA, DatabaseAB, DatabaseMixed})
-            ExecSql(mysql, std::string("CREATE DATABASE IF NOT EXISTS `") + name + "`");
-        mysql_close(mysql);
-        WNDCLASSA frameClass = {};
-        frameClass.lpfnWndProc = SwitchRecordingFrameProc;
-        frameClass.hInstance = GetModuleHandleA(nullptr);
-        frameClass.lpszClassName = "DialogsTestSwitchFrame";
-        RegisterClassA(&frameClass);
+        for (const char *name : {DatabaseA, DatabaseAB, DatabaseMixed, DatabaseUpper})
+            Exec(std::string("CREATE DATABASE IF NOT EXISTS `") + name + "`");
     }
     static void TearDownTestSuite()
     {
-        MYSQL *mysql = ConnectTestServer();
-        for (const char *name : {DatabaseA, DatabaseAB, DatabaseMixed})
-            ExecSql(mysql, std::string("DROP DATABASE IF EXISTS `") + name + "`");
-        mysql_close(mysql);
+        CloseAllQueryWindows();
+        for (const char *name : {DatabaseA, DatabaseAB, DatabaseMixed, DatabaseUpper, DatabaseLate})
+            Exec(std::string("DROP DATABASE IF EXISTS `") + name + "`");
+    }
+    void TearDown() override { CloseAllQueryWindows(); }
+
+    // A query window on the database, active: the selector lists the
+    // server's databases and shows that one.
+    CHILDDATA *OpenOn(const char *database)
+    {
+        window = OpenQueryWindow(database);
+        return ChildOf(window);
+    }
+    // What a person sees of the window's database: the selector, the
+    // status bar and the title, which must agree with the session.
+    void ExpectWindowOn(CHILDDATA *child, const char *database)
+    {
+        EXPECT_STREQ(database, child->Connection->Database);
+        EXPECT_EQ(database, QueryValue(child->Connection->Handle, "select database()"));
+        EXPECT_EQ(database, SelectorText());
+        EXPECT_EQ(database, StatusText(child, 2));
+        EXPECT_NE(std::string::npos, Title(window).find(std::string(".") + database + ".")) << Title(window);
     }
 
-    void SetUp() override
-    {
-        SwitchRequests.clear();
-        frame.FrameWindow = CreateWindowExA(0, "DialogsTestSwitchFrame", "Switch frame",
-                                            WS_OVERLAPPEDWINDOW, 200, 150, 700, 500, nullptr, nullptr,
-                                            GetModuleHandleA(nullptr), nullptr);
-        frame.DatabaseSelector = Selector =
-            CreateWindowExA(0, "combobox", nullptr, WS_CHILD | WS_VISIBLE | CBS_DROPDOWNLIST, 0, 0, 300, 200,
-                            frame.FrameWindow, reinterpret_cast<HMENU>(IDC_DATABASESELECTOR), nullptr, nullptr);
-        child.Window = frame.FrameWindow;
-        child.Frame = &frame;
-        child.Connection = OpenTestConnection();
-    }
-    void TearDown() override
-    {
-        FreeConnectionInfo(child.Connection);
-        DestroyWindow(frame.FrameWindow);
-    }
-
-    void FillSelector(const std::vector<std::string> &names)
-    {
-        SendMessageA(Selector, CB_RESETCONTENT, 0, 0);
-        for (const std::string &name : names) SendMessageA(Selector, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
-    }
-
-    FRAMEDATA frame = {};
-    CHILDDATA child = {};
+    HWND window = nullptr;
     DialogDriver driver;
 };
 
 TEST_F(ChangeDatabaseDialogTest, ListsTheDatabasesInTheServersOrderAndCancelChangesNothing)
 {
+    CHILDDATA *child = OpenOn(DatabaseA);
+    ASSERT_TRUE(child);
     std::vector<std::string> server = ServerDatabases();
-    FillSelector(server);
-    SendMessageA(Selector, CB_SETCURSEL, 1, 0);
-    std::string before = SelectorText(Selector);
     driver.Then([&](HWND dialog) {
         EXPECT_EQ("Select Database", WindowText(dialog));
         HWND list = GetDlgItem(dialog, IDC_DATABASELIST);
@@ -152,50 +117,47 @@ TEST_F(ChangeDatabaseDialogTest, ListsTheDatabasesInTheServersOrderAndCancelChan
         EXPECT_FALSE(style & LBS_SORT);
         EXPECT_TRUE(style & LBS_NOTIFY);
         RECT f, d;
-        GetWindowRect(frame.FrameWindow, &f);
+        GetWindowRect(TestFrame(), &f);
         GetWindowRect(dialog, &d);
         EXPECT_EQ((f.left + f.right) / 2 - (d.right - d.left) / 2, d.left);
         EXPECT_EQ((f.top + f.bottom) / 2 - (d.bottom - d.top) / 2, d.top);
         ChooseInList(dialog, DatabaseAB);
         PressItem(dialog, IDCANCEL);
     });
-    ShowChangeDatabaseDialog(&child);
+    FrameCommand(CMD_CHANGEDATABASE);
     EXPECT_TRUE(driver.Unexpected.empty());
-    EXPECT_TRUE(SwitchRequests.empty());
-    EXPECT_EQ(before, SelectorText(Selector));
+    EXPECT_EQ(0u, driver.Pending());
+    ExpectWindowOn(child, DatabaseA);
 }
 
 TEST_F(ChangeDatabaseDialogTest, ChoosingANameThatBeginsAnotherSwitchesToThatName)
 {
-    // a before ab, as in the selector of a server that lists them so: a search
-    // of beginnings from the second entry would land on ab.
-    FillSelector({DatabaseA, DatabaseAB, "information_schema", "mysql"});
+    // a before ab: a search of beginnings from the second entry would land
+    // on ab.
+    CHILDDATA *child = OpenOn(DatabaseAB);
     driver.Then([&](HWND dialog) {
         ChooseInList(dialog, DatabaseA);
         PressItem(dialog, IDOK);
     });
-    ShowChangeDatabaseDialog(&child);
-    ASSERT_EQ(1u, SwitchRequests.size());
-    EXPECT_EQ(MAKEWPARAM(IDC_DATABASESELECTOR, CBN_SELCHANGE), SwitchRequests[0].WParam);
-    EXPECT_EQ(0, SwitchRequests[0].LParam);
-    EXPECT_EQ(DatabaseA, SwitchRequests[0].Selected);
+    FrameCommand(CMD_CHANGEDATABASE);
+    EXPECT_TRUE(driver.Unexpected.empty());
+    ExpectWindowOn(child, DatabaseA);
 }
 
 TEST_F(ChangeDatabaseDialogTest, TheMatchIsExactAlsoInCase)
 {
-    FillSelector({"DIALOGS_TESTS_MIXED", DatabaseMixed, DatabaseA});
+    CHILDDATA *child = OpenOn(DatabaseA);
     driver.Then([&](HWND dialog) {
         ChooseInList(dialog, DatabaseMixed);
         PressItem(dialog, IDOK);
     });
-    ShowChangeDatabaseDialog(&child);
-    ASSERT_EQ(1u, SwitchRequests.size());
-    EXPECT_EQ(1, SendMessageA(Selector, CB_GETCURSEL, 0, 0));
+    FrameCommand(CMD_CHANGEDATABASE);
+    ExpectWindowOn(child, DatabaseMixed);
 }
 
 TEST_F(ChangeDatabaseDialogTest, DoubleClickingAnEntrySwitchesToIt)
 {
-    FillSelector(ServerDatabases());
+    CHILDDATA *child = OpenOn(DatabaseA);
     driver.Then([&](HWND dialog) {
         HWND list = GetDlgItem(dialog, IDC_DATABASELIST);
         int index = ListIndex(dialog, DatabaseAB);
@@ -208,41 +170,42 @@ TEST_F(ChangeDatabaseDialogTest, DoubleClickingAnEntrySwitchesToIt)
         SendMessageA(list, WM_LBUTTONDBLCLK, MK_LBUTTON, point);
         SendMessageA(list, WM_LBUTTONUP, 0, point);
     });
-    ShowChangeDatabaseDialog(&child);
+    FrameCommand(CMD_CHANGEDATABASE);
     EXPECT_TRUE(driver.Unexpected.empty());
-    ASSERT_EQ(1u, SwitchRequests.size());
-    EXPECT_EQ(DatabaseAB, SwitchRequests[0].Selected);
+    ExpectWindowOn(child, DatabaseAB);
 }
 
+// A database made by another connection after the selector was filled.
 TEST_F(ChangeDatabaseDialogTest, ANameMissingFromTheSelectorIsAddedAndSwitchedTo)
 {
-    FillSelector({"information_schema", "mysql"});
+    CHILDDATA *child = OpenOn(DatabaseA);
+    int listed = SelectorCount();
+    Exec(std::string("CREATE DATABASE IF NOT EXISTS ") + DatabaseLate);
     driver.Then([&](HWND dialog) {
-        ChooseInList(dialog, DatabaseAB);
+        ChooseInList(dialog, DatabaseLate);
         PressItem(dialog, IDOK);
     });
-    ShowChangeDatabaseDialog(&child);
-    ASSERT_EQ(1u, SwitchRequests.size());
-    EXPECT_EQ(DatabaseAB, SwitchRequests[0].Selected);
-    EXPECT_EQ(3, SendMessageA(Selector, CB_GETCOUNT, 0, 0));
+    FrameCommand(CMD_CHANGEDATABASE);
+    ExpectWindowOn(child, DatabaseLate);
+    EXPECT_EQ(listed + 1, SelectorCount());
 }
 
 TEST_F(ChangeDatabaseDialogTest, AnEmptyListLeavesOnlyCancel)
 {
+    CHILDDATA *child = OpenOn(DatabaseA);
     // A connection that cannot list databases.
-    FreeConnectionInfo(child.Connection);
-    child.Connection = NewConnectionInfo(TestHost(), TestUser(), TestPassword());
-    child.Connection->Handle = mysql_init(nullptr);
-    FillSelector({"mysql"});
-    SendMessageA(Selector, CB_SETCURSEL, 0, 0);
+    MYSQL *connected = child->Connection->Handle;
+    child->Connection->Handle = mysql_init(nullptr);
     driver.Then([&](HWND dialog) {
         EXPECT_EQ(0, SendDlgItemMessageA(dialog, IDC_DATABASELIST, LB_GETCOUNT, 0, 0));
         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDOK)));
         PressItem(dialog, IDCANCEL);
     });
-    ShowChangeDatabaseDialog(&child);
-    EXPECT_TRUE(SwitchRequests.empty());
-    EXPECT_EQ("mysql", SelectorText(Selector));
+    FrameCommand(CMD_CHANGEDATABASE);
+    mysql_close(child->Connection->Handle);
+    child->Connection->Handle = connected;
+    EXPECT_TRUE(driver.Unexpected.empty());
+    ExpectWindowOn(child, DatabaseA);
 }
 
 } // namespace

@@ -14,6 +14,7 @@
 #include "DialogDriver.h"
 #include "editor/CodeMaxControl.h"
 #include "grid/GridWindow.h"
+#include "querywindow/FrameServices.h"
 #include "resources/resource.h"
 
 namespace {
@@ -52,11 +53,9 @@ TEST_F(QueryWindow, CreationSetsCountNameStatusAndLeavesTheResultsPaneHidden)
     HWND second = OpenQueryWindow("qw_tests_a");
     ASSERT_TRUE(first && second);
     CHILDDATA *child = ChildOf(second);
-    EXPECT_EQ(2, TestFrameData()->ConnectionCount);
+    EXPECT_EQ(2, CountQueryWindows(TestFrame(), 0));
     EXPECT_STREQ("Untitled2", child->FileName);
-    char count[64] = "";
-    SendMessageA(TestFrameData()->StatusBar, SB_GETTEXTA, 1, (LPARAM)count);
-    EXPECT_STREQ("Connection: 2", count);
+    EXPECT_EQ("Connection: 2", FrameStatusText());
     EXPECT_EQ(0, child->ResultsShown);
     EXPECT_EQ(0, (int)SendMessageA(child->Tabs, TCM_GETITEMCOUNT, 0, 0));
     EXPECT_EQ("0 row(s)", StatusText(child, 4));
@@ -70,7 +69,7 @@ TEST_F(QueryWindow, CreationSetsCountNameStatusAndLeavesTheResultsPaneHidden)
     EXPECT_EQ(child->Tabs, GetParent(child->Grid));
 
     SendMessageA(MdiClientWindow, WM_MDIDESTROY, (WPARAM)second, 0);
-    EXPECT_EQ(1, TestFrameData()->ConnectionCount);
+    EXPECT_EQ(1, CountQueryWindows(TestFrame(), 0));
 }
 
 TEST_F(QueryWindow, FirstChangeStarsTheTitleAndSavingRemovesTheStar)
@@ -98,7 +97,7 @@ TEST_F(QueryWindow, FirstChangeStarsTheTitleAndSavingRemovesTheStar)
     child->HasFileName = 1;
     lstrcpynA(child->FileName, path, FileNameSize);
     SetFocus(child->Editor);
-    FrameCommand(105);
+    FrameCommand(CMD_SAVE);
     EXPECT_FALSE(EndsWithStar(window));
     EXPECT_EQ(0, child->Modified);
     EXPECT_EQ("", box) << path;
@@ -106,23 +105,22 @@ TEST_F(QueryWindow, FirstChangeStarsTheTitleAndSavingRemovesTheStar)
     DeleteFileA(path);
 }
 
-TEST_F(QueryWindow, ClosingWithoutAChangeAsksNothing)
+// The close prompt, by WM_CLOSE (the close box) and WM_QUERYENDSESSION
+// (the frame's Disconnect and Exit): an unchanged window closes unasked; a
+// changed one stays, with its text, unless its text is saved or dropped.
+TEST_F(QueryWindow, OnlyAChangedWindowAsksAndOnlyNoOrASaveLetsItClose)
 {
     DialogDriver driver;
-    HWND window = OpenQueryWindow();
-    SendMessageA(window, WM_CLOSE, 0, 0);
+    HWND unchanged = OpenQueryWindow();
+    SendMessageA(unchanged, WM_CLOSE, 0, 0);
     PumpMessages(20);
-    EXPECT_FALSE(IsWindow(window));
+    EXPECT_FALSE(IsWindow(unchanged));
     EXPECT_TRUE(driver.Unexpected.empty());
-}
 
-TEST_F(QueryWindow, CancelAtThePromptKeepsTheWindowAndItsText)
-{
     HWND window = OpenQueryWindow();
     CHILDDATA *child = ChildOf(window);
     SetEditorText(child, "select 'kept'");
     std::string prompt;
-    DialogDriver driver;
     driver.Then([&](HWND box) {
         prompt = MessageBoxText(box);
         PressItem(box, IDCANCEL);
@@ -133,28 +131,20 @@ TEST_F(QueryWindow, CancelAtThePromptKeepsTheWindowAndItsText)
     ASSERT_TRUE(IsWindow(window));
     EXPECT_EQ("select 'kept'", EditorText(child));
 
-    driver.Then([](HWND box) { PressItem(box, IDCANCEL); });
-    EXPECT_EQ(0, SendMessageA(window, WM_QUERYENDSESSION, 0, 0));
-    driver.Then([](HWND box) { PressItem(box, IDNO); });
-    EXPECT_EQ(1, SendMessageA(window, WM_QUERYENDSESSION, 0, 0));
-    EXPECT_TRUE(driver.Unexpected.empty());
-}
-
-TEST_F(QueryWindow, YesThenACancelledSaveDialogKeepsTheWindow)
-{
-    HWND window = OpenQueryWindow();
-    CHILDDATA *child = ChildOf(window);
-    SetEditorText(child, "select 'unsaved'");
-    DialogDriver driver;
+    // Yes, then a save dialog cancelled: nothing was saved, so it stays.
     driver.Then([](HWND box) { PressItem(box, IDYES); }).Then([](HWND save) { PressItem(save, IDCANCEL); });
     EXPECT_EQ(0, SendMessageA(window, WM_CLOSE, 0, 0));
     PumpMessages(20);
     ASSERT_TRUE(IsWindow(window));
-    EXPECT_EQ("select 'unsaved'", EditorText(child));
+    EXPECT_EQ("select 'kept'", EditorText(child));
     EXPECT_EQ(1, child->Modified);
 
+    driver.Then([](HWND box) { PressItem(box, IDCANCEL); });
+    EXPECT_EQ(0, SendMessageA(window, WM_QUERYENDSESSION, 0, 0));
     driver.Then([](HWND box) { PressItem(box, IDYES); }).Then([](HWND save) { PressItem(save, IDCANCEL); });
     EXPECT_EQ(0, SendMessageA(window, WM_QUERYENDSESSION, 0, 0));
+    driver.Then([](HWND box) { PressItem(box, IDNO); });
+    EXPECT_EQ(1, SendMessageA(window, WM_QUERYENDSESSION, 0, 0));
     EXPECT_TRUE(driver.Unexpected.empty());
     EXPECT_EQ(0u, driver.Pending());
 }
@@ -167,18 +157,18 @@ TEST_F(QueryWindow, AnEmptyEditorGraysItsCommandsAtTheNextNotification)
     SetEditorText(child, "select 1");
     EDITORRANGE caret = {{1, 3}, {1, 3}};
     SendMessageA(child->Editor, WM_EDITOR_SETSEL, 1, (LPARAM)&caret);
-    for (UINT command : {113u, 114u, 116u, 117u, 118u}) EXPECT_FALSE(MenuGrayed(command)) << command;
-    EXPECT_EQ(TBSTATE_ENABLED, ButtonState(118));
+    for (UINT command : {CMD_SELECTALL, CMD_CLEARWINDOW, CMD_FIND, CMD_REPLACE, CMD_EXECUTE}) EXPECT_FALSE(MenuGrayed(command)) << command;
+    EXPECT_EQ(TBSTATE_ENABLED, ButtonState(CMD_EXECUTE));
 
     // Clear Window through the frame: the editor empties and says so.
-    FrameCommand(114);
+    FrameCommand(CMD_CLEARWINDOW);
     EXPECT_EQ("", EditorText(child));
-    for (UINT command : {113u, 114u, 116u, 117u, 118u}) EXPECT_TRUE(MenuGrayed(command)) << command;
-    for (UINT button : {114u, 116u, 118u}) EXPECT_EQ(TBSTATE_INDETERMINATE, ButtonState(button)) << button;
+    for (UINT command : {CMD_SELECTALL, CMD_CLEARWINDOW, CMD_FIND, CMD_REPLACE, CMD_EXECUTE}) EXPECT_TRUE(MenuGrayed(command)) << command;
+    for (UINT button : {CMD_CLEARWINDOW, CMD_FIND, CMD_EXECUTE}) EXPECT_EQ(TBSTATE_INDETERMINATE, ButtonState(button)) << button;
 
     // Execute with an empty editor does nothing at all.
     std::string before = StatusText(child, 0);
-    FrameCommand(118);
+    FrameCommand(CMD_EXECUTE);
     EXPECT_EQ(0, child->Executing);
     EXPECT_EQ(before, StatusText(child, 0));
 }
@@ -190,7 +180,7 @@ TEST_F(QueryWindow, ShowResultsPaneTogglesAndShowsTheTabOfTheLastBatch)
     ASSERT_TRUE(RunBatch(child, "create table toggle (a int)"));
     ASSERT_EQ(1, child->ResultsShown);
     EXPECT_EQ(1, (int)SendMessageA(child->Tabs, TCM_GETCURSEL, 0, 0));
-    EXPECT_TRUE(SendMessageA(TestFrameData()->Toolbar, TB_ISBUTTONCHECKED, 115, 0));
+    EXPECT_TRUE(SendMessageA(FrameToolbar(), TB_ISBUTTONCHECKED, CMD_SHOWRESULTS, 0));
 
     // The user looks at the Results tab, hides and shows the pane again.
     SendMessageA(child->Tabs, TCM_SETCURSEL, 0, 0);
@@ -199,18 +189,18 @@ TEST_F(QueryWindow, ShowResultsPaneTogglesAndShowsTheTabOfTheLastBatch)
     EXPECT_TRUE(IsWindowVisible(child->Grid));
     EXPECT_FALSE(IsWindowVisible(child->MessagePane));
 
-    FrameCommand(115);
+    FrameCommand(CMD_SHOWRESULTS);
     EXPECT_EQ(0, child->ResultsShown);
     EXPECT_EQ(0, (int)SendMessageA(child->Tabs, TCM_GETITEMCOUNT, 0, 0));
-    EXPECT_FALSE(SendMessageA(TestFrameData()->Toolbar, TB_ISBUTTONCHECKED, 115, 0));
+    EXPECT_FALSE(SendMessageA(FrameToolbar(), TB_ISBUTTONCHECKED, CMD_SHOWRESULTS, 0));
     RECT grid;
     GetClientRect(child->Grid, &grid);
     EXPECT_EQ(0, grid.right);
 
-    FrameCommand(115);
+    FrameCommand(CMD_SHOWRESULTS);
     EXPECT_EQ(1, child->ResultsShown);
     EXPECT_EQ(1, (int)SendMessageA(child->Tabs, TCM_GETCURSEL, 0, 0));
-    EXPECT_TRUE(SendMessageA(TestFrameData()->Toolbar, TB_ISBUTTONCHECKED, 115, 0));
+    EXPECT_TRUE(SendMessageA(FrameToolbar(), TB_ISBUTTONCHECKED, CMD_SHOWRESULTS, 0));
 }
 
 TEST_F(QueryWindow, AConnectionWithoutADatabaseChoosesMysql)
@@ -221,7 +211,7 @@ TEST_F(QueryWindow, AConnectionWithoutADatabaseChoosesMysql)
     EXPECT_EQ("mysql", SelectorText());
     EXPECT_EQ("mysql", StatusText(child, 2));
     EXPECT_NE(std::string::npos, Title(window).find("localhost.mysql."));
-    EXPECT_TRUE(IsWindowEnabled(TestFrameData()->DatabaseSelector));
+    EXPECT_TRUE(IsWindowEnabled(FrameSelector()));
 }
 
 TEST_F(QueryWindow, ClearWindowEmptiesOnlyTheEditor)
@@ -230,7 +220,7 @@ TEST_F(QueryWindow, ClearWindowEmptiesOnlyTheEditor)
     CHILDDATA *child = ChildOf(window);
     ASSERT_TRUE(RunBatch(child, "select 1 union select 2"));
     std::string message = MessagePaneText(child);
-    FrameCommand(114);
+    FrameCommand(CMD_CLEARWINDOW);
     EXPECT_EQ("", EditorText(child));
     EXPECT_EQ(2, GridRows(child));
     EXPECT_EQ(message, MessagePaneText(child));
@@ -352,7 +342,7 @@ TEST_F(QueryWindow, InsertTemplatePutsTheCaretAfterTheInsertedText)
     EDITORRANGE caret = {{4, 10}, {4, 10}};
     SendMessageA(child->Editor, WM_EDITOR_SETSEL, 1, (LPARAM)&caret);
     SetFocus(child->Editor);
-    FrameCommand(179);
+    FrameCommand(CMD_INSERTTABLE);
     strcpy(AppDirectory, saved);
     DeleteFileA(file.c_str());
     RemoveDirectoryA(templates.c_str());
@@ -379,26 +369,26 @@ TEST_F(QueryWindow, EachWindowSelectsItsOwnDatabaseWhenActivated)
     EXPECT_EQ("qw_tests_a", SelectorText());
     ASSERT_TRUE(RunBatch(ChildOf(a), "select database()"));
     EXPECT_STREQ("qw_tests_a", ChildOf(a)->Connection->Database);
-    int count = (int)SendMessageA(TestFrameData()->DatabaseSelector, CB_GETCOUNT, 0, 0);
+    int count = SelectorCount();
 
     SendMessageA(MdiClientWindow, WM_MDIACTIVATE, (WPARAM)ab, 0);
     PumpMessages(20);
     EXPECT_EQ("qw_tests_ab", SelectorText());
-    EXPECT_EQ(count, (int)SendMessageA(TestFrameData()->DatabaseSelector, CB_GETCOUNT, 0, 0));
+    EXPECT_EQ(count, SelectorCount());
 }
 
 TEST_F(QueryWindow, DeactivationGraysTheWindowCommandsAndTheLastCloseLeavesThemGrayed)
 {
     HWND window = OpenQueryWindow();
-    EXPECT_FALSE(MenuGrayed(183));
-    EXPECT_FALSE(MenuGrayed(104));
-    EXPECT_EQ(TBSTATE_ENABLED, ButtonState(170));
+    EXPECT_FALSE(MenuGrayed(CMD_CHANGEDATABASE));
+    EXPECT_FALSE(MenuGrayed(CMD_OPEN));
+    EXPECT_EQ(TBSTATE_ENABLED, ButtonState(CMD_NEWBLANK));
     SendMessageA(MdiClientWindow, WM_MDIDESTROY, (WPARAM)window, 0);
     PumpMessages(20);
-    for (UINT command : {183u, 101u, 104u, 118u, 177u, 170u}) EXPECT_TRUE(MenuGrayed(command)) << command;
-    for (UINT button : {170u, 104u, 118u, 115u, 177u}) EXPECT_EQ(TBSTATE_INDETERMINATE, ButtonState(button)) << button;
-    EXPECT_FALSE(IsWindowEnabled(TestFrameData()->DatabaseSelector));
-    EXPECT_EQ(0, (int)SendMessageA(TestFrameData()->DatabaseSelector, CB_GETCOUNT, 0, 0));
+    for (UINT command : {CMD_CHANGEDATABASE, CMD_DISCONNECT, CMD_OPEN, CMD_EXECUTE, CMD_INSERTFROMFILE, CMD_NEWBLANK}) EXPECT_TRUE(MenuGrayed(command)) << command;
+    for (UINT button : {CMD_NEWBLANK, CMD_OPEN, CMD_EXECUTE, CMD_SHOWRESULTS, CMD_INSERTFROMFILE}) EXPECT_EQ(TBSTATE_INDETERMINATE, ButtonState(button)) << button;
+    EXPECT_FALSE(IsWindowEnabled(FrameSelector()));
+    EXPECT_EQ(0, SelectorCount());
 }
 
 } // namespace

@@ -4,13 +4,16 @@
 #include "TestSupport.h"
 
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "DialogDriver.h"
 #include "EditorSpy.h"
+#include "FrameStandIn.h"
 #include "TestFiles.h"
 #include "base/Text.h"
 #include "querywindow/ScriptFiles.h"
+#include "resources/resource.h"
 #include "querywindow/WindowRecords.h"
 
 namespace {
@@ -49,8 +52,6 @@ protected:
             registered = true;
         }
         QueryEndSessionAnswer = 1;
-        frame.ConnectionCount = 1;
-        child.Frame = &frame;
         child.Connection = NewConnectionInfo("h", "u", "p");
         strcpy(child.Connection->Database, "d");
         child.Connection->ServerUser = static_cast<char *>(calloc(ServerUserSize, 1));
@@ -58,6 +59,8 @@ protected:
         child.Window = CreateWindowExA(0, "DialogsTestQueryWindow", "", WS_OVERLAPPEDWINDOW, 100, 100,
                                        600, 400, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
         SetWindowLongPtrA(child.Window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&child));
+        frame.reset(new FrameStandIn(child.Window));
+        child.Frame = frame->Window;
         child.Editor = CreateSpiedEditor(child.Window);
         PrepareFileDialog(&child);
         SetUntitledName(&child);
@@ -66,6 +69,7 @@ protected:
     }
     void TearDown() override
     {
+        frame.reset();
         DestroyWindow(child.Window);
         FreeConnectionInfo(child.Connection);
     }
@@ -82,7 +86,7 @@ protected:
     }
 
     TempDirectory directory;
-    FRAMEDATA frame = {};
+    std::unique_ptr<FrameStandIn> frame;
     CHILDDATA child = {};
     DialogDriver driver;
 };
@@ -105,7 +109,7 @@ TEST_F(ScriptFilesTest, FileDialogRecordAndUntitledNames)
     EXPECT_STREQ("Untitled1", child.FileName);
     EXPECT_EQ("Query - h.d.a - Untitled1", Title());
     for (int count : {2, 1 + 1}) {
-        frame.ConnectionCount = count;
+        frame->WindowCount = count;
         SetUntitledName(&child);
         EXPECT_STREQ("Untitled2", child.FileName);
     }
@@ -115,7 +119,7 @@ TEST_F(ScriptFilesTest, SavingAnUntitledWindowProposesTheCurrentWindowCount)
 {
     ChangeText("select 1;\r\nselect 2;");
     EXPECT_EQ("Query - h.d.a - Untitled1*", Title());
-    frame.ConnectionCount = 3;
+    frame->WindowCount = 3;
     std::string path = directory.File("saved.sql");
     std::string proposed;
     driver.Then([&](HWND dialog) {
@@ -143,7 +147,7 @@ TEST_F(ScriptFilesTest, SavingAnUntitledWindowProposesTheCurrentWindowCount)
 TEST_F(ScriptFilesTest, CancellingTheSaveDialogOfAnUntitledWindowChangesNothingElse)
 {
     ChangeText("select 1;");
-    frame.ConnectionCount = 2;
+    frame->WindowCount = 2;
     driver.Then([&](HWND dialog) { PressItem(dialog, IDCANCEL); });
     EXPECT_FALSE(SaveScript(&child));
     EXPECT_STREQ("Untitled2", child.FileName);
@@ -423,11 +427,16 @@ TEST(ShippedTemplates, AreStatementsTheServerAccepts)
     ExecSql(mysql, "DROP DATABASE dialogs_tests_templates");
     mysql_close(mysql);
 
-    // Every template command has its file.
-    for (UINT command = 178; command <= 182; command++) EXPECT_TRUE(TemplateForCommand(command));
-    for (UINT command = 171; command <= 175; command++)
-        EXPECT_STREQ(TemplateForCommand(command + 7), TemplateForCommand(command));
-    EXPECT_FALSE(TemplateForCommand(177));
+    // Every template command has its file: New and Insert Template of the
+    // same statement take the same one.
+    const UINT pairs[][2] = {{CMD_NEWDATABASE, CMD_INSERTDATABASE}, {CMD_NEWTABLE, CMD_INSERTTABLE},
+                             {CMD_NEWINDEX, CMD_INSERTINDEX}, {CMD_NEWFUNCTION, CMD_INSERTFUNCTION},
+                             {CMD_NEWPROCEDURE, CMD_INSERTPROCEDURE}};
+    for (const UINT *pair : pairs) {
+        EXPECT_TRUE(TemplateForCommand(pair[1])) << pair[1];
+        EXPECT_STREQ(TemplateForCommand(pair[1]), TemplateForCommand(pair[0]));
+    }
+    EXPECT_FALSE(TemplateForCommand(CMD_INSERTFROMFILE));
 }
 
 } // namespace

@@ -6,9 +6,11 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "FrameStandIn.h"
 #include "query/ServerInfo.h"
 #include "querywindow/DatabaseSelector.h"
 #include "querywindow/WindowRecords.h"
@@ -43,7 +45,7 @@ protected:
     static MYSQL *admin;
     HWND host = nullptr;
     CHILDDATA *child = nullptr;
-    FRAMEDATA frame = {};
+    std::unique_ptr<FrameStandIn> frame;
 
     static void SetUpTestSuite()
     {
@@ -61,15 +63,14 @@ protected:
     {
         host = CreateWindowExA(0, "STATIC", "server info", WS_OVERLAPPEDWINDOW, 0, 0, 600, 300, nullptr,
                                nullptr, GetModuleHandleA(nullptr), nullptr);
-        child = static_cast<CHILDDATA *>(calloc(1, sizeof(CHILDDATA)));
+        child = NewQueryWindowRecord();
         child->Window = host;
-        child->StatusBar = CreateWindowExA(0, STATUSCLASSNAMEA, "", 0x54000000, 0, 0, 0, 0, host,
-                                           reinterpret_cast<HMENU>(IDC_CHILDSTATUS), GetModuleHandleA(nullptr), nullptr);
+        child->StatusBar = CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 0, 0, 0, 0,
+                                           host, reinterpret_cast<HMENU>(IDC_CHILDSTATUS), GetModuleHandleA(nullptr),
+                                           nullptr);
         SendMessageA(child->StatusBar, SB_SETPARTS, StatusPartCount, reinterpret_cast<LPARAM>(child->StatusParts));
-        frame.DatabaseSelector = CreateWindowExA(0, "COMBOBOX", "", WS_CHILD | WS_VISIBLE | CBS_DROPDOWNLIST | WS_VSCROLL,
-                                                 0, 0, 200, 200, host, reinterpret_cast<HMENU>(IDC_DATABASESELECTOR),
-                                                 GetModuleHandleA(nullptr), nullptr);
-        child->Frame = &frame;
+        frame.reset(new FrameStandIn(host));
+        child->Frame = frame->Window;
         child->Connection = OpenTestConnection();
         ASSERT_TRUE(child->Connection);
         child->Connection->ServerUser = static_cast<char *>(calloc(1, ServerUserSize));
@@ -77,7 +78,8 @@ protected:
     void TearDown() override
     {
         if (child) FreeConnectionInfo(child->Connection);
-        free(child);
+        FreeQueryWindowRecord(child);
+        frame.reset();
         DestroyWindow(host);
         PumpMessages();
     }
@@ -167,11 +169,11 @@ TEST_F(ServerInfo, DatabaseListsAddEveryNameInTheServersOrder)
     ASSERT_EQ(own, OwnOnly(listed));
 
     FillDatabaseSelector(child);
-    std::vector<std::string> selector = Entries(frame.DatabaseSelector, CB_GETCOUNT, CB_GETLBTEXT);
+    std::vector<std::string> selector = Entries(frame->Selector, CB_GETCOUNT, CB_GETLBTEXT);
     EXPECT_EQ(own, OwnOnly(selector));
     EXPECT_NE(selector.end(), std::find(selector.begin(), selector.end(), "mysql"));
     FillDatabaseSelector(child);
-    EXPECT_EQ(6u, OwnOnly(Entries(frame.DatabaseSelector, CB_GETCOUNT, CB_GETLBTEXT)).size())
+    EXPECT_EQ(6u, OwnOnly(Entries(frame->Selector, CB_GETCOUNT, CB_GETLBTEXT)).size())
         << "the selector is not emptied first";
 
     HWND list = CreateWindowExA(0, "LISTBOX", "", WS_CHILD | WS_VISIBLE, 0, 0, 200, 200, host, nullptr,
@@ -200,7 +202,7 @@ TEST_F(ServerInfo, FailedQueriesLeaveEveryTargetAsItWas)
     EXPECT_STREQ("earlier_db", child->Connection->Database);
     EXPECT_EQ("earlier", StatusPart(3));
     EXPECT_STREQ("earlier version", version);
-    EXPECT_EQ(0, SendMessageA(frame.DatabaseSelector, CB_GETCOUNT, 0, 0));
+    EXPECT_EQ(0, SendMessageA(frame->Selector, CB_GETCOUNT, 0, 0));
     EXPECT_EQ(0, SendMessageA(list, LB_GETCOUNT, 0, 0));
 }
 
@@ -215,7 +217,7 @@ TEST_F(ServerInfo, ClosedConnectionIsLeftAlone)
     FillDatabaseSelector(child);
     EXPECT_STREQ("", child->Connection->ServerUser);
     EXPECT_STREQ("", version);
-    EXPECT_EQ(0, SendMessageA(frame.DatabaseSelector, CB_GETCOUNT, 0, 0));
+    EXPECT_EQ(0, SendMessageA(frame->Selector, CB_GETCOUNT, 0, 0));
 }
 
 } // namespace

@@ -5,11 +5,11 @@
 
 #include <commctrl.h>
 
-#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "FrameStandIn.h"
 #include "querywindow/SplitterWnd.h"
 #include "querywindow/WindowRecords.h"
 
@@ -80,7 +80,6 @@ protected:
     static void TearDownTestSuite() { DestroyWindow(desk); }
     HWND window = nullptr;
     CHILDDATA *child = nullptr;
-    FRAMEDATA frame = {};
     HFONT statusFont = nullptr;
 
     void SetUp() override
@@ -99,12 +98,14 @@ protected:
 
         child = static_cast<CHILDDATA *>(calloc(1, sizeof(CHILDDATA)));
         child->Window = window;
-        child->Tabs = Create("SysTabControl32", 0x56008002, window, IDC_TABS);
+        child->Tabs = Create("SysTabControl32",
+                             WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | TCS_FOCUSNEVER | TCS_BOTTOM,
+                             window, IDC_TABS);
         child->Editor = Create("STATIC", WS_CHILD | WS_VISIBLE | SS_WHITERECT, child->Tabs, IDC_EDITOR);
         child->Grid = Create("STATIC", WS_CHILD | WS_VISIBLE | SS_GRAYRECT, child->Tabs, IDC_GRID);
         child->MessagePane = Create("STATIC", WS_CHILD | SS_BLACKRECT, child->Tabs, IDC_MESSAGEPANE);
-        child->StatusBar = Create(STATUSCLASSNAMEA, 0x54000000, window, IDC_CHILDSTATUS);
-        child->Splitter = Create("Splitter", 0x54000000, window, IDC_SPLITTER);
+        child->StatusBar = Create(STATUSCLASSNAMEA, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, window, IDC_CHILDSTATUS);
+        child->Splitter = Create("Splitter", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, window, IDC_SPLITTER);
         child->Connection = NewConnectionInfo("h", "u", "p");
         ReplaceConnectionText(&child->Connection->Database, "d");
         child->Connection->ServerUser = static_cast<char *>(calloc(1, ServerUserSize));
@@ -329,63 +330,17 @@ TEST_F(QueryWindowRecords, TitleNamesHostDatabaseAccountAndFile)
     EXPECT_EQ("Query - " + host + ".d.a - Untitled1*", std::string(shown));
 }
 
-TEST_F(QueryWindowRecords, ToolbarButtonsFollowTheirCommandsAndTheActiveWindow)
+// Not an MDI child, so never the active query window: the results button
+// is left to the active one.
+TEST_F(QueryWindowRecords, APaneShownInAWindowBehindLeavesTheResultsButtonAlone)
 {
-    frame.Toolbar = CreateWindowExA(0, TOOLBARCLASSNAMEA, "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, window, nullptr,
-                                    GetModuleHandleA(nullptr), nullptr);
-    SendMessageA(frame.Toolbar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
-    TBBUTTON buttons[2] = {};
-    buttons[0].idCommand = 115;
-    buttons[0].fsState = TBSTATE_ENABLED;
-    buttons[0].fsStyle = BTNS_CHECK;
-    buttons[1].idCommand = 118;
-    buttons[1].fsState = TBSTATE_ENABLED;
-    SendMessageA(frame.Toolbar, TB_ADDBUTTONSA, 2, reinterpret_cast<LPARAM>(buttons));
-    child->Frame = &frame;
-
-    // Not an MDI child, so never the active query window: the results
-    // button is left to the active one.
+    FrameStandIn frame(window);
+    child->Frame = frame.Window;
     ShowResultsPane(child);
-    EXPECT_FALSE(SendMessageA(frame.Toolbar, TB_ISBUTTONCHECKED, 115, 0));
     HideResultsPane(child);
-
-    SetToolbarButtonState(&frame, 118, ButtonGrayed);
-    EXPECT_EQ(ButtonGrayed, SendMessageA(frame.Toolbar, TB_GETSTATE, 118, 0));
-    SetToolbarButtonState(&frame, 118, ButtonEnabled);
-    EXPECT_EQ(ButtonEnabled, SendMessageA(frame.Toolbar, TB_GETSTATE, 118, 0));
-    frame.Toolbar = nullptr;
-    SetToolbarButtonState(&frame, 118, ButtonGrayed);
-    ShowResultsPane(child);
-    EXPECT_EQ(1, child->ResultsShown);
-}
-
-TEST_F(QueryWindowRecords, MenuItemsAreEnabledAndGrayedByCommand)
-{
-    HMENU menu = CreatePopupMenu();
-    AppendMenuA(menu, MF_STRING, 118, "Execute");
-    SetMenuItemEnabled(menu, 118, false);
-    EXPECT_EQ(static_cast<UINT>(MF_GRAYED), GetMenuState(menu, 118, MF_BYCOMMAND) & (MF_GRAYED | MF_DISABLED));
-    SetMenuItemEnabled(menu, 118, true);
-    EXPECT_EQ(0u, GetMenuState(menu, 118, MF_BYCOMMAND) & (MF_GRAYED | MF_DISABLED));
-    SetMenuItemEnabled(nullptr, 118, true);
-    DestroyMenu(menu);
-}
-
-TEST_F(QueryWindowRecords, FrameStatusBarCountsConnections)
-{
-    frame.StatusBar = Create(STATUSCLASSNAMEA, WS_CHILD | WS_VISIBLE, window, IDC_FRAMESTATUS);
-    int edges[3] = {100, 200, -1};
-    SendMessageA(frame.StatusBar, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(edges));
-    ShowConnectionCount(&frame);
-    EXPECT_EQ("Connection: 0", StatusText(frame.StatusBar, 1));
-    frame.ConnectionCount = 3;
-    ShowConnectionCount(&frame);
-    EXPECT_EQ("Connection: 3", StatusText(frame.StatusBar, 1));
-    EXPECT_EQ("", StatusText(frame.StatusBar, 0));
-    EXPECT_EQ("", StatusText(frame.StatusBar, 2));
-    frame.ConnectionCount = INT_MIN;
-    ShowConnectionCount(&frame);
-    EXPECT_EQ("Connection: -2147483648", StatusText(frame.StatusBar, 1));
+    EXPECT_TRUE(frame.Checks.empty());
+    EXPECT_EQ(0, child->ResultsShown);
+    child->Frame = nullptr;
 }
 
 TEST(AppDirectory, IsTheProgramsDirectoryWithoutATrailingBackslash)

@@ -1,6 +1,6 @@
-// settings.ini that is not what the program wrote: random bytes, one line of
-// a megabyte, a file that cannot be written. The real connect dialog runs
-// over the real frame and, on OK, opens a real query window.
+// settings.ini that is not what the program wrote: random bytes, lines of a
+// megabyte, wrong checksums, a file that cannot be written. The real connect
+// dialog runs over the real frame and, on OK, opens a real query window.
 #include "RobustnessSupport.h"
 
 #include <random>
@@ -24,16 +24,6 @@ protected:
     // Runs the dialog; the driver answers it.
     void Run() { ShowConnectionDialog(TestFrame()); }
 
-    // What a missing file gives.
-    static void ExpectDefaults(HWND dialog)
-    {
-        EXPECT_EQ("localhost", ItemText(dialog, IDC_HOST));
-        EXPECT_EQ("", ItemText(dialog, IDC_USER));
-        EXPECT_EQ("", ItemText(dialog, IDC_PASSWORD));
-        EXPECT_FALSE(ItemChecked(dialog, IDC_STARTSERVER));
-        EXPECT_FALSE(ItemChecked(dialog, IDC_SAVEPASSWORD));
-    }
-
     // Types the test account with "Save password" set and presses OK.
     // The file now holds the account, whatever else it holds.
     void ExpectSavedAccount()
@@ -49,47 +39,53 @@ protected:
     DialogDriver driver;
 };
 
-TEST_F(SettingsFile, RandomBytesReadAsDefaultsAndAnOkStillConnectsAndIsRemembered)
+// Files that are not what the program wrote read as a missing file does,
+// values cut to 255 characters; an OK over them connects, and the file then
+// holds the account.
+TEST_F(SettingsFile, MalformedFilesReadAsDefaultsAndAnOkStillConnectsAndIsRemembered)
 {
     std::mt19937 random(20240611);
-    std::string bytes(64 << 10, '\0');
-    for (char &byte : bytes) byte = static_cast<char>(random());
-    bytes[0] = 'x'; // not a byte-order mark
-    WriteUnixFile(settings, bytes);
-
-    int windows = QueryWindowCount();
-    driver.Then([&](HWND dialog) {
-        ExpectDefaults(dialog);
-        ConnectSavingThePassword(dialog);
-    });
-    Run();
-    EXPECT_EQ(windows + 1, QueryWindowCount());
-    ExpectSavedAccount();
-    EXPECT_TRUE(driver.Unexpected.empty());
-}
-
-TEST_F(SettingsFile, OneLineOfAMegabyteReadsAsDefaultsOrIsCutTo255Characters)
-{
-    // No line break at all, and no section.
-    WriteUnixFile(settings, "host=" + std::string(1 << 20, 'h'));
-    driver.Then([&](HWND dialog) {
-        ExpectDefaults(dialog);
-        PressItem(dialog, IDCANCEL);
-    });
-    Run();
-
-    // The section, then a value of a megabyte.
-    WriteUnixFile(settings, "[connection]\r\nuser=" + std::string(1 << 20, 'u'));
-    int windows = QueryWindowCount();
-    driver.Then([&](HWND dialog) {
-        EXPECT_EQ("localhost", ItemText(dialog, IDC_HOST));
-        EXPECT_EQ(std::string(255, 'u'), ItemText(dialog, IDC_USER));
-        EXPECT_FALSE(ItemChecked(dialog, IDC_SAVEPASSWORD));
-        ConnectSavingThePassword(dialog);
-    });
-    Run();
-    EXPECT_EQ(windows + 1, QueryWindowCount());
-    ExpectSavedAccount();
+    std::string randomBytes(64 << 10, '\0');
+    for (char &byte : randomBytes) byte = static_cast<char>(random());
+    randomBytes[0] = 'x'; // not a byte-order mark
+    const std::string megabyte(1 << 20, 'x'), longLine(300000, 'x'), cut(255, 'x');
+    struct Malformed {
+        const char *Name;
+        std::string Bytes, Host, User;
+        bool ConnectOverIt;
+    };
+    const Malformed files[] = {
+        {"random bytes", randomBytes, "localhost", "", true},
+        {"one line of a megabyte, no section", "host=" + megabyte, "localhost", "", false},
+        {"a value of a megabyte", "[connection]\r\nuser=" + megabyte, "localhost", cut, true},
+        {"long lines", "[connection]\r\n" + longLine + "\r\nhost=" + longLine + "\r\nuser=" + longLine + "\r\n", cut,
+         cut, false},
+        {"wrong checksums", "[connection]\r\nsavepassword=0100000002\r\nstartmysql=01000000FF\r\npassword=secret\r\n",
+         "localhost", "", false},
+        {"not hexadecimal", "[connection]\r\nsavepassword=01000000zz\r\nstartmysql=1\r\n", "localhost", "", false},
+        {"section name only", "[connection", "localhost", "", false},
+        {"empty file", "", "localhost", "", false},
+    };
+    for (const Malformed &file : files) {
+        SCOPED_TRACE(file.Name);
+        WriteUnixFile(settings, file.Bytes);
+        int windows = QueryWindowCount();
+        driver.Then([&](HWND dialog) {
+            EXPECT_EQ(file.Host, ItemText(dialog, IDC_HOST));
+            EXPECT_EQ(file.User, ItemText(dialog, IDC_USER));
+            EXPECT_EQ("", ItemText(dialog, IDC_PASSWORD));
+            EXPECT_FALSE(ItemChecked(dialog, IDC_STARTSERVER));
+            EXPECT_FALSE(ItemChecked(dialog, IDC_SAVEPASSWORD));
+            if (file.ConnectOverIt)
+                ConnectSavingThePassword(dialog);
+            else
+                PressItem(dialog, IDCANCEL);
+        });
+        Run();
+        if (!file.ConnectOverIt) continue;
+        EXPECT_EQ(windows + 1, QueryWindowCount());
+        ExpectSavedAccount();
+    }
     EXPECT_TRUE(driver.Unexpected.empty());
 }
 

@@ -7,9 +7,9 @@
 #include "app/ToolbarHost.h"
 #include "editor/CodeMaxControl.h"
 #include "grid/GridWindow.h"
-#include "querywindow/QueryWindow.h"
 #include "querywindow/SplitterWnd.h"
 #include "app/ConnectionDialog.h"
+#include "resources/resource.h"
 
 namespace {
 
@@ -27,7 +27,11 @@ HWND TestFrame()
     return Frame;
 }
 
-FRAMEDATA *TestFrameData() { return StateOf<FRAMEDATA>(TestFrame()); }
+HWND FrameToolbar(HWND frame) { return GetDlgItem(GetDlgItem(frame, IDC_TOOLBARHOST), IDC_TOOLBAR); }
+
+HWND FrameSelector(HWND frame) { return GetDlgItem(FrameToolbar(frame), IDC_DATABASESELECTOR); }
+
+HWND FrameStatusBar(HWND frame) { return GetDlgItem(frame, IDC_FRAMESTATUS); }
 
 HWND OpenQueryWindow(const char *database)
 {
@@ -86,9 +90,9 @@ std::string MessagePaneText(CHILDDATA *child)
     return text;
 }
 
-std::string SelectorText()
+std::string SelectorText(HWND frame)
 {
-    HWND selector = TestFrameData()->DatabaseSelector;
+    HWND selector = FrameSelector(frame);
     int index = (int)SendMessageA(selector, CB_GETCURSEL, 0, 0);
     if (index < 0) return "(none)";
     char text[256] = "";
@@ -96,12 +100,18 @@ std::string SelectorText()
     return text;
 }
 
-bool MenuGrayed(UINT command)
+int SelectorCount(HWND frame) { return (int)SendMessageA(FrameSelector(frame), CB_GETCOUNT, 0, 0); }
+
+std::string FrameStatusText(HWND frame)
 {
-    return (GetMenuState(TestFrameData()->MainMenu, command, MF_BYCOMMAND) & MF_GRAYED) != 0;
+    char text[64] = "";
+    SendMessageA(FrameStatusBar(frame), SB_GETTEXTA, 1, (LPARAM)text);
+    return text;
 }
 
-int ButtonState(UINT command) { return (int)SendMessageA(TestFrameData()->Toolbar, TB_GETSTATE, command, 0); }
+bool MenuGrayed(UINT command) { return (GetMenuState(GetMenu(TestFrame()), command, MF_BYCOMMAND) & MF_GRAYED) != 0; }
+
+int ButtonState(UINT command) { return (int)SendMessageA(FrameToolbar(), TB_GETSTATE, command, 0); }
 
 bool WaitForCompletion(CHILDDATA *child, DWORD timeoutMs)
 {
@@ -111,7 +121,7 @@ bool WaitForCompletion(CHILDDATA *child, DWORD timeoutMs)
 bool RunBatch(CHILDDATA *child, const std::string &sql, DWORD timeoutMs)
 {
     SetEditorText(child, sql);
-    FrameCommand(118);
+    FrameCommand(CMD_EXECUTE);
     return WaitForCompletion(child, timeoutMs);
 }
 

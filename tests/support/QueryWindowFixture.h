@@ -6,12 +6,16 @@
 
 #include <string>
 
+#include "querywindow/QueryWindow.h"
 #include "querywindow/WindowRecords.h"
 
 // Registers the classes as the program does and creates one frame, shown
 // (hiding a top-level window makes Wine wait for a window manager).
 HWND TestFrame();
-FRAMEDATA *TestFrameData();
+// The parts of a frame as a person sees them, found by their control ids.
+HWND FrameToolbar(HWND frame = TestFrame());
+HWND FrameSelector(HWND frame = TestFrame());
+HWND FrameStatusBar(HWND frame = TestFrame());
 
 // Opens a query window on a new connection (with that current database when
 // one is named) and lets the MDI client activate it.
@@ -27,7 +31,11 @@ std::string EditorText(CHILDDATA *child);
 std::string StatusText(CHILDDATA *child, int part);
 std::string Title(HWND window);
 std::string MessagePaneText(CHILDDATA *child);
-std::string SelectorText();
+// The selector's current entry, "(none)" without one.
+std::string SelectorText(HWND frame = TestFrame());
+int SelectorCount(HWND frame = TestFrame());
+// Part 1 of the frame's status bar: "Connection: %d".
+std::string FrameStatusText(HWND frame = TestFrame());
 bool MenuGrayed(UINT command);
 int ButtonState(UINT command);
 
