@@ -1,12 +1,18 @@
-# Fails when a source file includes a header of a module above its own.
-# The modules, bottom to top; a module may include its own headers, those of
-# the modules below it, and the resource ids. Run by the build before any
-# module is compiled: cmake -DROOT=<source dir> -DSTAMP=<file> -P CheckLayers.cmake
-set(LAYERS base editor grid server query querywindow app)
+# Fails when a source file of a module includes a header of a module it does
+# not use. A module may include its own headers, those of the modules its
+# CMakeLists declares (vintrel_module(NAME USES ...)), and the resource ids;
+# the declarations come from the file the configure step writes. Run by the
+# build before any module is compiled:
+#   cmake -DROOT=<source dir> -DMODULES_FILE=<build>/modules.cmake -DSTAMP=<file> -P CheckLayers.cmake
+include(${MODULES_FILE})
 set(violations "")
-set(below "")
-foreach(module ${LAYERS})
-  set(allowed ${below} ${module} resources)
+foreach(module ${MODULES})
+  set(allowed ${module} ${USES_${module}} resources)
+  list(FIND MODULES ${module} position)
+  list(JOIN USES_${module} ", " usedText)
+  if(NOT usedText)
+    set(usedText "none")
+  endif()
   file(GLOB sources ${ROOT}/${module}/*.cpp ${ROOT}/${module}/*.h)
   foreach(source ${sources})
     file(STRINGS ${source} includes REGEX "^[ \t]*#[ \t]*include[ \t]+\"[^\"/]+/")
@@ -16,15 +22,19 @@ foreach(module ${LAYERS})
       if(found EQUAL -1)
         file(RELATIVE_PATH shown ${ROOT} ${source})
         string(STRIP "${line}" line)
-        list(JOIN allowed ", " allowedText)
-        list(APPEND violations "${shown}: ${line} (${module}/ may include only ${allowedText})")
+        list(FIND MODULES ${target} targetPosition)
+        if(targetPosition GREATER position)
+          set(why "${target}/ is above ${module}/")
+        else()
+          set(why "${target}/ is not among the modules ${module}/ uses: ${usedText}")
+        endif()
+        list(APPEND violations "${shown}: ${line} (${why})")
       endif()
     endforeach()
   endforeach()
-  list(APPEND below ${module})
 endforeach()
 if(violations)
   list(JOIN violations "\n  " text)
-  message(FATAL_ERROR "Upward includes break the module layers:\n  ${text}")
+  message(FATAL_ERROR "Includes that break the module layers:\n  ${text}")
 endif()
 file(TOUCH ${STAMP})

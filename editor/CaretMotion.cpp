@@ -1,6 +1,6 @@
 #include "editor/CaretMotion.h"
 
-#include "editor/Utf8.h"
+#include "base/Utf8.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 // the terminating zero).
 //
 // A column counts bytes, but the screen counts cells: wide East Asian
-// characters and emoji take two cells, others one (editor/Utf8.h). A
+// characters and emoji take two cells, others one (base/Utf8.h). A
 // character of 4 UTF-8 bytes (a surrogate pair in UTF-16) is one character
 // for the caret, Backspace, Delete and the selection.
 //
@@ -32,7 +32,7 @@
 // result (WM_IME_COMPOSITION's GCS_RESULTSTR, or WM_IME_CHAR) is typed text.
 //
 // Clipboard: copies put CF_UNICODETEXT only; paste takes CF_UNICODETEXT,
-// else CF_TEXT (editor/Clipboard.h).
+// else CF_TEXT (base/Clipboard.h).
 //
 // Failures: no C++ exception leaves the window procedure. A message that
 // runs out of memory (a huge load or paste) takes back what it had begun

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "editor/Clipboard.h"
+#include "base/Clipboard.h"
 
 namespace {
 

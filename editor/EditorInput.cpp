@@ -8,8 +8,8 @@
 
 #include <algorithm>
 
+#include "base/Utf8.h"
 #include "base/WindowState.h"
-#include "editor/Utf8.h"
 
 namespace {
 

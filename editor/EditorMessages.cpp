@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "editor/Utf8.h"
+#include "base/Utf8.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <climits>
 #include <cstdio>
 
-#include "editor/Utf8.h"
+#include "base/Utf8.h"
 
 namespace {
 

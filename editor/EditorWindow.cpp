@@ -8,8 +8,8 @@
 #include <cstring>
 #include <new>
 
+#include "base/Clipboard.h"
 #include "base/WindowState.h"
-#include "editor/Clipboard.h"
 
 #define W16(text) reinterpret_cast<const WCHAR *>(u"" text)
 

@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "base/SymbolFont.h"
 #include "editor/CaretMotion.h"
 #include "editor/CodeMaxControl.h"
 #include "editor/FileEncoding.h"
-#include "editor/SymbolFont.h"
 #include "editor/Lexer.h"
 #include "editor/TextBuffer.h"
 

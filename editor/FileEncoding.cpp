@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "editor/Utf8.h"
+#include "base/Utf8.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <new>
 
-#include "editor/Utf8.h"
+#include "base/Utf8.h"
 
 namespace {
 

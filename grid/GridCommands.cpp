@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "editor/Clipboard.h"
+#include "base/Clipboard.h"
 #include "grid/GridExport.h"
 
 GridDialogs GridDialogFunctions = {GetSaveFileNameA, MessageBoxA};

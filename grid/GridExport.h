@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "grid/ResultBuffer.h"
+#include "results/ResultBuffer.h"
 
 // The formats in the order of the Save As dialog's type list, numbered as
 // its filter index counts.

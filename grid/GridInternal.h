@@ -1,4 +1,4 @@
-// What the grid's own modules share: the grid's record, the handlers the
+// What the grid's own source files share: the grid's record, the handlers the
 // window procedure calls and the small steps they are made of. Nothing
 // outside grid/ reads the record; the grid's own tests may.
 #pragma once

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "editor/SymbolFont.h"
+#include "base/SymbolFont.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "grid/ResultBuffer.h"
+#include "results/ResultBuffer.h"
 
 #define GRID_CLASS_NAME "GridOutput"
 

@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "grid/ResultBuffer.h"
+#include "results/ResultBuffer.h"
 #include "server/ClientLibrary.h"
 
 // Posted by the worker to the record's NotifyWindow when the batch has

@@ -2,7 +2,7 @@
 // arrive.
 #pragma once
 
-#include "grid/ResultBuffer.h"
+#include "results/ResultBuffer.h"
 #include "server/ClientLibrary.h"
 
 // Starts a capture into an empty buffer: the column names, their widths

@@ -122,7 +122,8 @@ std::string Printed(const char *format, int a, int b = 0)
     return line;
 }
 
-// One result: its rows affected, or its error.
+// One result: its error, the rows it changed or that it completed, and a
+// note of the result sets that were not shown.
 void DescribeSingleOutcome(const BATCHJOB *job, PaneText &pane)
 {
     if (job->QueryStatus != 0) {
@@ -159,7 +160,7 @@ void DescribeStatements(const BATCHJOB *job, PaneText &pane)
 }
 
 // A script answered with several results is shown statement by statement;
-// one statement (a CALL's several result sets included) as a single outcome.
+// one statement (a CALL's several result sets included) as one result.
 bool ShowsStatements(CHILDDATA *child, const BATCHJOB *job)
 {
     int32_t results = job->OutcomeCount + (job->FailedOutcome > job->OutcomeCount ? 1 : 0);

@@ -9,7 +9,7 @@
 #include <richedit.h>
 
 #include "base/ActionFailure.h"
-#include "editor/Clipboard.h"
+#include "base/Clipboard.h"
 #include "editor/CodeMaxControl.h"
 #include "grid/GridWindow.h"
 #include "querywindow/ChangeDatabaseDialog.h"

@@ -10,9 +10,9 @@
 #include <cstdint>
 
 #include "base/WindowState.h"
-#include "querywindow/ProgramValues.h"
-#include "grid/ResultBuffer.h"
 #include "query/BatchWorker.h"
+#include "querywindow/ProgramValues.h"
+#include "results/ResultBuffer.h"
 #include "server/ClientLibrary.h"
 
 enum { FileNameSize = 516, StatusPartCount = 7 };

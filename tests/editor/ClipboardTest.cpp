@@ -1,7 +1,7 @@
 // Cut, copy and paste: CF_UNICODETEXT out, CF_UNICODETEXT (or CF_TEXT) in.
 #include "EditorFixture.h"
 
-#include "editor/Clipboard.h"
+#include "base/Clipboard.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // answers failure, and the text is as it was.
 #include "EditorFixture.h"
 
-#include "editor/Clipboard.h"
+#include "base/Clipboard.h"
 #include "editor/TextBuffer.h"
 
 namespace {

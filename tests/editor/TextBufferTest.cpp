@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "EditorFixture.h"
+#include "base/Utf8.h"
 #include "editor/TextBuffer.h"
-#include "editor/Utf8.h"
 
 TEST(TextBuffer, SplitsLfAndCrLfAndKeepsLoneCr)
 {

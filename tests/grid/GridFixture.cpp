@@ -1,6 +1,5 @@
 #include "GridFixture.h"
 
-MYSQL *GridFixture::mysql = nullptr;
 HWND GridFixture::parent = nullptr;
 std::vector<int> GridNotifications;
 
@@ -18,7 +17,86 @@ LRESULT CALLBACK TestParentProc(HWND window, UINT message, WPARAM wParam, LPARAM
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
+// Widens the column to fit the text (or the "NULL" of SQL NULL), as a capture
+// does.
+void Widen(GRIDBUFFER *buffer, int column, const HandCell &value)
+{
+    int32_t width = value ? TextPixelWidth(value->size()) : NullTextWidth;
+    if (width > buffer->ColWidths[column]) buffer->ColWidths[column] = width;
+}
+
+bool FillBuffer(GRIDBUFFER *buffer, const std::vector<std::string> &names, int rows,
+                const std::function<HandCell(int, int)> &cell, const std::string &numberColumns)
+{
+    GridStorage &storage = buffer->Storage;
+    int columns = (int)names.size();
+    if (!storage.AllocateArray(buffer->Fields, columns) || !storage.AllocateArray(buffer->ColWidths, columns) ||
+        !storage.AllocateArray(buffer->TextWidths, columns) || !storage.AllocateArray(buffer->ColumnKinds, columns) ||
+        !storage.AllocateArray(buffer->Rows, rows))
+        return false;
+    for (int c = 0; c < columns; c++) {
+        buffer->Fields[c] = storage.CopyText(names[c].data(), names[c].size());
+        buffer->ColWidths[c] = MinColumnWidth;
+        Widen(buffer, c, names[c]);
+        bool number = numberColumns.find((char)('0' + c)) != std::string::npos;
+        buffer->ColumnKinds[c] = number ? NumberColumn : TextColumn;
+    }
+    std::vector<HandCell> values(columns);
+    for (int r = 0; r < rows; r++) {
+        TFieldList &cells = buffer->Rows[r];
+        if (!storage.AllocateArray(cells, columns)) return false;
+        for (int c = 0; c < columns; c++) {
+            values[c] = cell(r, c);
+            if (values[c] && values[c]->find('\0') != std::string::npos) cells.LengthsKept = 1;
+        }
+        for (int c = 0; c < columns; c++) {
+            Widen(buffer, c, values[c]);
+            if (!values[c]) {
+                if (!buffer->NullText) buffer->NullText = storage.CopyTextWithLength("NULL", 4);
+                cells[c] = const_cast<char *>(buffer->NullText);
+            } else if (cells.LengthsKept) {
+                cells[c] = storage.CopyTextWithLength(values[c]->data(), values[c]->size());
+            } else {
+                cells[c] = storage.CopyText(values[c]->data(), values[c]->size());
+            }
+        }
+    }
+    for (int c = 0; c < columns; c++) {
+        buffer->TextWidths[c] = buffer->ColWidths[c];
+        if (buffer->ColWidths[c] > MaxColumnWidth) buffer->ColWidths[c] = MaxColumnWidth;
+    }
+    return true;
+}
+
 } // namespace
+
+GRIDBUFFER *MakeBuffer(const std::vector<std::string> &names, int rows,
+                       const std::function<HandCell(int row, int column)> &cell, const std::string &numberColumns)
+{
+    GRIDBUFFER *buffer = NewGridBuffer();
+    if (buffer && FillBuffer(buffer, names, rows, cell, numberColumns)) return buffer;
+    ADD_FAILURE() << "out of memory making a buffer";
+    FreeGridBuffer(buffer);
+    return nullptr;
+}
+
+GRIDBUFFER *MakeBuffer(const std::vector<std::string> &names, const std::vector<std::vector<HandCell>> &rows,
+                       const std::string &numberColumns)
+{
+    return MakeBuffer(names, (int)rows.size(), [&](int r, int c) { return rows[r][c]; }, numberColumns);
+}
+
+GRIDBUFFER *MakeIds(int rows)
+{
+    return MakeBuffer({"id"}, rows, [](int r, int) { return std::to_string(r + 1); }, "0");
+}
+
+GRIDBUFFER *MakeRepeats(int columns, int length, int rows)
+{
+    std::vector<std::string> names;
+    for (int c = 0; c < columns; c++) names.push_back("c" + std::to_string(c + 1));
+    return MakeBuffer(names, rows, [=](int, int c) { return std::string(length, (char)('a' + c)); });
+}
 
 void GridFixture::SetUpTestSuite()
 {
@@ -37,18 +115,12 @@ void GridFixture::SetUpTestSuite()
     // seconds without a window manager.
     parent = CreateWindowExA(0, "GridTestParent", "grid test", WS_POPUP | WS_VISIBLE, 0, 0, 1000, 700, nullptr,
                              nullptr, GetModuleHandleA(nullptr), nullptr);
-    mysql = ConnectTestServer();
-    ExecSql(mysql, "CREATE DATABASE IF NOT EXISTS grid_tests");
-    ExecSql(mysql, "USE grid_tests");
 }
 
 void GridFixture::TearDownTestSuite()
 {
     DestroyWindow(parent);
     parent = nullptr;
-    ExecSql(mysql, "DROP DATABASE IF EXISTS grid_tests");
-    mysql_close(mysql);
-    mysql = nullptr;
 }
 
 void GridFixture::SetUp()
@@ -70,18 +142,14 @@ void GridFixture::TearDown()
     PumpMessages();
 }
 
-void GridFixture::Show(const std::string &sql)
+void GridFixture::Show(GRIDBUFFER *made)
 {
-    MYSQL_RES *result = QueryResult(mysql, sql);
-    ASSERT_TRUE(result);
-    GRIDBUFFER *captured = NewGridBuffer();
-    ASSERT_TRUE(CaptureResult(captured, result));
-    mysql_free_result(result);
-    SendMessageA(grid, WM_GRID_SETBUFFER, (WPARAM)captured, 0);
+    ASSERT_TRUE(made);
+    SendMessageA(grid, WM_GRID_SETBUFFER, (WPARAM)made, 0);
     InvalidateRect(grid, nullptr, TRUE);
     UpdateWindow(grid);
     FreeGridBuffer(buffer);
-    buffer = captured;
+    buffer = made;
     PumpMessages(); // the scroll bars shown or hidden by the paint resize the client area
 }
 

@@ -1,22 +1,40 @@
-// A real grid window inside a real parent, fed with results of the real
-// server, for the grid's tests.
+// A real grid window inside a real parent, fed with result buffers made by
+// hand, for the grid's tests.
 #pragma once
 
 #include "TestSupport.h"
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "base/WindowState.h"
 #include "grid/GridInternal.h"
-#include "query/ResultCapture.h"
-#include "querywindow/WindowRecords.h"
+#include "results/ResultBuffer.h"
 
 // WM_NOTIFY codes the test parent received, in order.
 extern std::vector<int> GridNotifications;
 
+// A cell of a buffer made by hand: its bytes, or SQL NULL.
+using HandCell = std::optional<std::string>;
+// A buffer holding what a capture of a result with these column names and
+// cells holds: the shared "NULL" text, lengths kept in rows with a zero
+// byte, and the widths of the widest texts (TextWidths, ColWidths capped).
+// The columns named in numberColumns (digits '0' to '9') hold numbers.
+GRIDBUFFER *MakeBuffer(const std::vector<std::string> &names, int rows,
+                       const std::function<HandCell(int row, int column)> &cell,
+                       const std::string &numberColumns = "");
+GRIDBUFFER *MakeBuffer(const std::vector<std::string> &names, const std::vector<std::vector<HandCell>> &rows,
+                       const std::string &numberColumns = "");
+// One number column "id" holding 1 to rows.
+GRIDBUFFER *MakeIds(int rows);
+// Texts in columns c1, c2 ...: each column's one letter ('a', 'b' ...)
+// repeated length times, in every row.
+GRIDBUFFER *MakeRepeats(int columns, int length, int rows);
+
 class GridFixture : public testing::Test {
 protected:
-    static MYSQL *mysql;
     static HWND parent;
     HWND grid = nullptr;
     GRIDBUFFER *buffer = nullptr;
@@ -27,8 +45,8 @@ protected:
     void TearDown() override;
 
     OUTPUTDATA *State() const { return StateOf<OUTPUTDATA>(grid); }
-    // Captures the query's result and attaches it, as batch completion does.
-    void Show(const std::string &sql);
+    // Attaches the buffer, as batch completion does; the fixture frees it.
+    void Show(GRIDBUFFER *made);
     // Attaches nothing.
     void ShowNothing();
     // Sizes the grid window so that its client area is as close as the

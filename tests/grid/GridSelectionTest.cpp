@@ -1,6 +1,7 @@
 // Scrolling, the cell cursor, mouse selection, column widths, and the
 // commands Copy, Copy with Column Names, Select All and Save As on a real
-// grid window; the CSV and JSON it saves are read back by Python's readers.
+// grid window showing buffers made by hand; the CSV and JSON it saves of a
+// real server's result are read back by Python's readers.
 #include "GridFixture.h"
 
 #include <algorithm>
@@ -10,9 +11,18 @@
 #include <unistd.h>
 
 #include "TestFiles.h"
+#include "query/ResultCapture.h"
 #include "resources/resource.h"
 
 namespace {
+
+// Columns of the given texts, the same in every row, and a last column of
+// the number 1.
+GRIDBUFFER *MakeTextsAndOne(const std::vector<std::string> &names, const std::vector<std::string> &texts, int rows)
+{
+    std::string numbers(1, (char)('0' + texts.size()));
+    return MakeBuffer(names, rows, [&](int, int c) { return c < (int)texts.size() ? texts[c] : "1"; }, numbers);
+}
 
 struct Selection {
     int Top, Bottom, Left, Right;
@@ -40,7 +50,9 @@ protected:
     }
     void ShowNumbers(int rows) // columns a, b, c, d holding r, 10r, 100r, 1000r
     {
-        Show("SELECT seq AS a, seq * 10 AS b, seq * 100 AS c, seq * 1000 AS d FROM seq_1_to_" + std::to_string(rows));
+        const int factors[] = {1, 10, 100, 1000};
+        Show(MakeBuffer({"a", "b", "c", "d"}, rows, [&](int r, int c) { return std::to_string((r + 1) * factors[c]); },
+                        "0123"));
     }
 };
 
@@ -177,8 +189,7 @@ TEST_F(GridSelection, PageKeysStopAtTheEnds)
 
 TEST_F(GridSelection, CursorBroughtIntoViewSideways)
 {
-    Show("SELECT REPEAT('a', 60) AS c1, REPEAT('b', 60) AS c2, REPEAT('c', 60) AS c3, REPEAT('d', 60) AS c4 "
-         "FROM seq_1_to_5");
+    Show(MakeRepeats(4, 60, 5));
     RECT client = Resize(500, 300);
     Click(CellPoint(0, 0));
     Key(VK_RIGHT);
@@ -217,7 +228,7 @@ TEST_F(GridSelection, ScrollBarsWheelAndBottom)
 
 TEST_F(GridSelection, HorizontalBarScrollsPixelsAndPages)
 {
-    Show("SELECT REPEAT('a', 60) AS c1, REPEAT('b', 60) AS c2, REPEAT('c', 60) AS c3 FROM seq_1_to_5");
+    Show(MakeRepeats(3, 60, 5));
     RECT client = Resize(500, 300);
     SendMessageA(grid, WM_HSCROLL, SB_LINERIGHT, 0);
     EXPECT_EQ(1, State()->ScrollX);
@@ -231,7 +242,7 @@ TEST_F(GridSelection, HorizontalBarScrollsPixelsAndPages)
 
 TEST_F(GridSelection, BorderDragStopsAtOneCharacterAndDoubleClickRestoresTheTextWidth)
 {
-    Show("SELECT REPEAT('x', 100) AS v, 1 AS w FROM seq_1_to_3");
+    Show(MakeTextsAndOne({"v", "w"}, {std::string(100, 'x')}, 3));
     ASSERT_EQ(324, buffer->ColWidths[0]);
     POINT border = {ColumnLeft(1) - 1, 5};
     SendMessageA(grid, WM_MOUSEMOVE, 0, MAKELPARAM(border.x, border.y));
@@ -257,7 +268,7 @@ TEST_F(GridSelection, BorderDragStopsAtOneCharacterAndDoubleClickRestoresTheText
 // border drag where it was: moves without a button change nothing more.
 TEST_F(GridSelection, LosingTheMouseEndsADragAndABorderDrag)
 {
-    Show("SELECT REPEAT('x', 10) AS v, 1 AS w FROM seq_1_to_20");
+    Show(MakeTextsAndOne({"v", "w"}, {std::string(10, 'x')}, 20));
     Press(CellPoint(1, 0));
     MoveTo(CellPoint(2, 1));
     HWND other = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
@@ -283,7 +294,7 @@ TEST_F(GridSelection, LosingTheMouseEndsADragAndABorderDrag)
 // on what is under it now, not on the border it hovered before.
 TEST_F(GridSelection, APressAfterKeyboardScrollingActsOnWhatIsUnderItNow)
 {
-    Show("SELECT REPEAT('x', 30) AS a, REPEAT('y', 30) AS b, REPEAT('z', 30) AS c, 1 AS d FROM seq_1_to_5");
+    Show(MakeTextsAndOne({"a", "b", "c", "d"}, {std::string(30, 'x'), std::string(30, 'y'), std::string(30, 'z')}, 5));
     Resize(400, 200);
     POINT border = {ColumnLeft(1) - 1, 5};
     SendMessageA(grid, WM_MOUSEMOVE, 0, MAKELPARAM(border.x, border.y));
@@ -333,7 +344,7 @@ TEST_F(GridSelection, CopyGivesTheSelectedCellsWithOrWithoutTheirNames)
     EXPECT_EQ((Selection{1, 3, 1, 2}), Selected()) << "Copy leaves the selection";
 
     // The corner of a result without rows selects no cell.
-    Show("SELECT seq AS id, 'x' AS name FROM seq_1_to_3 WHERE seq > 3");
+    Show(MakeBuffer({"id", "name"}, 0, nullptr, "0"));
     Press(POINT{3, 3});
     Release(POINT{3, 3});
     Command(CMD_COPY);
@@ -429,13 +440,13 @@ protected:
 // and line breaks are written as they are.
 TEST_F(GridSave, TheTabSeparatedExportHasTheNamesAndEveryRowUnchanged)
 {
-    Show("SELECT 1 AS id, NULL AS name");
+    Show(MakeBuffer({"id", "name"}, {{"1", std::nullopt}}, "0"));
     Answer = directory + "one.txt";
     Command(CMD_SAVEAS);
     EXPECT_EQ("id\tname\t\r\n1\tNULL\t\r\n", ReadFileBytes(Answer));
     EXPECT_TRUE(Reported.empty());
 
-    Show("SELECT CONCAT('a', CHAR(9), 'b') AS t, CONCAT('x', CHAR(13), CHAR(10), 'y') AS n UNION ALL SELECT '', 'z'");
+    Show(MakeBuffer({"t", "n"}, {{"a\tb", "x\r\ny"}, {"", "z"}}));
     Answer = directory + "raw.txt";
     Command(CMD_SAVEAS);
     EXPECT_EQ("t\tn\t\r\na\tb\tx\r\ny\t\r\n\tz\t\r\n", ReadFileBytes(Answer));
@@ -451,7 +462,7 @@ TEST_F(GridSave, SaveAsksEveryTimeProposingTheLastNameSavedTo)
     EXPECT_TRUE(Proposed.empty());
     EXPECT_EQ("(missing)", ReadFileBytes(Answer));
 
-    Show("SELECT seq AS id FROM seq_1_to_2");
+    Show(MakeIds(2));
     std::string kept = directory + "kept.txt";
     WriteFileBytes(kept, "previous");
     Answer = "";
@@ -469,7 +480,7 @@ TEST_F(GridSave, SaveAsksEveryTimeProposingTheLastNameSavedTo)
 
 TEST_F(GridSave, AFileThatCannotBeWrittenIsReportedAndTheOldOneKept)
 {
-    Show("SELECT seq AS id FROM seq_1_to_2");
+    Show(MakeIds(2));
     Answer = directory + "no-such-directory\\lost.txt";
     Command(106);
     ASSERT_EQ(1u, Reported.size());
@@ -491,7 +502,7 @@ TEST_F(GridSave, AFileThatCannotBeWrittenIsReportedAndTheOldOneKept)
 
 TEST_F(GridSave, TheNameEndingCsvOrJsonPicksTheFormatOtherwiseTheTypeChosen)
 {
-    Show("SELECT 1 AS id, 2 AS id");
+    Show(MakeBuffer({"id", "id"}, {{"1", "2"}}, "01"));
     const std::string json = "[\r\n{\"id\":1,\"id_2\":2}\r\n]\r\n"; // no key may hide another
     const std::string csv = "\xEF\xBB\xBFid,id\r\n1,2\r\n";
     const std::string tabs = "id\tid\t\r\n1\t2\t\r\n";
@@ -538,9 +549,26 @@ std::string ShownText(const std::string &value)
     return "s" + LowerHex("0x" + upper);
 }
 
+// The one suite that needs the server: what it saves is compared with the
+// server's own values and column types.
 class GridExport : public GridSave {
 protected:
+    static MYSQL *mysql;
     std::string unixDirectory;
+    static void SetUpTestSuite()
+    {
+        GridSave::SetUpTestSuite();
+        mysql = ConnectTestServer();
+        ExecSql(mysql, "CREATE DATABASE IF NOT EXISTS grid_tests");
+        ExecSql(mysql, "USE grid_tests");
+    }
+    static void TearDownTestSuite()
+    {
+        ExecSql(mysql, "DROP DATABASE IF EXISTS grid_tests");
+        mysql_close(mysql);
+        mysql = nullptr;
+        GridSave::TearDownTestSuite();
+    }
     void SetUp() override
     {
         GridSave::SetUp();
@@ -553,6 +581,15 @@ protected:
         for (const char *name : {"/values.csv", "/values.json"}) unlink((unixDirectory + name).c_str());
         rmdir(unixDirectory.c_str());
         GridSave::TearDown();
+    }
+    // Captures the query's result and shows it.
+    void ShowResult(const std::string &sql)
+    {
+        MYSQL_RES *result = QueryResult(mysql, sql);
+        GRIDBUFFER *captured = NewGridBuffer();
+        EXPECT_TRUE(CaptureResult(captured, result));
+        mysql_free_result(result);
+        Show(captured);
     }
     // Saves the result shown as that file; returns its bytes.
     std::string SaveAs(const std::string &name)
@@ -608,6 +645,8 @@ protected:
     }
 };
 
+MYSQL *GridExport::mysql = nullptr;
+
 // Python's csv module (reading UTF-8 with its byte-order mark) and json
 // module (decimals as decimals) give back the server's values: commas,
 // quotes, TAB, CR LF, empty text, multi-byte text, control characters,
@@ -625,7 +664,7 @@ TEST_F(GridExport, CsvAndJsonReadBackByPythonAreTheServersValues)
                    "(6, NULL, NULL, NULL, NULL, NULL), (7, 'gr\xc3\xbc\xc3\x9f \xe2\x82\xac \xe6\x97\xa5', 1234.56, 1, 2, X'F4908080'), "
                    "(8, 'NULL', 9999.99, 3, 4, 'NULL'), (9, 'back\\\\slash \x01\x1f end', -9999.99, 5, 6, '\"')");
     const std::string sql = "SELECT n, t AS `te,\"xt\"`, d, z, f AS `gr\xc3\xb6\xc3\x9f" "e`, b FROM export_values ORDER BY n";
-    Show(sql);
+    ShowResult(sql);
 
     std::string csv = SaveAs("values.csv");
     EXPECT_EQ(0u, csv.find("\xEF\xBB\xBFn,\"te,\"\"xt\"\"\",d,z,gr\xc3\xb6\xc3\x9f" "e,b\r\n1,\"a,b\",1.50,00042,0.25,0xC328FFFE\r\n"))

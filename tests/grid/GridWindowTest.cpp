@@ -1,10 +1,19 @@
-// The grid window's state, geometry and painting, with results of the real
-// server in a real window; painting is checked on the pixels it produces.
+// The grid window's state, geometry and painting, with buffers made by hand
+// in a real window; painting is checked on the pixels it produces.
 #include "GridFixture.h"
+
+#include <commctrl.h>
 
 #include <functional>
 
 namespace {
+
+// An "id" of 1 to rows and a text beside it.
+GRIDBUFFER *MakeIdsAndNames(int rows)
+{
+    return MakeBuffer(
+        {"id", "name"}, rows, [](int r, int c) { return c ? std::string("ab") : std::to_string(r + 1); }, "0");
+}
 
 std::string Shown(const char *text, GridFit fit) { return std::string(text, fit.Kept) + std::string(fit.Dots, '.'); }
 
@@ -69,9 +78,9 @@ TEST_F(GridLayout, CreatedEmptyWithItsDefaults)
 
 TEST_F(GridLayout, RowNumberColumnFollowsTheDigitsOfTheRowCount)
 {
-    Show("SELECT seq AS id FROM seq_1_to_9");
+    Show(MakeIds(9));
     EXPECT_EQ(30, State()->RowNumWidth);
-    Show("SELECT seq AS id FROM seq_1_to_123456");
+    Show(MakeIds(123456));
     EXPECT_EQ(6 * State()->Metrics.tmAveCharWidth + 10, State()->RowNumWidth);
     SCROLLINFO info = {sizeof info, SIF_ALL};
     GetScrollInfo(grid, SB_VERT, &info);
@@ -82,7 +91,7 @@ TEST_F(GridLayout, RowNumberColumnFollowsTheDigitsOfTheRowCount)
 
 TEST_F(GridLayout, ResultWithoutRowsHasAnEmptyRangeAndNoBorders)
 {
-    Show("SELECT seq AS id, 'x' AS name FROM seq_1_to_3 WHERE seq > 5");
+    Show(MakeIdsAndNames(0));
     SCROLLINFO info = {sizeof info, SIF_ALL};
     GetScrollInfo(grid, SB_VERT, &info);
     EXPECT_EQ(0, info.nMax);
@@ -93,7 +102,9 @@ TEST_F(GridLayout, ResultWithoutRowsHasAnEmptyRangeAndNoBorders)
 
 TEST_F(GridLayout, HitTestOnBordersHeaderAndRowNumbers)
 {
-    Show("SELECT seq AS id, 'abc' AS a, 'defgh' AS b, 'x' AS c FROM seq_1_to_20");
+    const char *texts[] = {"abc", "defgh", "x"};
+    Show(MakeBuffer(
+        {"id", "a", "b", "c"}, 20, [&](int r, int c) { return c ? texts[c - 1] : std::to_string(r + 1); }, "0"));
     OUTPUTDATA *state = State();
     int boundary = ColumnLeft(3); // between columns 2 and 3
     EXPECT_EQ(3, HitColumn(GridHitTest(state, boundary, SlotTop(2))));
@@ -115,7 +126,8 @@ TEST_F(GridLayout, HitTestOnBordersHeaderAndRowNumbers)
 
 TEST_F(GridLayout, BordersCloserThanTenPixelsPickTheLeftColumn)
 {
-    Show("SELECT seq AS id, 'a' AS b, 'c' AS d FROM seq_1_to_5");
+    const char *texts[] = {"a", "c"};
+    Show(MakeBuffer({"id", "b", "d"}, 5, [&](int r, int c) { return c ? texts[c - 1] : std::to_string(r + 1); }, "0"));
     buffer->ColWidths[1] = 6;
     InvalidateRect(grid, nullptr, FALSE);
     UpdateWindow(grid);
@@ -141,7 +153,7 @@ TEST_F(GridLayout, BordersCloserThanTenPixelsPickTheLeftColumn)
 
 TEST_F(GridLayout, GrowingKeepsTheLastRowAtTheBottom)
 {
-    Show("SELECT seq AS id FROM seq_1_to_100");
+    Show(MakeIds(100));
     RECT client = Resize(600, 300);
     SendMessageA(grid, WM_VSCROLL, SB_BOTTOM, 0);
     int visible = GridVisibleRowsFor(State(), client.bottom);
@@ -156,8 +168,7 @@ TEST_F(GridLayout, GrowingKeepsTheLastRowAtTheBottom)
 TEST_F(GridLayout, GrowingKeepsTheRightEdgeOfTheLastColumn)
 {
     // Eight columns of 324 pixels.
-    Show("SELECT REPEAT('a', 60) AS c1, REPEAT('b', 60) AS c2, REPEAT('c', 60) AS c3, REPEAT('d', 60) AS c4,"
-         " REPEAT('e', 60) AS c5, REPEAT('f', 60) AS c6, REPEAT('g', 60) AS c7, REPEAT('h', 60) AS c8");
+    Show(MakeRepeats(8, 60, 1));
     ASSERT_EQ(8 * 324, State()->TotalWidth);
     RECT client = Resize(700, 300);
     for (int i = 0; i < 20; i++) SendMessageA(grid, WM_HSCROLL, SB_PAGERIGHT, 0);
@@ -172,11 +183,11 @@ TEST_F(GridLayout, GrowingKeepsTheRightEdgeOfTheLastColumn)
 
 TEST_F(GridLayout, AttachingResetsScrollingSelectionAndCursor)
 {
-    Show("SELECT seq AS id, seq * 2 AS twice FROM seq_1_to_200");
+    Show(MakeBuffer({"id", "twice"}, 200, [](int r, int c) { return std::to_string((r + 1) * (c + 1)); }, "01"));
     SendMessageA(grid, WM_VSCROLL, SB_PAGEDOWN, 0);
     Click(CellPoint(GridTopRow(State()) + 1, 1));
     ASSERT_FALSE(State()->Selection.Empty());
-    Show("SELECT seq AS id FROM seq_1_to_50");
+    Show(MakeIds(50));
     EXPECT_EQ(0, GridTopRow(State()));
     EXPECT_EQ(0, State()->ScrollX);
     EXPECT_TRUE(State()->Selection.Empty());
@@ -193,14 +204,14 @@ TEST_F(GridLayout, MessagesTellTheBufferTheSelectionAndWhereACellIs)
 {
     EXPECT_EQ(0, SendMessageA(grid, WM_GRID_GETBUFFER, 0, 0));
     EXPECT_FALSE(SendMessageA(grid, WM_GRID_GETSELECTION, 0, 0));
-    Show("SELECT seq AS id, 'ab' AS name, 'c' AS c FROM seq_1_to_30");
+    Show(MakeIdsAndNames(30));
     EXPECT_EQ((LRESULT)buffer, SendMessageA(grid, WM_GRID_GETBUFFER, 0, 0));
-    Press(CellPoint(4, 2));
-    MoveTo(CellPoint(2, 1));
-    Release(CellPoint(2, 1));
+    Press(CellPoint(4, 1));
+    MoveTo(CellPoint(2, 0));
+    Release(CellPoint(2, 0));
     GRIDRANGE cells = {};
     EXPECT_TRUE(SendMessageA(grid, WM_GRID_GETSELECTION, 0, (LPARAM)&cells));
-    EXPECT_EQ((std::vector<int>{2, 4, 1, 2}), (std::vector<int>{cells.Top, cells.Bottom, cells.Left, cells.Right}));
+    EXPECT_EQ((std::vector<int>{2, 4, 0, 1}), (std::vector<int>{cells.Top, cells.Bottom, cells.Left, cells.Right}));
 
     // Scrolled both ways, a cell's corners are where the hit test finds it.
     Resize(150, 300);
@@ -213,12 +224,12 @@ TEST_F(GridLayout, MessagesTellTheBufferTheSelectionAndWhereACellIs)
     RECT corner = {-1, 0, 0, 0};
     ASSERT_TRUE(SendMessageA(grid, WM_GRID_GETCELLRECT, (WPARAM)-1, (LPARAM)&corner));
     EXPECT_EQ((DWORD)MAKELONG(0xFFFF, 0xFFFF), GridHitTest(State(), corner.right - 1, corner.bottom - 1));
-    RECT none[2] = {{3, 0, 0, 0}, {0, 0, 0, 0}};
-    EXPECT_FALSE(SendMessageA(grid, WM_GRID_GETCELLRECT, 0, (LPARAM)&none[0])) << "no fourth column";
+    RECT none[2] = {{2, 0, 0, 0}, {0, 0, 0, 0}};
+    EXPECT_FALSE(SendMessageA(grid, WM_GRID_GETCELLRECT, 0, (LPARAM)&none[0])) << "no third column";
     EXPECT_FALSE(SendMessageA(grid, WM_GRID_GETCELLRECT, 30, (LPARAM)&none[1])) << "no 31st row";
 
     // The corner of a result without rows selects it, but no cell.
-    Show("SELECT 1 AS id FROM seq_1_to_3 WHERE seq > 3");
+    Show(MakeIds(0));
     Click(POINT{3, 3});
     EXPECT_TRUE(SendMessageA(grid, WM_GRID_GETSELECTION, 0, (LPARAM)&cells));
     EXPECT_GT(cells.Top, cells.Bottom);
@@ -282,7 +293,7 @@ TEST_F(GridPixels, NilBufferPaintsOnlyTheWindowColour)
 
 TEST_F(GridPixels, HeaderBandCornerAndGridLines)
 {
-    Show("SELECT seq AS id, 'ab' AS name FROM seq_1_to_30");
+    Show(MakeIdsAndNames(30));
     Paint();
     OUTPUTDATA *state = State();
     int header = state->HeaderHeight, width0 = buffer->ColWidths[0];
@@ -305,7 +316,7 @@ TEST_F(GridPixels, HeaderBandCornerAndGridLines)
 
 TEST_F(GridPixels, ResultWithoutRowsShowsOnlyTheHeader)
 {
-    Show("SELECT seq AS id FROM seq_1_to_3 WHERE seq > 3");
+    Show(MakeIds(0));
     Paint();
     EXPECT_EQ(GetSysColor(COLOR_BTNFACE), At(4, 4));
     EXPECT_EQ(GetSysColor(COLOR_WINDOW), At(4, State()->HeaderHeight + 5)) << "no row numbers";
@@ -314,7 +325,7 @@ TEST_F(GridPixels, ResultWithoutRowsShowsOnlyTheHeader)
 
 TEST_F(GridPixels, SelectionInHighlightWhileFocusedAndGreyOtherwise)
 {
-    Show("SELECT seq AS id, 'ab' AS name FROM seq_1_to_30");
+    Show(MakeIdsAndNames(30));
     SetFocus(grid);
     Press(CellPoint(2, 0));
     MoveTo(CellPoint(3, 1));
@@ -341,7 +352,7 @@ TEST_F(GridPixels, SelectionInHighlightWhileFocusedAndGreyOtherwise)
 
 TEST_F(GridPixels, ScrolledCellsNeverCoverTheRowNumbersOrTheCorner)
 {
-    Show("SELECT REPEAT('a', 60) AS c1, REPEAT('b', 60) AS c2, REPEAT('c', 60) AS c3 FROM seq_1_to_10");
+    Show(MakeRepeats(3, 60, 10));
     SetFocus(grid);
     SendMessageA(grid, WM_COMMAND, 113, 0); // everything in highlight colours
     for (int i = 0; i < 10; i++) SendMessageA(grid, WM_HSCROLL, SB_LINERIGHT, 0);
@@ -358,7 +369,7 @@ TEST_F(GridPixels, ScrolledCellsNeverCoverTheRowNumbersOrTheCorner)
 // inside a selection of a grid without the focus.
 TEST_F(GridPixels, NullIsGreyAndTheTextNullBlack)
 {
-    Show("SELECT NULL AS n, 'NULL' AS s UNION ALL SELECT NULL, 'NULL'");
+    Show(MakeBuffer({"n", "s"}, {{std::nullopt, "NULL"}, {std::nullopt, "NULL"}}));
     Click(RowNumberPoint(1));
     SetFocus(parent);
     Paint();
@@ -380,7 +391,7 @@ TEST_F(GridPixels, NullIsGreyAndTheTextNullBlack)
 
 TEST_F(GridPixels, TheWindowShowsWhatTheDrawingFunctionDraws)
 {
-    Show("SELECT seq AS id, 'ab' AS name FROM seq_1_to_30");
+    Show(MakeIdsAndNames(30));
     InvalidateRect(grid, nullptr, TRUE);
     UpdateWindow(grid);
     Paint();
@@ -417,7 +428,7 @@ int InkWidth(std::function<COLORREF(int, int)> at, int left, int right, int top,
 // ("Ã¼") that reading its bytes in a Western code page would give.
 TEST_F(GridPixels, Utf8TextIsDrawnAsItsCharacters)
 {
-    Show("SELECT CONVERT(X'C3BC' USING utf8mb4) AS u, 'u' AS plain");
+    Show(MakeBuffer({"u", "plain"}, {{"\xC3\xBC", "u"}}));
     Paint();
     int top = SlotTop(0) + 1, bottom = SlotTop(1) - 1;
     auto at = [this](int x, int y) { return At(x, y); };
@@ -432,8 +443,7 @@ TEST_F(GridPixels, Utf8TextIsDrawnAsItsCharacters)
 // glyphs, not the box of a character the font lacks (U+0378 is unassigned).
 TEST_F(GridPixels, CjkAndEmojiAreDrawnAsGlyphs)
 {
-    Show("SELECT CONVERT(X'E697A5' USING utf8mb4) AS a, CONVERT(X'F09F9880' USING utf8mb4) AS b, "
-         "CONVERT(X'CDB8' USING utf8mb4) AS c, CONVERT(X'CDB8CDB8' USING utf8mb4) AS d");
+    Show(MakeBuffer({"a", "b", "c", "d"}, {{"\xE6\x97\xA5", "\xF0\x9F\x98\x80", "\xCD\xB8", "\xCD\xB8\xCD\xB8"}}));
     Paint();
     int top = SlotTop(0) + 1, bottom = SlotTop(1) - 1;
     // The ink of a cell, column by column from its left edge.

@@ -11,7 +11,7 @@
 #ifdef VINTREL_SANITIZE
 #include <sanitizer/lsan_interface.h>
 
-#include "grid/ResultBuffer.h"
+#include "results/ResultBuffer.h"
 
 // Result buffers are freed on threads of their own (ReleaseBuffer). Until
 // such a thread runs, its buffer is reached only through Wine's memory, so

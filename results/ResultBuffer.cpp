@@ -1,4 +1,4 @@
-#include "grid/ResultBuffer.h"
+#include "results/ResultBuffer.h"
 
 #include <windows.h>
 

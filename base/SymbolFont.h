@@ -1,7 +1,7 @@
 // Characters beyond the Basic Multilingual Plane (emoji) on screen. GDI's
 // font links do not reach them (Wine's looks each half of a surrogate pair
-// up on its own), so the editor, and the grid above it, draw them by glyph
-// number from a symbol font of their own. Plain GDI, no window.
+// up on its own), so the editor and the grid draw them by glyph number from
+// a symbol font of their own. Plain GDI, no window.
 #pragma once
 
 #include <windows.h>

@@ -1,6 +1,6 @@
-// Text on the clipboard for a program whose text is UTF-8: the editor's own
-// copy and paste, and (layered above it) the grid's and the message pane's.
-// Self-contained: it needs nothing of the editor window.
+// Text on the clipboard for a program whose text is UTF-8: the editor's copy
+// and paste, the grid's Copy and the message pane's. Needs no window of its
+// own: any owner will do.
 //
 // A copy puts the text as CF_UNICODETEXT only, converted from UTF-8 (a byte
 // that is not UTF-8 becomes U+FFFD); the system derives CF_TEXT and

@@ -1,4 +1,4 @@
-// UTF-8 stepping and conversion helpers of the editor. Bytes that do not form
+// Stepping over UTF-8 text and converting it. Bytes that do not form
 // a valid UTF-8 sequence count as one character each, so any byte string can
 // be walked without ever stopping inside a valid character.
 #pragma once

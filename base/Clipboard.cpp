@@ -1,9 +1,9 @@
-#include "editor/Clipboard.h"
+#include "base/Clipboard.h"
 
 #include <cstring>
 #include <new>
 
-#include "editor/Utf8.h"
+#include "base/Utf8.h"
 
 namespace {
 

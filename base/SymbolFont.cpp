@@ -1,4 +1,4 @@
-#include "editor/SymbolFont.h"
+#include "base/SymbolFont.h"
 
 #include <algorithm>
 #include <cstring>

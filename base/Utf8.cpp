@@ -1,4 +1,4 @@
-#include "editor/Utf8.h"
+#include "base/Utf8.h"
 
 #include <cstring>
 
