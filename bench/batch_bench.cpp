@@ -221,9 +221,9 @@ void MeasureOne(HWND frame, HWND probe, long rows)
     ResetPeakResident();
     Run run = ExecuteOnce(child, probe);
     double peak = PeakResidentMiB();
-    OUTPUTDATA *grid = StateOf<OUTPUTDATA>(child->Grid);
-    int shownRows = grid && grid->Data ? grid->Data->Rows.Count : -1;
-    double buffer = grid && grid->Data ? grid->Data->Storage.ReservedBytes() / 1048576.0 : 0;
+    GRIDBUFFER *shown = reinterpret_cast<GRIDBUFFER *>(SendMessageA(child->Grid, WM_GRID_GETBUFFER, 0, 0));
+    int shownRows = shown ? shown->Rows.Count : -1;
+    double buffer = shown ? shown->Storage.ReservedBytes() / 1048576.0 : 0;
 
     SetFocus(child->Grid);
     SendMessageA(child->Grid, WM_COMMAND, CMD_SELECTALL, 0);
@@ -239,7 +239,6 @@ void MeasureOne(HWND frame, HWND probe, long rows)
     SaveRun csv = SaveAs(child, 2, "vintrel-stream-bench.csv");
     SaveRun json = SaveAs(child, 3, "vintrel-stream-bench.json");
 
-    GRIDBUFFER *shown = grid ? grid->Data : nullptr;
     SendMessageA(child->Grid, WM_GRID_SETBUFFER, 0, 0);
     child->Buffer = nullptr;
     double releaseStart = NowSeconds();

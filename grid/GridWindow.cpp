@@ -96,7 +96,6 @@ LRESULT CreateGrid(HWND window)
     grid->HighlightPen = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNHIGHLIGHT));
     grid->GridPen = CreatePen(PS_SOLID, 1, RGB(212, 208, 200));
 
-    grid->SelAnchorRow = grid->SelAnchorCol = grid->SelEndRow = grid->SelEndCol = -1;
     grid->PressedCol = grid->CursorRow = grid->CursorCol = grid->HotBorder = -1;
     grid->PressedRow = -2;
     InitSaveDialog(window, grid);
@@ -110,7 +109,7 @@ LRESULT CreateGrid(HWND window)
 
 void ClearSelectionAndCursor(OUTPUTDATA *grid)
 {
-    grid->SelAnchorRow = grid->SelAnchorCol = grid->SelEndRow = grid->SelEndCol = -1;
+    grid->Selection.Clear();
     grid->CursorRow = grid->CursorCol = -1;
 }
 
@@ -179,14 +178,30 @@ void ChangeFocus(HWND window, OUTPUTDATA *grid, bool focused)
     GridRepaint(window, false);
 }
 
-void Paint(HWND window, OUTPUTDATA *grid)
+void Paint(HWND window, OUTPUTDATA *grid, HDC target)
 {
     RECT client;
     GetClientRect(window, &client);
+    if (target) {
+        GridOutputDrawingProc(window, grid, target, client.right, client.bottom);
+        return;
+    }
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(window, &ps);
     GridOutputDrawingProc(window, grid, dc, client.right, client.bottom);
     EndPaint(window, &ps);
+}
+
+LRESULT GetSelection(const OUTPUTDATA *grid, GRIDRANGE *cells)
+{
+    if (grid->Selection.Empty()) return FALSE;
+    if (cells) *cells = GridSelectedCells(grid);
+    return TRUE;
+}
+
+LRESULT GetCellRect(const OUTPUTDATA *grid, int32_t row, RECT *cell)
+{
+    return cell && GridCellRect(grid, row, cell->left, cell);
 }
 
 LRESULT Command(HWND window, OUTPUTDATA *grid, UINT message, WPARAM wParam, LPARAM lParam)
@@ -210,7 +225,8 @@ LRESULT Dispatch(HWND window, OUTPUTDATA *grid, UINT message, WPARAM wParam, LPA
     case WM_SETFOCUS: ChangeFocus(window, grid, true); return 0;
     case WM_KILLFOCUS: ChangeFocus(window, grid, false); return 0;
     case WM_ERASEBKGND: return 1; // the paint covers every pixel
-    case WM_PAINT: Paint(window, grid); return 0;
+    case WM_PAINT: Paint(window, grid, nullptr); return 0;
+    case WM_PRINTCLIENT: Paint(window, grid, reinterpret_cast<HDC>(wParam)); return 0;
     case WM_KEYDOWN: GridKeyDown(window, grid, wParam); return 0;
     case WM_COMMAND: return Command(window, grid, message, wParam, lParam);
     case WM_HSCROLL: GridHorizontalScroll(window, grid, LOWORD(wParam)); return 0;
@@ -229,6 +245,10 @@ LRESULT Dispatch(HWND window, OUTPUTDATA *grid, UINT message, WPARAM wParam, LPA
     case WM_MOUSEWHEEL: GridMouseWheel(window, GET_WHEEL_DELTA_WPARAM(wParam)); return 0;
     case WM_GRID_SETBUFFER: SetBuffer(window, grid, reinterpret_cast<GRIDBUFFER *>(wParam)); return 0;
     case WM_GRID_CLEARSELECTION: ClearSelection(window, grid); return 0;
+    case WM_GRID_GETBUFFER: return reinterpret_cast<LRESULT>(grid->Data);
+    case WM_GRID_GETSELECTION: return GetSelection(grid, reinterpret_cast<GRIDRANGE *>(lParam));
+    case WM_GRID_GETCELLRECT: return GetCellRect(grid, (int32_t)wParam, reinterpret_cast<RECT *>(lParam));
+    case WM_GRID_GETCONTEXTMENU: return reinterpret_cast<LRESULT>(grid->ContextMenu);
     default: return DefWindowProcA(window, message, wParam, lParam);
     }
 }

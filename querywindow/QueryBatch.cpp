@@ -86,18 +86,6 @@ void ForgetStatements(CHILDDATA *child)
     child->Statements = nullptr;
 }
 
-// The outcome the worker left in its record, copied into the window's own.
-void TakeOutcome(CHILDDATA *child, BATCHJOB *job)
-{
-    child->QueryStatus = job->QueryStatus;
-    child->Buffer = job->Buffer;
-    child->ErrorNumber = job->ErrorNumber;
-    child->ErrorText = job->ErrorText;
-    if (job->QueryStatus == 0) child->HasResultSet = job->HasResultSet;
-    child->RowCount = job->RowCount;
-    child->AffectedRows = job->AffectedRows;
-}
-
 // The message pane's text with the red part marked: the "Error %u:" prefix
 // of an error line. Positions count characters; the text before the error
 // is ASCII, so bytes are characters.
@@ -136,17 +124,17 @@ std::string Printed(const char *format, int a, int b = 0)
 
 // One result: its error, the rows it changed or that it completed, and a
 // note of the result sets that were not shown.
-void DescribeSingleOutcome(CHILDDATA *child, int32_t unshownResults, PaneText &pane)
+void DescribeSingleOutcome(const BATCHJOB *job, PaneText &pane)
 {
-    if (child->QueryStatus != 0) {
-        pane.ErrorLine(child->ErrorNumber, child->ErrorText);
+    if (job->QueryStatus != 0) {
+        pane.ErrorLine(job->ErrorNumber, job->ErrorText);
         return;
     }
-    if (child->AffectedRows > 0)
-        pane.Text = Printed("\r\n(%d row(s) affected)", child->AffectedRows);
+    if (job->AffectedRows > 0)
+        pane.Text = Printed("\r\n(%d row(s) affected)", job->AffectedRows);
     else
         pane.Text = "The command(s) completed successfully.";
-    if (unshownResults > 0) pane.Text += Printed("\r\n(%d further result set(s) not shown)", unshownResults);
+    if (job->UnshownResults > 0) pane.Text += Printed("\r\n(%d further result set(s) not shown)", job->UnshownResults);
 }
 
 // A line for each statement that completed.
@@ -162,12 +150,12 @@ void ListStatements(const BATCHJOB *job, PaneText &pane)
 }
 
 // Several statements: a line for each, then the failure.
-void DescribeStatements(CHILDDATA *child, const BATCHJOB *job, PaneText &pane)
+void DescribeStatements(const BATCHJOB *job, PaneText &pane)
 {
     ListStatements(job, pane);
-    if (child->QueryStatus != 0) {
+    if (job->QueryStatus != 0) {
         if (job->FailedOutcome > 0) pane.Line(Printed("Statement %d failed.", job->FailedOutcome));
-        pane.ErrorLine(child->ErrorNumber, child->ErrorText);
+        pane.ErrorLine(job->ErrorNumber, job->ErrorText);
     }
 }
 
@@ -185,7 +173,7 @@ bool ShowsStatements(CHILDDATA *child, const BATCHJOB *job)
 // not certain: N counts from the start of the statement that failed.
 int32_t ErrorEditorLine(CHILDDATA *child, const BATCHJOB *job)
 {
-    int32_t line = ErrorLineOf(child->ErrorText);
+    int32_t line = ErrorLineOf(job->ErrorText);
     const SCRIPTSTATEMENTS *statements = child->Statements;
     if (line <= 0 || !statements || !statements->Certain || statements->StartLines.empty()) return 0;
     size_t failed = statements->StartLines.size() == 1 ? 0 : (size_t)(job->FailedOutcome > 0 ? job->FailedOutcome - 1 : 0);
@@ -223,8 +211,8 @@ void DescribeCancel(CHILDDATA *child, const BATCHJOB *job, PaneText &pane)
         ListStatements(job, pane);
         pane.Line(Printed("Statement %d cancelled.", job->FailedOutcome));
     }
-    if (job->Incomplete && child->RowCount > 0)
-        pane.Line(Printed("Query cancelled after %d row(s): the result is incomplete.", child->RowCount));
+    if (job->Incomplete && job->RowCount > 0)
+        pane.Line(Printed("Query cancelled after %d row(s): the result is incomplete.", job->RowCount));
     else
         pane.Line("Query cancelled.");
 }
@@ -246,10 +234,10 @@ void HandBufferToGrid(CHILDDATA *child, GRIDBUFFER *previous)
     if (previous && previous != child->Buffer) ReleaseBuffer(previous);
 }
 
-void RefreshAfterSuccess(CHILDDATA *child)
+void RefreshAfterSuccess(CHILDDATA *child, const BATCHJOB *job)
 {
     char text[ServerStatusSize];
-    snprintf(text, sizeof text, "%d row(s)", child->RowCount);
+    snprintf(text, sizeof text, "%d row(s)", job->RowCount);
     SetStatusText(child, 4, text);
     RefreshCurrentDatabase(child->Connection);
     if (IsActiveQueryWindow(child)) RefillDatabaseSelector(child);
@@ -290,10 +278,10 @@ void ShowCancelled(CHILDDATA *child, const BATCHJOB *job, const PaneText &pane, 
 {
     ShowPane(child, pane);
     // With no rows to look at, the list of what ran is what matters.
-    ShowTab(child, child->Buffer && child->RowCount > 0 ? 0 : 1);
+    ShowTab(child, child->Buffer && job->RowCount > 0 ? 0 : 1);
     HandBufferToGrid(child, previous);
     char text[32];
-    snprintf(text, sizeof text, "%d row(s)", child->Buffer ? child->RowCount : 0);
+    snprintf(text, sizeof text, "%d row(s)", child->Buffer ? job->RowCount : 0);
     SetStatusText(child, 4, text);
     SetStatusText(child, 0, "Query batch cancelled.");
     FollowCurrentDatabase(child, job);
@@ -307,9 +295,9 @@ void ShowOutcome(CHILDDATA *child, const BATCHJOB *job)
     if (job->Cancelled)
         DescribeCancel(child, job, pane);
     else if (ShowsStatements(child, job))
-        DescribeStatements(child, job, pane);
+        DescribeStatements(job, pane);
     else
-        DescribeSingleOutcome(child, job->UnshownResults, pane);
+        DescribeSingleOutcome(job, pane);
     if (job->Reconnected) {
         char line[400];
         FormatReconnected(child->Connection->Host, line, sizeof line);
@@ -319,11 +307,11 @@ void ShowOutcome(CHILDDATA *child, const BATCHJOB *job)
         ShowCancelled(child, job, pane, previous);
         return;
     }
-    if (child->QueryStatus == 0) {
+    if (job->QueryStatus == 0) {
         ShowPane(child, pane);
-        ShowTab(child, child->HasResultSet ? 0 : 1);
+        ShowTab(child, job->HasResultSet ? 0 : 1);
         HandBufferToGrid(child, previous);
-        RefreshAfterSuccess(child);
+        RefreshAfterSuccess(child, job);
     } else {
         PointAtErrorLine(child, job, pane);
         ShowPane(child, pane);
@@ -357,11 +345,7 @@ void StartBatch(CHILDDATA *child)
     SetExecuteEnabled(child, false);
     SetStatusText(child, 0, "Executing query batch...");
     if (!job) {
-        child->QueryStatus = -1;
-        child->ErrorNumber = 0;
-        child->ErrorText = "Out of memory: the batch could not be started.";
-        child->Buffer = nullptr;
-        child->RowCount = child->AffectedRows = 0;
+        // Ended at once; CompleteBatch tells why.
         PostMessageA(child->Window, WM_EXECUTE_DONE, 0, 0);
         return;
     }
@@ -375,14 +359,16 @@ void CompleteBatch(CHILDDATA *child)
     if (!child->Executing) return;
     BATCHJOB *job = child->Batch;
     child->Batch = nullptr;
+    // No record could be made for the batch: the outcome says so.
     BATCHJOB failedToStart = {};
-    if (job)
-        TakeOutcome(child, job);
-    else
-        job = &failedToStart;
+    failedToStart.QueryStatus = -1;
+    failedToStart.ErrorText = "Out of memory: the batch could not be started.";
+    if (!job) job = &failedToStart;
+    // The rows become the window's; everything else is read from the job
+    // while it is shown, and goes with it.
+    child->Buffer = job->Buffer;
+    job->Buffer = nullptr;
     ShowOutcome(child, job);
-    // The error text lives in the job.
-    child->ErrorText = nullptr;
     if (job != &failedToStart) FreeBatchJob(job);
     ForgetStatements(child);
     if (IsActiveQueryWindow(child)) SetExecuteEnabled(child, true);

@@ -277,9 +277,8 @@ void UpdateGridCommands(CHILDDATA *child)
 {
     HWND frame = child->Frame;
     if (!frame || !IsActiveQueryWindow(child)) return;
-    OUTPUTDATA *grid = StateOf<OUTPUTDATA>(child->Grid);
-    HMENU contextMenu = grid ? grid->ContextMenu : nullptr;
-    bool selected = grid && grid->SelAnchorRow != -1;
+    HMENU contextMenu = reinterpret_cast<HMENU>(SendMessageA(child->Grid, WM_GRID_GETCONTEXTMENU, 0, 0));
+    bool selected = SendMessageA(child->Grid, WM_GRID_GETSELECTION, 0, 0) != FALSE;
     SetCommand(frame, CMD_SAVE, true);
     EnableFrameMenuItem(frame, CMD_SAVEAS, true);
     SetMenuItemEnabled(contextMenu, CMD_SAVEAS, true);

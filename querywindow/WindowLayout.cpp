@@ -151,9 +151,9 @@ void LayoutWindow(CHILDDATA *child, int full)
     RECT area = {display.left - 1, display.top - 1, display.right, display.bottom - 2};
 
     if (full && child->Splitter) SendMessageA(child->Splitter, WM_SPLITTER_SETAREA, reinterpret_cast<WPARAM>(&area), 0);
-    const SPLITTERDATA *splitter = StateOf<SPLITTERDATA>(child->Splitter);
-    int position = splitter ? splitter->Position : 0;
-    int bar = splitter ? splitter->BarHeight : 0;
+    SPLITTERPLACE splitter = {};
+    if (child->Splitter) SendMessageA(child->Splitter, WM_SPLITTER_GETPLACE, 0, reinterpret_cast<LPARAM>(&splitter));
+    int position = splitter.Position, bar = splitter.BarHeight;
     int width = area.right - area.left;
 
     if (child->ResultsShown) {
@@ -212,6 +212,5 @@ bool IsActiveQueryWindow(CHILDDATA *child)
 
 GRIDBUFFER *BufferShownByGrid(CHILDDATA *child)
 {
-    OUTPUTDATA *grid = StateOf<OUTPUTDATA>(child->Grid);
-    return grid ? grid->Data : nullptr;
+    return reinterpret_cast<GRIDBUFFER *>(SendMessageA(child->Grid, WM_GRID_GETBUFFER, 0, 0));
 }

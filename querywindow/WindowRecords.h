@@ -37,14 +37,10 @@ struct CHILDDATA {
     uint8_t HasFileName;
     uint8_t Modified;
     HWND FocusPane;
-    char *QueryText;            // kept for the record's layout: the batch text goes to the worker's BATCHJOB
-    int32_t QueryStatus;
-    GRIDBUFFER *Buffer;
-    uint32_t ErrorNumber;
-    const char *ErrorText;      // the connection's own text
-    uint8_t HasResultSet;
-    int32_t RowCount;
-    int32_t AffectedRows;
+    // The outcome of a batch is its BATCHJOB's, read once when the batch
+    // ends; only the rows stay with the window.
+    GRIDBUFFER *Buffer;         // the last batch's result set, owned; the grid shows it
+    int32_t RowCount;           // rows of the running batch's result counted so far
     uint8_t Executing;
     HWND Frame;                 // the frame window; null outside a frame
     uint32_t StartTicks;
