@@ -189,6 +189,8 @@ bool StartRecoveryCopies(const std::string &folder)
     SetEvent(Writer.Idle);
     Writer.Thread = CreateThread(nullptr, 0, WriterThread, nullptr, 0, nullptr);
     if (!Writer.Thread) return false;
+    // Background work: typing goes first when the two want the processor.
+    SetThreadPriority(Writer.Thread, THREAD_PRIORITY_BELOW_NORMAL);
     Writer.Folder = folder;
     Writer.Run = ++Writer.LastRun;
     return true;
