@@ -134,19 +134,34 @@ void DescribeSingleOutcome(const BATCHJOB *job, PaneText &pane)
         pane.Text = Printed("\r\n(%d row(s) affected)", job->AffectedRows);
     else
         pane.Text = "The command(s) completed successfully.";
-    if (job->UnshownResults > 0) pane.Text += Printed("\r\n(%d further result set(s) not shown)", job->UnshownResults);
 }
 
-// A line for each statement that completed.
+// A line for each statement that completed; with several result sets,
+// each names the tab that shows it.
 void ListStatements(const BATCHJOB *job, PaneText &pane)
 {
+    int32_t results = 0;
+    for (int32_t i = 0; i < job->OutcomeCount; i++)
+        if (job->Outcomes[i].Kind == OutcomeShown) results++;
     for (int32_t i = 0; i < job->OutcomeCount; i++) {
         const BATCHOUTCOME &outcome = job->Outcomes[i];
-        const char *format = outcome.Kind == OutcomeShown      ? "Statement %d: %d row(s) returned"
-                             : outcome.Kind == OutcomeNotShown ? "Statement %d: %d row(s) returned, not shown"
-                                                               : "Statement %d: %d row(s) affected";
-        pane.Line(Printed(format, i + 1, outcome.Rows));
+        const char *format = outcome.Kind == OutcomeShown ? "Statement %d: %d row(s) returned"
+                                                          : "Statement %d: %d row(s) affected";
+        std::string line = Printed(format, i + 1, outcome.Rows);
+        if (outcome.Kind == OutcomeShown && results > 1) line += Printed(" (Result %d)", outcome.Result);
+        pane.Line(line);
     }
+}
+
+// The pane's line that names the failed statement, from 0; -1 when none.
+int32_t FailedLineOf(const PaneText &pane)
+{
+    size_t at = pane.Text.find(" failed.\r\n");
+    if (at == std::string::npos) return -1;
+    int32_t line = 0;
+    for (size_t i = 0; i < at; i++)
+        if (pane.Text[i] == '\n') line++;
+    return line;
 }
 
 // Several statements: a line for each, then the failure.
@@ -217,14 +232,6 @@ void DescribeCancel(CHILDDATA *child, const BATCHJOB *job, PaneText &pane)
         pane.Line("Query cancelled.");
 }
 
-void ShowTab(CHILDDATA *child, int tab)
-{
-    child->ActiveTab = tab;
-    ShowWindow(child->Grid, tab == 0 ? SW_SHOW : SW_HIDE);
-    ShowWindow(child->MessagePane, tab == 0 ? SW_HIDE : SW_SHOW);
-    if (child->ResultsShown) SendMessageA(child->Tabs, TCM_SETCURSEL, tab, 0);
-}
-
 void HandBufferToGrid(CHILDDATA *child, GRIDBUFFER *previous)
 {
     SendMessageA(child->Grid, WM_GRID_SETBUFFER, (WPARAM)child->Buffer, 0);
@@ -278,7 +285,7 @@ void ShowCancelled(CHILDDATA *child, const BATCHJOB *job, const PaneText &pane, 
 {
     ShowPane(child, pane);
     // With no rows to look at, the list of what ran is what matters.
-    ShowTab(child, child->Buffer && job->RowCount > 0 ? 0 : 1);
+    ShowTab(child, child->Buffer && job->RowCount > 0 ? 0 : MessagesTab(child));
     HandBufferToGrid(child, previous);
     char text[32];
     snprintf(text, sizeof text, "%d row(s)", child->Buffer ? job->RowCount : 0);
@@ -288,7 +295,8 @@ void ShowCancelled(CHILDDATA *child, const BATCHJOB *job, const PaneText &pane, 
     if (IsActiveQueryWindow(child)) RefillDatabaseSelector(child);
 }
 
-void ShowOutcome(CHILDDATA *child, const BATCHJOB *job)
+// Returns the pane's line of the failed statement, or -1.
+int32_t ShowOutcome(CHILDDATA *child, const BATCHJOB *job)
 {
     GRIDBUFFER *previous = BufferShownByGrid(child);
     PaneText pane;
@@ -305,24 +313,35 @@ void ShowOutcome(CHILDDATA *child, const BATCHJOB *job)
     }
     if (job->Cancelled) {
         ShowCancelled(child, job, pane, previous);
-        return;
+        return -1;
     }
     if (job->QueryStatus == 0) {
         ShowPane(child, pane);
-        ShowTab(child, job->HasResultSet ? 0 : 1);
+        ShowTab(child, job->HasResultSet ? 0 : MessagesTab(child));
         HandBufferToGrid(child, previous);
         RefreshAfterSuccess(child, job);
     } else {
         PointAtErrorLine(child, job, pane);
         ShowPane(child, pane);
-        ShowTab(child, 1);
+        ShowTab(child, MessagesTab(child));
         SetStatusText(child, 0, "Query batch completed with errors.");
         HandBufferToGrid(child, previous);
         FollowCurrentDatabase(child, job);
         // Activated during the batch, the window showed only its own
         // database in the selector.
         if (IsActiveQueryWindow(child)) RefillDatabaseSelector(child);
+        return FailedLineOf(pane);
     }
+    return -1;
+}
+
+// A long script's failure is in view without scrolling: its line at the top
+// of the pane, the error after it.
+void ScrollMessagePaneTo(HWND pane, int32_t line)
+{
+    if (line <= 0) return;
+    int32_t first = (int32_t)SendMessageA(pane, EM_GETFIRSTVISIBLELINE, 0, 0);
+    SendMessageA(pane, EM_LINESCROLL, 0, line - first);
 }
 
 } // namespace
@@ -368,12 +387,15 @@ void CompleteBatch(CHILDDATA *child)
     // while it is shown, and goes with it.
     child->Buffer = job->Buffer;
     job->Buffer = nullptr;
-    ShowOutcome(child, job);
+    ReplaceMoreResults(child, job->MoreBuffers, job->MoreBufferCount);
+    job->MoreBufferCount = 0;
+    int32_t failedLine = ShowOutcome(child, job);
     if (job != &failedToStart) FreeBatchJob(job);
     ForgetStatements(child);
     if (IsActiveQueryWindow(child)) SetExecuteEnabled(child, true);
     child->Executing = 0;
     ShowResultsPane(child);
+    ScrollMessagePaneTo(child->MessagePane, failedLine);
     KillTimer(child->Window, ElapsedTimerId);
     KillTimer(child->Window, ProgressTimerId);
 }
@@ -409,6 +431,7 @@ bool HandOverRunningBatch(CHILDDATA *child)
     if (AbandonBatchJob(job)) return true;
     // The worker has finished; its completion message dies with the window.
     ReleaseBuffer(job->Buffer);
+    for (int32_t i = 0; i < job->MoreBufferCount; i++) ReleaseBuffer(job->MoreBuffers[i]);
     FreeBatchJob(job);
     return false;
 }

@@ -85,12 +85,7 @@ void OnMdiActivate(HWND window, CHILDDATA *child, WPARAM deactivated, LPARAM act
     if ((HWND)activated == window) ActivateQueryWindow(child);
 }
 
-void ShowSelectedTab(CHILDDATA *child)
-{
-    bool results = SendMessageA(child->Tabs, TCM_GETCURSEL, 0, 0) == 0;
-    ShowWindow(child->Grid, results ? SW_SHOW : SW_HIDE);
-    ShowWindow(child->MessagePane, results ? SW_HIDE : SW_SHOW);
-}
+void ShowSelectedTab(CHILDDATA *child) { ShowTab(child, (int32_t)SendMessageA(child->Tabs, TCM_GETCURSEL, 0, 0)); }
 
 void MarkModified(CHILDDATA *child)
 {
@@ -104,11 +99,12 @@ void EditorGotFocus(CHILDDATA *child)
     child->FocusPane = child->Editor;
     UpdateEditorCommands(child);
     SendMessageA(child->Grid, WM_GRID_CLEARSELECTION, 0, 0);
+    for (HWND grid : child->MoreGrids) SendMessageA(grid, WM_GRID_CLEARSELECTION, 0, 0);
 }
 
-void GridGotFocus(CHILDDATA *child)
+void GridGotFocus(CHILDDATA *child, HWND grid)
 {
-    child->FocusPane = child->Grid;
+    child->FocusPane = grid;
     UpdateGridCommands(child);
 }
 
@@ -127,10 +123,10 @@ bool OnEditorNotify(CHILDDATA *child, UINT code)
     return false;
 }
 
-bool OnGridNotify(CHILDDATA *child, UINT code)
+bool OnGridNotify(CHILDDATA *child, const NMHDR *header)
 {
-    switch (code) {
-    case (UINT)NM_SETFOCUS: GridGotFocus(child); return true;
+    switch (header->code) {
+    case (UINT)NM_SETFOCUS: GridGotFocus(child, header->hwndFrom); return true;
     case GN_SELCHANGED: UpdateGridCommands(child); return true;
     case (UINT)NM_KILLFOCUS: GrayResultPaneCommands(child); return true;
     }
@@ -148,7 +144,7 @@ LRESULT OnNotify(HWND window, CHILDDATA *child, WPARAM wParam, LPARAM lParam)
         if (OnEditorNotify(child, header->code)) return 0;
         break;
     case IDC_GRID:
-        if (OnGridNotify(child, header->code)) return 0;
+        if (OnGridNotify(child, header)) return 0;
         break;
     case IDC_SPLITTER:
         if (header->code == SPLITTER_MOVED) LayoutWindow(child, 0);
@@ -158,17 +154,20 @@ LRESULT OnNotify(HWND window, CHILDDATA *child, WPARAM wParam, LPARAM lParam)
 }
 
 // The pane the edit commands are meant for: the one with the keyboard
-// focus, or the one that had it last when the focus is elsewhere.
+// focus, or the one that had it last when the focus is elsewhere; for the
+// results, the grid of the tab shown.
 HWND CommandTarget(CHILDDATA *child)
 {
     HWND focus = GetFocus();
-    return focus == child->Editor || focus == child->Grid ? focus : child->FocusPane;
+    if (focus == child->Editor || IsResultGrid(child, focus)) return focus;
+    HWND shown = ShownGrid(child);
+    return IsResultGrid(child, child->FocusPane) && shown ? shown : child->FocusPane;
 }
 
 // Save and Save As export the grid's rows only while the grid itself has the
 // focus; from anywhere else (the message pane, another window) they save the
 // script.
-HWND SaveTarget(CHILDDATA *child) { return GetFocus() == child->Grid ? child->Grid : child->Editor; }
+HWND SaveTarget(CHILDDATA *child) { return IsResultGrid(child, GetFocus()) ? GetFocus() : child->Editor; }
 
 // Emptied as one edit, so that Undo brings the whole text back.
 void ClearEditor(CHILDDATA *child)
@@ -255,7 +254,7 @@ LRESULT OnCommand(HWND window, CHILDDATA *child, WPARAM wParam, LPARAM lParam)
     }
     // Only the grid's rows have column names: elsewhere Ctrl+Shift+C copies
     // as it did before the grid had the command.
-    if (command == CMD_COPYWITHNAMES && GetFocus() != child->Grid) {
+    if (command == CMD_COPYWITHNAMES && !IsResultGrid(child, GetFocus())) {
         command = CMD_COPY;
         wParam = MAKEWPARAM(CMD_COPY, HIWORD(wParam));
     }
@@ -274,6 +273,8 @@ LRESULT OnCommand(HWND window, CHILDDATA *child, WPARAM wParam, LPARAM lParam)
     case CMD_DELETE: SendMessageA(CommandTarget(child), WM_COMMAND, wParam, lParam); break;
     case CMD_CLEARWINDOW: ClearEditor(child); return 0;
     case CMD_SHOWRESULTS: ToggleResultsPane(child); return 0;
+    case CMD_NEXTRESULTTAB: StepTab(child, 1); return 0;
+    case CMD_PREVIOUSRESULTTAB: StepTab(child, -1); return 0;
     case CMD_FIND: SendMessageA(child->Editor, WM_EDITOR_EXECCMD, EDITORCMD_FIND, 0); break;
     case CMD_REPLACE: SendMessageA(child->Editor, WM_EDITOR_EXECCMD, EDITORCMD_REPLACE, 0); break;
     case CMD_EXECUTE: Execute(child); return 0;

@@ -8,6 +8,7 @@
 #include <commctrl.h>
 
 #include <cstdint>
+#include <vector>
 
 #include "base/WindowState.h"
 #include "query/BatchWorker.h"
@@ -29,7 +30,7 @@ struct CHILDDATA {
     HWND Splitter;
     HIMAGELIST TabImages;
     uint8_t ResultsShown;
-    int32_t ActiveTab;          // 0 "Results", 1 "Messages"
+    int32_t ActiveTab;          // the tab shown: a result's (from 0), then "Messages" (MessagesTab)
     CONNECTIONINFO *Connection; // owned
     WNDPROC EditorProc;
     int32_t StatusParts[StatusPartCount];
@@ -40,6 +41,9 @@ struct CHILDDATA {
     // The outcome of a batch is its BATCHJOB's, read once when the batch
     // ends; only the rows stay with the window.
     GRIDBUFFER *Buffer;         // the last batch's result set, owned; the grid shows it
+    // The grids of the last batch's further result sets, each in a tab of
+    // its own after Grid's, each showing (and owning) its buffer.
+    std::vector<HWND> MoreGrids;
     int32_t RowCount;           // rows of the running batch's result counted so far
     uint8_t Executing;
     HWND Frame;                 // the frame window; null outside a frame
@@ -84,3 +88,20 @@ void HideResultsPane(CHILDDATA *child);
 bool IsActiveQueryWindow(CHILDDATA *child);
 // The buffer the window's grid shows now, or null.
 GRIDBUFFER *BufferShownByGrid(CHILDDATA *child);
+
+// The results pane's tabs: one per result set of the last batch ("Results"
+// alone, or "Result 1", "Result 2", ...), then "Messages".
+int32_t MessagesTab(const CHILDDATA *child);
+// The grid of the tab'th result (Grid first), or null.
+HWND ResultGrid(const CHILDDATA *child, int32_t tab);
+// The grid of the tab shown, or null when "Messages" is shown.
+HWND ShownGrid(const CHILDDATA *child);
+bool IsResultGrid(const CHILDDATA *child, HWND window);
+// Shows the tab's pane alone and selects the tab.
+void ShowTab(CHILDDATA *child, int32_t tab);
+// Ctrl+Page Down and Ctrl+Page Up: the next or previous tab, wrapping; the
+// focus follows when it was in the results pane.
+void StepTab(CHILDDATA *child, int32_t step);
+// Replaces the grids of further results with one per buffer (taken over),
+// releasing the old ones and their buffers, and names the tabs anew.
+void ReplaceMoreResults(CHILDDATA *child, GRIDBUFFER *const *buffers, int32_t count);
