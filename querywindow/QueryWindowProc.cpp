@@ -85,7 +85,7 @@ void OnMdiActivate(HWND window, CHILDDATA *child, WPARAM deactivated, LPARAM act
     if ((HWND)activated == window) ActivateQueryWindow(child);
 }
 
-void ShowSelectedTab(CHILDDATA *child) { ShowTab(child, (int32_t)SendMessageA(child->Tabs, TCM_GETCURSEL, 0, 0)); }
+void ShowSelectedTab(CHILDDATA *child) { ShowPaneOfTab(child, TabShown(child)); }
 
 void MarkModified(CHILDDATA *child)
 {

@@ -202,6 +202,7 @@ void ShowResultsPane(CHILDDATA *child)
     if (!child || child->ResultsShown) return;
     child->ResultsShown = 1;
     FillTabs(child);
+    ShowPaneOfTab(child, child->ActiveTab);
     LayoutWindow(child, 1);
     CheckResultsButton(child, true);
 }
@@ -234,7 +235,12 @@ HWND ResultGrid(const CHILDDATA *child, int32_t tab)
     return tab > 0 && tab < MessagesTab(child) ? child->MoreGrids[(size_t)tab - 1] : nullptr;
 }
 
-HWND ShownGrid(const CHILDDATA *child) { return ResultGrid(child, child->ActiveTab); }
+int32_t TabShown(const CHILDDATA *child)
+{
+    return child->ResultsShown ? (int32_t)SendMessageA(child->Tabs, TCM_GETCURSEL, 0, 0) : child->ActiveTab;
+}
+
+HWND ShownGrid(const CHILDDATA *child) { return ResultGrid(child, TabShown(child)); }
 
 bool IsResultGrid(const CHILDDATA *child, HWND window)
 {
@@ -245,13 +251,19 @@ bool IsResultGrid(const CHILDDATA *child, HWND window)
     return false;
 }
 
+void ShowPaneOfTab(CHILDDATA *child, int32_t tab)
+{
+    int32_t messages = MessagesTab(child);
+    for (int32_t i = 0; i < messages; i++) ShowWindow(ResultGrid(child, i), i == tab ? SW_SHOW : SW_HIDE);
+    ShowWindow(child->MessagePane, tab == messages ? SW_SHOW : SW_HIDE);
+}
+
 void ShowTab(CHILDDATA *child, int32_t tab)
 {
     int32_t messages = MessagesTab(child);
     if (tab < 0 || tab > messages) tab = messages;
     child->ActiveTab = tab;
-    for (int32_t i = 0; i < messages; i++) ShowWindow(ResultGrid(child, i), i == tab ? SW_SHOW : SW_HIDE);
-    ShowWindow(child->MessagePane, tab == messages ? SW_SHOW : SW_HIDE);
+    ShowPaneOfTab(child, tab);
     if (child->ResultsShown) SendMessageA(child->Tabs, TCM_SETCURSEL, tab, 0);
 }
 
@@ -261,7 +273,9 @@ void StepTab(CHILDDATA *child, int32_t step)
     int32_t count = MessagesTab(child) + 1;
     HWND focus = GetFocus();
     bool focusInPane = focus == child->MessagePane || IsResultGrid(child, focus);
-    ShowTab(child, ((child->ActiveTab + step) % count + count) % count);
+    int32_t tab = ((TabShown(child) + step) % count + count) % count;
+    SendMessageA(child->Tabs, TCM_SETCURSEL, tab, 0);
+    ShowPaneOfTab(child, tab);
     if (!focusInPane) return;
     HWND shown = ShownGrid(child);
     SetFocus(shown ? shown : child->MessagePane);

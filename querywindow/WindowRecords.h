@@ -30,7 +30,7 @@ struct CHILDDATA {
     HWND Splitter;
     HIMAGELIST TabImages;
     uint8_t ResultsShown;
-    int32_t ActiveTab;          // the tab shown: a result's (from 0), then "Messages" (MessagesTab)
+    int32_t ActiveTab;          // the tab of the last batch's outcome: a result's (from 0), or "Messages" (MessagesTab)
     CONNECTIONINFO *Connection; // owned
     WNDPROC EditorProc;
     int32_t StatusParts[StatusPartCount];
@@ -94,10 +94,14 @@ GRIDBUFFER *BufferShownByGrid(CHILDDATA *child);
 int32_t MessagesTab(const CHILDDATA *child);
 // The grid of the tab'th result (Grid first), or null.
 HWND ResultGrid(const CHILDDATA *child, int32_t tab);
-// The grid of the tab shown, or null when "Messages" is shown.
+// The tab shown (the person may have chosen another since the batch), and
+// its grid, or null when "Messages" is shown.
+int32_t TabShown(const CHILDDATA *child);
 HWND ShownGrid(const CHILDDATA *child);
 bool IsResultGrid(const CHILDDATA *child, HWND window);
-// Shows the tab's pane alone and selects the tab.
+// Shows the tab's pane alone; ShowTab also makes it the batch's tab and
+// selects it.
+void ShowPaneOfTab(CHILDDATA *child, int32_t tab);
 void ShowTab(CHILDDATA *child, int32_t tab);
 // Ctrl+Page Down and Ctrl+Page Up: the next or previous tab, wrapping; the
 // focus follows when it was in the results pane.
