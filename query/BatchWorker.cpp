@@ -228,11 +228,8 @@ bool EndSending(BATCHJOB *job)
 void RecordFailure(BATCHJOB *job, int32_t status, uint32_t number, const char *text)
 {
     // The results before the failure stay listed; the rows are not the
-    // batch's answer any more.
-    FreeGridBuffer(job->Buffer);
-    job->Buffer = nullptr;
-    for (int32_t i = 0; i < job->MoreBufferCount; i++) FreeGridBuffer(job->MoreBuffers[i]);
-    job->MoreBufferCount = 0;
+    // batch's answer any more, but the window may be showing them: it gives
+    // them back.
     job->Incomplete = 0;
     job->QueryStatus = status;
     job->ErrorNumber = number;
@@ -270,21 +267,20 @@ enum StreamEnd { StreamComplete, StreamBroken, StreamOutOfMemory };
 // is still read and dropped, so that the connection stays usable.
 StreamEnd ReadRows(BATCHJOB *job, MYSQL *handle, MYSQL_RES *result, GRIDBUFFER *buffer, int32_t *rows)
 {
-    bool keeping = buffer && BeginCapture(buffer, result);
-    bool outOfMemory = buffer && !keeping;
-    if (outOfMemory) ClearBuffer(buffer);
+    bool keeping = buffer != nullptr;
+    bool outOfMemory = !keeping;
     *rows = 0;
     while (MYSQL_ROW row = mysql_fetch_row(result)) {
         if (*rows < INT32_MAX) ++*rows;
         if (keeping && !CaptureRow(buffer, row, mysql_fetch_lengths ? mysql_fetch_lengths(result) : nullptr)) {
-            // What was read so far is given back at once.
+            // The window may be showing the rows read so far: they are
+            // given back with the batch's outcome.
             keeping = false;
             outOfMemory = true;
-            ClearBuffer(buffer);
         }
-        if (buffer && *rows % ProgressStep == 0) InterlockedExchange(&job->RowsReceived, *rows);
+        if (*rows % ProgressStep == 0) InterlockedExchange(&job->RowsReceived, *rows);
     }
-    if (buffer) InterlockedExchange(&job->RowsReceived, *rows);
+    InterlockedExchange(&job->RowsReceived, *rows);
     if (mysql_errno(handle) != 0) return StreamBroken;
     if (outOfMemory || (keeping && !FinishCapture(buffer))) return StreamOutOfMemory;
     return StreamComplete;
@@ -310,24 +306,36 @@ bool KeepResult(BATCHJOB *job, GRIDBUFFER *buffer)
 
 int32_t ResultsKept(const BATCHJOB *job) { return job->HasResultSet ? 1 + job->MoreBufferCount : 0; }
 
+// A new result set's buffer, kept by the job and announced to the window
+// once its columns are known; null when out of memory.
+GRIDBUFFER *BeginResult(BATCHJOB *job, MYSQL_RES *result)
+{
+    GRIDBUFFER *buffer = NewGridBuffer();
+    if (buffer && BeginCapture(buffer, result) && KeepResult(job, buffer)) {
+        PostMessageA(job->NotifyWindow, WM_RESULT_BEGUN, (WPARAM)(ResultsKept(job) - 1), (LPARAM)buffer);
+        return buffer;
+    }
+    FreeGridBuffer(buffer);
+    return nullptr;
+}
+
 bool TakeResultSet(BATCHJOB *job, MYSQL *handle, MYSQL_RES *result)
 {
     bool first = !job->HasResultSet;
-    GRIDBUFFER *buffer = NewGridBuffer();
+    GRIDBUFFER *buffer = BeginResult(job, result);
     int32_t rows = 0;
-    StreamEnd end = !buffer ? StreamOutOfMemory : ReadRows(job, handle, result, buffer, &rows);
+    StreamEnd end = ReadRows(job, handle, result, buffer, &rows);
     bool interrupted = end == StreamBroken && mysql_errno(handle) == ErrorQueryInterrupted;
     mysql_free_result(result);
-    if (interrupted && buffer && buffer->Fields.Length() > 0 && FinishCapture(buffer) && KeepResult(job, buffer)) {
+    if (interrupted && buffer && FinishCapture(buffer)) {
         // Stopped on the server: the rows that came are kept, marked
         // incomplete, for a batch the user cancelled (RunBatch decides).
         job->Incomplete = 1;
         if (first) job->RowCount = job->AffectedRows = rows;
         return false;
     }
-    if (end == StreamComplete && !KeepResult(job, buffer)) end = StreamOutOfMemory;
     if (end != StreamComplete) {
-        FreeGridBuffer(buffer);
+        // The buffer, announced, stays the job's.
         if (end == StreamBroken) return false;
         RecordFailure(job, -1, 0, "Out of memory: the result set is too large to be shown.");
         return false;

@@ -15,6 +15,7 @@
 #include "querywindow/ScriptStatements.h"
 #include "resources/resource.h"
 
+#include <atomic>
 #include <new>
 #include <string>
 #include <vector>
@@ -22,8 +23,9 @@
 namespace {
 
 const int ElapsedBufferSize = 20;
-// A few updates of the row count a second while a result arrives.
-const UINT ProgressPeriod = 250;
+// Updates of the row count and of the rows shown while a result arrives:
+// often enough that new rows show within a tenth of a second.
+const UINT ProgressPeriod = 50;
 
 // Execute and Cancel Query take turns: one is enabled exactly while the
 // other is not.
@@ -234,7 +236,9 @@ void DescribeCancel(CHILDDATA *child, const BATCHJOB *job, PaneText &pane)
 
 void HandBufferToGrid(CHILDDATA *child, GRIDBUFFER *previous)
 {
-    SendMessageA(child->Grid, WM_GRID_SETBUFFER, (WPARAM)child->Buffer, 0);
+    // A result shown while it arrived is there already, with the person's
+    // place in it.
+    if (previous != child->Buffer || !child->Buffer) SendMessageA(child->Grid, WM_GRID_SETBUFFER, (WPARAM)child->Buffer, 0);
     InvalidateRect(child->Grid, nullptr, TRUE);
     UpdateWindow(child->Grid);
     // Only now is the old buffer nobody's.
@@ -344,7 +348,115 @@ void ScrollMessagePaneTo(HWND pane, int32_t line)
     SendMessageA(pane, EM_LINESCROLL, 0, line - first);
 }
 
+// A view of a result still arriving: the worker's column names and its
+// rows as far as they are complete, with widths of its own (the worker
+// widens its columns as rows come). Null when out of memory.
+GRIDBUFFER *NewArrivingView(const GRIDBUFFER *source)
+{
+    GRIDBUFFER *view = NewGridBuffer();
+    int32_t columns = source->Fields.Length();
+    if (!view || !view->Storage.AllocateArray(view->ColWidths, columns)) {
+        FreeGridBuffer(view);
+        return nullptr;
+    }
+    view->Fields = source->Fields;
+    view->ColumnKinds = source->ColumnKinds;
+    for (int32_t &width : view->ColWidths) width = MinColumnWidth;
+    return view;
+}
+
+// Brings the view up to the rows published since; true when it changed.
+bool CatchUp(GRIDBUFFER *view, GRIDBUFFER *source)
+{
+    int32_t rows = source->RowsPublished.load(std::memory_order_acquire);
+    bool changed = rows != view->Rows.Count;
+    // The index never moves, and every row below the published count is
+    // complete, the NULL text of its cells included.
+    view->Rows.Items = __atomic_load_n(&source->Rows.Items, __ATOMIC_ACQUIRE);
+    view->Rows.Count = rows;
+    view->NullText = __atomic_load_n(&source->NullText, __ATOMIC_ACQUIRE);
+    for (int32_t c = 0; c < view->ColWidths.Length(); c++) {
+        int32_t width = __atomic_load_n(&source->ColWidths.Items[c], __ATOMIC_RELAXED);
+        if (width > MaxColumnWidth) width = MaxColumnWidth;
+        if (width > view->ColWidths[c]) {
+            view->ColWidths[c] = width;
+            changed = true;
+        }
+    }
+    return changed;
+}
+
+// Gives the window the batch's result sets, each in the grid that showed it
+// arriving (the person's place in it kept) or a new one. A failed batch's
+// are given back, once no grid shows them.
+void TakeResults(CHILDDATA *child, BATCHJOB *job)
+{
+    std::vector<GRIDBUFFER *> results;
+    if (job->Buffer) results.push_back(job->Buffer);
+    for (int32_t i = 0; i < job->MoreBufferCount; i++) results.push_back(job->MoreBuffers[i]);
+    job->Buffer = nullptr;
+    job->MoreBufferCount = 0;
+    std::vector<GRIDBUFFER *> failed;
+    if (job->QueryStatus != 0) failed.swap(results);
+    bool arrived = !child->Arriving.empty();
+    GRIDBUFFER *previous = BufferShownByGrid(child);
+    GRIDBUFFER *first = results.empty() ? nullptr : results[0];
+    SendMessageA(child->Grid, WM_GRID_SETBUFFER, (WPARAM)first, arrived && first ? GridKeepsPlace : 0);
+    if (previous != first) ReleaseBuffer(previous);
+    if (child->Buffer != previous && child->Buffer != first) ReleaseBuffer(child->Buffer);
+    child->Buffer = first;
+    ReplaceMoreResults(child, results.empty() ? nullptr : results.data() + 1,
+                       results.empty() ? 0 : (int32_t)results.size() - 1, arrived);
+    child->Arriving.clear();
+    for (GRIDBUFFER *buffer : failed) ReleaseBuffer(buffer);
+}
+
 } // namespace
+
+void ShowResultBegun(CHILDDATA *child, int32_t index, GRIDBUFFER *source)
+{
+    // A view that could not be made leaves the rest to the batch's end.
+    if (!child->Executing || index != (int32_t)child->Arriving.size()) return;
+    GRIDBUFFER *view = NewArrivingView(source);
+    if (!view) return;
+    CatchUp(view, source);
+    if (index == 0) {
+        // The last batch's results make room for this one's.
+        ReplaceMoreResults(child, nullptr, 0);
+        GRIDBUFFER *previous = BufferShownByGrid(child);
+        SendMessageA(child->Grid, WM_GRID_SETBUFFER, (WPARAM)view, 0);
+        ReleaseBuffer(previous);
+        if (child->Buffer != previous) ReleaseBuffer(child->Buffer);
+        child->Buffer = nullptr;
+        ShowTab(child, 0);
+        ShowResultsPane(child);
+        InvalidateRect(child->Grid, nullptr, TRUE);
+    } else {
+        std::vector<GRIDBUFFER *> views;
+        for (HWND grid : child->MoreGrids)
+            views.push_back(reinterpret_cast<GRIDBUFFER *>(SendMessageA(grid, WM_GRID_GETBUFFER, 0, 0)));
+        views.push_back(view);
+        ReplaceMoreResults(child, views.data(), (int32_t)views.size(), true);
+    }
+    child->Arriving.push_back(source);
+}
+
+void ShowArrivingRows(CHILDDATA *child)
+{
+    for (size_t i = 0; i < child->Arriving.size(); i++) {
+        HWND grid = ResultGrid(child, (int32_t)i);
+        GRIDBUFFER *view = grid ? reinterpret_cast<GRIDBUFFER *>(SendMessageA(grid, WM_GRID_GETBUFFER, 0, 0)) : nullptr;
+        if (view && CatchUp(view, child->Arriving[i]))
+            SendMessageA(grid, WM_GRID_SETBUFFER, (WPARAM)view, GridKeepsPlace);
+    }
+}
+
+bool ShowsArrivingRows(CHILDDATA *child, HWND grid)
+{
+    for (size_t i = 0; i < child->Arriving.size(); i++)
+        if (ResultGrid(child, (int32_t)i) == grid) return true;
+    return false;
+}
 
 void StartBatch(CHILDDATA *child)
 {
@@ -385,10 +497,7 @@ void CompleteBatch(CHILDDATA *child)
     if (!job) job = &failedToStart;
     // The rows become the window's; everything else is read from the job
     // while it is shown, and goes with it.
-    child->Buffer = job->Buffer;
-    job->Buffer = nullptr;
-    ReplaceMoreResults(child, job->MoreBuffers, job->MoreBufferCount);
-    job->MoreBufferCount = 0;
+    TakeResults(child, job);
     int32_t failedLine = ShowOutcome(child, job);
     if (job != &failedToStart) FreeBatchJob(job);
     ForgetStatements(child);
@@ -439,6 +548,7 @@ bool HandOverRunningBatch(CHILDDATA *child)
 void ShowBatchProgress(CHILDDATA *child)
 {
     if (!child->Executing || !child->Batch) return;
+    ShowArrivingRows(child);
     LONG rows = InterlockedCompareExchange(&child->Batch->RowsReceived, 0, 0);
     if (rows <= 0 || rows == child->RowCount) return;
     child->RowCount = rows;

@@ -169,6 +169,16 @@ HWND CommandTarget(CHILDDATA *child)
 // script.
 HWND SaveTarget(CHILDDATA *child) { return IsResultGrid(child, GetFocus()) ? GetFocus() : child->Editor; }
 
+// A result is saved whole: not while its rows still arrive.
+void SaveResultOrScript(CHILDDATA *child, WPARAM wParam, LPARAM lParam)
+{
+    HWND target = SaveTarget(child);
+    if (target != child->Editor && ShowsArrivingRows(child, target))
+        MessageBeep(MB_ICONWARNING);
+    else
+        SendMessageA(target, WM_COMMAND, wParam, lParam);
+}
+
 // Emptied as one edit, so that Undo brings the whole text back.
 void ClearEditor(CHILDDATA *child)
 {
@@ -262,7 +272,7 @@ LRESULT OnCommand(HWND window, CHILDDATA *child, WPARAM wParam, LPARAM lParam)
     switch (command) {
     case CMD_OPEN: OpenScript(child); return 0;
     case CMD_SAVE:
-    case CMD_SAVEAS: SendMessageA(SaveTarget(child), WM_COMMAND, wParam, lParam); return 0;
+    case CMD_SAVEAS: SaveResultOrScript(child, wParam, lParam); return 0;
     case CMD_UNDO:
     case CMD_CUT:
     case CMD_COPY:
@@ -311,6 +321,7 @@ LRESULT Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_TIMER: OnTimer(child, wParam); break;
     case WM_MDIACTIVATE: OnMdiActivate(window, child, wParam, lParam); return 0;
     case WM_EXECUTE_DONE: CompleteBatch(child); return 0;
+    case WM_RESULT_BEGUN: ShowResultBegun(child, (int32_t)wParam, reinterpret_cast<GRIDBUFFER *>(lParam)); return 0;
     case WM_CANCEL_FAILED: ReportCancelFailure(child, reinterpret_cast<char *>(lParam)); return 0;
     case WM_DESTROY: OnDestroy(window, child); return 0;
     }

@@ -60,7 +60,7 @@ void InsertTab(HWND tabs, int index, const char *text, int image)
 
 // "Results" for a batch of one result set, else one numbered tab for each,
 // then "Messages".
-void FillTabs(CHILDDATA *child)
+void FillTabs(CHILDDATA *child, int32_t selected)
 {
     HWND tabs = child->Tabs;
     if (!tabs) return;
@@ -72,7 +72,7 @@ void FillTabs(CHILDDATA *child)
         InsertTab(tabs, i, name, 0);
     }
     InsertTab(tabs, results, "Messages", 1);
-    SendMessageA(tabs, TCM_SETCURSEL, child->ActiveTab, 0);
+    SendMessageA(tabs, TCM_SETCURSEL, selected, 0);
 }
 
 // The button speaks for the active window: a pane shown or hidden in a
@@ -201,7 +201,7 @@ void ShowResultsPane(CHILDDATA *child)
 {
     if (!child || child->ResultsShown) return;
     child->ResultsShown = 1;
-    FillTabs(child);
+    FillTabs(child, child->ActiveTab);
     ShowPaneOfTab(child, child->ActiveTab);
     LayoutWindow(child, 1);
     CheckResultsButton(child, true);
@@ -281,19 +281,19 @@ void StepTab(CHILDDATA *child, int32_t step)
     SetFocus(shown ? shown : child->MessagePane);
 }
 
-void ReplaceMoreResults(CHILDDATA *child, GRIDBUFFER *const *buffers, int32_t count)
+void ReplaceMoreResults(CHILDDATA *child, GRIDBUFFER *const *buffers, int32_t count, bool keepPlace)
 {
-    bool focusLost = false;
-    for (HWND grid : child->MoreGrids) {
-        if (child->FocusPane == grid) focusLost = true;
-        GRIDBUFFER *shown = reinterpret_cast<GRIDBUFFER *>(SendMessageA(grid, WM_GRID_GETBUFFER, 0, 0));
-        SendMessageA(grid, WM_GRID_SETBUFFER, 0, 0);
-        DestroyWindow(grid);
-        ReleaseBuffer(shown);
-    }
-    child->MoreGrids.clear();
-    if (focusLost) child->FocusPane = child->Grid;
+    // The tab shown stays shown, "Messages" included, as tabs come and go.
+    int32_t shown = TabShown(child);
+    bool messagesShown = shown == MessagesTab(child);
     for (int32_t i = 0; i < count; i++) {
+        if ((size_t)i < child->MoreGrids.size()) {
+            HWND grid = child->MoreGrids[(size_t)i];
+            GRIDBUFFER *old = reinterpret_cast<GRIDBUFFER *>(SendMessageA(grid, WM_GRID_GETBUFFER, 0, 0));
+            SendMessageA(grid, WM_GRID_SETBUFFER, (WPARAM)buffers[i], keepPlace ? GridKeepsPlace : 0);
+            if (old != buffers[i]) ReleaseBuffer(old);
+            continue;
+        }
         // Hidden until its tab is chosen, as the first grid's siblings are.
         HWND grid = CreateWindowExA(WS_EX_CLIENTEDGE, GRID_CLASS_NAME, "",
                                     WS_CHILD | WS_CLIPSIBLINGS | WS_VSCROLL | WS_HSCROLL, 0, 0, 0, 0, child->Tabs,
@@ -305,9 +305,20 @@ void ReplaceMoreResults(CHILDDATA *child, GRIDBUFFER *const *buffers, int32_t co
         child->MoreGrids.push_back(grid);
         SendMessageA(grid, WM_GRID_SETBUFFER, (WPARAM)buffers[i], 0);
     }
+    while (child->MoreGrids.size() > (size_t)(count > 0 ? count : 0)) {
+        HWND grid = child->MoreGrids.back();
+        child->MoreGrids.pop_back();
+        if (child->FocusPane == grid) child->FocusPane = child->Grid;
+        GRIDBUFFER *old = reinterpret_cast<GRIDBUFFER *>(SendMessageA(grid, WM_GRID_GETBUFFER, 0, 0));
+        SendMessageA(grid, WM_GRID_SETBUFFER, 0, 0);
+        DestroyWindow(grid);
+        ReleaseBuffer(old);
+    }
     if (child->ActiveTab > MessagesTab(child)) child->ActiveTab = MessagesTab(child);
+    if (messagesShown || shown > MessagesTab(child)) shown = MessagesTab(child);
     if (child->ResultsShown) {
-        FillTabs(child);
+        FillTabs(child, shown);
+        ShowPaneOfTab(child, shown);
         LayoutWindow(child, 0);
     }
 }

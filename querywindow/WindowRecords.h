@@ -44,6 +44,9 @@ struct CHILDDATA {
     // The grids of the last batch's further result sets, each in a tab of
     // its own after Grid's, each showing (and owning) its buffer.
     std::vector<HWND> MoreGrids;
+    // While a batch runs: its result sets begun so far (the job's), shown
+    // as they arrive by the grid of the same place.
+    std::vector<GRIDBUFFER *> Arriving;
     int32_t RowCount;           // rows of the running batch's result counted so far
     uint8_t Executing;
     HWND Frame;                 // the frame window; null outside a frame
@@ -106,6 +109,8 @@ void ShowTab(CHILDDATA *child, int32_t tab);
 // Ctrl+Page Down and Ctrl+Page Up: the next or previous tab, wrapping; the
 // focus follows when it was in the results pane.
 void StepTab(CHILDDATA *child, int32_t step);
-// Replaces the grids of further results with one per buffer (taken over),
-// releasing the old ones and their buffers, and names the tabs anew.
-void ReplaceMoreResults(CHILDDATA *child, GRIDBUFFER *const *buffers, int32_t count);
+// Gives the grids of further results one buffer each (taken over), making
+// grids as needed and removing those left over, and names the tabs anew.
+// The buffers shown before are released. keepPlace: each buffer is the one
+// its grid showed, grown (the person's selection and scroll position stay).
+void ReplaceMoreResults(CHILDDATA *child, GRIDBUFFER *const *buffers, int32_t count, bool keepPlace = false);
