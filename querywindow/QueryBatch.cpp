@@ -431,12 +431,8 @@ void ShowResultBegun(CHILDDATA *child, int32_t index, GRIDBUFFER *source)
         ShowTab(child, 0);
         ShowResultsPane(child);
         InvalidateRect(child->Grid, nullptr, TRUE);
-    } else {
-        std::vector<GRIDBUFFER *> views;
-        for (HWND grid : child->MoreGrids)
-            views.push_back(reinterpret_cast<GRIDBUFFER *>(SendMessageA(grid, WM_GRID_GETBUFFER, 0, 0)));
-        views.push_back(view);
-        ReplaceMoreResults(child, views.data(), (int32_t)views.size(), true);
+    } else if (!AddMoreResult(child, view)) {
+        return;
     }
     child->Arriving.push_back(source);
 }

@@ -64,8 +64,17 @@ void FillTabs(CHILDDATA *child, int32_t selected)
 {
     HWND tabs = child->Tabs;
     if (!tabs) return;
-    SendMessageA(tabs, TCM_DELETEALLITEMS, 0, 0);
     int32_t results = MessagesTab(child);
+    // A result begun while a long script runs adds its tab before
+    // "Messages": renaming every tab each time would cost as many tabs again.
+    if (results > 2 && SendMessageA(tabs, TCM_GETITEMCOUNT, 0, 0) == results) {
+        char name[32];
+        snprintf(name, sizeof name, "Result %d", (int)results);
+        InsertTab(tabs, results - 1, name, 0);
+        SendMessageA(tabs, TCM_SETCURSEL, selected, 0);
+        return;
+    }
+    SendMessageA(tabs, TCM_DELETEALLITEMS, 0, 0);
     for (int32_t i = 0; i < results; i++) {
         char name[32] = "Results";
         if (results > 1) snprintf(name, sizeof name, "Result %d", (int)(i + 1));
@@ -281,6 +290,38 @@ void StepTab(CHILDDATA *child, int32_t step)
     SetFocus(shown ? shown : child->MessagePane);
 }
 
+namespace {
+
+// Hidden until its tab is chosen, as the first grid's siblings are.
+HWND CreateResultGrid(CHILDDATA *child)
+{
+    return CreateWindowExA(WS_EX_CLIENTEDGE, GRID_CLASS_NAME, "", WS_CHILD | WS_CLIPSIBLINGS | WS_VSCROLL | WS_HSCROLL,
+                           0, 0, 0, 0, child->Tabs, (HMENU)(INT_PTR)IDC_GRID, GetModuleHandleA(nullptr), nullptr);
+}
+
+} // namespace
+
+bool AddMoreResult(CHILDDATA *child, GRIDBUFFER *buffer)
+{
+    HWND grid = CreateResultGrid(child);
+    if (!grid) {
+        ReleaseBuffer(buffer);
+        return false;
+    }
+    int32_t shown = TabShown(child);
+    bool messagesShown = shown == MessagesTab(child);
+    child->MoreGrids.push_back(grid);
+    SendMessageA(grid, WM_GRID_SETBUFFER, (WPARAM)buffer, 0);
+    // In the first grid's place: the others stay where they are, so a script
+    // of many results costs one move per result, not one per tab.
+    RECT place;
+    GetWindowRect(child->Grid, &place);
+    MapWindowPoints(HWND_DESKTOP, child->Tabs, reinterpret_cast<POINT *>(&place), 2);
+    MoveWindow(grid, place.left, place.top, place.right - place.left, place.bottom - place.top, FALSE);
+    if (child->ResultsShown) FillTabs(child, messagesShown ? MessagesTab(child) : shown);
+    return true;
+}
+
 void ReplaceMoreResults(CHILDDATA *child, GRIDBUFFER *const *buffers, int32_t count, bool keepPlace)
 {
     // The tab shown stays shown, "Messages" included, as tabs come and go.
@@ -294,10 +335,7 @@ void ReplaceMoreResults(CHILDDATA *child, GRIDBUFFER *const *buffers, int32_t co
             if (old != buffers[i]) ReleaseBuffer(old);
             continue;
         }
-        // Hidden until its tab is chosen, as the first grid's siblings are.
-        HWND grid = CreateWindowExA(WS_EX_CLIENTEDGE, GRID_CLASS_NAME, "",
-                                    WS_CHILD | WS_CLIPSIBLINGS | WS_VSCROLL | WS_HSCROLL, 0, 0, 0, 0, child->Tabs,
-                                    (HMENU)(INT_PTR)IDC_GRID, GetModuleHandleA(nullptr), nullptr);
+        HWND grid = CreateResultGrid(child);
         if (!grid) {
             ReleaseBuffer(buffers[i]);
             continue;

@@ -114,3 +114,7 @@ void StepTab(CHILDDATA *child, int32_t step);
 // The buffers shown before are released. keepPlace: each buffer is the one
 // its grid showed, grown (the person's selection and scroll position stay).
 void ReplaceMoreResults(CHILDDATA *child, GRIDBUFFER *const *buffers, int32_t count, bool keepPlace = false);
+// One more result's grid (the buffer taken over) and its tab before
+// "Messages", the tab shown staying shown. False (the buffer released)
+// when no grid could be made.
+bool AddMoreResult(CHILDDATA *child, GRIDBUFFER *buffer);

@@ -532,6 +532,14 @@ TEST_F(Batch, EveryResultSetHasItsOwnTab)
                      (key.key == VK_PRIOR && key.cmd == CMD_PREVIOUSRESULTTAB ? 2 : 0);
     EXPECT_EQ(3, found);
 
+    // No limit: 500 SELECTs give 500 tabs, named in order.
+    std::string script;
+    for (int i = 1; i <= 500; i++) script += "select " + std::to_string(i) + ";\n";
+    ASSERT_TRUE(RunBatch(child, script, 60000));
+    ASSERT_EQ(501, (int)SendMessageA(child->Tabs, TCM_GETITEMCOUNT, 0, 0));
+    EXPECT_EQ("Result 500", TabText(child, 499));
+    EXPECT_STREQ("500", ((const GRIDBUFFER *)SendMessageA(child->MoreGrids[498], WM_GRID_GETBUFFER, 0, 0))->Rows[0][0]);
+
     // One result set again: the tabs are as they always were.
     ASSERT_TRUE(RunBatch(child, "select 1 as one"));
     EXPECT_TRUE(child->MoreGrids.empty());
