@@ -331,6 +331,8 @@ void GridDoubleClick(HWND window, OUTPUTDATA *grid)
 {
     SetFocus(window);
     if (!grid->Data || grid->HotBorder < 0 || grid->HotBorder >= GridColumnCount(grid)) return;
+    // A result still arriving has no natural widths yet.
+    if (grid->HotBorder >= grid->Data->TextWidths.Length()) return;
     grid->Data->ColWidths[grid->HotBorder] = grid->Data->TextWidths[grid->HotBorder];
     ApplyColumnWidths(window, grid);
 }

@@ -165,6 +165,41 @@ void SetBuffer(HWND window, OUTPUTDATA *grid, GRIDBUFFER *data)
     horz.nPage = actual.nPage;
 }
 
+// The result shown has grown: its new rows join the scroll range, and only
+// rows that come into view, or wider columns, are painted.
+void GrowBuffer(HWND window, OUTPUTDATA *grid, GRIDBUFFER *data)
+{
+    if (!grid->Data || !data || data->Fields.Length() != grid->Data->Fields.Length()) {
+        SetBuffer(window, grid, data);
+        InvalidateRect(window, nullptr, TRUE);
+        return;
+    }
+    int32_t rowsBefore = GridRowCount(grid);
+    int32_t numbersBefore = grid->RowNumWidth;
+    grid->Data = data;
+    GridSetRowNumberWidth(grid);
+    int64_t total = 0;
+    for (int32_t width : data->ColWidths) total += width;
+    int32_t totalWidth = total > INT32_MAX ? INT32_MAX : (int32_t)total;
+    bool wider = totalWidth != grid->TotalWidth || numbersBefore != grid->RowNumWidth;
+    grid->TotalWidth = totalWidth;
+    SCROLLINFO &vert = grid->VertScroll, &horz = grid->HorzScroll;
+    if (wider && data->Fields.Length() > 0) {
+        horz.nMax = grid->TotalWidth - 1;
+        GridApplyHorizontal(window, grid, SIF_RANGE, TRUE);
+    }
+    if (data->Rows.Length() > 0) {
+        vert.nMin = 0;
+        vert.nMax = data->Rows.Length() - 1;
+        GridApplyVertical(window, grid, SIF_RANGE | SIF_DISABLENOSCROLL, TRUE);
+    }
+    RECT client;
+    GetClientRect(window, &client);
+    GridUpdatePages(window, grid, client.right, client.bottom);
+    if (wider || rowsBefore <= GridTopRow(grid) + GridVisibleRowsFor(grid, client.bottom))
+        InvalidateRect(window, nullptr, FALSE);
+}
+
 void ClearSelection(HWND window, OUTPUTDATA *grid)
 {
     ClearSelectionAndCursor(grid);
@@ -243,7 +278,12 @@ LRESULT Dispatch(HWND window, OUTPUTDATA *grid, UINT message, WPARAM wParam, LPA
         return DefWindowProcA(window, message, wParam, lParam);
     case WM_RBUTTONDOWN: GridContextMenu(window, grid); return 0;
     case WM_MOUSEWHEEL: GridMouseWheel(window, GET_WHEEL_DELTA_WPARAM(wParam)); return 0;
-    case WM_GRID_SETBUFFER: SetBuffer(window, grid, reinterpret_cast<GRIDBUFFER *>(wParam)); return 0;
+    case WM_GRID_SETBUFFER:
+        if (lParam == GridKeepsPlace)
+            GrowBuffer(window, grid, reinterpret_cast<GRIDBUFFER *>(wParam));
+        else
+            SetBuffer(window, grid, reinterpret_cast<GRIDBUFFER *>(wParam));
+        return 0;
     case WM_GRID_CLEARSELECTION: ClearSelection(window, grid); return 0;
     case WM_GRID_GETBUFFER: return reinterpret_cast<LRESULT>(grid->Data);
     case WM_GRID_GETSELECTION: return GetSelection(grid, reinterpret_cast<GRIDRANGE *>(lParam));

@@ -25,7 +25,11 @@ struct GRIDRANGE {
 };
 
 enum {
-    WM_GRID_SETBUFFER = WM_USER + 1,      // wParam: GRIDBUFFER * or 0; the sender repaints
+    // wParam: GRIDBUFFER * or 0; the sender repaints. lParam GridKeepsPlace:
+    // the same result grown (more rows, wider columns), so the selection,
+    // the cell cursor and the scroll position stay, and the grid repaints
+    // what changed itself.
+    WM_GRID_SETBUFFER = WM_USER + 1,
     WM_GRID_CLEARSELECTION = WM_USER + 2, // drops the selection and the cell cursor
     // Returns the GRIDBUFFER * shown, 0 when none.
     WM_GRID_GETBUFFER = WM_USER + 3,
@@ -43,6 +47,7 @@ enum {
     WM_GRID_GETCONTEXTMENU = WM_USER + 6,
 };
 enum { GN_SELCHANGED = 501 };
+enum { GridKeepsPlace = 1 };
 
 // The window procedure; called with a null window and WM_USER it registers
 // the class and returns its atom. WM_PRINTCLIENT paints into the given

@@ -236,6 +236,8 @@ void ReleaseQueryWindow(CHILDDATA *child)
     // WM_DESTROY): take the buffer it shows away from it before freeing.
     GRIDBUFFER *shown = BufferShownByGrid(child);
     if (child->Grid) SendMessageA(child->Grid, WM_GRID_SETBUFFER, 0, 0);
+    child->ResultsShown = 0; // the tabs are not named anew for a window going away
+    ReplaceMoreResults(child, nullptr, 0);
     KillTimer(child->Window, ElapsedTimerId);
     KillTimer(child->Window, ProgressTimerId);
     if (child->TabFont) DeleteObject(child->TabFont);
@@ -277,8 +279,9 @@ void UpdateGridCommands(CHILDDATA *child)
 {
     HWND frame = child->Frame;
     if (!frame || !IsActiveQueryWindow(child)) return;
-    HMENU contextMenu = reinterpret_cast<HMENU>(SendMessageA(child->Grid, WM_GRID_GETCONTEXTMENU, 0, 0));
-    bool selected = SendMessageA(child->Grid, WM_GRID_GETSELECTION, 0, 0) != FALSE;
+    HWND grid = IsResultGrid(child, child->FocusPane) ? child->FocusPane : child->Grid;
+    HMENU contextMenu = reinterpret_cast<HMENU>(SendMessageA(grid, WM_GRID_GETCONTEXTMENU, 0, 0));
+    bool selected = SendMessageA(grid, WM_GRID_GETSELECTION, 0, 0) != FALSE;
     SetCommand(frame, CMD_SAVE, true);
     EnableFrameMenuItem(frame, CMD_SAVEAS, true);
     SetMenuItemEnabled(contextMenu, CMD_SAVEAS, true);
