@@ -11,6 +11,7 @@
 #include "app/AboutDialog.h"
 #include "app/ConnectionDialog.h"
 #include "app/DesktopShell.h"
+#include "app/RecoveryStartup.h"
 #include "app/ToolbarHost.h"
 #include "base/ActionFailure.h"
 #include "base/WindowState.h"
@@ -278,7 +279,12 @@ LRESULT OnCommand(HWND window, FRAMEDATA *frame, WPARAM wParam, LPARAM lParam)
             return 0;
         }
         break;
-    case CMD_CONNECT: ShowConnectionDialog(window); return 0;
+    case CMD_CONNECT:
+        // The first connect of the run may come only now, when the one at
+        // the start was cancelled.
+        ShowConnectionDialog(window);
+        OfferRecoveredScripts(window);
+        return 0;
     case CMD_DISCONNECT: Disconnect(); return 0;
     case CMD_DISCONNECTALL: DisconnectAll(); return 0;
     case CMD_EXIT: SendMessageA(window, WM_CLOSE, 0, 0); return 0;
@@ -334,6 +340,11 @@ LRESULT Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_NOTIFY: return OnNotify(window, frame, wParam, lParam);
     case WM_COMMAND: return OnCommand(window, frame, wParam, lParam);
     case WM_CLOSE: return OnClose(window);
+    case WM_ENDSESSION:
+        // The system ends the process after this, without closing the
+        // windows: their unsaved texts stay for the next start.
+        if (wParam) KeepScriptsForNextStart();
+        return 0;
     case WM_DESTROY: OnDestroy(window, frame); return 0;
     }
     return DefFrameProcA(window, MdiClientWindow, message, wParam, lParam);

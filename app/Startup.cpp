@@ -6,6 +6,7 @@
 
 #include "app/ConnectionDialog.h"
 #include "app/FrameWindow.h"
+#include "app/RecoveryStartup.h"
 #include "app/ToolbarHost.h"
 #include "editor/CodeMaxControl.h"
 #include "grid/GridWindow.h"
@@ -69,6 +70,7 @@ HWND StartVintrel(HINSTANCE instance)
     UpdateWindow(frame);
     if (ClientLibraryStatus != StatusReady) ReportClientLibraryProblem(frame);
     ShowConnectionDialog(frame);
+    OfferRecoveredScripts(frame);
     return frame;
 }
 

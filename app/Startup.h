@@ -10,7 +10,9 @@ void RegisterProgramClasses();
 
 // Creates the frame and shows it (maximized, or minimized without
 // activation when the process was started that way), reports a missing
-// client library, then runs the connect dialog once. Returns the frame.
+// client library, then runs the connect dialog once and, once it has
+// connected, offers the scripts an earlier run left (RecoveryStartup.h).
+// Returns the frame.
 HWND StartVintrel(HINSTANCE instance);
 
 // The show command for the frame from a start-up show state.

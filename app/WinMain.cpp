@@ -2,6 +2,7 @@
 // and unloaded after everything has ended.
 #include <windows.h>
 
+#include "app/RecoveryStartup.h"
 #include "app/Startup.h"
 #include "query/BatchWorker.h"
 #include "server/ClientLibrary.h"
@@ -10,8 +11,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
     LoadClientLibrary("");
     RegisterProgramClasses();
+    StartScriptRecovery(RecoveryFolder());
     HWND frame = StartVintrel(instance);
     int exitCode = RunMessageLoop(frame);
+    FinishScriptRecovery();
     // Statements of windows closed during their batch are being stopped on
     // the server: give those requests a moment to get there.
     for (int waited = 0; RunningCancelRequests() > 0 && waited < 3000; waited += 20) Sleep(20);

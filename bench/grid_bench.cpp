@@ -13,7 +13,6 @@
 
 #include "grid/GridWindow.h"
 #include "query/ResultCapture.h"
-#include "querywindow/WindowRecords.h"
 #include "resources/resource.h"
 
 namespace {
@@ -65,7 +64,6 @@ struct Bench {
     HWND grid;
     GRIDBUFFER *buffer = nullptr;
 
-    OUTPUTDATA *State() { return StateOf<OUTPUTDATA>(grid); }
     void Attach(GRIDBUFFER *next)
     {
         SendMessageA(grid, WM_GRID_SETBUFFER, (WPARAM)next, 0);
@@ -81,14 +79,14 @@ struct Bench {
         while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
     }
     // Average of repeated full paints by the grid's drawing function into
-    // the window's device context, in milliseconds.
+    // the window's device context (WM_PRINTCLIENT), in milliseconds.
     double DrawTime(int repeats = 40)
     {
         RECT client;
         GetClientRect(grid, &client);
         HDC dc = GetDC(grid);
         double start = Now();
-        for (int i = 0; i < repeats; i++) GridOutputDrawingProc(grid, State(), dc, client.right, client.bottom);
+        for (int i = 0; i < repeats; i++) SendMessageA(grid, WM_PRINTCLIENT, (WPARAM)dc, PRF_CLIENT);
         double time = (Now() - start) / repeats;
         ReleaseDC(grid, dc);
         return time;
@@ -209,8 +207,9 @@ int main()
     DeleteFileA(SavePath);
 
     printf("Holding Page Down through 1,000,000 rows (each key moves, scrolls and repaints):\n");
-    OUTPUTDATA *state = bench.State();
-    POINT cell = {state->RowNumWidth + 5, state->HeaderHeight + 5};
+    RECT first = {0, 0, 0, 0};
+    SendMessageA(bench.grid, WM_GRID_GETCELLRECT, 0, (LPARAM)&first);
+    POINT cell = {first.left + 5, first.top + 5};
     SendMessageA(bench.grid, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(cell.x, cell.y));
     SendMessageA(bench.grid, WM_LBUTTONUP, 0, MAKELPARAM(cell.x, cell.y));
     const int keys = 300;
@@ -222,11 +221,14 @@ int main()
         Bench::Pump();
     }
     std::sort(times.begin(), times.end());
+    // Without Shift the cell cursor carries a selection of its own cell.
+    GRIDRANGE reached = {};
+    SendMessageA(bench.grid, WM_GRID_GETSELECTION, 0, (LPARAM)&reached);
     double total = 0;
     for (double t : times) total += t;
     printf("  %d keys: %.2f ms each on average, %.2f ms at the slowest; the cursor reached row %d "
            "(a key repeat of 30 per second leaves 33 ms per key)\n",
-           keys, total / keys, times.back(), state->CursorRow + 1);
+           keys, total / keys, times.back(), reached.Top + 1);
 
     DestroyWindow(bench.parent);
     FreeGridBuffer(bench.buffer);

@@ -141,6 +141,11 @@ enum EditorMessage : UINT {
     // lParam: UTF-8 text (zero-terminated) that replaces the selection, as
     // one undo step; the caret goes after it.
     WM_EDITOR_REPLACESEL = 3474,
+    // The encoding SAVEFILE writes (an EDITORENCODING_ value): GET answers
+    // it; SET (wParam) makes a text put in by other means save as the file
+    // it came from did, and answers EDITOR_BADARGUMENT for an unknown value.
+    WM_EDITOR_GETENCODING = 3484,
+    WM_EDITOR_SETENCODING = 3494,
     WM_EDITOR_EXECCMD = 3724,
     WM_EDITOR_CANUNDO = 4324,
     WM_EDITOR_CANREDO = 4334,
@@ -156,6 +161,15 @@ enum EditorMessage : UINT {
 
 // Commands of WM_EDITOR_EXECCMD.
 enum { EDITORCMD_SELECTALL = 137, EDITORCMD_REPLACE = 169, EDITORCMD_FIND = 178 };
+
+// Encodings of script files (editor/FileEncoding.h), in its order.
+enum {
+    EDITORENCODING_UTF8 = 0,
+    EDITORENCODING_UTF8BOM = 1,
+    EDITORENCODING_UTF16LE = 2,
+    EDITORENCODING_UTF16BE = 3,
+    EDITORENCODING_WINDOWS1252 = 4,
+};
 
 // Results of the messages that do not answer a length or a yes/no.
 enum { EDITOR_OK = 0, EDITOR_FAILED = 1, EDITOR_BADARGUMENT = 2 };

@@ -112,8 +112,7 @@ LRESULT OnGetRangeText(EditorState *state, const EDITORRANGE *range, char *buffe
     if (!buffer) return EDITOR_BADARGUMENT;
     TextPos from, to;
     RangeOf(state, range, &from, &to);
-    std::string text = BufferOf(state).Text(from, to, true);
-    memcpy(buffer, text.c_str(), text.size() + 1);
+    buffer[BufferOf(state).CopyText(from, to, true, buffer)] = '\0';
     return EDITOR_OK;
 }
 
@@ -138,6 +137,20 @@ LRESULT OnReplaceSel(EditorState *state, const char *text)
     if (!text) return EDITOR_BADARGUMENT;
     if (state->sel.Empty() && !*text) return EDITOR_OK;
     ReplaceSelection(state, text, TextDocument::Other);
+    return EDITOR_OK;
+}
+
+static_assert(static_cast<int>(FileEncoding::Utf8) == EDITORENCODING_UTF8 &&
+                  static_cast<int>(FileEncoding::Utf8Bom) == EDITORENCODING_UTF8BOM &&
+                  static_cast<int>(FileEncoding::Utf16Le) == EDITORENCODING_UTF16LE &&
+                  static_cast<int>(FileEncoding::Utf16Be) == EDITORENCODING_UTF16BE &&
+                  static_cast<int>(FileEncoding::Windows1252) == EDITORENCODING_WINDOWS1252,
+              "the message's values are the encodings' own");
+
+LRESULT OnSetEncoding(EditorState *state, WPARAM encoding)
+{
+    if (encoding > EDITORENCODING_WINDOWS1252) return EDITOR_BADARGUMENT;
+    state->encoding = static_cast<FileEncoding>(encoding);
     return EDITOR_OK;
 }
 

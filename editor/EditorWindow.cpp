@@ -73,6 +73,8 @@ LRESULT DispatchEditorMessage(EditorState *state, UINT message, WPARAM wParam, L
     case WM_EDITOR_SETSEL: return OnSetSel(state, reinterpret_cast<const EDITORRANGE *>(lParam));
     case WM_EDITOR_DELETESEL: DeleteSelection(state); return EDITOR_OK;
     case WM_EDITOR_REPLACESEL: return OnReplaceSel(state, reinterpret_cast<const char *>(lParam));
+    case WM_EDITOR_GETENCODING: return static_cast<LRESULT>(state->encoding);
+    case WM_EDITOR_SETENCODING: return OnSetEncoding(state, wParam);
     case WM_EDITOR_EXECCMD: return OnExecCommand(state, wParam);
     case WM_EDITOR_CANUNDO: return state->doc.CanUndo() ? 1 : 0;
     case WM_EDITOR_CANREDO: return state->doc.CanRedo() ? 1 : 0;

@@ -168,6 +168,7 @@ LRESULT OnGetRangeText(EditorState *state, const EDITORRANGE *range, char *buffe
 LRESULT OnGetSel(EditorState *state, bool normalized, EDITORRANGE *range);
 LRESULT OnSetSel(EditorState *state, const EDITORRANGE *range);
 LRESULT OnReplaceSel(EditorState *state, const char *text);
+LRESULT OnSetEncoding(EditorState *state, WPARAM encoding);
 LRESULT OnExecCommand(EditorState *state, WPARAM command);
 LRESULT OnShowScrollBar(EditorState *state, bool horizontal, bool show);
 LRESULT OnSetLineNumbering(EditorState *state, const EDITORLINENUMBERS *numbers);

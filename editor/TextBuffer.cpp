@@ -1,6 +1,7 @@
 #include "editor/TextBuffer.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 #include "base/Utf8.h"
@@ -150,19 +151,28 @@ std::string TextBuffer::Erase(TextPos from, TextPos to)
 
 std::string TextBuffer::Text(TextPos from, TextPos to, bool crlf) const
 {
+    std::string out(Length(from, to, crlf), '\0');
+    CopyText(from, to, crlf, &out[0]);
+    return out;
+}
+
+size_t TextBuffer::CopyText(TextPos from, TextPos to, bool crlf, char *out) const
+{
     from = Clamp(from);
     to = Clamp(to);
     if (to < from) std::swap(from, to);
-    std::string out;
-    out.reserve(Length(from, to, crlf));
+    char *at = out;
     for (int i = from.line; i <= to.line; ++i) {
         const std::string &line = lines_[i];
         size_t start = i == from.line ? from.col : 0;
         size_t end = i == to.line ? to.col : line.size();
-        out.append(line, start, end - start);
-        if (i != to.line) out += crlf ? "\r\n" : "\n";
+        memcpy(at, line.data() + start, end - start);
+        at += end - start;
+        if (i == to.line) break;
+        if (crlf) *at++ = '\r';
+        *at++ = '\n';
     }
-    return out;
+    return static_cast<size_t>(at - out);
 }
 
 size_t TextBuffer::Length(TextPos from, TextPos to, bool crlf) const
@@ -170,7 +180,7 @@ size_t TextBuffer::Length(TextPos from, TextPos to, bool crlf) const
     from = Clamp(from);
     to = Clamp(to);
     if (to < from) std::swap(from, to);
-    if (from.line == 0 && to == End()) return WholeLength(crlf);
+    if (from == TextPos{0, 0} && to == End()) return WholeLength(crlf);
     size_t length = 0;
     for (int i = from.line; i <= to.line; ++i) {
         size_t start = i == from.line ? from.col : 0;

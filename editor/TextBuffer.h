@@ -57,6 +57,10 @@ public:
 
     // Text of [from, to) with CR LF (crlf) or LF breaks.
     std::string Text(TextPos from, TextPos to, bool crlf) const;
+    // The same into out, which has room for Length(from, to, crlf) bytes;
+    // returns that length. Allocates nothing, so that a large text can be
+    // copied into a buffer that is already there.
+    size_t CopyText(TextPos from, TextPos to, bool crlf, char *out) const;
     size_t Length(TextPos from, TextPos to, bool crlf) const;
     std::string WholeText(bool crlf) const { return Text({0, 0}, End(), crlf); }
     size_t WholeLength(bool crlf) const;

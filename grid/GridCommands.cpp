@@ -4,7 +4,6 @@
 // button offers them in a context menu.
 #include "grid/GridInternal.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -14,19 +13,6 @@
 GridDialogs GridDialogFunctions = {GetSaveFileNameA, MessageBoxA};
 
 namespace {
-
-struct Rect {
-    int32_t Top, Bottom, Left, Right; // inclusive; empty when Top > Bottom
-};
-
-// The selection, limited to the rows and columns the buffer has.
-Rect SelectedCells(const OUTPUTDATA *grid)
-{
-    int32_t top = std::min(grid->SelAnchorRow, grid->SelEndRow), bottom = std::max(grid->SelAnchorRow, grid->SelEndRow);
-    int32_t left = std::min(grid->SelAnchorCol, grid->SelEndCol), right = std::max(grid->SelAnchorCol, grid->SelEndCol);
-    return Rect{std::max(top, 0), std::min(bottom, GridRowCount(grid) - 1), std::max(left, 0),
-                std::min(right, GridColumnCount(grid) - 1)};
-}
 
 // A zero-filled moveable block, locked; null when memory ran out.
 HGLOBAL NewTextBlock(size_t size, char **text)
@@ -57,14 +43,14 @@ char *AppendCell(char *out, const TFieldList &line, int32_t column)
     return out + length;
 }
 
-size_t CopyLineSize(const TFieldList &line, Rect cells)
+size_t CopyLineSize(const TFieldList &line, GRIDRANGE cells)
 {
     size_t size = 0;
     for (int32_t c = cells.Left; c <= cells.Right; c++) size += CopiedCellSize(line, c) + (c > cells.Left);
     return size;
 }
 
-char *AppendCopyLine(char *out, const TFieldList &line, Rect cells)
+char *AppendCopyLine(char *out, const TFieldList &line, GRIDRANGE cells)
 {
     for (int32_t c = cells.Left; c <= cells.Right; c++) {
         if (c > cells.Left) *out++ = '\t';
@@ -75,7 +61,7 @@ char *AppendCopyLine(char *out, const TFieldList &line, Rect cells)
 
 // The copy's text in UTF-8: lines joined by CR LF, cells by TAB, nothing
 // after the last cell; with names, the selected columns' names come first.
-HGLOBAL BuildCopyText(const GRIDBUFFER *data, Rect cells, bool withNames)
+HGLOBAL BuildCopyText(const GRIDBUFFER *data, GRIDRANGE cells, bool withNames)
 {
     size_t size = 1;
     if (withNames) size += CopyLineSize(data->Fields, cells) + 2;
@@ -162,8 +148,8 @@ void Report(HWND window, const char *format, const char *path)
 
 void GridCopy(HWND window, OUTPUTDATA *grid, bool withNames)
 {
-    if (!grid->Data || grid->SelAnchorRow == -1) return;
-    HGLOBAL text = BuildCopyText(grid->Data, SelectedCells(grid), withNames);
+    if (!grid->Data || grid->Selection.Empty()) return;
+    HGLOBAL text = BuildCopyText(grid->Data, GridSelectedCells(grid), withNames);
     if (!text) {
         GridDialogFunctions.MessageBox(window, "There is not enough memory to copy the selected cells.", "Vintrel",
                                        MB_OK | MB_ICONEXCLAMATION);
@@ -175,10 +161,7 @@ void GridCopy(HWND window, OUTPUTDATA *grid, bool withNames)
 void GridSelectAll(HWND window, OUTPUTDATA *grid)
 {
     if (!grid->Data) return;
-    grid->SelAnchorRow = 0;
-    grid->SelAnchorCol = 0;
-    grid->SelEndRow = GridRowCount(grid) - 1;
-    grid->SelEndCol = GridColumnCount(grid) - 1;
+    grid->Selection.Set(0, 0, GridRowCount(grid) - 1, GridColumnCount(grid) - 1);
     GridRepaint(window, true);
     NotifyParent(window, GN_SELCHANGED);
 }

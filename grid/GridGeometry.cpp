@@ -1,6 +1,6 @@
 // Geometry of the result grid: scroll ranges and pages, resizing, the hit
 // test, the fully visible rows and columns and the column-border regions.
-#include "grid/GridWindow.h"
+#include "grid/GridInternal.h"
 
 #include <cstdio>
 
@@ -37,6 +37,41 @@ DWORD GridHitTest(const OUTPUTDATA *grid, int32_t x, int32_t y)
     }
     int32_t slot = y < grid->HeaderHeight ? -1 : (y - grid->HeaderHeight) / GridRowHeight(grid);
     return MAKELONG((WORD)(int16_t)column, (WORD)(int16_t)slot);
+}
+
+GRIDRANGE GridSelectedCells(const OUTPUTDATA *grid)
+{
+    GRIDRANGE cells = grid->Selection.Normalised();
+    if (cells.Top < 0) cells.Top = 0;
+    if (cells.Left < 0) cells.Left = 0;
+    if (cells.Bottom > GridRowCount(grid) - 1) cells.Bottom = GridRowCount(grid) - 1;
+    if (cells.Right > GridColumnCount(grid) - 1) cells.Right = GridColumnCount(grid) - 1;
+    return cells;
+}
+
+namespace {
+
+// Beyond any screen: the far columns of a very wide result.
+LONG Coordinate(int64_t value) { return value < -1000000000 ? -1000000000 : value > 1000000000 ? 1000000000 : (LONG)value; }
+
+} // namespace
+
+bool GridCellRect(const OUTPUTDATA *grid, int32_t row, int32_t column, RECT *cell)
+{
+    if (row < -1 || row >= GridRowCount(grid) || column < -1 || column >= GridColumnCount(grid)) return false;
+    int64_t left = 0, right = grid->RowNumWidth;
+    if (column >= 0) {
+        left = (int64_t)grid->RowNumWidth - grid->ScrollX;
+        for (int32_t c = 0; c < column; c++) left += grid->Data->ColWidths[c];
+        right = left + grid->Data->ColWidths[column];
+    }
+    int64_t top = 0, bottom = grid->HeaderHeight;
+    if (row >= 0) {
+        top = grid->HeaderHeight + ((int64_t)row - GridTopRow(grid)) * GridRowHeight(grid);
+        bottom = top + GridRowHeight(grid);
+    }
+    *cell = RECT{Coordinate(left), Coordinate(top), Coordinate(right), Coordinate(bottom)};
+    return true;
 }
 
 void GridFullyVisibleColumns(const OUTPUTDATA *grid, int32_t clientWidth, int32_t *first, int32_t *last)

@@ -1,9 +1,97 @@
-// What the grid's own source files share: the handlers the window procedure
-// calls and the small steps they are made of.
+// What the grid's own source files share: the grid's record, the handlers the
+// window procedure calls and the small steps they are made of. Nothing
+// outside grid/ reads the record; the grid's own tests may.
 #pragma once
 
 #include "base/WindowState.h"
 #include "grid/GridWindow.h"
+
+enum { GridFileNameSize = 516, GridFileTitleSize = 256 };
+
+// The selected rectangle of cells: the cell where it began (the anchor,
+// which Shift and a drag keep) and the opposite corner, which moves.
+struct GridSelection {
+    int32_t AnchorRow = -1, AnchorCol = -1; // -1: nothing selected
+    int32_t EndRow = -1, EndCol = -1;
+
+    bool Empty() const { return AnchorRow < 0; }
+    void Clear() { AnchorRow = AnchorCol = EndRow = EndCol = -1; }
+    void Set(int32_t anchorRow, int32_t anchorCol, int32_t endRow, int32_t endCol)
+    {
+        AnchorRow = anchorRow, AnchorCol = anchorCol;
+        EndRow = endRow, EndCol = endCol;
+    }
+    // Moves the opposite corner (Shift with a key, a drag).
+    void Extend(int32_t row, int32_t col) { EndRow = row, EndCol = col; }
+    // The corners top-left and bottom-right, whichever way it was made.
+    GRIDRANGE Normalised() const
+    {
+        return GRIDRANGE{AnchorRow < EndRow ? AnchorRow : EndRow, AnchorRow < EndRow ? EndRow : AnchorRow,
+                         AnchorCol < EndCol ? AnchorCol : EndCol, AnchorCol < EndCol ? EndCol : AnchorCol};
+    }
+};
+
+struct OUTPUTDATA {
+    GRIDBUFFER *Data;        // shown, never owned; null = nothing to show
+    SCROLLINFO VertScroll;   // rows; nPos is the first row shown (TopRow)
+    SCROLLINFO HorzScroll;   // pixels; nPos equals ScrollX
+    TEXTMETRICA Metrics;     // of Font, tmHeight raised by 4: the row height
+    int32_t RowNumWidth;
+    int32_t HeaderHeight;
+    HFONT Font;
+    HPEN ShadowPen;
+    HPEN HighlightPen;
+    HPEN GridPen;
+    GridSelection Selection;
+    int32_t PressedCol;      // header held down, -1 none
+    int32_t PressedRow;      // row-number slot held down, -1 the corner, -2 none
+    int32_t ScrollX;
+    int32_t TotalWidth;
+    int32_t CursorRow;       // -1: no cell cursor
+    int32_t CursorCol;
+    uint8_t Selecting;
+    uint8_t Focused;
+    TDynArray<HRGN> BorderRegions; // header hit area of each column's right border
+    int32_t HotBorder;
+    uint8_t Resizing;
+    int32_t ResizeStartX;
+    int32_t ResizeStartWidth;
+    OPENFILENAMEA SaveDialog; // lpstrFile is FileName, lpstrFileTitle is FileTitle
+    HMENU ContextMenu;
+    char FileName[GridFileNameSize];
+    char FileTitle[GridFileTitleSize];
+};
+
+// ---- Geometry (GridGeometry.cpp) ----
+
+inline int32_t GridRowHeight(const OUTPUTDATA *grid) { return grid->Metrics.tmHeight; }
+inline int32_t GridTopRow(const OUTPUTDATA *grid) { return grid->VertScroll.nPos; }
+int32_t GridRowCount(const OUTPUTDATA *grid);
+int32_t GridColumnCount(const OUTPUTDATA *grid);
+// Whole data rows below the header band in a client area of that height.
+int32_t GridVisibleRowsFor(const OUTPUTDATA *grid, int32_t clientHeight);
+int32_t GridVisibleRows(HWND window, const OUTPUTDATA *grid);
+
+// Column (low half) and visible slot (high half) under a client point, each
+// a signed 16-bit value: column -1 the row numbers, -2 right of the last
+// column; slot -1 the header band.
+DWORD GridHitTest(const OUTPUTDATA *grid, int32_t x, int32_t y);
+inline int32_t HitColumn(DWORD hit) { return (int16_t)LOWORD(hit); }
+inline int32_t HitSlot(DWORD hit) { return (int16_t)HIWORD(hit); }
+// The selection limited to the rows and columns the buffer has: empty (Top
+// above Bottom) when the corner selected a result without rows.
+GRIDRANGE GridSelectedCells(const OUTPUTDATA *grid);
+// WM_GRID_GETCELLRECT: the rectangle of a cell (row or column -1 for the
+// header band and the row numbers); false when there is no such cell.
+bool GridCellRect(const OUTPUTDATA *grid, int32_t row, int32_t column, RECT *cell);
+
+// Lowest and highest column wholly inside the data area, -1 if none.
+void GridFullyVisibleColumns(const OUTPUTDATA *grid, int32_t clientWidth, int32_t *first, int32_t *last);
+// The column whose border region holds the point, -1 if none.
+int32_t GridBorderAt(const OUTPUTDATA *grid, int32_t x, int32_t y);
+void GridUpdateBorderRegions(OUTPUTDATA *grid);
+// Sets both page sizes for the client area (done before every paint).
+void GridUpdatePages(HWND window, OUTPUTDATA *grid, int32_t clientWidth, int32_t clientHeight);
 
 // Applies the record's scroll values to the bar with the given mask.
 void GridApplyVertical(HWND window, OUTPUTDATA *grid, UINT mask, BOOL redraw);
@@ -13,7 +101,16 @@ void GridRepaint(HWND window, bool erase);
 void GridSetRowNumberWidth(OUTPUTDATA *grid);
 void GridResize(HWND window, OUTPUTDATA *grid, int32_t width, int32_t height);
 
-// Navigation and selection (GridNavigation.cpp).
+// ---- Painting (GridPaint.cpp) ----
+
+int32_t GridColumnCapacity(const OUTPUTDATA *grid, int32_t width);
+// Paints the whole client area (width x height) into target at (0, 0)
+// through one off-screen bitmap; also sets the page sizes and the border
+// regions, as every paint does.
+void GridOutputDrawingProc(HWND window, OUTPUTDATA *grid, HDC target, int32_t width, int32_t height);
+
+// ---- Navigation and selection (GridNavigation.cpp) ----
+
 void GridVerticalScroll(HWND window, OUTPUTDATA *grid, int code);
 void GridHorizontalScroll(HWND window, OUTPUTDATA *grid, int code);
 void GridMouseWheel(HWND window, int distance);
@@ -28,7 +125,8 @@ void GridCancelMouseModes(HWND window, OUTPUTDATA *grid);
 // the gesture ends where it was, so that hovering does not go on with it.
 void GridCaptureLost(HWND window, OUTPUTDATA *grid);
 
-// Commands (GridCommands.cpp).
+// ---- Commands (GridCommands.cpp) ----
+
 // With names, the copy's first line holds the selected columns' names.
 void GridCopy(HWND window, OUTPUTDATA *grid, bool withNames);
 void GridSelectAll(HWND window, OUTPUTDATA *grid);

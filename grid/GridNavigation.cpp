@@ -48,14 +48,6 @@ bool IsDataCell(const OUTPUTDATA *grid, int32_t column, int32_t slot)
            (int64_t)GridTopRow(grid) + slot < GridRowCount(grid);
 }
 
-void Select(OUTPUTDATA *grid, int32_t anchorRow, int32_t anchorCol, int32_t endRow, int32_t endCol)
-{
-    grid->SelAnchorRow = anchorRow;
-    grid->SelAnchorCol = anchorCol;
-    grid->SelEndRow = endRow;
-    grid->SelEndCol = endCol;
-}
-
 void SelectionMadeByMouse(HWND window)
 {
     GridRepaint(window, true);
@@ -188,12 +180,10 @@ void GridKeyDown(HWND window, OUTPUTDATA *grid, WPARAM key)
     }
     grid->CursorRow = row;
     grid->CursorCol = col;
-    if (GetKeyState(VK_SHIFT) >= 0) {
-        grid->SelAnchorRow = row;
-        grid->SelAnchorCol = col;
-    }
-    grid->SelEndRow = row;
-    grid->SelEndCol = col;
+    if (GetKeyState(VK_SHIFT) >= 0)
+        grid->Selection.Set(row, col, row, col);
+    else
+        grid->Selection.Extend(row, col);
     Align(window, grid, first);
     if (second != AlignNone) Align(window, grid, second);
     GridRepaint(window, true);
@@ -219,7 +209,7 @@ void GridButtonDown(HWND window, OUTPUTDATA *grid, int32_t x, int32_t y)
     int32_t column = HitColumn(hit), slot = HitSlot(hit);
     int32_t row = GridTopRow(grid) + slot;
     if (IsDataCell(grid, column, slot)) {
-        Select(grid, row, column, row, column);
+        grid->Selection.Set(row, column, row, column);
         grid->CursorRow = row;
         grid->CursorCol = column;
         SelectionMadeByMouse(window);
@@ -278,9 +268,8 @@ void GridMouseMove(HWND window, OUTPUTDATA *grid, int32_t x, int32_t y)
         int32_t column = HitColumn(hit), slot = HitSlot(hit);
         if (!IsDataCell(grid, column, slot)) return;
         int32_t row = GridTopRow(grid) + slot;
-        if (row == grid->SelEndRow && column == grid->SelEndCol) return;
-        grid->SelEndRow = row;
-        grid->SelEndCol = column;
+        if (row == grid->Selection.EndRow && column == grid->Selection.EndCol) return;
+        grid->Selection.Extend(row, column);
         GridRepaint(window, false);
     } else if (grid->Resizing) {
         POINT point = PointerInClient(window);
@@ -311,7 +300,7 @@ void GridButtonUp(HWND window, OUTPUTDATA *grid)
         ReleaseCapture();
         // A result without rows has no cell for the cursor to stand on.
         if (lastRow >= 0) grid->CursorRow = 0, grid->CursorCol = column;
-        Select(grid, 0, column, lastRow, column);
+        grid->Selection.Set(0, column, lastRow, column);
         SelectionMadeByMouse(window);
     }
     if (grid->PressedRow >= 0) {
@@ -322,14 +311,14 @@ void GridButtonUp(HWND window, OUTPUTDATA *grid)
         if (row <= lastRow) {
             grid->CursorRow = row;
             grid->CursorCol = 0;
-            Select(grid, row, 0, row, lastCol);
+            grid->Selection.Set(row, 0, row, lastCol);
         }
         SelectionMadeByMouse(window);
     }
     if (grid->PressedRow == -1) {
         grid->PressedRow = -2;
         ReleaseCapture();
-        Select(grid, 0, 0, lastRow, lastCol);
+        grid->Selection.Set(0, 0, lastRow, lastCol);
         SelectionMadeByMouse(window);
     }
     if (grid->Selecting) {
@@ -342,6 +331,8 @@ void GridDoubleClick(HWND window, OUTPUTDATA *grid)
 {
     SetFocus(window);
     if (!grid->Data || grid->HotBorder < 0 || grid->HotBorder >= GridColumnCount(grid)) return;
+    // A result still arriving has no natural widths yet.
+    if (grid->HotBorder >= grid->Data->TextWidths.Length()) return;
     grid->Data->ColWidths[grid->HotBorder] = grid->Data->TextWidths[grid->HotBorder];
     ApplyColumnWidths(window, grid);
 }

@@ -1,8 +1,7 @@
 // Painting of the result grid: everything goes to one off-screen bitmap per
 // paint and reaches the screen in a single copy, so nothing flickers.
-#include "grid/GridWindow.h"
+#include "grid/GridInternal.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -259,9 +258,8 @@ void DrawCells(Painter &p)
 {
     OUTPUTDATA *grid = p.Grid;
     const GRIDBUFFER *data = grid->Data;
-    bool selection = grid->SelAnchorRow >= 0;
-    int32_t selTop = std::min(grid->SelAnchorRow, grid->SelEndRow), selBottom = std::max(grid->SelAnchorRow, grid->SelEndRow);
-    int32_t selLeft = std::min(grid->SelAnchorCol, grid->SelEndCol), selRight = std::max(grid->SelAnchorCol, grid->SelEndCol);
+    bool selection = !grid->Selection.Empty();
+    GRIDRANGE selected = grid->Selection.Normalised();
     COLORREF windowText = GetSysColor(COLOR_WINDOWTEXT), highlightText = GetSysColor(COLOR_HIGHLIGHTTEXT);
     COLORREF nullText = GetSysColor(COLOR_GRAYTEXT);
     HBRUSH selectedFill = GetSysColorBrush(grid->Focused ? COLOR_HIGHLIGHT : COLOR_BTNFACE);
@@ -277,7 +275,7 @@ void DrawCells(Painter &p)
         int32_t r = GridTopRow(grid) + v;
         const TFieldList &row = data->Rows[r];
         int32_t top = grid->HeaderHeight + v * GridRowHeight(grid), bottom = top + GridRowHeight(grid);
-        bool rowSelected = selection && r >= selTop && r <= selBottom;
+        bool rowSelected = selection && r >= selected.Top && r <= selected.Bottom;
         int32_t L = left;
         for (int32_t j = first; j < row.Length() && L < p.Width; L += data->ColWidths[j], j++) {
             int32_t w = data->ColWidths[j];
@@ -287,7 +285,7 @@ void DrawCells(Painter &p)
             // A NULL is grey, so that it is not taken for the text 'NULL';
             // on the focused selection's highlight grey would hardly show.
             bool isNull = IsNullCell(data, row[j]);
-            if (rowSelected && j >= selLeft && j <= selRight) {
+            if (rowSelected && j >= selected.Left && j <= selected.Right) {
                 FillRect(p.Dc, &cell, selectedFill);
                 p.SetText(isNull && !grid->Focused ? nullText : selectedText);
             } else {

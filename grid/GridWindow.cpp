@@ -96,7 +96,6 @@ LRESULT CreateGrid(HWND window)
     grid->HighlightPen = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNHIGHLIGHT));
     grid->GridPen = CreatePen(PS_SOLID, 1, RGB(212, 208, 200));
 
-    grid->SelAnchorRow = grid->SelAnchorCol = grid->SelEndRow = grid->SelEndCol = -1;
     grid->PressedCol = grid->CursorRow = grid->CursorCol = grid->HotBorder = -1;
     grid->PressedRow = -2;
     InitSaveDialog(window, grid);
@@ -110,7 +109,7 @@ LRESULT CreateGrid(HWND window)
 
 void ClearSelectionAndCursor(OUTPUTDATA *grid)
 {
-    grid->SelAnchorRow = grid->SelAnchorCol = grid->SelEndRow = grid->SelEndCol = -1;
+    grid->Selection.Clear();
     grid->CursorRow = grid->CursorCol = -1;
 }
 
@@ -166,6 +165,41 @@ void SetBuffer(HWND window, OUTPUTDATA *grid, GRIDBUFFER *data)
     horz.nPage = actual.nPage;
 }
 
+// The result shown has grown: its new rows join the scroll range, and only
+// rows that come into view, or wider columns, are painted.
+void GrowBuffer(HWND window, OUTPUTDATA *grid, GRIDBUFFER *data)
+{
+    if (!grid->Data || !data || data->Fields.Length() != grid->Data->Fields.Length()) {
+        SetBuffer(window, grid, data);
+        InvalidateRect(window, nullptr, TRUE);
+        return;
+    }
+    int32_t rowsBefore = GridRowCount(grid);
+    int32_t numbersBefore = grid->RowNumWidth;
+    grid->Data = data;
+    GridSetRowNumberWidth(grid);
+    int64_t total = 0;
+    for (int32_t width : data->ColWidths) total += width;
+    int32_t totalWidth = total > INT32_MAX ? INT32_MAX : (int32_t)total;
+    bool wider = totalWidth != grid->TotalWidth || numbersBefore != grid->RowNumWidth;
+    grid->TotalWidth = totalWidth;
+    SCROLLINFO &vert = grid->VertScroll, &horz = grid->HorzScroll;
+    if (wider && data->Fields.Length() > 0) {
+        horz.nMax = grid->TotalWidth - 1;
+        GridApplyHorizontal(window, grid, SIF_RANGE, TRUE);
+    }
+    if (data->Rows.Length() > 0) {
+        vert.nMin = 0;
+        vert.nMax = data->Rows.Length() - 1;
+        GridApplyVertical(window, grid, SIF_RANGE | SIF_DISABLENOSCROLL, TRUE);
+    }
+    RECT client;
+    GetClientRect(window, &client);
+    GridUpdatePages(window, grid, client.right, client.bottom);
+    if (wider || rowsBefore <= GridTopRow(grid) + GridVisibleRowsFor(grid, client.bottom))
+        InvalidateRect(window, nullptr, FALSE);
+}
+
 void ClearSelection(HWND window, OUTPUTDATA *grid)
 {
     ClearSelectionAndCursor(grid);
@@ -179,14 +213,30 @@ void ChangeFocus(HWND window, OUTPUTDATA *grid, bool focused)
     GridRepaint(window, false);
 }
 
-void Paint(HWND window, OUTPUTDATA *grid)
+void Paint(HWND window, OUTPUTDATA *grid, HDC target)
 {
     RECT client;
     GetClientRect(window, &client);
+    if (target) {
+        GridOutputDrawingProc(window, grid, target, client.right, client.bottom);
+        return;
+    }
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(window, &ps);
     GridOutputDrawingProc(window, grid, dc, client.right, client.bottom);
     EndPaint(window, &ps);
+}
+
+LRESULT GetSelection(const OUTPUTDATA *grid, GRIDRANGE *cells)
+{
+    if (grid->Selection.Empty()) return FALSE;
+    if (cells) *cells = GridSelectedCells(grid);
+    return TRUE;
+}
+
+LRESULT GetCellRect(const OUTPUTDATA *grid, int32_t row, RECT *cell)
+{
+    return cell && GridCellRect(grid, row, cell->left, cell);
 }
 
 LRESULT Command(HWND window, OUTPUTDATA *grid, UINT message, WPARAM wParam, LPARAM lParam)
@@ -210,7 +260,8 @@ LRESULT Dispatch(HWND window, OUTPUTDATA *grid, UINT message, WPARAM wParam, LPA
     case WM_SETFOCUS: ChangeFocus(window, grid, true); return 0;
     case WM_KILLFOCUS: ChangeFocus(window, grid, false); return 0;
     case WM_ERASEBKGND: return 1; // the paint covers every pixel
-    case WM_PAINT: Paint(window, grid); return 0;
+    case WM_PAINT: Paint(window, grid, nullptr); return 0;
+    case WM_PRINTCLIENT: Paint(window, grid, reinterpret_cast<HDC>(wParam)); return 0;
     case WM_KEYDOWN: GridKeyDown(window, grid, wParam); return 0;
     case WM_COMMAND: return Command(window, grid, message, wParam, lParam);
     case WM_HSCROLL: GridHorizontalScroll(window, grid, LOWORD(wParam)); return 0;
@@ -227,8 +278,17 @@ LRESULT Dispatch(HWND window, OUTPUTDATA *grid, UINT message, WPARAM wParam, LPA
         return DefWindowProcA(window, message, wParam, lParam);
     case WM_RBUTTONDOWN: GridContextMenu(window, grid); return 0;
     case WM_MOUSEWHEEL: GridMouseWheel(window, GET_WHEEL_DELTA_WPARAM(wParam)); return 0;
-    case WM_GRID_SETBUFFER: SetBuffer(window, grid, reinterpret_cast<GRIDBUFFER *>(wParam)); return 0;
+    case WM_GRID_SETBUFFER:
+        if (lParam == GridKeepsPlace)
+            GrowBuffer(window, grid, reinterpret_cast<GRIDBUFFER *>(wParam));
+        else
+            SetBuffer(window, grid, reinterpret_cast<GRIDBUFFER *>(wParam));
+        return 0;
     case WM_GRID_CLEARSELECTION: ClearSelection(window, grid); return 0;
+    case WM_GRID_GETBUFFER: return reinterpret_cast<LRESULT>(grid->Data);
+    case WM_GRID_GETSELECTION: return GetSelection(grid, reinterpret_cast<GRIDRANGE *>(lParam));
+    case WM_GRID_GETCELLRECT: return GetCellRect(grid, (int32_t)wParam, reinterpret_cast<RECT *>(lParam));
+    case WM_GRID_GETCONTEXTMENU: return reinterpret_cast<LRESULT>(grid->ContextMenu);
     default: return DefWindowProcA(window, message, wParam, lParam);
     }
 }

@@ -1,9 +1,11 @@
 // The result grid: a custom-drawn window showing one GRIDBUFFER with column
 // headers, row numbers, a cell cursor and a rectangular selection.
 //
-// The query window attaches buffers with WM_GRID_SETBUFFER, clears the
-// selection with WM_GRID_CLEARSELECTION, listens for GN_SELCHANGED and reads
-// SelAnchorRow and ContextMenu of the grid's record through StateOf.
+// Its interface is its messages: the query window attaches buffers with
+// WM_GRID_SETBUFFER, clears the selection with WM_GRID_CLEARSELECTION,
+// listens for GN_SELCHANGED and asks for what it reads (the buffer shown,
+// the selection, the context menu whose items it keeps in step with the
+// frame's commands). The grid's record is its own (grid/GridInternal.h).
 #pragma once
 
 #include <windows.h>
@@ -16,50 +18,40 @@
 
 #define GRID_CLASS_NAME "GridOutput"
 
+// Cells from row Top to row Bottom and from column Left to column Right,
+// both ends included; indices into the buffer's Rows and Fields.
+struct GRIDRANGE {
+    int32_t Top, Bottom, Left, Right;
+};
+
 enum {
-    WM_GRID_SETBUFFER = WM_USER + 1,      // wParam: GRIDBUFFER * or 0; the sender repaints
+    // wParam: GRIDBUFFER * or 0; the sender repaints. lParam GridKeepsPlace:
+    // the same result grown (more rows, wider columns), so the selection,
+    // the cell cursor and the scroll position stay, and the grid repaints
+    // what changed itself.
+    WM_GRID_SETBUFFER = WM_USER + 1,
     WM_GRID_CLEARSELECTION = WM_USER + 2, // drops the selection and the cell cursor
+    // Returns the GRIDBUFFER * shown, 0 when none.
+    WM_GRID_GETBUFFER = WM_USER + 3,
+    // lParam: GRIDRANGE * or 0, given the selected cells whichever way they
+    // were selected (no rows, Top above Bottom, when the corner selected a
+    // result without rows). Returns TRUE when there is a selection.
+    WM_GRID_GETSELECTION = WM_USER + 4,
+    // wParam: a row (-1 the header band); lParam: RECT * whose left names a
+    // column on input (-1 the row numbers). Gives the cell's rectangle in
+    // client coordinates as it is drawn now (outside the client area when
+    // scrolled away); returns FALSE, leaving the rectangle, when there is
+    // no such cell.
+    WM_GRID_GETCELLRECT = WM_USER + 5,
+    // Returns the HMENU whose first popup the right button shows.
+    WM_GRID_GETCONTEXTMENU = WM_USER + 6,
 };
 enum { GN_SELCHANGED = 501 };
-
-enum { GridFileNameSize = 516, GridFileTitleSize = 256 };
-
-struct OUTPUTDATA {
-    GRIDBUFFER *Data;        // shown, never owned; null = nothing to show
-    SCROLLINFO VertScroll;   // rows; nPos is the first row shown (TopRow)
-    SCROLLINFO HorzScroll;   // pixels; nPos equals ScrollX
-    TEXTMETRICA Metrics;     // of Font, tmHeight raised by 4: the row height
-    int32_t RowNumWidth;
-    int32_t HeaderHeight;
-    HFONT Font;
-    HPEN ShadowPen;
-    HPEN HighlightPen;
-    HPEN GridPen;
-    int32_t SelAnchorRow;    // -1: no selection
-    int32_t SelAnchorCol;
-    int32_t SelEndRow;
-    int32_t SelEndCol;
-    int32_t PressedCol;      // header held down, -1 none
-    int32_t PressedRow;      // row-number slot held down, -1 the corner, -2 none
-    int32_t ScrollX;
-    int32_t TotalWidth;
-    int32_t CursorRow;       // -1: no cell cursor
-    int32_t CursorCol;
-    uint8_t Selecting;
-    uint8_t Focused;
-    TDynArray<HRGN> BorderRegions; // header hit area of each column's right border
-    int32_t HotBorder;
-    uint8_t Resizing;
-    int32_t ResizeStartX;
-    int32_t ResizeStartWidth;
-    OPENFILENAMEA SaveDialog; // lpstrFile is FileName, lpstrFileTitle is FileTitle
-    HMENU ContextMenu;
-    char FileName[GridFileNameSize];
-    char FileTitle[GridFileTitleSize];
-};
+enum { GridKeepsPlace = 1 };
 
 // The window procedure; called with a null window and WM_USER it registers
-// the class and returns its atom.
+// the class and returns its atom. WM_PRINTCLIENT paints into the given
+// device context what WM_PAINT paints on the screen.
 LRESULT CALLBACK GridOutputProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // Registers "GridOutput" through GridOutputProc's own convention.
 ATOM RegisterGridOutputClass();
@@ -71,33 +63,6 @@ struct GridDialogs {
     int(WINAPI *MessageBox)(HWND, LPCSTR, LPCSTR, UINT);
 };
 extern GridDialogs GridDialogFunctions;
-
-// ---- Geometry (GridGeometry.cpp) ----
-
-inline int32_t GridRowHeight(const OUTPUTDATA *grid) { return grid->Metrics.tmHeight; }
-inline int32_t GridTopRow(const OUTPUTDATA *grid) { return grid->VertScroll.nPos; }
-int32_t GridRowCount(const OUTPUTDATA *grid);
-int32_t GridColumnCount(const OUTPUTDATA *grid);
-// Whole data rows below the header band in a client area of that height.
-int32_t GridVisibleRowsFor(const OUTPUTDATA *grid, int32_t clientHeight);
-int32_t GridVisibleRows(HWND window, const OUTPUTDATA *grid);
-
-// Column (low half) and visible slot (high half) under a client point, each
-// a signed 16-bit value: column -1 the row numbers, -2 right of the last
-// column; slot -1 the header band.
-DWORD GridHitTest(const OUTPUTDATA *grid, int32_t x, int32_t y);
-inline int32_t HitColumn(DWORD hit) { return (int16_t)LOWORD(hit); }
-inline int32_t HitSlot(DWORD hit) { return (int16_t)HIWORD(hit); }
-
-// Lowest and highest column wholly inside the data area, -1 if none.
-void GridFullyVisibleColumns(const OUTPUTDATA *grid, int32_t clientWidth, int32_t *first, int32_t *last);
-// The column whose border region holds the point, -1 if none.
-int32_t GridBorderAt(const OUTPUTDATA *grid, int32_t x, int32_t y);
-void GridUpdateBorderRegions(OUTPUTDATA *grid);
-// Sets both page sizes for the client area (done before every paint).
-void GridUpdatePages(HWND window, OUTPUTDATA *grid, int32_t clientWidth, int32_t clientHeight);
-
-// ---- Painting (GridPaint.cpp) ----
 
 // How much of a text fits a column: the leading bytes kept and the dots
 // that follow them. Counted in bytes; a cut never splits a UTF-8 character.
@@ -112,9 +77,3 @@ GridFit FitCellBytes(const char *text, size_t length, int32_t limit);
 // A column name in a column of that capacity: fitted to at least 4, then
 // cut to the capacity; nothing when the capacity is negative.
 GridFit FitHeaderText(const char *name, int32_t capacity);
-int32_t GridColumnCapacity(const OUTPUTDATA *grid, int32_t width);
-
-// Paints the whole client area (width x height) into target at (0, 0)
-// through one off-screen bitmap; also sets the page sizes and the border
-// regions, as every paint does.
-void GridOutputDrawingProc(HWND window, OUTPUTDATA *grid, HDC target, int32_t width, int32_t height);

@@ -228,9 +228,8 @@ bool EndSending(BATCHJOB *job)
 void RecordFailure(BATCHJOB *job, int32_t status, uint32_t number, const char *text)
 {
     // The results before the failure stay listed; the rows are not the
-    // batch's answer any more.
-    FreeGridBuffer(job->Buffer);
-    job->Buffer = nullptr;
+    // batch's answer any more, but the window may be showing them: it gives
+    // them back.
     job->Incomplete = 0;
     job->QueryStatus = status;
     job->ErrorNumber = number;
@@ -238,7 +237,6 @@ void RecordFailure(BATCHJOB *job, int32_t status, uint32_t number, const char *t
     job->ErrorText = job->ErrorBuffer;
     job->RowCount = 0;
     job->AffectedRows = 0;
-    job->UnshownResults = 0;
 }
 
 void RecordServerError(BATCHJOB *job, MYSQL *handle)
@@ -246,14 +244,14 @@ void RecordServerError(BATCHJOB *job, MYSQL *handle)
     RecordFailure(job, 1, mysql_errno(handle), mysql_error(handle));
 }
 
-bool AddOutcome(BATCHJOB *job, BatchOutcomeKind kind, int32_t rows)
+bool AddOutcome(BATCHJOB *job, BatchOutcomeKind kind, int32_t rows, int32_t result = 0)
 {
     if (job->OutcomeCount % 16 == 0) {
         void *grown = realloc(job->Outcomes, sizeof(BATCHOUTCOME) * (size_t)(job->OutcomeCount + 16));
         if (!grown) return false;
         job->Outcomes = static_cast<BATCHOUTCOME *>(grown);
     }
-    job->Outcomes[job->OutcomeCount++] = {kind, rows};
+    job->Outcomes[job->OutcomeCount++] = {kind, rows, result};
     return true;
 }
 
@@ -269,61 +267,83 @@ enum StreamEnd { StreamComplete, StreamBroken, StreamOutOfMemory };
 // is still read and dropped, so that the connection stays usable.
 StreamEnd ReadRows(BATCHJOB *job, MYSQL *handle, MYSQL_RES *result, GRIDBUFFER *buffer, int32_t *rows)
 {
-    bool keeping = buffer && BeginCapture(buffer, result);
-    bool outOfMemory = buffer && !keeping;
-    if (outOfMemory) ClearBuffer(buffer);
+    bool keeping = buffer != nullptr;
+    bool outOfMemory = !keeping;
     *rows = 0;
     while (MYSQL_ROW row = mysql_fetch_row(result)) {
         if (*rows < INT32_MAX) ++*rows;
         if (keeping && !CaptureRow(buffer, row, mysql_fetch_lengths ? mysql_fetch_lengths(result) : nullptr)) {
-            // What was read so far is given back at once.
+            // The window may be showing the rows read so far: they are
+            // given back with the batch's outcome.
             keeping = false;
             outOfMemory = true;
-            ClearBuffer(buffer);
         }
-        if (buffer && *rows % ProgressStep == 0) InterlockedExchange(&job->RowsReceived, *rows);
+        if (*rows % ProgressStep == 0) InterlockedExchange(&job->RowsReceived, *rows);
     }
-    if (buffer) InterlockedExchange(&job->RowsReceived, *rows);
+    InterlockedExchange(&job->RowsReceived, *rows);
     if (mysql_errno(handle) != 0) return StreamBroken;
     if (outOfMemory || (keeping && !FinishCapture(buffer))) return StreamOutOfMemory;
     return StreamComplete;
 }
 
-// The first result that has columns goes to the grid; the rest are read
-// and counted.
-bool TakeResultSet(BATCHJOB *job, MYSQL *handle, MYSQL_RES *result)
+// Each result that has columns is kept: the first as the job's Buffer,
+// the others after it in MoreBuffers.
+bool KeepResult(BATCHJOB *job, GRIDBUFFER *buffer)
 {
-    bool shown = !job->HasResultSet;
-    GRIDBUFFER *buffer = shown ? NewGridBuffer() : nullptr;
-    int32_t rows = 0;
-    StreamEnd end = shown && !buffer ? StreamOutOfMemory : ReadRows(job, handle, result, buffer, &rows);
-    bool interrupted = end == StreamBroken && mysql_errno(handle) == ErrorQueryInterrupted;
-    mysql_free_result(result);
-    if (interrupted && shown && buffer && buffer->Fields.Length() > 0 && FinishCapture(buffer)) {
-        // Stopped on the server: the rows that came are kept, marked
-        // incomplete, for a batch the user cancelled (RunBatch decides).
+    if (!job->HasResultSet) {
         job->Buffer = buffer;
         job->HasResultSet = 1;
+        return true;
+    }
+    if (job->MoreBufferCount % 16 == 0) {
+        void *grown = realloc(job->MoreBuffers, sizeof(GRIDBUFFER *) * (size_t)(job->MoreBufferCount + 16));
+        if (!grown) return false;
+        job->MoreBuffers = static_cast<GRIDBUFFER **>(grown);
+    }
+    job->MoreBuffers[job->MoreBufferCount++] = buffer;
+    return true;
+}
+
+int32_t ResultsKept(const BATCHJOB *job) { return job->HasResultSet ? 1 + job->MoreBufferCount : 0; }
+
+// A new result set's buffer, kept by the job and announced to the window
+// once its columns are known; null when out of memory.
+GRIDBUFFER *BeginResult(BATCHJOB *job, MYSQL_RES *result)
+{
+    GRIDBUFFER *buffer = NewGridBuffer();
+    if (buffer && BeginCapture(buffer, result) && KeepResult(job, buffer)) {
+        PostMessageA(job->NotifyWindow, WM_RESULT_BEGUN, (WPARAM)(ResultsKept(job) - 1), (LPARAM)buffer);
+        return buffer;
+    }
+    FreeGridBuffer(buffer);
+    return nullptr;
+}
+
+bool TakeResultSet(BATCHJOB *job, MYSQL *handle, MYSQL_RES *result)
+{
+    bool first = !job->HasResultSet;
+    GRIDBUFFER *buffer = BeginResult(job, result);
+    int32_t rows = 0;
+    StreamEnd end = ReadRows(job, handle, result, buffer, &rows);
+    bool interrupted = end == StreamBroken && mysql_errno(handle) == ErrorQueryInterrupted;
+    mysql_free_result(result);
+    if (interrupted && buffer && FinishCapture(buffer)) {
+        // Stopped on the server: the rows that came are kept, marked
+        // incomplete, for a batch the user cancelled (RunBatch decides).
         job->Incomplete = 1;
-        job->RowCount = job->AffectedRows = rows;
+        if (first) job->RowCount = job->AffectedRows = rows;
         return false;
     }
     if (end != StreamComplete) {
-        FreeGridBuffer(buffer);
+        // The buffer, announced, stays the job's.
         if (end == StreamBroken) return false;
         RecordFailure(job, -1, 0, "Out of memory: the result set is too large to be shown.");
         return false;
     }
-    if (shown) {
-        // A stored result would count its rows as affected: so does the
-        // stream, which the library does not count.
-        job->Buffer = buffer;
-        job->HasResultSet = 1;
-        job->RowCount = job->AffectedRows = rows;
-    } else {
-        job->UnshownResults++;
-    }
-    return AddOutcome(job, shown ? OutcomeShown : OutcomeNotShown, rows);
+    // A stored result would count its rows as affected: so does the
+    // stream, which the library does not count.
+    if (first) job->RowCount = job->AffectedRows = rows;
+    return AddOutcome(job, OutcomeShown, rows, ResultsKept(job));
 }
 
 // A statement that switched the current database (USE) says so in its OK
@@ -446,6 +466,7 @@ void RunBatch(BATCHJOB *job)
 void FreeAbandonedJob(BATCHJOB *job)
 {
     ReleaseBuffer(job->Buffer);
+    for (int32_t i = 0; i < job->MoreBufferCount; i++) ReleaseBuffer(job->MoreBuffers[i]);
     FreeConnectionInfo(job->Connection);
     FreeBatchJob(job);
 }
@@ -524,6 +545,7 @@ void FreeBatchJob(BATCHJOB *job)
     if (!job) return;
     free(job->QueryText);
     free(job->Outcomes);
+    free(job->MoreBuffers);
     ReleaseGate(job->Gate);
     free(job);
 }

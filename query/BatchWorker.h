@@ -15,15 +15,22 @@
 // Posted by the worker to the record's NotifyWindow when the batch has
 // ended (wParam 0, lParam 0).
 enum { WM_EXECUTE_DONE = WM_USER + 1 };
+// Posted when a result set's columns are known, before its rows: wParam its
+// place among the batch's result sets (from 0), lParam its GRIDBUFFER, which
+// the job owns. The window may read it (Fields, and the rows up to
+// RowsPublished) until it takes the job's buffers after WM_EXECUTE_DONE;
+// the worker never frees a buffer while the job is the window's.
+enum { WM_RESULT_BEGUN = WM_USER + 4 };
 
 // Who frees the record: changed only with interlocked operations.
 enum BatchJobState : LONG { BatchRunning = 1, BatchAbandoned = 2, BatchFinished = 3 };
 
 // What one result of the batch gave.
-enum BatchOutcomeKind : uint8_t { OutcomeShown, OutcomeNotShown, OutcomeAffected };
+enum BatchOutcomeKind : uint8_t { OutcomeShown, OutcomeAffected };
 struct BATCHOUTCOME {
     uint8_t Kind;   // a BatchOutcomeKind
     int32_t Rows;   // rows returned, or rows affected
+    int32_t Result; // OutcomeShown: which result set it is, counted from 1
 };
 
 // What a job shares with the requests to stop it (defined in the worker).
@@ -37,13 +44,19 @@ struct BATCHJOB {
 
     // The outcome, read after WM_EXECUTE_DONE.
     int32_t QueryStatus;        // 0 = success
-    GRIDBUFFER *Buffer;         // the captured result set, or null; owned by the reader from then on
+    // The first captured result set, or null; owned by the reader from then
+    // on. A failed batch keeps its buffers too (the window may be showing
+    // them): the reader gives them back.
+    GRIDBUFFER *Buffer;
+    // The result sets after the first, in the server's order (allocated
+    // array; the buffers are the reader's, as Buffer is).
+    GRIDBUFFER **MoreBuffers;
+    int32_t MoreBufferCount;
     uint32_t ErrorNumber;
     const char *ErrorText;      // points into ErrorBuffer (or at a constant text): valid as long as the job
     uint8_t HasResultSet;
     int32_t RowCount;
     int32_t AffectedRows;
-    int32_t UnshownResults;     // further result sets read and dropped
     // One entry per result the server answered, in order (a statement of a
     // script, or one of a CALL's result sets and its status); allocated.
     struct BATCHOUTCOME *Outcomes;

@@ -15,6 +15,7 @@
 #include "querywindow/ScriptStatements.h"
 #include "resources/resource.h"
 
+#include <atomic>
 #include <new>
 #include <string>
 #include <vector>
@@ -22,8 +23,9 @@
 namespace {
 
 const int ElapsedBufferSize = 20;
-// A few updates of the row count a second while a result arrives.
-const UINT ProgressPeriod = 250;
+// Updates of the row count and of the rows shown while a result arrives:
+// often enough that new rows show within a tenth of a second.
+const UINT ProgressPeriod = 50;
 
 // Execute and Cancel Query take turns: one is enabled exactly while the
 // other is not.
@@ -86,18 +88,6 @@ void ForgetStatements(CHILDDATA *child)
     child->Statements = nullptr;
 }
 
-// The outcome the worker left in its record, copied into the window's own.
-void TakeOutcome(CHILDDATA *child, BATCHJOB *job)
-{
-    child->QueryStatus = job->QueryStatus;
-    child->Buffer = job->Buffer;
-    child->ErrorNumber = job->ErrorNumber;
-    child->ErrorText = job->ErrorText;
-    if (job->QueryStatus == 0) child->HasResultSet = job->HasResultSet;
-    child->RowCount = job->RowCount;
-    child->AffectedRows = job->AffectedRows;
-}
-
 // The message pane's text with the red part marked: the "Error %u:" prefix
 // of an error line. Positions count characters; the text before the error
 // is ASCII, so bytes are characters.
@@ -136,38 +126,53 @@ std::string Printed(const char *format, int a, int b = 0)
 
 // One result: its error, the rows it changed or that it completed, and a
 // note of the result sets that were not shown.
-void DescribeSingleOutcome(CHILDDATA *child, int32_t unshownResults, PaneText &pane)
+void DescribeSingleOutcome(const BATCHJOB *job, PaneText &pane)
 {
-    if (child->QueryStatus != 0) {
-        pane.ErrorLine(child->ErrorNumber, child->ErrorText);
+    if (job->QueryStatus != 0) {
+        pane.ErrorLine(job->ErrorNumber, job->ErrorText);
         return;
     }
-    if (child->AffectedRows > 0)
-        pane.Text = Printed("\r\n(%d row(s) affected)", child->AffectedRows);
+    if (job->AffectedRows > 0)
+        pane.Text = Printed("\r\n(%d row(s) affected)", job->AffectedRows);
     else
         pane.Text = "The command(s) completed successfully.";
-    if (unshownResults > 0) pane.Text += Printed("\r\n(%d further result set(s) not shown)", unshownResults);
 }
 
-// A line for each statement that completed.
+// A line for each statement that completed; with several result sets,
+// each names the tab that shows it.
 void ListStatements(const BATCHJOB *job, PaneText &pane)
 {
+    int32_t results = 0;
+    for (int32_t i = 0; i < job->OutcomeCount; i++)
+        if (job->Outcomes[i].Kind == OutcomeShown) results++;
     for (int32_t i = 0; i < job->OutcomeCount; i++) {
         const BATCHOUTCOME &outcome = job->Outcomes[i];
-        const char *format = outcome.Kind == OutcomeShown      ? "Statement %d: %d row(s) returned"
-                             : outcome.Kind == OutcomeNotShown ? "Statement %d: %d row(s) returned, not shown"
-                                                               : "Statement %d: %d row(s) affected";
-        pane.Line(Printed(format, i + 1, outcome.Rows));
+        const char *format = outcome.Kind == OutcomeShown ? "Statement %d: %d row(s) returned"
+                                                          : "Statement %d: %d row(s) affected";
+        std::string line = Printed(format, i + 1, outcome.Rows);
+        if (outcome.Kind == OutcomeShown && results > 1) line += Printed(" (Result %d)", outcome.Result);
+        pane.Line(line);
     }
+}
+
+// The pane's line that names the failed statement, from 0; -1 when none.
+int32_t FailedLineOf(const PaneText &pane)
+{
+    size_t at = pane.Text.find(" failed.\r\n");
+    if (at == std::string::npos) return -1;
+    int32_t line = 0;
+    for (size_t i = 0; i < at; i++)
+        if (pane.Text[i] == '\n') line++;
+    return line;
 }
 
 // Several statements: a line for each, then the failure.
-void DescribeStatements(CHILDDATA *child, const BATCHJOB *job, PaneText &pane)
+void DescribeStatements(const BATCHJOB *job, PaneText &pane)
 {
     ListStatements(job, pane);
-    if (child->QueryStatus != 0) {
+    if (job->QueryStatus != 0) {
         if (job->FailedOutcome > 0) pane.Line(Printed("Statement %d failed.", job->FailedOutcome));
-        pane.ErrorLine(child->ErrorNumber, child->ErrorText);
+        pane.ErrorLine(job->ErrorNumber, job->ErrorText);
     }
 }
 
@@ -185,7 +190,7 @@ bool ShowsStatements(CHILDDATA *child, const BATCHJOB *job)
 // not certain: N counts from the start of the statement that failed.
 int32_t ErrorEditorLine(CHILDDATA *child, const BATCHJOB *job)
 {
-    int32_t line = ErrorLineOf(child->ErrorText);
+    int32_t line = ErrorLineOf(job->ErrorText);
     const SCRIPTSTATEMENTS *statements = child->Statements;
     if (line <= 0 || !statements || !statements->Certain || statements->StartLines.empty()) return 0;
     size_t failed = statements->StartLines.size() == 1 ? 0 : (size_t)(job->FailedOutcome > 0 ? job->FailedOutcome - 1 : 0);
@@ -223,33 +228,27 @@ void DescribeCancel(CHILDDATA *child, const BATCHJOB *job, PaneText &pane)
         ListStatements(job, pane);
         pane.Line(Printed("Statement %d cancelled.", job->FailedOutcome));
     }
-    if (job->Incomplete && child->RowCount > 0)
-        pane.Line(Printed("Query cancelled after %d row(s): the result is incomplete.", child->RowCount));
+    if (job->Incomplete && job->RowCount > 0)
+        pane.Line(Printed("Query cancelled after %d row(s): the result is incomplete.", job->RowCount));
     else
         pane.Line("Query cancelled.");
 }
 
-void ShowTab(CHILDDATA *child, int tab)
-{
-    child->ActiveTab = tab;
-    ShowWindow(child->Grid, tab == 0 ? SW_SHOW : SW_HIDE);
-    ShowWindow(child->MessagePane, tab == 0 ? SW_HIDE : SW_SHOW);
-    if (child->ResultsShown) SendMessageA(child->Tabs, TCM_SETCURSEL, tab, 0);
-}
-
 void HandBufferToGrid(CHILDDATA *child, GRIDBUFFER *previous)
 {
-    SendMessageA(child->Grid, WM_GRID_SETBUFFER, (WPARAM)child->Buffer, 0);
+    // A result shown while it arrived is there already, with the person's
+    // place in it.
+    if (previous != child->Buffer || !child->Buffer) SendMessageA(child->Grid, WM_GRID_SETBUFFER, (WPARAM)child->Buffer, 0);
     InvalidateRect(child->Grid, nullptr, TRUE);
     UpdateWindow(child->Grid);
     // Only now is the old buffer nobody's.
     if (previous && previous != child->Buffer) ReleaseBuffer(previous);
 }
 
-void RefreshAfterSuccess(CHILDDATA *child)
+void RefreshAfterSuccess(CHILDDATA *child, const BATCHJOB *job)
 {
     char text[ServerStatusSize];
-    snprintf(text, sizeof text, "%d row(s)", child->RowCount);
+    snprintf(text, sizeof text, "%d row(s)", job->RowCount);
     SetStatusText(child, 4, text);
     RefreshCurrentDatabase(child->Connection);
     if (IsActiveQueryWindow(child)) RefillDatabaseSelector(child);
@@ -290,26 +289,27 @@ void ShowCancelled(CHILDDATA *child, const BATCHJOB *job, const PaneText &pane, 
 {
     ShowPane(child, pane);
     // With no rows to look at, the list of what ran is what matters.
-    ShowTab(child, child->Buffer && child->RowCount > 0 ? 0 : 1);
+    ShowTab(child, child->Buffer && job->RowCount > 0 ? 0 : MessagesTab(child));
     HandBufferToGrid(child, previous);
     char text[32];
-    snprintf(text, sizeof text, "%d row(s)", child->Buffer ? child->RowCount : 0);
+    snprintf(text, sizeof text, "%d row(s)", child->Buffer ? job->RowCount : 0);
     SetStatusText(child, 4, text);
     SetStatusText(child, 0, "Query batch cancelled.");
     FollowCurrentDatabase(child, job);
     if (IsActiveQueryWindow(child)) RefillDatabaseSelector(child);
 }
 
-void ShowOutcome(CHILDDATA *child, const BATCHJOB *job)
+// Returns the pane's line of the failed statement, or -1.
+int32_t ShowOutcome(CHILDDATA *child, const BATCHJOB *job)
 {
     GRIDBUFFER *previous = BufferShownByGrid(child);
     PaneText pane;
     if (job->Cancelled)
         DescribeCancel(child, job, pane);
     else if (ShowsStatements(child, job))
-        DescribeStatements(child, job, pane);
+        DescribeStatements(job, pane);
     else
-        DescribeSingleOutcome(child, job->UnshownResults, pane);
+        DescribeSingleOutcome(job, pane);
     if (job->Reconnected) {
         char line[400];
         FormatReconnected(child->Connection->Host, line, sizeof line);
@@ -317,27 +317,142 @@ void ShowOutcome(CHILDDATA *child, const BATCHJOB *job)
     }
     if (job->Cancelled) {
         ShowCancelled(child, job, pane, previous);
-        return;
+        return -1;
     }
-    if (child->QueryStatus == 0) {
+    if (job->QueryStatus == 0) {
         ShowPane(child, pane);
-        ShowTab(child, child->HasResultSet ? 0 : 1);
+        ShowTab(child, job->HasResultSet ? 0 : MessagesTab(child));
         HandBufferToGrid(child, previous);
-        RefreshAfterSuccess(child);
+        RefreshAfterSuccess(child, job);
     } else {
         PointAtErrorLine(child, job, pane);
         ShowPane(child, pane);
-        ShowTab(child, 1);
+        ShowTab(child, MessagesTab(child));
         SetStatusText(child, 0, "Query batch completed with errors.");
         HandBufferToGrid(child, previous);
         FollowCurrentDatabase(child, job);
         // Activated during the batch, the window showed only its own
         // database in the selector.
         if (IsActiveQueryWindow(child)) RefillDatabaseSelector(child);
+        return FailedLineOf(pane);
     }
+    return -1;
+}
+
+// A long script's failure is in view without scrolling: its line at the top
+// of the pane, the error after it.
+void ScrollMessagePaneTo(HWND pane, int32_t line)
+{
+    if (line <= 0) return;
+    int32_t first = (int32_t)SendMessageA(pane, EM_GETFIRSTVISIBLELINE, 0, 0);
+    SendMessageA(pane, EM_LINESCROLL, 0, line - first);
+}
+
+// A view of a result still arriving: the worker's column names and its
+// rows as far as they are complete, with widths of its own (the worker
+// widens its columns as rows come). Null when out of memory.
+GRIDBUFFER *NewArrivingView(const GRIDBUFFER *source)
+{
+    GRIDBUFFER *view = NewGridBuffer();
+    int32_t columns = source->Fields.Length();
+    if (!view || !view->Storage.AllocateArray(view->ColWidths, columns)) {
+        FreeGridBuffer(view);
+        return nullptr;
+    }
+    view->Fields = source->Fields;
+    view->ColumnKinds = source->ColumnKinds;
+    for (int32_t &width : view->ColWidths) width = MinColumnWidth;
+    return view;
+}
+
+// Brings the view up to the rows published since; true when it changed.
+bool CatchUp(GRIDBUFFER *view, GRIDBUFFER *source)
+{
+    int32_t rows = source->RowsPublished.load(std::memory_order_acquire);
+    bool changed = rows != view->Rows.Count;
+    // The index never moves, and every row below the published count is
+    // complete, the NULL text of its cells included.
+    view->Rows.Items = __atomic_load_n(&source->Rows.Items, __ATOMIC_ACQUIRE);
+    view->Rows.Count = rows;
+    view->NullText = __atomic_load_n(&source->NullText, __ATOMIC_ACQUIRE);
+    for (int32_t c = 0; c < view->ColWidths.Length(); c++) {
+        int32_t width = __atomic_load_n(&source->ColWidths.Items[c], __ATOMIC_RELAXED);
+        if (width > MaxColumnWidth) width = MaxColumnWidth;
+        if (width > view->ColWidths[c]) {
+            view->ColWidths[c] = width;
+            changed = true;
+        }
+    }
+    return changed;
+}
+
+// Gives the window the batch's result sets, each in the grid that showed it
+// arriving (the person's place in it kept) or a new one. A failed batch's
+// are given back, once no grid shows them.
+void TakeResults(CHILDDATA *child, BATCHJOB *job)
+{
+    std::vector<GRIDBUFFER *> results;
+    if (job->Buffer) results.push_back(job->Buffer);
+    for (int32_t i = 0; i < job->MoreBufferCount; i++) results.push_back(job->MoreBuffers[i]);
+    job->Buffer = nullptr;
+    job->MoreBufferCount = 0;
+    std::vector<GRIDBUFFER *> failed;
+    if (job->QueryStatus != 0) failed.swap(results);
+    bool arrived = !child->Arriving.empty();
+    GRIDBUFFER *previous = BufferShownByGrid(child);
+    GRIDBUFFER *first = results.empty() ? nullptr : results[0];
+    SendMessageA(child->Grid, WM_GRID_SETBUFFER, (WPARAM)first, arrived && first ? GridKeepsPlace : 0);
+    if (previous != first) ReleaseBuffer(previous);
+    if (child->Buffer != previous && child->Buffer != first) ReleaseBuffer(child->Buffer);
+    child->Buffer = first;
+    ReplaceMoreResults(child, results.empty() ? nullptr : results.data() + 1,
+                       results.empty() ? 0 : (int32_t)results.size() - 1, arrived);
+    child->Arriving.clear();
+    for (GRIDBUFFER *buffer : failed) ReleaseBuffer(buffer);
 }
 
 } // namespace
+
+void ShowResultBegun(CHILDDATA *child, int32_t index, GRIDBUFFER *source)
+{
+    // A view that could not be made leaves the rest to the batch's end.
+    if (!child->Executing || index != (int32_t)child->Arriving.size()) return;
+    GRIDBUFFER *view = NewArrivingView(source);
+    if (!view) return;
+    CatchUp(view, source);
+    if (index == 0) {
+        // The last batch's results make room for this one's.
+        ReplaceMoreResults(child, nullptr, 0);
+        GRIDBUFFER *previous = BufferShownByGrid(child);
+        SendMessageA(child->Grid, WM_GRID_SETBUFFER, (WPARAM)view, 0);
+        ReleaseBuffer(previous);
+        if (child->Buffer != previous) ReleaseBuffer(child->Buffer);
+        child->Buffer = nullptr;
+        ShowTab(child, 0);
+        ShowResultsPane(child);
+        InvalidateRect(child->Grid, nullptr, TRUE);
+    } else if (!AddMoreResult(child, view)) {
+        return;
+    }
+    child->Arriving.push_back(source);
+}
+
+void ShowArrivingRows(CHILDDATA *child)
+{
+    for (size_t i = 0; i < child->Arriving.size(); i++) {
+        HWND grid = ResultGrid(child, (int32_t)i);
+        GRIDBUFFER *view = grid ? reinterpret_cast<GRIDBUFFER *>(SendMessageA(grid, WM_GRID_GETBUFFER, 0, 0)) : nullptr;
+        if (view && CatchUp(view, child->Arriving[i]))
+            SendMessageA(grid, WM_GRID_SETBUFFER, (WPARAM)view, GridKeepsPlace);
+    }
+}
+
+bool ShowsArrivingRows(CHILDDATA *child, HWND grid)
+{
+    for (size_t i = 0; i < child->Arriving.size(); i++)
+        if (ResultGrid(child, (int32_t)i) == grid) return true;
+    return false;
+}
 
 void StartBatch(CHILDDATA *child)
 {
@@ -357,11 +472,7 @@ void StartBatch(CHILDDATA *child)
     SetExecuteEnabled(child, false);
     SetStatusText(child, 0, "Executing query batch...");
     if (!job) {
-        child->QueryStatus = -1;
-        child->ErrorNumber = 0;
-        child->ErrorText = "Out of memory: the batch could not be started.";
-        child->Buffer = nullptr;
-        child->RowCount = child->AffectedRows = 0;
+        // Ended at once; CompleteBatch tells why.
         PostMessageA(child->Window, WM_EXECUTE_DONE, 0, 0);
         return;
     }
@@ -375,19 +486,21 @@ void CompleteBatch(CHILDDATA *child)
     if (!child->Executing) return;
     BATCHJOB *job = child->Batch;
     child->Batch = nullptr;
+    // No record could be made for the batch: the outcome says so.
     BATCHJOB failedToStart = {};
-    if (job)
-        TakeOutcome(child, job);
-    else
-        job = &failedToStart;
-    ShowOutcome(child, job);
-    // The error text lives in the job.
-    child->ErrorText = nullptr;
+    failedToStart.QueryStatus = -1;
+    failedToStart.ErrorText = "Out of memory: the batch could not be started.";
+    if (!job) job = &failedToStart;
+    // The rows become the window's; everything else is read from the job
+    // while it is shown, and goes with it.
+    TakeResults(child, job);
+    int32_t failedLine = ShowOutcome(child, job);
     if (job != &failedToStart) FreeBatchJob(job);
     ForgetStatements(child);
     if (IsActiveQueryWindow(child)) SetExecuteEnabled(child, true);
     child->Executing = 0;
     ShowResultsPane(child);
+    ScrollMessagePaneTo(child->MessagePane, failedLine);
     KillTimer(child->Window, ElapsedTimerId);
     KillTimer(child->Window, ProgressTimerId);
 }
@@ -423,6 +536,7 @@ bool HandOverRunningBatch(CHILDDATA *child)
     if (AbandonBatchJob(job)) return true;
     // The worker has finished; its completion message dies with the window.
     ReleaseBuffer(job->Buffer);
+    for (int32_t i = 0; i < job->MoreBufferCount; i++) ReleaseBuffer(job->MoreBuffers[i]);
     FreeBatchJob(job);
     return false;
 }
@@ -430,6 +544,7 @@ bool HandOverRunningBatch(CHILDDATA *child)
 void ShowBatchProgress(CHILDDATA *child)
 {
     if (!child->Executing || !child->Batch) return;
+    ShowArrivingRows(child);
     LONG rows = InterlockedCompareExchange(&child->Batch->RowsReceived, 0, 0);
     if (rows <= 0 || rows == child->RowCount) return;
     child->RowCount = rows;

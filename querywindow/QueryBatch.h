@@ -20,8 +20,16 @@ void CompleteBatch(CHILDDATA *child);
 // WM_TIMER of the elapsed-time display: status part 5 as "%02u:%02u:%02u".
 void ShowElapsedTime(CHILDDATA *child);
 // WM_TIMER of the progress display: while rows arrive, status part 4 counts
-// them ("%d row(s)").
+// them ("%d row(s)") and the grids show them.
 void ShowBatchProgress(CHILDDATA *child);
+// WM_RESULT_BEGUN: the result set's grid (the first, or one in a new tab)
+// shows its rows from now on as they arrive; the first one replaces the
+// last batch's results.
+void ShowResultBegun(CHILDDATA *child, int32_t index, GRIDBUFFER *source);
+// Brings the grids of the results still arriving up to date.
+void ShowArrivingRows(CHILDDATA *child);
+// Whether the grid shows a result of the running batch.
+bool ShowsArrivingRows(CHILDDATA *child, HWND grid);
 // Cancel Query: asks the server to stop the running statement (over a
 // second connection, off this thread); the batch then ends as cancelled.
 void CancelBatch(CHILDDATA *child);

@@ -18,6 +18,7 @@
 #include "querywindow/EditorSetup.h"
 #include "querywindow/QueryWindowInternal.h"
 #include "querywindow/ScriptFiles.h"
+#include "querywindow/ScriptRecovery.h"
 #include "querywindow/SplitterWnd.h"
 #include "querywindow/EditorSubclass.h"
 #include "resources/resource.h"
@@ -225,6 +226,7 @@ bool CreateQueryWindowPanes(CHILDDATA *child)
     child->FocusPane = child->Editor;
     child->StartTicks = 0;
     child->LastTicks = 0;
+    AttachRecoveryCopy(child);
     return true;
 }
 
@@ -234,6 +236,8 @@ void ReleaseQueryWindow(CHILDDATA *child)
     // WM_DESTROY): take the buffer it shows away from it before freeing.
     GRIDBUFFER *shown = BufferShownByGrid(child);
     if (child->Grid) SendMessageA(child->Grid, WM_GRID_SETBUFFER, 0, 0);
+    child->ResultsShown = 0; // the tabs are not named anew for a window going away
+    ReplaceMoreResults(child, nullptr, 0);
     KillTimer(child->Window, ElapsedTimerId);
     KillTimer(child->Window, ProgressTimerId);
     if (child->TabFont) DeleteObject(child->TabFont);
@@ -242,6 +246,7 @@ void ReleaseQueryWindow(CHILDDATA *child)
     if (child->TabImages) ImageList_Destroy(child->TabImages);
     if (child->Editor) UnsubclassEditor(child->Editor, child->EditorProc);
     CountQueryWindows(child->Frame, -1);
+    DropRecoveryCopy(child);
     ReleaseBuffer(shown);
     if (child->Buffer != shown) ReleaseBuffer(child->Buffer);
     // A running worker still uses the connection: it is handed over and
@@ -274,9 +279,9 @@ void UpdateGridCommands(CHILDDATA *child)
 {
     HWND frame = child->Frame;
     if (!frame || !IsActiveQueryWindow(child)) return;
-    OUTPUTDATA *grid = StateOf<OUTPUTDATA>(child->Grid);
-    HMENU contextMenu = grid ? grid->ContextMenu : nullptr;
-    bool selected = grid && grid->SelAnchorRow != -1;
+    HWND grid = IsResultGrid(child, child->FocusPane) ? child->FocusPane : child->Grid;
+    HMENU contextMenu = reinterpret_cast<HMENU>(SendMessageA(grid, WM_GRID_GETCONTEXTMENU, 0, 0));
+    bool selected = SendMessageA(grid, WM_GRID_GETSELECTION, 0, 0) != FALSE;
     SetCommand(frame, CMD_SAVE, true);
     EnableFrameMenuItem(frame, CMD_SAVEAS, true);
     SetMenuItemEnabled(contextMenu, CMD_SAVEAS, true);

@@ -16,6 +16,7 @@
 #include "querywindow/QueryBatch.h"
 #include "querywindow/QueryWindowInternal.h"
 #include "querywindow/ScriptFiles.h"
+#include "querywindow/ScriptRecovery.h"
 #include "querywindow/SplitterWnd.h"
 #include "querywindow/EditorSubclass.h"
 #include "resources/resource.h"
@@ -85,15 +86,11 @@ void OnMdiActivate(HWND window, CHILDDATA *child, WPARAM deactivated, LPARAM act
     if ((HWND)activated == window) ActivateQueryWindow(child);
 }
 
-void ShowSelectedTab(CHILDDATA *child)
-{
-    bool results = SendMessageA(child->Tabs, TCM_GETCURSEL, 0, 0) == 0;
-    ShowWindow(child->Grid, results ? SW_SHOW : SW_HIDE);
-    ShowWindow(child->MessagePane, results ? SW_HIDE : SW_SHOW);
-}
+void ShowSelectedTab(CHILDDATA *child) { ShowPaneOfTab(child, TabShown(child)); }
 
 void MarkModified(CHILDDATA *child)
 {
+    ScheduleRecoveryCopy(child);
     if (child->Modified) return;
     child->Modified = 1;
     UpdateTitle(child);
@@ -104,11 +101,12 @@ void EditorGotFocus(CHILDDATA *child)
     child->FocusPane = child->Editor;
     UpdateEditorCommands(child);
     SendMessageA(child->Grid, WM_GRID_CLEARSELECTION, 0, 0);
+    for (HWND grid : child->MoreGrids) SendMessageA(grid, WM_GRID_CLEARSELECTION, 0, 0);
 }
 
-void GridGotFocus(CHILDDATA *child)
+void GridGotFocus(CHILDDATA *child, HWND grid)
 {
-    child->FocusPane = child->Grid;
+    child->FocusPane = grid;
     UpdateGridCommands(child);
 }
 
@@ -127,10 +125,10 @@ bool OnEditorNotify(CHILDDATA *child, UINT code)
     return false;
 }
 
-bool OnGridNotify(CHILDDATA *child, UINT code)
+bool OnGridNotify(CHILDDATA *child, const NMHDR *header)
 {
-    switch (code) {
-    case (UINT)NM_SETFOCUS: GridGotFocus(child); return true;
+    switch (header->code) {
+    case (UINT)NM_SETFOCUS: GridGotFocus(child, header->hwndFrom); return true;
     case GN_SELCHANGED: UpdateGridCommands(child); return true;
     case (UINT)NM_KILLFOCUS: GrayResultPaneCommands(child); return true;
     }
@@ -148,7 +146,7 @@ LRESULT OnNotify(HWND window, CHILDDATA *child, WPARAM wParam, LPARAM lParam)
         if (OnEditorNotify(child, header->code)) return 0;
         break;
     case IDC_GRID:
-        if (OnGridNotify(child, header->code)) return 0;
+        if (OnGridNotify(child, header)) return 0;
         break;
     case IDC_SPLITTER:
         if (header->code == SPLITTER_MOVED) LayoutWindow(child, 0);
@@ -158,17 +156,30 @@ LRESULT OnNotify(HWND window, CHILDDATA *child, WPARAM wParam, LPARAM lParam)
 }
 
 // The pane the edit commands are meant for: the one with the keyboard
-// focus, or the one that had it last when the focus is elsewhere.
+// focus, or the one that had it last when the focus is elsewhere; for the
+// results, the grid of the tab shown.
 HWND CommandTarget(CHILDDATA *child)
 {
     HWND focus = GetFocus();
-    return focus == child->Editor || focus == child->Grid ? focus : child->FocusPane;
+    if (focus == child->Editor || IsResultGrid(child, focus)) return focus;
+    HWND shown = ShownGrid(child);
+    return IsResultGrid(child, child->FocusPane) && shown ? shown : child->FocusPane;
 }
 
 // Save and Save As export the grid's rows only while the grid itself has the
 // focus; from anywhere else (the message pane, another window) they save the
 // script.
-HWND SaveTarget(CHILDDATA *child) { return GetFocus() == child->Grid ? child->Grid : child->Editor; }
+HWND SaveTarget(CHILDDATA *child) { return IsResultGrid(child, GetFocus()) ? GetFocus() : child->Editor; }
+
+// A result is saved whole: not while its rows still arrive.
+void SaveResultOrScript(CHILDDATA *child, WPARAM wParam, LPARAM lParam)
+{
+    HWND target = SaveTarget(child);
+    if (target != child->Editor && ShowsArrivingRows(child, target))
+        MessageBeep(MB_ICONWARNING);
+    else
+        SendMessageA(target, WM_COMMAND, wParam, lParam);
+}
 
 // Emptied as one edit, so that Undo brings the whole text back.
 void ClearEditor(CHILDDATA *child)
@@ -255,7 +266,7 @@ LRESULT OnCommand(HWND window, CHILDDATA *child, WPARAM wParam, LPARAM lParam)
     }
     // Only the grid's rows have column names: elsewhere Ctrl+Shift+C copies
     // as it did before the grid had the command.
-    if (command == CMD_COPYWITHNAMES && GetFocus() != child->Grid) {
+    if (command == CMD_COPYWITHNAMES && !IsResultGrid(child, GetFocus())) {
         command = CMD_COPY;
         wParam = MAKEWPARAM(CMD_COPY, HIWORD(wParam));
     }
@@ -263,7 +274,7 @@ LRESULT OnCommand(HWND window, CHILDDATA *child, WPARAM wParam, LPARAM lParam)
     switch (command) {
     case CMD_OPEN: OpenScript(child); return 0;
     case CMD_SAVE:
-    case CMD_SAVEAS: SendMessageA(SaveTarget(child), WM_COMMAND, wParam, lParam); return 0;
+    case CMD_SAVEAS: SaveResultOrScript(child, wParam, lParam); return 0;
     case CMD_UNDO:
     case CMD_CUT:
     case CMD_COPY:
@@ -274,6 +285,8 @@ LRESULT OnCommand(HWND window, CHILDDATA *child, WPARAM wParam, LPARAM lParam)
     case CMD_DELETE: SendMessageA(CommandTarget(child), WM_COMMAND, wParam, lParam); break;
     case CMD_CLEARWINDOW: ClearEditor(child); return 0;
     case CMD_SHOWRESULTS: ToggleResultsPane(child); return 0;
+    case CMD_NEXTRESULTTAB: StepTab(child, 1); return 0;
+    case CMD_PREVIOUSRESULTTAB: StepTab(child, -1); return 0;
     case CMD_FIND: SendMessageA(child->Editor, WM_EDITOR_EXECCMD, EDITORCMD_FIND, 0); break;
     case CMD_REPLACE: SendMessageA(child->Editor, WM_EDITOR_EXECCMD, EDITORCMD_REPLACE, 0); break;
     case CMD_EXECUTE: Execute(child); return 0;
@@ -293,6 +306,7 @@ void OnTimer(CHILDDATA *child, WPARAM timer)
 {
     if (timer == ElapsedTimerId) ShowElapsedTime(child);
     if (timer == ProgressTimerId) ShowBatchProgress(child);
+    if (timer == RecoveryTimerId) UpdateRecoveryCopy(child);
 }
 
 LRESULT Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -310,6 +324,7 @@ LRESULT Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_TIMER: OnTimer(child, wParam); break;
     case WM_MDIACTIVATE: OnMdiActivate(window, child, wParam, lParam); return 0;
     case WM_EXECUTE_DONE: CompleteBatch(child); return 0;
+    case WM_RESULT_BEGUN: ShowResultBegun(child, (int32_t)wParam, reinterpret_cast<GRIDBUFFER *>(lParam)); return 0;
     case WM_CANCEL_FAILED: ReportCancelFailure(child, reinterpret_cast<char *>(lParam)); return 0;
     case WM_DESTROY: OnDestroy(window, child); return 0;
     }

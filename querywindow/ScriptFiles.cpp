@@ -8,6 +8,7 @@
 
 #include "base/Text.h"
 #include "querywindow/FrameServices.h"
+#include "querywindow/ScriptRecovery.h"
 #include "querywindow/WindowRecords.h"
 #include "resources/resource.h"
 
@@ -42,10 +43,12 @@ void ReportOpenFailure(CHILDDATA *child, const char *path)
     MessageBoxA(child->Window, text, "Vintrel", MB_OK | MB_ICONERROR);
 }
 
+// The saved text needs no recovery copy any more.
 void MarkSaved(CHILDDATA *child)
 {
     child->Modified = 0;
     UpdateTitle(child);
+    ScheduleRecoveryCopy(child);
 }
 
 void InsertAtSelectionEnd(CHILDDATA *child, const char *text, EDITORRANGE &selection)

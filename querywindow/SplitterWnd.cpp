@@ -1,12 +1,25 @@
 #include "querywindow/SplitterWnd.h"
 
-#include <cstdlib>
+#include <new>
 
 #include "querywindow/WindowRecords.h"
 
 const char SplitterWndClass[] = "Splitter";
 
 namespace {
+
+struct SPLITTERDATA {
+    HWND Window;
+    uint8_t Dragging;
+    int32_t DragY;      // ghost bar's top, owner's window coordinates
+    int32_t BarHeight;
+    int32_t GrabOffset; // where in the bar the button went down
+    int32_t Position;   // bar's top, pixels below Area.top
+    int32_t Percent;    // Position as a percentage of Area's height
+    int32_t MinPercent; // margin kept free above and below the bar
+    int32_t MinPixels;
+    RECT Area;          // owner's client coordinates
+};
 
 enum { InitialBarHeight = 3, InitialPosition = 100, InitialPercent = 50, InitialMinPercent = 10 };
 
@@ -75,9 +88,11 @@ ATOM RegisterClassOnce()
     return atom;
 }
 
-LRESULT CreateState(HWND window)
+// The record is made and freed only here; a window without one (its
+// creation failed) gets default processing.
+LRESULT CreateSplitter(HWND window)
 {
-    SPLITTERDATA *state = static_cast<SPLITTERDATA *>(calloc(1, sizeof(SPLITTERDATA)));
+    SPLITTERDATA *state = new (std::nothrow) SPLITTERDATA();
     if (!state) return -1;
     state->Window = window;
     state->BarHeight = InitialBarHeight;
@@ -88,11 +103,10 @@ LRESULT CreateState(HWND window)
     return 0;
 }
 
-void DestroyState(HWND window)
+void DestroySplitter(HWND window, SPLITTERDATA *state)
 {
-    SPLITTERDATA *state = StateOf<SPLITTERDATA>(window);
     AttachState(window, nullptr);
-    free(state);
+    delete state;
 }
 
 LRESULT SetArea(SPLITTERDATA *state, const RECT *area)
@@ -105,6 +119,12 @@ LRESULT SetArea(SPLITTERDATA *state, const RECT *area)
     // below its top edge, and the bar is placed from there.
     state->Position = state->Area.bottom * state->Percent / 100;
     return 0;
+}
+
+LRESULT GetPlace(const SPLITTERDATA *state, SPLITTERPLACE *place)
+{
+    if (place) *place = SPLITTERPLACE{state->Position, state->BarHeight, state->Percent};
+    return state->Position;
 }
 
 void BeginDrag(SPLITTERDATA *state, int yInBar)
@@ -162,13 +182,15 @@ ATOM RegisterSplitterClass() { return static_cast<ATOM>(SplitterWndFunc(nullptr,
 LRESULT CALLBACK SplitterWndFunc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (!window) return message == WM_USER ? RegisterClassOnce() : 0;
-    if (message == WM_CREATE) return CreateState(window);
+    if (message == WM_CREATE) return CreateSplitter(window);
     SPLITTERDATA *state = StateOf<SPLITTERDATA>(window);
     if (!state) return DefWindowProcA(window, message, wParam, lParam);
 
     switch (message) {
     case WM_SPLITTER_SETAREA:
         return SetArea(state, reinterpret_cast<const RECT *>(wParam));
+    case WM_SPLITTER_GETPLACE:
+        return GetPlace(state, reinterpret_cast<SPLITTERPLACE *>(lParam));
     case WM_LBUTTONDOWN:
         BeginDrag(state, static_cast<short>(HIWORD(lParam)));
         return 0;
@@ -180,7 +202,7 @@ LRESULT CALLBACK SplitterWndFunc(HWND window, UINT message, WPARAM wParam, LPARA
         EndDrag(state);
         return 0;
     case WM_DESTROY:
-        DestroyState(window);
+        DestroySplitter(window, state);
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);

@@ -58,6 +58,32 @@ void InsertTab(HWND tabs, int index, const char *text, int image)
     SendMessageA(tabs, TCM_INSERTITEMA, index, reinterpret_cast<LPARAM>(&item));
 }
 
+// "Results" for a batch of one result set, else one numbered tab for each,
+// then "Messages".
+void FillTabs(CHILDDATA *child, int32_t selected)
+{
+    HWND tabs = child->Tabs;
+    if (!tabs) return;
+    int32_t results = MessagesTab(child);
+    // A result begun while a long script runs adds its tab before
+    // "Messages": renaming every tab each time would cost as many tabs again.
+    if (results > 2 && SendMessageA(tabs, TCM_GETITEMCOUNT, 0, 0) == results) {
+        char name[32];
+        snprintf(name, sizeof name, "Result %d", (int)results);
+        InsertTab(tabs, results - 1, name, 0);
+        SendMessageA(tabs, TCM_SETCURSEL, selected, 0);
+        return;
+    }
+    SendMessageA(tabs, TCM_DELETEALLITEMS, 0, 0);
+    for (int32_t i = 0; i < results; i++) {
+        char name[32] = "Results";
+        if (results > 1) snprintf(name, sizeof name, "Result %d", (int)(i + 1));
+        InsertTab(tabs, i, name, 0);
+    }
+    InsertTab(tabs, results, "Messages", 1);
+    SendMessageA(tabs, TCM_SETCURSEL, selected, 0);
+}
+
 // The button speaks for the active window: a pane shown or hidden in a
 // window behind it leaves the button alone.
 void CheckResultsButton(CHILDDATA *child, bool checked)
@@ -151,21 +177,23 @@ void LayoutWindow(CHILDDATA *child, int full)
     RECT area = {display.left - 1, display.top - 1, display.right, display.bottom - 2};
 
     if (full && child->Splitter) SendMessageA(child->Splitter, WM_SPLITTER_SETAREA, reinterpret_cast<WPARAM>(&area), 0);
-    const SPLITTERDATA *splitter = StateOf<SPLITTERDATA>(child->Splitter);
-    int position = splitter ? splitter->Position : 0;
-    int bar = splitter ? splitter->BarHeight : 0;
+    SPLITTERPLACE splitter = {};
+    if (child->Splitter) SendMessageA(child->Splitter, WM_SPLITTER_GETPLACE, 0, reinterpret_cast<LPARAM>(&splitter));
+    int position = splitter.Position, bar = splitter.BarHeight;
     int width = area.right - area.left;
 
     if (child->ResultsShown) {
         int paneTop = area.top + position + bar;
         int paneHeight = area.bottom - paneTop;
         MoveTo(child->Grid, area.left, paneTop, width, paneHeight, TRUE);
+        for (HWND grid : child->MoreGrids) MoveTo(grid, area.left, paneTop, width, paneHeight, TRUE);
         MoveTo(child->MessagePane, area.left, paneTop, width, paneHeight, TRUE);
         MoveTo(child->Editor, area.left, area.top, width, position, TRUE);
         MoveTo(child->Splitter, area.left, area.top + position, width, bar, TRUE);
     } else {
         MoveTo(child->Editor, area.left, area.top, width, area.bottom - area.top, TRUE);
         MoveTo(child->Grid, 0, 0, 0, 0, TRUE);
+        for (HWND grid : child->MoreGrids) MoveTo(grid, 0, 0, 0, 0, TRUE);
         MoveTo(child->MessagePane, 0, 0, 0, 0, TRUE);
         MoveTo(child->Splitter, area.left, area.top + position, width, bar, FALSE);
     }
@@ -181,13 +209,9 @@ void LayoutWindow(CHILDDATA *child, int full)
 void ShowResultsPane(CHILDDATA *child)
 {
     if (!child || child->ResultsShown) return;
-    if (child->Tabs) {
-        // "Messages" first, then "Results" in front of it.
-        InsertTab(child->Tabs, 0, "Messages", 1);
-        InsertTab(child->Tabs, 0, "Results", 0);
-        SendMessageA(child->Tabs, TCM_SETCURSEL, child->ActiveTab, 0);
-    }
     child->ResultsShown = 1;
+    FillTabs(child, child->ActiveTab);
+    ShowPaneOfTab(child, child->ActiveTab);
     LayoutWindow(child, 1);
     CheckResultsButton(child, true);
 }
@@ -195,10 +219,7 @@ void ShowResultsPane(CHILDDATA *child)
 void HideResultsPane(CHILDDATA *child)
 {
     if (!child || !child->ResultsShown) return;
-    if (child->Tabs) {
-        SendMessageA(child->Tabs, TCM_DELETEITEM, 1, 0);
-        SendMessageA(child->Tabs, TCM_DELETEITEM, 0, 0);
-    }
+    if (child->Tabs) SendMessageA(child->Tabs, TCM_DELETEALLITEMS, 0, 0);
     child->ResultsShown = 0;
     LayoutWindow(child, 1);
     CheckResultsButton(child, false);
@@ -212,6 +233,130 @@ bool IsActiveQueryWindow(CHILDDATA *child)
 
 GRIDBUFFER *BufferShownByGrid(CHILDDATA *child)
 {
-    OUTPUTDATA *grid = StateOf<OUTPUTDATA>(child->Grid);
-    return grid ? grid->Data : nullptr;
+    return reinterpret_cast<GRIDBUFFER *>(SendMessageA(child->Grid, WM_GRID_GETBUFFER, 0, 0));
+}
+
+int32_t MessagesTab(const CHILDDATA *child) { return 1 + (int32_t)child->MoreGrids.size(); }
+
+HWND ResultGrid(const CHILDDATA *child, int32_t tab)
+{
+    if (tab == 0) return child->Grid;
+    return tab > 0 && tab < MessagesTab(child) ? child->MoreGrids[(size_t)tab - 1] : nullptr;
+}
+
+int32_t TabShown(const CHILDDATA *child)
+{
+    return child->ResultsShown ? (int32_t)SendMessageA(child->Tabs, TCM_GETCURSEL, 0, 0) : child->ActiveTab;
+}
+
+HWND ShownGrid(const CHILDDATA *child) { return ResultGrid(child, TabShown(child)); }
+
+bool IsResultGrid(const CHILDDATA *child, HWND window)
+{
+    if (!window) return false;
+    if (window == child->Grid) return true;
+    for (HWND grid : child->MoreGrids)
+        if (grid == window) return true;
+    return false;
+}
+
+void ShowPaneOfTab(CHILDDATA *child, int32_t tab)
+{
+    int32_t messages = MessagesTab(child);
+    for (int32_t i = 0; i < messages; i++) ShowWindow(ResultGrid(child, i), i == tab ? SW_SHOW : SW_HIDE);
+    ShowWindow(child->MessagePane, tab == messages ? SW_SHOW : SW_HIDE);
+}
+
+void ShowTab(CHILDDATA *child, int32_t tab)
+{
+    int32_t messages = MessagesTab(child);
+    if (tab < 0 || tab > messages) tab = messages;
+    child->ActiveTab = tab;
+    ShowPaneOfTab(child, tab);
+    if (child->ResultsShown) SendMessageA(child->Tabs, TCM_SETCURSEL, tab, 0);
+}
+
+void StepTab(CHILDDATA *child, int32_t step)
+{
+    if (!child->ResultsShown) return;
+    int32_t count = MessagesTab(child) + 1;
+    HWND focus = GetFocus();
+    bool focusInPane = focus == child->MessagePane || IsResultGrid(child, focus);
+    int32_t tab = ((TabShown(child) + step) % count + count) % count;
+    SendMessageA(child->Tabs, TCM_SETCURSEL, tab, 0);
+    ShowPaneOfTab(child, tab);
+    if (!focusInPane) return;
+    HWND shown = ShownGrid(child);
+    SetFocus(shown ? shown : child->MessagePane);
+}
+
+namespace {
+
+// Hidden until its tab is chosen, as the first grid's siblings are.
+HWND CreateResultGrid(CHILDDATA *child)
+{
+    return CreateWindowExA(WS_EX_CLIENTEDGE, GRID_CLASS_NAME, "", WS_CHILD | WS_CLIPSIBLINGS | WS_VSCROLL | WS_HSCROLL,
+                           0, 0, 0, 0, child->Tabs, (HMENU)(INT_PTR)IDC_GRID, GetModuleHandleA(nullptr), nullptr);
+}
+
+} // namespace
+
+bool AddMoreResult(CHILDDATA *child, GRIDBUFFER *buffer)
+{
+    HWND grid = CreateResultGrid(child);
+    if (!grid) {
+        ReleaseBuffer(buffer);
+        return false;
+    }
+    int32_t shown = TabShown(child);
+    bool messagesShown = shown == MessagesTab(child);
+    child->MoreGrids.push_back(grid);
+    SendMessageA(grid, WM_GRID_SETBUFFER, (WPARAM)buffer, 0);
+    // In the first grid's place: the others stay where they are, so a script
+    // of many results costs one move per result, not one per tab.
+    RECT place;
+    GetWindowRect(child->Grid, &place);
+    MapWindowPoints(HWND_DESKTOP, child->Tabs, reinterpret_cast<POINT *>(&place), 2);
+    MoveWindow(grid, place.left, place.top, place.right - place.left, place.bottom - place.top, FALSE);
+    if (child->ResultsShown) FillTabs(child, messagesShown ? MessagesTab(child) : shown);
+    return true;
+}
+
+void ReplaceMoreResults(CHILDDATA *child, GRIDBUFFER *const *buffers, int32_t count, bool keepPlace)
+{
+    // The tab shown stays shown, "Messages" included, as tabs come and go.
+    int32_t shown = TabShown(child);
+    bool messagesShown = shown == MessagesTab(child);
+    for (int32_t i = 0; i < count; i++) {
+        if ((size_t)i < child->MoreGrids.size()) {
+            HWND grid = child->MoreGrids[(size_t)i];
+            GRIDBUFFER *old = reinterpret_cast<GRIDBUFFER *>(SendMessageA(grid, WM_GRID_GETBUFFER, 0, 0));
+            SendMessageA(grid, WM_GRID_SETBUFFER, (WPARAM)buffers[i], keepPlace ? GridKeepsPlace : 0);
+            if (old != buffers[i]) ReleaseBuffer(old);
+            continue;
+        }
+        HWND grid = CreateResultGrid(child);
+        if (!grid) {
+            ReleaseBuffer(buffers[i]);
+            continue;
+        }
+        child->MoreGrids.push_back(grid);
+        SendMessageA(grid, WM_GRID_SETBUFFER, (WPARAM)buffers[i], 0);
+    }
+    while (child->MoreGrids.size() > (size_t)(count > 0 ? count : 0)) {
+        HWND grid = child->MoreGrids.back();
+        child->MoreGrids.pop_back();
+        if (child->FocusPane == grid) child->FocusPane = child->Grid;
+        GRIDBUFFER *old = reinterpret_cast<GRIDBUFFER *>(SendMessageA(grid, WM_GRID_GETBUFFER, 0, 0));
+        SendMessageA(grid, WM_GRID_SETBUFFER, 0, 0);
+        DestroyWindow(grid);
+        ReleaseBuffer(old);
+    }
+    if (child->ActiveTab > MessagesTab(child)) child->ActiveTab = MessagesTab(child);
+    if (messagesShown || shown > MessagesTab(child)) shown = MessagesTab(child);
+    if (child->ResultsShown) {
+        FillTabs(child, shown);
+        ShowPaneOfTab(child, shown);
+        LayoutWindow(child, 0);
+    }
 }

@@ -8,6 +8,7 @@
 #include <commctrl.h>
 
 #include <cstdint>
+#include <vector>
 
 #include "base/WindowState.h"
 #include "query/BatchWorker.h"
@@ -29,7 +30,7 @@ struct CHILDDATA {
     HWND Splitter;
     HIMAGELIST TabImages;
     uint8_t ResultsShown;
-    int32_t ActiveTab;          // 0 "Results", 1 "Messages"
+    int32_t ActiveTab;          // the tab of the last batch's outcome: a result's (from 0), or "Messages" (MessagesTab)
     CONNECTIONINFO *Connection; // owned
     WNDPROC EditorProc;
     int32_t StatusParts[StatusPartCount];
@@ -37,14 +38,16 @@ struct CHILDDATA {
     uint8_t HasFileName;
     uint8_t Modified;
     HWND FocusPane;
-    char *QueryText;            // kept for the record's layout: the batch text goes to the worker's BATCHJOB
-    int32_t QueryStatus;
-    GRIDBUFFER *Buffer;
-    uint32_t ErrorNumber;
-    const char *ErrorText;      // the connection's own text
-    uint8_t HasResultSet;
-    int32_t RowCount;
-    int32_t AffectedRows;
+    // The outcome of a batch is its BATCHJOB's, read once when the batch
+    // ends; only the rows stay with the window.
+    GRIDBUFFER *Buffer;         // the last batch's result set, owned; the grid shows it
+    // The grids of the last batch's further result sets, each in a tab of
+    // its own after Grid's, each showing (and owning) its buffer.
+    std::vector<HWND> MoreGrids;
+    // While a batch runs: its result sets begun so far (the job's), shown
+    // as they arrive by the grid of the same place.
+    std::vector<GRIDBUFFER *> Arriving;
+    int32_t RowCount;           // rows of the running batch's result counted so far
     uint8_t Executing;
     HWND Frame;                 // the frame window; null outside a frame
     uint32_t StartTicks;
@@ -58,6 +61,9 @@ struct CHILDDATA {
     struct SCRIPTSTATEMENTS *Statements;
     int32_t BatchFirstLine;
     uint8_t BatchWasSelection;
+    // The window's recovery copy (ScriptRecovery.h); null while the program
+    // keeps none.
+    struct SCRIPTRECOVERY *Recovery;
 };
 
 // A zeroed record and its release (nothing it points to is freed): the
@@ -89,3 +95,30 @@ void HideResultsPane(CHILDDATA *child);
 bool IsActiveQueryWindow(CHILDDATA *child);
 // The buffer the window's grid shows now, or null.
 GRIDBUFFER *BufferShownByGrid(CHILDDATA *child);
+
+// The results pane's tabs: one per result set of the last batch ("Results"
+// alone, or "Result 1", "Result 2", ...), then "Messages".
+int32_t MessagesTab(const CHILDDATA *child);
+// The grid of the tab'th result (Grid first), or null.
+HWND ResultGrid(const CHILDDATA *child, int32_t tab);
+// The tab shown (the person may have chosen another since the batch), and
+// its grid, or null when "Messages" is shown.
+int32_t TabShown(const CHILDDATA *child);
+HWND ShownGrid(const CHILDDATA *child);
+bool IsResultGrid(const CHILDDATA *child, HWND window);
+// Shows the tab's pane alone; ShowTab also makes it the batch's tab and
+// selects it.
+void ShowPaneOfTab(CHILDDATA *child, int32_t tab);
+void ShowTab(CHILDDATA *child, int32_t tab);
+// Ctrl+Page Down and Ctrl+Page Up: the next or previous tab, wrapping; the
+// focus follows when it was in the results pane.
+void StepTab(CHILDDATA *child, int32_t step);
+// Gives the grids of further results one buffer each (taken over), making
+// grids as needed and removing those left over, and names the tabs anew.
+// The buffers shown before are released. keepPlace: each buffer is the one
+// its grid showed, grown (the person's selection and scroll position stay).
+void ReplaceMoreResults(CHILDDATA *child, GRIDBUFFER *const *buffers, int32_t count, bool keepPlace = false);
+// One more result's grid (the buffer taken over) and its tab before
+// "Messages", the tab shown staying shown. False (the buffer released)
+// when no grid could be made.
+bool AddMoreResult(CHILDDATA *child, GRIDBUFFER *buffer);

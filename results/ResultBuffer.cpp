@@ -12,7 +12,8 @@
 #include <sanitizer/asan_interface.h>
 
 #include <cstdlib>
-#elif defined(__WINE__)
+#endif
+#ifdef __WINE__
 #include <sys/mman.h>
 #endif
 
@@ -75,9 +76,8 @@ static void FreePages(void *pages, size_t size)
 
 // The index's address space, reserved without memory behind it, then
 // committed chunk by chunk (populated at once on Linux, as the blocks are).
-// The memory check's build grows it with realloc, where AddressSanitizer
-// sees it.
-#ifndef VINTREL_SANITIZE
+// It never moves, the memory check's build included: the grid reads rows
+// through it while the worker appends more.
 static char *ReserveIndex(size_t size)
 {
 #ifdef __WINE__
@@ -96,14 +96,10 @@ static bool CommitIndex(char *at, size_t size)
     return VirtualAlloc(at, size, MEM_COMMIT, PAGE_READWRITE) != nullptr;
 #endif
 }
-#endif
 
 static void ReleaseIndex(char *base, size_t size)
 {
-#ifdef VINTREL_SANITIZE
-    (void)size;
-    free(base);
-#elif defined(__WINE__)
+#ifdef __WINE__
     munmap(base, size);
 #else
     (void)size;
@@ -116,11 +112,6 @@ void *GridStorage::GrowIndex(size_t bytes)
     if (bytes <= IndexCommitted) return IndexBase;
     size_t wanted = (bytes + IndexChunk - 1) / IndexChunk * IndexChunk;
     if (!WithinLimit(wanted - IndexCommitted)) return nullptr;
-#ifdef VINTREL_SANITIZE
-    char *grown = static_cast<char *>(realloc(IndexBase, wanted));
-    if (!grown) return nullptr;
-    IndexBase = grown;
-#else
     if (!IndexBase) {
         if (wanted > IndexReservation) return nullptr;
         IndexBase = ReserveIndex(IndexReservation);
@@ -128,7 +119,6 @@ void *GridStorage::GrowIndex(size_t bytes)
         IndexReserved = IndexReservation;
     }
     if (wanted > IndexReserved || !CommitIndex(IndexBase + IndexCommitted, wanted - IndexCommitted)) return nullptr;
-#endif
     InterlockedExchangeAdd64(&BytesHeld, (LONG64)(wanted - IndexCommitted));
     Reserved += wanted - IndexCommitted;
     IndexCommitted = wanted;

@@ -2,6 +2,7 @@
 // fills it, the query window that owns it and the grid that shows it.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -120,6 +121,10 @@ struct GRIDBUFFER {
     // A ColumnKind per column; shorter (or empty) when not known, and a
     // column without a kind holds text.
     TDynArray<uint8_t> ColumnKinds;
+    // The rows complete in the buffer, published by the thread that appends
+    // them (after each row's cells, with release order) for a thread that
+    // shows them while more arrive; Rows.Count is the appending thread's own.
+    std::atomic<int32_t> RowsPublished{0};
 };
 
 // What an export needs to know of a column's values: a number column's

@@ -18,3 +18,11 @@ restart_wineserver() {
   wineserver -k 2>/dev/null; wineserver -w 2>/dev/null
   wineserver -p 2>/dev/null
 }
+
+# free_tcp_port START: the first port from START up that nothing on
+# 127.0.0.1 listens on.
+free_tcp_port() {
+  local port=$1
+  while (exec 3<>/dev/tcp/127.0.0.1/"$port") 2>/dev/null; do port=$((port + 1)); done
+  echo "$port"
+}

@@ -27,9 +27,9 @@ cmake --build "$VINTREL_BUILD" -j "$(nproc)" --target "${programs[@]}" 2>&1 \
 [ "${PIPESTATUS[0]}" -eq 0 ] || exit 1
 scripts/wineprefix.sh || exit 1
 
-# The server listens on its socket only (the tests reach it so), which keeps
-# the check clear of ./test and of any server on 3306.
-start_test_server "${VINTREL_TEST_PORT:-0}" || exit 1
+# The server listens on a free port of its own, clear of ./test and of any
+# server on 3306 (the tests of TCP connections need one), and its socket.
+start_test_server "${VINTREL_TEST_PORT:-$(free_tcp_port 3330)}" || exit 1
 restart_wineserver
 # The one test that starts the Windows build in a Wine process of its own is
 # left out: that process would inherit the sanitizer's run-time, and fail to

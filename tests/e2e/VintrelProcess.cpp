@@ -35,11 +35,22 @@ std::string FrameTitleFor(const std::string &database, const std::string &user, 
     return "Vintrel - [Query - localhost." + database + "." + user + "@localhost - " + file + "]";
 }
 
+// The Windows build keeps its recovery copies in the Wine prefix's
+// %LOCALAPPDATA%, which all tests share: a test killed with changed text
+// would leave its scripts to be offered in the next test.
+static void ForgetWindowsRecoveryCopies()
+{
+    const char *prefix = getenv("WINEPREFIX");
+    if (TestingWindowsBuild() && prefix && *prefix)
+        Run("rm -rf " + Quote(prefix) + "/drive_c/users/*/AppData/Local/Vintrel/Recovery");
+}
+
 VintrelProcess::VintrelProcess()
 {
     char pattern[] = "/tmp/vintrel-e2e.XXXXXX";
     Work = mkdtemp(pattern);
     App = Work + "/app";
+    ForgetWindowsRecoveryCopies();
     if (TestingWindowsBuild())
         Run("mkdir -p " + Quote(App) + " && unzip -q " + Quote(WindowsBuildDirectory() + "/vintrel-windows.zip") +
             " -d " + Quote(App) + " 2>/dev/null");
@@ -53,6 +64,7 @@ VintrelProcess::~VintrelProcess()
 {
     Kill();
     Run("rm -rf " + Quote(Work));
+    ForgetWindowsRecoveryCopies();
 }
 
 // The settings as the connect dialog writes them: CR LF lines, the two flags
@@ -88,6 +100,9 @@ bool VintrelProcess::StartCommand(const std::string &socket, const std::vector<s
         // it) notes what it was asked to open instead of starting a browser.
         std::string bin = Work + "/bin";
         setenv("PATH", (bin + ":" + getenv("PATH")).c_str(), 1);
+        // The Linux build keeps its recovery copies in the user's data
+        // folder: each test has its own.
+        setenv("XDG_DATA_HOME", (Work + "/data").c_str(), 1);
         for (const std::string &entry : environment) putenv(const_cast<char *>(entry.c_str()));
         int output = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         dup2(output, 1);

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "base/WindowState.h"
-#include "grid/GridWindow.h"
+#include "grid/GridInternal.h"
 #include "results/ResultBuffer.h"
 
 // WM_NOTIFY codes the test parent received, in order.

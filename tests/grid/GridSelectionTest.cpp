@@ -40,9 +40,8 @@ class GridSelection : public GridFixture {
 protected:
     Selection Selected() const
     {
-        const OUTPUTDATA *s = State();
-        return Selection{std::min(s->SelAnchorRow, s->SelEndRow), std::max(s->SelAnchorRow, s->SelEndRow),
-                         std::min(s->SelAnchorCol, s->SelEndCol), std::max(s->SelAnchorCol, s->SelEndCol)};
+        GRIDRANGE cells = State()->Selection.Normalised();
+        return Selection{cells.Top, cells.Bottom, cells.Left, cells.Right};
     }
     void ExpectCursor(int row, int column)
     {
@@ -75,8 +74,8 @@ TEST_F(GridSelection, DraggingUpAndLeftKeepsTheAnchorAndTheCursor)
     MoveTo(POINT{ColumnLeft(0) + 3, 5}); // over the header: no change
     Release(CellPoint(2, 1));
     EXPECT_EQ((Selection{2, 5, 1, 3}), Selected());
-    EXPECT_EQ(5, State()->SelAnchorRow);
-    EXPECT_EQ(3, State()->SelAnchorCol);
+    EXPECT_EQ(5, State()->Selection.AnchorRow);
+    EXPECT_EQ(3, State()->Selection.AnchorCol);
     ExpectCursor(5, 3);
     EXPECT_FALSE(State()->Selecting);
     EXPECT_EQ(nullptr, GetCapture());
@@ -130,7 +129,7 @@ TEST_F(GridSelection, PressesOutsideTheCellsDoNothing)
     Release(POINT{ColumnLeft(4) + 20, SlotTop(1) + 3});
     Press(CellPoint(6, 1)); // below the last row
     Release(CellPoint(6, 1));
-    EXPECT_EQ(-1, State()->SelAnchorRow);
+    EXPECT_TRUE(State()->Selection.Empty());
     EXPECT_EQ(-1, State()->CursorRow);
     EXPECT_TRUE(GridNotifications.empty() || GridNotifications.back() != GN_SELCHANGED);
 }
@@ -224,7 +223,7 @@ TEST_F(GridSelection, ScrollBarsWheelAndBottom)
     EXPECT_EQ(1 + page, info.nPos);
     // Row numbers follow: a click on the first number selects row TopRow.
     Click(RowNumberPoint(GridTopRow(State())));
-    EXPECT_EQ(1 + page, State()->SelAnchorRow);
+    EXPECT_EQ(1 + page, State()->Selection.AnchorRow);
 }
 
 TEST_F(GridSelection, HorizontalBarScrollsPixelsAndPages)
@@ -314,61 +313,48 @@ TEST_F(GridSelection, APressAfterKeyboardScrollingActsOnWhatIsUnderItNow)
 
 // ---- Copy, Select All, Save As ----
 
-TEST_F(GridSelection, CopyOfACellAColumnAndAReversedDrag)
+TEST_F(GridSelection, CopyGivesTheSelectedCellsWithOrWithoutTheirNames)
 {
     ShowNumbers(4);
+    EmptyTheClipboard();
+    Command(CMD_COPY);
+    EXPECT_EQ("(no text)", ClipboardText()) << "nothing selected leaves the clipboard";
+
     Click(CellPoint(2, 1));
-    Command(110);
+    Command(CMD_COPY);
     EXPECT_EQ("30", ClipboardText());
 
     Click(HeaderPoint(2));
-    Command(110);
+    Command(CMD_COPY);
     EXPECT_EQ("100\r\n200\r\n300\r\n400", ClipboardText());
 
     Press(CellPoint(1, 1));
     MoveTo(CellPoint(3, 2));
     Release(CellPoint(3, 2));
-    Command(110);
+    Command(CMD_COPY);
     std::string forward = ClipboardText();
     EXPECT_EQ("20\t200\r\n30\t300\r\n40\t400", forward);
     Press(CellPoint(3, 2));
     MoveTo(CellPoint(1, 1));
     Release(CellPoint(1, 1));
-    Command(110);
-    EXPECT_EQ(forward, ClipboardText());
-    EXPECT_EQ((Selection{1, 3, 1, 2}), Selected()) << "Copy leaves the selection";
-}
-
-TEST_F(GridSelection, CopyWithColumnNamesPutsTheSelectedColumnsNamesFirst)
-{
-    ShowNumbers(4);
-    Press(CellPoint(1, 2));
-    MoveTo(CellPoint(2, 1));
-    Release(CellPoint(2, 1));
-    Command(CMD_COPYWITHNAMES);
-    EXPECT_EQ("b\tc\r\n20\t200\r\n30\t300", ClipboardText());
     Command(CMD_COPY);
-    EXPECT_EQ("20\t200\r\n30\t300", ClipboardText()) << "plain Copy stays without names";
-}
+    EXPECT_EQ(forward, ClipboardText());
+    Command(CMD_COPYWITHNAMES);
+    EXPECT_EQ("b\tc\r\n" + forward, ClipboardText()) << "the selected columns' names first";
+    EXPECT_EQ((Selection{1, 3, 1, 2}), Selected()) << "Copy leaves the selection";
 
-TEST_F(GridSelection, CopyOfTheCornerOfAnEmptyResultIsEmpty)
-{
+    // The corner of a result without rows selects no cell.
     Show(MakeBuffer({"id", "name"}, 0, nullptr, "0"));
     Press(POINT{3, 3});
     Release(POINT{3, 3});
-    Command(110);
+    Command(CMD_COPY);
     EXPECT_EQ("", ClipboardText());
-}
 
-TEST_F(GridSelection, CopyWithoutSelectionLeavesTheClipboard)
-{
-    ShowNumbers(4);
+    // Without a result Select All and Copy do nothing.
     EmptyTheClipboard();
-    Command(110);
-    EXPECT_EQ("(no text)", ClipboardText());
     ShowNothing();
-    Command(113);
-    Command(110);
+    Command(CMD_SELECTALL);
+    Command(CMD_COPY);
     EXPECT_EQ("(no text)", ClipboardText());
 }
 
@@ -450,45 +436,45 @@ protected:
     }
 };
 
-TEST_F(GridSave, ExportIsHeaderAndRowsEachCellFollowedByTab)
+// Every cell is followed by TAB and every line by CR LF; values holding TAB
+// and line breaks are written as they are.
+TEST_F(GridSave, TheTabSeparatedExportHasTheNamesAndEveryRowUnchanged)
 {
     Show(MakeBuffer({"id", "name"}, {{"1", std::nullopt}}, "0"));
     Answer = directory + "one.txt";
-    Command(106);
+    Command(CMD_SAVEAS);
     EXPECT_EQ("id\tname\t\r\n1\tNULL\t\r\n", ReadFileBytes(Answer));
-    EXPECT_EQ(std::vector<std::string>{"Untitled"}, Proposed);
     EXPECT_TRUE(Reported.empty());
-}
 
-TEST_F(GridSave, ValuesWithTabsAndLineBreaksAreWrittenUnchanged)
-{
     Show(MakeBuffer({"t", "n"}, {{"a\tb", "x\r\ny"}, {"", "z"}}));
     Answer = directory + "raw.txt";
-    Command(106);
+    Command(CMD_SAVEAS);
     EXPECT_EQ("t\tn\t\r\na\tb\tx\r\ny\t\r\n\tz\t\r\n", ReadFileBytes(Answer));
 }
 
-TEST_F(GridSave, SaveAsksEveryTimeProposingTheLastName)
+// Nothing to save without a result. Save asks every time, proposing the
+// last name saved to; a cancelled dialog writes nothing and changes no name.
+TEST_F(GridSave, SaveAsksEveryTimeProposingTheLastNameSavedTo)
 {
-    Show(MakeIds(2));
-    Answer = directory + "first.txt";
-    Command(105);
-    Answer = directory + "second.txt";
-    Command(105);
-    EXPECT_EQ((std::vector<std::string>{"Untitled", directory + "first.txt"}), Proposed);
-    EXPECT_EQ("id\t\r\n1\t\r\n2\t\r\n", ReadFileBytes(directory + "second.txt"));
-    EXPECT_TRUE(State()->SelAnchorRow == -1) << "saving leaves the selection alone";
-}
+    Answer = directory + "never.txt";
+    DeleteFileA(Answer.c_str());
+    Command(CMD_SAVEAS);
+    EXPECT_TRUE(Proposed.empty());
+    EXPECT_EQ("(missing)", ReadFileBytes(Answer));
 
-TEST_F(GridSave, CancelledDialogWritesNothing)
-{
     Show(MakeIds(2));
-    std::string path = directory + "kept.txt";
-    WriteFileBytes(path, "previous");
+    std::string kept = directory + "kept.txt";
+    WriteFileBytes(kept, "previous");
     Answer = "";
-    Command(106);
-    EXPECT_EQ("previous", ReadFileBytes(path));
-    EXPECT_STREQ("Untitled", State()->FileName);
+    Command(CMD_SAVEAS);
+    EXPECT_EQ("previous", ReadFileBytes(kept));
+    Answer = directory + "first.txt";
+    Command(CMD_SAVE);
+    Answer = directory + "second.txt";
+    Command(CMD_SAVE);
+    EXPECT_EQ((std::vector<std::string>{"Untitled", "Untitled", directory + "first.txt"}), Proposed);
+    EXPECT_EQ("id\t\r\n1\t\r\n2\t\r\n", ReadFileBytes(directory + "second.txt"));
+    EXPECT_TRUE(State()->Selection.Empty()) << "saving leaves the selection alone";
     EXPECT_TRUE(Reported.empty());
 }
 
@@ -535,15 +521,6 @@ TEST_F(GridSave, TheNameEndingCsvOrJsonPicksTheFormatOtherwiseTheTypeChosen)
     }
     EXPECT_EQ(2u, State()->SaveDialog.nFilterIndex) << "the next dialog proposes the type chosen last";
     EXPECT_TRUE(Reported.empty());
-}
-
-TEST_F(GridSave, NothingHappensWithoutABuffer)
-{
-    Answer = directory + "never.txt";
-    DeleteFileA(Answer.c_str());
-    Command(106);
-    EXPECT_TRUE(Proposed.empty());
-    EXPECT_EQ("(missing)", ReadFileBytes(Answer));
 }
 
 // ---- CSV and JSON read back by another program ----

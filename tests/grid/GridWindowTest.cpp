@@ -65,7 +65,7 @@ TEST_F(GridLayout, CreatedEmptyWithItsDefaults)
     EXPECT_EQ(nullptr, state->Data);
     EXPECT_EQ(30, state->RowNumWidth);
     EXPECT_EQ(state->HeaderHeight, GridRowHeight(state));
-    EXPECT_EQ(-1, state->SelAnchorRow);
+    EXPECT_TRUE(state->Selection.Empty());
     EXPECT_EQ(-2, state->PressedRow);
     EXPECT_STREQ("Untitled", state->SaveDialog.lpstrFile);
     EXPECT_EQ(0x2006u, state->SaveDialog.Flags);
@@ -186,16 +186,53 @@ TEST_F(GridLayout, AttachingResetsScrollingSelectionAndCursor)
     Show(MakeBuffer({"id", "twice"}, 200, [](int r, int c) { return std::to_string((r + 1) * (c + 1)); }, "01"));
     SendMessageA(grid, WM_VSCROLL, SB_PAGEDOWN, 0);
     Click(CellPoint(GridTopRow(State()) + 1, 1));
-    ASSERT_GE(State()->SelAnchorRow, 0);
+    ASSERT_FALSE(State()->Selection.Empty());
     Show(MakeIds(50));
     EXPECT_EQ(0, GridTopRow(State()));
     EXPECT_EQ(0, State()->ScrollX);
-    EXPECT_EQ(-1, State()->SelAnchorRow);
+    EXPECT_TRUE(State()->Selection.Empty());
     EXPECT_EQ(-1, State()->CursorRow);
     EXPECT_EQ(1, State()->BorderRegions.Length());
     SendMessageA(grid, WM_GRID_CLEARSELECTION, 0, 0);
     ShowNothing();
     EXPECT_EQ(0, State()->BorderRegions.Length());
+}
+
+// What others read of the grid, asked through its messages: the buffer, the
+// selection however it was dragged, where a cell is drawn.
+TEST_F(GridLayout, MessagesTellTheBufferTheSelectionAndWhereACellIs)
+{
+    EXPECT_EQ(0, SendMessageA(grid, WM_GRID_GETBUFFER, 0, 0));
+    EXPECT_FALSE(SendMessageA(grid, WM_GRID_GETSELECTION, 0, 0));
+    Show(MakeIdsAndNames(30));
+    EXPECT_EQ((LRESULT)buffer, SendMessageA(grid, WM_GRID_GETBUFFER, 0, 0));
+    Press(CellPoint(4, 1));
+    MoveTo(CellPoint(2, 0));
+    Release(CellPoint(2, 0));
+    GRIDRANGE cells = {};
+    EXPECT_TRUE(SendMessageA(grid, WM_GRID_GETSELECTION, 0, (LPARAM)&cells));
+    EXPECT_EQ((std::vector<int>{2, 4, 0, 1}), (std::vector<int>{cells.Top, cells.Bottom, cells.Left, cells.Right}));
+
+    // Scrolled both ways, a cell's corners are where the hit test finds it.
+    Resize(150, 300);
+    SendMessageA(grid, WM_VSCROLL, SB_LINEDOWN, 0);
+    SendMessageA(grid, WM_HSCROLL, SB_LINERIGHT, 0);
+    RECT cell = {1, 0, 0, 0};
+    ASSERT_TRUE(SendMessageA(grid, WM_GRID_GETCELLRECT, 5, (LPARAM)&cell));
+    for (POINT corner : {POINT{cell.left, cell.top}, POINT{cell.right - 1, cell.bottom - 1}})
+        EXPECT_EQ((DWORD)MAKELONG(1, 4), GridHitTest(State(), corner.x, corner.y));
+    RECT corner = {-1, 0, 0, 0};
+    ASSERT_TRUE(SendMessageA(grid, WM_GRID_GETCELLRECT, (WPARAM)-1, (LPARAM)&corner));
+    EXPECT_EQ((DWORD)MAKELONG(0xFFFF, 0xFFFF), GridHitTest(State(), corner.right - 1, corner.bottom - 1));
+    RECT none[2] = {{2, 0, 0, 0}, {0, 0, 0, 0}};
+    EXPECT_FALSE(SendMessageA(grid, WM_GRID_GETCELLRECT, 0, (LPARAM)&none[0])) << "no third column";
+    EXPECT_FALSE(SendMessageA(grid, WM_GRID_GETCELLRECT, 30, (LPARAM)&none[1])) << "no 31st row";
+
+    // The corner of a result without rows selects it, but no cell.
+    Show(MakeIds(0));
+    Click(POINT{3, 3});
+    EXPECT_TRUE(SendMessageA(grid, WM_GRID_GETSELECTION, 0, (LPARAM)&cells));
+    EXPECT_GT(cells.Top, cells.Bottom);
 }
 
 TEST_F(GridLayout, FocusIsReportedToTheParent)
@@ -207,8 +244,8 @@ TEST_F(GridLayout, FocusIsReportedToTheParent)
     EXPECT_EQ((std::vector<int>{(int)NM_SETFOCUS, (int)NM_KILLFOCUS}), GridNotifications);
 }
 
-// Paints the grid into a 32-bit bitmap through the same drawing function as
-// WM_PAINT and reads its pixels.
+// Paints the grid into a 32-bit bitmap through WM_PRINTCLIENT, which draws
+// as WM_PAINT does, and reads its pixels.
 class GridPixels : public GridFixture {
 protected:
     HDC dc = nullptr;
@@ -231,7 +268,7 @@ protected:
             bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
             old = SelectObject(dc, bitmap);
         }
-        GridOutputDrawingProc(grid, State(), dc, client.right, client.bottom);
+        SendMessageA(grid, WM_PRINTCLIENT, (WPARAM)dc, PRF_CLIENT);
     }
     COLORREF At(int x, int y) { return GetPixel(dc, x, y); }
     void TearDown() override

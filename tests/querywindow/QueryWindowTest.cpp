@@ -262,39 +262,29 @@ BOOL WINAPI CountGridSaveDialog(LPOPENFILENAMEA)
     return FALSE;
 }
 
-// Ctrl+S exports the rows only from the grid itself: with the message pane
-// focused after the grid, it saves the script.
-TEST_F(QueryWindow, SaveFromTheMessagePaneSavesTheScriptNotTheRows)
+// The edit commands act on the focused pane. In the grid Ctrl+Shift+C copies
+// the selection with its column names (the item of the grid's menu enabled
+// with the selection). A person reading an error selects and copies it from
+// the message pane: its text alone lands on the clipboard, and Ctrl+S there
+// saves the script, not the rows. In the editor Ctrl+Shift+C is the
+// editor's Copy, as it was before the grid had the command.
+TEST_F(QueryWindow, EditCommandsActOnTheFocusedPane)
 {
     HWND window = OpenQueryWindow("qw_tests_a");
     CHILDDATA *child = ChildOf(window);
-    ASSERT_TRUE(RunBatch(child, "select 1"));
-    char directory[MAX_PATH] = "", path[MAX_PATH];
-    GetTempPathA(sizeof directory, directory);
-    snprintf(path, sizeof path, "%sqw_tests_pane_%u.sql", directory, (unsigned)GetCurrentProcessId());
-    child->HasFileName = 1;
-    lstrcpynA(child->FileName, path, FileNameSize);
-    GridSaveDialogs = 0;
-    GridDialogs saved = GridDialogFunctions;
-    GridDialogFunctions.GetSaveFileName = CountGridSaveDialog;
+    ASSERT_TRUE(RunBatch(child, "select 1 as a, 'x' as b"));
+    SetFocus(child->Grid);
+    PumpMessages(50);
+    HMENU gridMenu = (HMENU)SendMessageA(child->Grid, WM_GRID_GETCONTEXTMENU, 0, 0);
+    EXPECT_TRUE(GetMenuState(gridMenu, CMD_COPYWITHNAMES, MF_BYCOMMAND) & MF_GRAYED) << "nothing selected";
+    FrameCommand(CMD_SELECTALL);
+    EXPECT_FALSE(GetMenuState(gridMenu, CMD_COPYWITHNAMES, MF_BYCOMMAND) & MF_GRAYED);
+    FrameCommand(CMD_COPYWITHNAMES);
+    EXPECT_EQ("a\tb\r\n1\tx", ClipboardText());
+
+    ASSERT_TRUE(RunBatch(child, "select * from no_such_table"));
     SetFocus(child->Grid);
     PumpMessages(20);
-    SetFocus(child->MessagePane);
-    PumpMessages(20);
-    FrameCommand(CMD_SAVE);
-    GridDialogFunctions = saved;
-    EXPECT_EQ(0, GridSaveDialogs);
-    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(path));
-    DeleteFileA(path);
-}
-
-// A person reading an error selects and copies it from the message pane;
-// the editor's text must not be what lands on the clipboard.
-TEST_F(QueryWindow, CopyAndSelectAllInTheMessagePaneTakeItsText)
-{
-    HWND window = OpenQueryWindow("qw_tests_a");
-    CHILDDATA *child = ChildOf(window);
-    ASSERT_TRUE(RunBatch(child, "select * from no_such_table"));
     SetFocus(child->MessagePane);
     PumpMessages(50);
     EXPECT_FALSE(MenuGrayed(CMD_COPY));
@@ -313,6 +303,20 @@ TEST_F(QueryWindow, CopyAndSelectAllInTheMessagePaneTakeItsText)
     paneText.resize(strlen(paneText.c_str()));
     EXPECT_EQ(paneText, ClipboardText());
     EXPECT_FALSE(IsClipboardFormatAvailable(RegisterClipboardFormatA("Rich Text Format")));
+
+    char directory[MAX_PATH] = "", path[MAX_PATH];
+    GetTempPathA(sizeof directory, directory);
+    snprintf(path, sizeof path, "%sqw_tests_pane_%u.sql", directory, (unsigned)GetCurrentProcessId());
+    child->HasFileName = 1;
+    lstrcpynA(child->FileName, path, FileNameSize);
+    GridSaveDialogs = 0;
+    GridDialogs saved = GridDialogFunctions;
+    GridDialogFunctions.GetSaveFileName = CountGridSaveDialog;
+    FrameCommand(CMD_SAVE);
+    GridDialogFunctions = saved;
+    EXPECT_EQ(0, GridSaveDialogs);
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(path));
+    DeleteFileA(path);
     EXPECT_EQ("select * from no_such_table", EditorText(child));
 
     SetFocus(child->Editor);
@@ -320,27 +324,7 @@ TEST_F(QueryWindow, CopyAndSelectAllInTheMessagePaneTakeItsText)
     FrameCommand(CMD_SELECTALL);
     FrameCommand(CMD_COPY);
     EXPECT_EQ("select * from no_such_table", ClipboardText());
-}
-
-// Ctrl+Shift+C copies the grid's selection with its column names (the item
-// of the grid's menu enabled with the selection); in the editor it is the
-// editor's Copy, as it was before the grid had the command.
-TEST_F(QueryWindow, CopyWithColumnNamesTakesTheGridsNamesAndIsCopyElsewhere)
-{
-    HWND window = OpenQueryWindow("qw_tests_a");
-    CHILDDATA *child = ChildOf(window);
-    ASSERT_TRUE(RunBatch(child, "select 1 as a, 'x' as b"));
-    SetFocus(child->Grid);
-    PumpMessages(50);
-    HMENU gridMenu = StateOf<OUTPUTDATA>(child->Grid)->ContextMenu;
-    EXPECT_TRUE(GetMenuState(gridMenu, CMD_COPYWITHNAMES, MF_BYCOMMAND) & MF_GRAYED) << "nothing selected";
-    FrameCommand(CMD_SELECTALL);
-    EXPECT_FALSE(GetMenuState(gridMenu, CMD_COPYWITHNAMES, MF_BYCOMMAND) & MF_GRAYED);
-    FrameCommand(CMD_COPYWITHNAMES);
-    EXPECT_EQ("a\tb\r\n1\tx", ClipboardText());
-
-    SetFocus(child->Editor);
-    PumpMessages(50);
+    SetEditorText(child, "select 1 as a, 'x' as b");
     FrameCommand(CMD_SELECTALL);
     FrameCommand(CMD_COPYWITHNAMES);
     EXPECT_EQ("select 1 as a, 'x' as b", ClipboardText());

@@ -68,7 +68,14 @@ protected:
         PumpMessages();
     }
 
-    SPLITTERDATA *State() { return StateOf<SPLITTERDATA>(splitter); }
+    int grab = 0; // where in the bar the button went down
+
+    SPLITTERPLACE Place()
+    {
+        SPLITTERPLACE place = {};
+        EXPECT_EQ(SendMessageA(splitter, WM_SPLITTER_GETPLACE, 0, reinterpret_cast<LPARAM>(&place)), place.Position);
+        return place;
+    }
 
     void PutCursor(int clientY)
     {
@@ -76,17 +83,18 @@ protected:
         ClientToScreen(owner, &point);
         SetCursorPos(point.x, point.y);
     }
-    // The button goes down grab pixels below the bar's top.
-    void Press(int grab)
+    // The button goes down that many pixels below the bar's top.
+    void Press(int grabbed)
     {
-        PutCursor(area.top + State()->Position + grab);
+        grab = grabbed;
+        PutCursor(area.top + Place().Position + grab);
         SendMessageA(splitter, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(BarX, grab));
     }
     // Moves the cursor so that the bar's top would be at clientY.
     void MoveBarTo(int clientY)
     {
-        PutCursor(clientY + State()->GrabOffset);
-        SendMessageA(splitter, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(BarX, State()->GrabOffset));
+        PutCursor(clientY + grab);
+        SendMessageA(splitter, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(BarX, grab));
     }
     void Release() { SendMessageA(splitter, WM_LBUTTONUP, 0, MAKELPARAM(BarX, 1)); }
 
@@ -110,39 +118,31 @@ HWND Splitter::desk = nullptr;
 
 TEST_F(Splitter, StartsAtHalfAndPlacesItselfByTheAreasBottom)
 {
-    SPLITTERDATA *state = State();
-    ASSERT_TRUE(state);
-    EXPECT_EQ(splitter, state->Window);
-    EXPECT_EQ(0, state->Dragging);
-    EXPECT_EQ(3, state->BarHeight);
-    EXPECT_EQ(50, state->Percent);
-    EXPECT_EQ(10, state->MinPercent);
-    EXPECT_EQ(420 * 50 / 100, state->Position);
-    EXPECT_TRUE(EqualRect(&area, &state->Area));
+    SPLITTERPLACE place = Place();
+    EXPECT_EQ(3, place.BarHeight);
+    EXPECT_EQ(50, place.Percent);
+    EXPECT_EQ(420 * 50 / 100, place.Position);
+    EXPECT_EQ(nullptr, GetCapture());
 
     EXPECT_EQ(0, SendMessageA(splitter, WM_SPLITTER_SETAREA, 0, 0));
-    EXPECT_TRUE(IsRectEmpty(&state->Area));
-    EXPECT_EQ(0, state->Position);
+    EXPECT_EQ(0, Place().Position);
 }
 
 TEST_F(Splitter, DragKeepsATenPercentMarginAtBothEnds)
 {
     Press(1);
-    EXPECT_EQ(1, State()->Dragging);
     EXPECT_EQ(splitter, GetCapture());
     MoveBarTo(area.top - 15);
-    EXPECT_EQ(40, State()->Position);
-    EXPECT_EQ(40, State()->MinPixels);
-    EXPECT_EQ(10, State()->Percent);
+    EXPECT_EQ(40, Place().Position);
+    EXPECT_EQ(10, Place().Percent);
     MoveBarTo(area.bottom + 100);
-    EXPECT_EQ(400 - 3 - 40, State()->Position);
-    EXPECT_EQ(357 * 100 / 400, State()->Percent);
+    EXPECT_EQ(400 - 3 - 40, Place().Position);
+    EXPECT_EQ(357 * 100 / 400, Place().Percent);
     MoveBarTo(area.top + 41);
-    EXPECT_EQ(41, State()->Position);
+    EXPECT_EQ(41, Place().Position);
     EXPECT_TRUE(notifications.empty()) << "no notification before the drag ends";
 
     Release();
-    EXPECT_EQ(0, State()->Dragging);
     EXPECT_EQ(nullptr, GetCapture());
     ASSERT_EQ(1u, notifications.size());
     EXPECT_EQ(splitter, notifications[0].hwndFrom);
@@ -155,34 +155,34 @@ TEST_F(Splitter, PercentageOfADropSurvivesANewArea)
     Press(2);
     MoveBarTo(area.top + 100);
     Release();
-    EXPECT_EQ(100, State()->Position);
-    EXPECT_EQ(25, State()->Percent);
+    EXPECT_EQ(100, Place().Position);
+    EXPECT_EQ(25, Place().Percent);
 
     RECT larger = {10, 20, 310, 820};
     SendMessageA(splitter, WM_SPLITTER_SETAREA, reinterpret_cast<WPARAM>(&larger), 0);
-    EXPECT_EQ(820 * 25 / 100, State()->Position);
-    EXPECT_EQ(25, State()->Percent);
+    EXPECT_EQ(820 * 25 / 100, Place().Position);
+    EXPECT_EQ(25, Place().Percent);
 }
 
 TEST_F(Splitter, IdleMouseMessagesDoNothing)
 {
-    int position = State()->Position;
+    int position = Place().Position;
     PutCursor(area.top + 60);
     SendMessageA(splitter, WM_MOUSEMOVE, 0, MAKELPARAM(BarX, 1));
     Release();
-    EXPECT_EQ(position, State()->Position);
-    EXPECT_EQ(50, State()->Percent);
+    EXPECT_EQ(position, Place().Position);
+    EXPECT_EQ(50, Place().Percent);
     EXPECT_TRUE(notifications.empty());
 }
 
 TEST_F(Splitter, DragEndingWhereItStartedStillNotifiesOnce)
 {
-    int position = State()->Position;
+    int position = Place().Position;
     Press(1);
     MoveBarTo(area.top + position);
     Release();
     Release();
-    EXPECT_EQ(position, State()->Position);
+    EXPECT_EQ(position, Place().Position);
     EXPECT_EQ(1u, notifications.size());
 }
 
@@ -192,9 +192,9 @@ TEST_F(Splitter, AreaTooSmallForBothMarginsKeepsTheBarInside)
     SendMessageA(splitter, WM_SPLITTER_SETAREA, reinterpret_cast<WPARAM>(&tiny), 0);
     Press(0);
     MoveBarTo(0);
-    EXPECT_EQ(1, State()->Position);
+    EXPECT_EQ(1, Place().Position);
     MoveBarTo(500);
-    EXPECT_EQ(10 - 3 - 1, State()->Position);
+    EXPECT_EQ(10 - 3 - 1, Place().Position);
     Release();
 
     // Lower than the bar itself: the rule for the bottom is applied last.
@@ -202,16 +202,16 @@ TEST_F(Splitter, AreaTooSmallForBothMarginsKeepsTheBarInside)
     SendMessageA(splitter, WM_SPLITTER_SETAREA, reinterpret_cast<WPARAM>(&flat), 0);
     Press(0);
     MoveBarTo(500);
-    EXPECT_EQ(2 - 3, State()->Position);
+    EXPECT_EQ(2 - 3, Place().Position);
     Release();
 
     // An empty area has no height to take a percentage of.
     SendMessageA(splitter, WM_SPLITTER_SETAREA, 0, 0);
-    int percent = State()->Percent;
+    int percent = Place().Percent;
     Press(0);
     MoveBarTo(300);
     Release();
-    EXPECT_EQ(percent, State()->Percent);
+    EXPECT_EQ(percent, Place().Percent);
 }
 
 TEST_F(Splitter, GhostBarInvertsHalfThePixelsAndIsRemovedOnDrop)
@@ -240,8 +240,9 @@ TEST_F(Splitter, LosingTheCaptureEndsTheDragLikeADrop)
     MoveBarTo(ghostY);
     SetCapture(owner);
     ReleaseCapture();
-    EXPECT_EQ(0, State()->Dragging);
-    EXPECT_EQ(200, State()->Position);
+    EXPECT_EQ(200, Place().Position);
+    MoveBarTo(ghostY + 50);
+    EXPECT_EQ(200, Place().Position) << "the drag has ended";
     EXPECT_EQ(1u, notifications.size());
     EXPECT_EQ(before, WindowRow(ghostY + 1, area.left + 20, 16));
     Release();

@@ -40,14 +40,27 @@ protected:
     }
     void TearDown() override { CloseAllQueryWindows(); }
 
-    OUTPUTDATA *Grid() const { return StateOf<OUTPUTDATA>(child->Grid); }
-    const GRIDBUFFER *Data() const { return Grid() ? Grid()->Data : nullptr; }
+    const GRIDBUFFER *Data() const { return GridBuffer(child); }
+    // Where the grid draws a cell now (row -1 the header band).
+    RECT Cell(int row, int column) const
+    {
+        RECT cell = {column, 0, 0, 0};
+        EXPECT_TRUE(SendMessageA(child->Grid, WM_GRID_GETCELLRECT, row, (LPARAM)&cell)) << row << ", " << column;
+        return cell;
+    }
+    // A plain key selects the cell it moves the cursor to.
+    int SelectedColumn() const
+    {
+        GRIDRANGE cells = {-1, -1, -1, -1};
+        SendMessageA(child->Grid, WM_GRID_GETSELECTION, 0, (LPARAM)&cells);
+        return cells.Left == cells.Right ? cells.Left : -1;
+    }
 
     // Runs the text as the user does and expects a result set in the grid.
     void Run(const std::string &sql)
     {
         ASSERT_TRUE(RunBatch(child, sql, 60000)) << "the batch did not complete";
-        ASSERT_EQ(0, child->QueryStatus) << MessagePaneText(child);
+        ASSERT_EQ("Query batch completed.", StatusText(child, 0)) << MessagePaneText(child);
         ASSERT_TRUE(Data());
     }
     void Draw()
@@ -62,7 +75,7 @@ protected:
     }
     void ClickFirstCell()
     {
-        LPARAM at = MAKELPARAM(Grid()->RowNumWidth + 3, Grid()->HeaderHeight + 3);
+        LPARAM at = MAKELPARAM(Cell(0, 0).left + 3, Cell(0, 0).top + 3);
         SendMessageA(child->Grid, WM_MOUSEMOVE, 0, at);
         SendMessageA(child->Grid, WM_LBUTTONDOWN, MK_LBUTTON, at);
         SendMessageA(child->Grid, WM_LBUTTONUP, 0, at);
@@ -191,21 +204,21 @@ TEST_F(ResultsAndQueries, AMegabyteValueIsShownCopiedSavedAndCanBeWidenedToItsTe
 
     // A double click on the column's border fits it to its text: eight
     // million pixels, scrolled through to its end and back.
-    POINT border = {Grid()->RowNumWidth + data->ColWidths[0] - 1, 5};
+    POINT border = {Cell(-1, 0).right - 1, 5};
     SendMessageA(child->Grid, WM_MOUSEMOVE, 0, MAKELPARAM(border.x, border.y));
     SendMessageA(child->Grid, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(border.x, border.y));
     SendMessageA(child->Grid, WM_LBUTTONUP, 0, MAKELPARAM(border.x, border.y));
     EXPECT_EQ(data->TextWidths[0], data->ColWidths[0]);
-    EXPECT_EQ(data->ColWidths[0] + data->ColWidths[1], Grid()->TotalWidth);
+    EXPECT_EQ(data->ColWidths[0] + data->ColWidths[1], Cell(-1, 1).right - Cell(-1, 0).left);
     Draw();
     ClickFirstCell();
     Key(VK_END);
-    EXPECT_EQ(1, Grid()->CursorCol);
-    EXPECT_EQ(Grid()->TotalWidth - (ClientWidth() - Grid()->RowNumWidth), Grid()->ScrollX);
+    EXPECT_EQ(1, SelectedColumn());
+    EXPECT_EQ(ClientWidth(), Cell(-1, 1).right) << "the last column ends at the window's edge";
     SendMessageA(child->Grid, WM_HSCROLL, SB_PAGELEFT, 0);
     UpdateWindow(child->Grid);
     Key(VK_HOME);
-    EXPECT_EQ(0, Grid()->ScrollX);
+    EXPECT_EQ(0, GetScrollPos(child->Grid, SB_HORZ));
 }
 
 TEST_F(ResultsAndQueries, AThousandColumnsAreShownScrolledCopiedAndSaved)
@@ -224,10 +237,10 @@ TEST_F(ResultsAndQueries, AThousandColumnsAreShownScrolledCopiedAndSaved)
     // The cell cursor goes to the last column and brings it into view.
     ClickFirstCell();
     Key(VK_END);
-    EXPECT_EQ(columns - 1, Grid()->CursorCol);
-    EXPECT_EQ(Grid()->TotalWidth - (ClientWidth() - Grid()->RowNumWidth), Grid()->ScrollX);
+    EXPECT_EQ(columns - 1, SelectedColumn());
+    EXPECT_EQ(ClientWidth(), Cell(-1, columns - 1).right) << "the last column ends at the window's edge";
     Key(VK_HOME);
-    EXPECT_EQ(0, Grid()->ScrollX);
+    EXPECT_EQ(0, GetScrollPos(child->Grid, SB_HORZ));
 
     std::string expected, header;
     for (int c = 1; c <= columns; c++) header += "c" + std::to_string(c) + "\t";
@@ -268,9 +281,9 @@ TEST_F(ResultsAndQueries, AQueryOfAMegabyteReachesTheServerWholeAndItsResultIsSh
     EXPECT_EQ("\r\n(1 row(s) affected)", MessagePaneText(child));
     Draw();
 
-    // The server's own record of what it received, when there is one.
+    // The server's own record of what it received, when it keeps one.
+    if (!HasGeneralLog()) return;
     std::string log = ReadGeneralLog();
-    if (log.empty()) return;
     size_t at = log.rfind("Query\tSELECT 'line 000001 ");
     ASSERT_NE(std::string::npos, at) << "the general log holds the query";
     EXPECT_EQ(sql + "\n", log.substr(at + strlen("Query\t"), sql.size() + 1));
@@ -284,7 +297,7 @@ TEST_F(ResultsAndQueries, AQueryLargerThanTheServerTakesIsAnErrorAndTheTextStays
     ASSERT_GT(limit, 0);
     const std::string sql = "SELECT '" + std::string((size_t)limit + 1024, 'q') + "' AS too_large";
     ASSERT_TRUE(RunBatch(child, sql, 60000)) << "the batch did not complete";
-    EXPECT_NE(0, child->QueryStatus);
+    EXPECT_EQ("Query batch completed with errors.", StatusText(child, 0));
     EXPECT_EQ(0u, MessagePaneText(child).find("Error ")) << MessagePaneText(child);
     EXPECT_EQ(-1, GridRows(child)) << "no result is shown";
     EXPECT_TRUE(EditorText(child) == sql) << "the query text stays in the editor";

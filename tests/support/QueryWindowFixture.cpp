@@ -125,8 +125,13 @@ bool RunBatch(CHILDDATA *child, const std::string &sql, DWORD timeoutMs)
     return WaitForCompletion(child, timeoutMs);
 }
 
+const GRIDBUFFER *GridBuffer(CHILDDATA *child)
+{
+    return reinterpret_cast<const GRIDBUFFER *>(SendMessageA(child->Grid, WM_GRID_GETBUFFER, 0, 0));
+}
+
 int GridRows(CHILDDATA *child)
 {
-    OUTPUTDATA *grid = StateOf<OUTPUTDATA>(child->Grid);
-    return grid && grid->Data ? (int)grid->Data->Rows.Count : -1;
+    const GRIDBUFFER *shown = GridBuffer(child);
+    return shown ? (int)shown->Rows.Count : -1;
 }

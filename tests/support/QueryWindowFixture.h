@@ -43,4 +43,7 @@ int ButtonState(UINT command);
 // completion; false when it did not come in time.
 bool RunBatch(CHILDDATA *child, const std::string &sql, DWORD timeoutMs = 20000);
 bool WaitForCompletion(CHILDDATA *child, DWORD timeoutMs = 20000);
+// The result the grid shows (null when none) and its number of rows (-1
+// when none), as the grid answers.
+const GRIDBUFFER *GridBuffer(CHILDDATA *child);
 int GridRows(CHILDDATA *child);

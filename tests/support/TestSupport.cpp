@@ -87,6 +87,8 @@ void PumpMessages(DWORD milliseconds)
     } while (GetTickCount() - start < milliseconds);
 }
 
+bool HasGeneralLog() { return getenv("VINTREL_TEST_GENERAL_LOG") != nullptr; }
+
 std::string ReadGeneralLog()
 {
     const char *path = getenv("VINTREL_TEST_GENERAL_LOG");

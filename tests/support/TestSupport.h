@@ -29,7 +29,9 @@ MYSQL_RES *QueryResult(MYSQL *mysql, const std::string &sql);
 CONNECTIONINFO *OpenTestConnection();
 
 // The statements the test server received, from its general log (switched
-// on by the test that reads it); "" when ./test names no log.
+// on by the test that reads it). ./test's server keeps one; run against
+// another server, a test has none to read (HasGeneralLog is false).
+bool HasGeneralLog();
 std::string ReadGeneralLog();
 
 // The CF_TEXT on the clipboard, "(no text)" when there is none.
