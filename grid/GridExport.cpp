@@ -188,12 +188,15 @@ void PutHex(Sink &out, const char *value, size_t length)
 
 // A value with a zero byte (a row that keeps lengths holds one) is no
 // text: only its hexadecimal digits carry every byte into the file.
+bool HoldsZeroByte(const TFieldList &row, int32_t column)
+{
+    return row.LengthsKept && memchr(row[column], 0, CellLength(row, column));
+}
+
 bool PutBinaryValue(FileSink &out, const TFieldList &row, int32_t column)
 {
-    if (!row.LengthsKept) return false;
-    size_t length = CellLength(row, column);
-    if (!memchr(row[column], 0, length)) return false;
-    PutHex(out, row[column], length);
+    if (!HoldsZeroByte(row, column)) return false;
+    PutHex(out, row[column], CellLength(row, column));
     return true;
 }
 
@@ -349,7 +352,7 @@ void PutJsonObject(FileSink &out, const GRIDBUFFER *data, const std::vector<std:
             out.Put("null", 4);
         } else if (IsNumberColumn(data, c) && (number = JsonNumberLength(value)) > 0) {
             out.Put(value, number);
-        } else if (row.LengthsKept && memchr(value, 0, CellLength(row, c))) {
+        } else if (HoldsZeroByte(row, c)) {
             out.Put('"');
             PutBinaryValue(out, row, c);
             out.Put('"');
