@@ -3,10 +3,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "base/Text.h"
 #include "base/ThreadStack.h"
 #include "query/ResultCapture.h"
+#include "server/SshTunnel.h"
 
 void (*BatchTestSeam)(BatchSeamPoint point) = nullptr;
 
@@ -73,6 +75,7 @@ uint8_t PhaseOf(BATCHGATE *gate)
 // What the thread sending KILL QUERY needs, copied, since the job and its
 // connection may be freed while it runs; the gate is held.
 struct CANCELREQUEST {
+    CONNECTIONROUTE Route; // its TLS and tunnel, which the cancel shares
     char *Host;
     char *User;
     char *Password;
@@ -135,6 +138,7 @@ DWORD WINAPI CancelRequestThread(LPVOID parameter)
     // that has ended is left alone.
     if (PhaseOf(gate) == PhaseSent) {
         CONNECTIONINFO *connection = NewConnectionInfo(request->Host, request->User, request->Password);
+        if (connection) connection->Route = request->Route;
         char reason[480] = "";
         if (!connection) {
             failed = true;
@@ -173,6 +177,7 @@ bool SendCancelRequest(BATCHJOB *job, HWND notifyWindow, UINT failedMessage)
         return false;
     }
     CONNECTIONINFO *connection = job->Connection;
+    request->Route = connection->Route;
     request->Host = DuplicateText(connection->Host);
     request->User = DuplicateText(connection->User);
     request->Password = DuplicateText(connection->Password);
@@ -453,6 +458,16 @@ void RunBatch(BATCHJOB *job)
     if (error == 0 && status == 0) return;
     // The next batch will need a new session first.
     if (IsConnectionLostError(error)) job->Connection->Lost = 1;
+    // Through a tunnel that has ended the server's words ("Lost connection")
+    // would blame the server; ssh's say what happened. The next batch
+    // makes a new tunnel.
+    SSHTUNNEL *tunnel = job->Connection->Tunnel;
+    if (IsConnectionLostError(error) && tunnel && TunnelEnds(tunnel, TunnelEndWaitMilliseconds)) {
+        job->FailedOutcome = status != 0 ? 1 : job->OutcomeCount + 1;
+        std::string text = TunnelEndedText(tunnel) + "\n\nThe next batch connects through a new tunnel.";
+        RecordFailure(job, 1, error, text.c_str());
+        return;
+    }
     job->FailedOutcome = status != 0 ? 1 : job->OutcomeCount + 1;
     // What the server did decides, not what was asked: a batch that ended
     // before the KILL reached it keeps its own outcome.

@@ -255,7 +255,8 @@ void RefreshAfterSuccess(CHILDDATA *child, const BATCHJOB *job)
     UpdateTitle(child);
     char version[ServerVersionSize] = "";
     GetServerVersion(child->Connection, version, sizeof version);
-    FormatServerStatus(ConnectionLabel(child->Connection), version, text, sizeof text, child->Connection->Encrypted);
+    FormatServerStatus(ConnectionLabel(child->Connection), version, text, sizeof text, child->Connection->Encrypted,
+                       child->Connection->Verified);
     SetStatusText(child, 1, text);
     SetStatusText(child, 2, child->Connection->Database);
     SetStatusText(child, 0, "Query batch completed.");

@@ -115,7 +115,8 @@ void ShowInitialStatus(CHILDDATA *child)
     char version[ServerVersionSize] = "";
     GetServerVersion(child->Connection, version, sizeof version);
     char status[ServerStatusSize];
-    FormatServerStatus(ConnectionLabel(child->Connection), version, status, sizeof status, child->Connection->Encrypted);
+    FormatServerStatus(ConnectionLabel(child->Connection), version, status, sizeof status, child->Connection->Encrypted,
+                       child->Connection->Verified);
     SetStatusText(child, 1, status);
     ShowServerUser(child);
     SetStatusText(child, 4, "0 row(s)");
@@ -421,6 +422,7 @@ HWND CloneQueryWindow(HWND source, const char *text, char *error, size_t errorSi
     CONNECTIONINFO *connection = NewConnectionInfo(from->Host, from->User, from->Password);
     if (!connection) return nullptr;
     ReplaceConnectionText(&connection->Database, from->Database);
+    connection->Route = from->Route;
     if (from->Name) ReplaceConnectionText(&connection->Name, from->Name);
     if (!OpenConnectionWithin(connection, ConnectTimeoutSeconds, error, errorSize)) {
         FreeConnectionInfo(connection);

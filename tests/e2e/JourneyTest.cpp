@@ -349,6 +349,47 @@ TEST_F(Journey, SavesTwoConnectionsAndReconnectsByPickingEach)
     EXPECT_EQ("e2e_shop", program.AskWindow("select database()"));
 }
 
+// A server reached through an SSH tunnel typed into the dialog: the SSH
+// server forwards the session, the window works as any other, the settings
+// keep the tunnel, and ssh ends with the program.
+TEST_F(Journey, ConnectsThroughAnSshTunnelThatEndsWithTheProgram)
+{
+    const char *sshPort = getenv("VINTREL_TEST_SSH_PORT"), *sshDir = getenv("VINTREL_TEST_SSH_DIR");
+    const char *serverPort = getenv("VINTREL_TEST_PORT");
+    if (!sshPort || !sshDir || !serverPort) GTEST_SKIP() << "no sshd in this run (./test starts one)";
+    if (TestingWindowsBuild()) GTEST_SKIP() << "Wine has no ssh.exe for the Windows build";
+    const std::string tunnels = "pgrep -a -x ssh | grep -c -- '-p " + std::string(sshPort) + " ' || true";
+    const std::string sshdLog = getenv("VINTREL_TEST_SSHD_LOG");
+    size_t logBefore = ReadFile(sshdLog).size();
+    program.WriteSettings("127.0.0.1:" + std::string(serverPort), account.User, &account.Password);
+    ASSERT_TRUE(program.Start(account.Socket));
+    ASSERT_FALSE(program.WaitForWindow("^Connect to MySQL Server$").empty());
+    Pause(200);
+    Keys("alt+h");
+    Type("127.0.0.1:" + std::string(sshPort));
+    Keys("alt+e");
+    Type(RunLine("id -un"));
+    Keys("alt+k");
+    Type(std::string(sshDir) + "/user-key");
+    Keys("Return");
+    ASSERT_TRUE(program.WaitUntilGone("^Connect to MySQL Server$", 30));
+    ASSERT_TRUE(program.MaximizeQueryWindow());
+    EXPECT_EQ("42", program.AskWindow("select 6*7"));
+    EXPECT_EQ("1", RunLine(tunnels));
+    // sshd carried the session to the server's port.
+    std::string log = ReadFile(sshdLog).substr(logBefore);
+    EXPECT_NE(std::string::npos, log.find("direct-tcpip")) << log;
+    EXPECT_NE(std::string::npos, log.find("target 127.0.0.1 port " + std::string(serverPort))) << log;
+    std::string settings = ReadFile(program.SettingsPath());
+    EXPECT_NE(std::string::npos, settings.find("\r\nsshhost=127.0.0.1:" + std::string(sshPort) + "\r\n")) << settings;
+
+    Keys("alt+f x"); // File > Exit; the window's text changed
+    ASSERT_TRUE(program.WaitForMessageBox());
+    Keys("n");
+    EXPECT_TRUE(program.WaitForExit(10));
+    EXPECT_EQ("0", RunLine(tunnels));
+}
+
 // A settings file of random bytes: the program starts on the defaults, a
 // person types the account, and the settings are saved for the next start.
 TEST_F(Journey, SettingsFileOfRandomBytesGivesTheDefaultsAndIsWrittenAnew)
