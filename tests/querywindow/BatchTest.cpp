@@ -5,7 +5,10 @@
 #include "QueryWindowFixture.h"
 
 #include <commctrl.h>
+#include <pwd.h>
 #include <richedit.h>
+#include <signal.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -14,6 +17,8 @@
 #include "editor/CodeMaxControl.h"
 #include "grid/GridWindow.h"
 #include "query/BatchWorker.h"
+#include "querywindow/QueryWindow.h"
+#include "server/SshTunnel.h"
 #include "querywindow/FrameServices.h"
 #include "resources/resource.h"
 
@@ -299,6 +304,39 @@ TEST_F(Batch, AKilledConnectionGivesAnErrorNotAHang)
     KillSession(child);
     ASSERT_TRUE(RunBatch(child, "select database()", 5000));
     EXPECT_EQ("qw_tests_bb", FirstCell(child)) << MessagePaneText(child);
+}
+
+// A tunnel that dies under a running batch fails it with ssh's account of
+// it (not the server's "Lost connection"); the next batch runs through a
+// new tunnel.
+TEST_F(Batch, ATunnelEndingUnderABatchFailsItAndTheNextRunsThroughANewOne)
+{
+    const char *sshPort = getenv("VINTREL_TEST_SSH_PORT"), *sshDir = getenv("VINTREL_TEST_SSH_DIR");
+    if (!sshPort || !sshDir) GTEST_SKIP() << "no sshd in this run (./test starts one)";
+    std::string server = "127.0.0.1:" + QueryValue(child->Connection->Handle, "select @@port");
+    CONNECTIONINFO *connection = NewConnectionInfo(server.c_str(), TestUser(), TestPassword());
+    CONNECTIONROUTE &route = connection->Route;
+    snprintf(route.SshHost, sizeof route.SshHost, "127.0.0.1:%s", sshPort);
+    snprintf(route.SshUser, sizeof route.SshUser, "%s", getpwuid(getuid())->pw_name);
+    snprintf(route.SshKey, sizeof route.SshKey, "%s/user-key", sshDir);
+    char error[1024];
+    ASSERT_TRUE(OpenConnectionWithin(connection, 15, error, sizeof error)) << error;
+    unsigned long first = TunnelProcessId(connection->Tunnel);
+    CHILDDATA *tunnelled = ChildOf(CreateQueryWindow(connection, false));
+    ASSERT_TRUE(tunnelled);
+    SetEditorText(tunnelled, "select sleep(5)");
+    FrameCommand(CMD_EXECUTE);
+    PumpMessages(300);
+    kill((pid_t)first, SIGKILL);
+    ASSERT_TRUE(WaitForCompletion(tunnelled, 4000));
+    EXPECT_EQ("Query batch completed with errors.", StatusText(tunnelled, 0));
+    std::string said = MessagePaneText(tunnelled);
+    EXPECT_NE(std::string::npos, said.find("The SSH tunnel through 127.0.0.1:" + std::string(sshPort) + " has ended"))
+        << said;
+    EXPECT_NE(std::string::npos, said.find("The next batch connects through a new tunnel.")) << said;
+    ASSERT_TRUE(RunBatch(tunnelled, "select 6*7", 15000));
+    EXPECT_EQ("42", FirstCell(tunnelled)) << MessagePaneText(tunnelled);
+    EXPECT_NE(first, TunnelProcessId(tunnelled->Connection->Tunnel));
 }
 
 // A session that died inside a transaction (begun, or with autocommit off)
