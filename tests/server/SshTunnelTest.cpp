@@ -1,7 +1,7 @@
 // Connections through an SSH tunnel, against the sshd that ./test starts on
 // loopback with keys made for the run: the tunnel shared and ended with its
-// last connection, ssh's own words for each failure, and a tunnel that dies
-// under a session.
+// last connection, and ssh's own words for each failure. A tunnel that dies
+// under a batch: tests/querywindow/BatchTest.cpp.
 #include "TestSupport.h"
 
 #include <pwd.h>
@@ -102,29 +102,6 @@ TEST(SshTunnel, ConnectionsShareOneTunnelThatEndsWithTheLast)
     FreeConnectionInfo(second);
     EXPECT_EQ(0, RunningTunnelCount());
     EXPECT_NE(0, kill((pid_t)process, 0)) << "ssh still runs";
-}
-
-// A tunnel killed under a session: the next statement fails, the tunnel
-// says it has ended, and a reconnect goes through a new one.
-TEST(SshTunnel, ADeadTunnelIsReplacedAtTheReconnect)
-{
-    SshServer ssh;
-    SKIP_WITHOUT_SSHD(ssh);
-    CONNECTIONINFO *connection = ssh.Connection("user-key");
-    std::string error;
-    ASSERT_TRUE(ssh.Open(connection, &error)) << error;
-    unsigned long first = TunnelProcessId(connection->Tunnel);
-    ASSERT_EQ(0, kill((pid_t)first, SIGKILL));
-    EXPECT_NE(0, mysql_query(connection->Handle, "select 1"));
-    EXPECT_TRUE(IsConnectionLostError(mysql_errno(connection->Handle))) << mysql_error(connection->Handle);
-    EXPECT_TRUE(TunnelEnds(connection->Tunnel, TunnelEndWaitMilliseconds));
-    EXPECT_EQ(0u, TunnelEndedText(connection->Tunnel).find("The SSH tunnel through 127.0.0.1:" + ssh.Port + " has ended"));
-    char text[1024];
-    ASSERT_TRUE(ReconnectConnection(connection, text, sizeof text)) << text;
-    EXPECT_NE(first, TunnelProcessId(connection->Tunnel));
-    EXPECT_EQ("1", QueryValue(connection->Handle, "select 1"));
-    FreeConnectionInfo(connection);
-    EXPECT_EQ(0, RunningTunnelCount());
 }
 
 // Each failure in ssh's own words, and no tunnel left behind.
