@@ -85,7 +85,8 @@ std::vector<std::string> SshArguments(const CONNECTIONROUTE &route, const char *
     if (!sshPort.empty()) arguments.insert(arguments.end(), {"-p", sshPort});
     if (route.SshUser[0]) arguments.insert(arguments.end(), {"-l", route.SshUser});
     if (route.SshKey[0]) arguments.insert(arguments.end(), {"-i", route.SshKey, "-o", "IdentitiesOnly=yes"});
-    arguments.push_back(sshHost);
+    // A host that begins with "-" is a host, never an option of ssh's.
+    arguments.insert(arguments.end(), {"--", sshHost});
     return arguments;
 }
 
