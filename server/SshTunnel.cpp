@@ -18,8 +18,7 @@ struct SSHTUNNEL {
 
 namespace {
 
-// The tunnels that have references; a new tunnel is made under the lock,
-// so that two windows opening at once share one rather than racing.
+// The tunnels that have references.
 std::mutex &RegistryLock()
 {
     static std::mutex lock;
@@ -30,6 +29,19 @@ std::vector<SSHTUNNEL *> &Registry()
 {
     static std::vector<SSHTUNNEL *> tunnels;
     return tunnels;
+}
+
+// A running tunnel of that key with one more reference, or null.
+SSHTUNNEL *ShareRunning(const std::string &key)
+{
+    std::lock_guard<std::mutex> guard(RegistryLock());
+    for (SSHTUNNEL *tunnel : Registry()) {
+        if (tunnel->Key == key && SshProcessRunning(tunnel->Process)) {
+            tunnel->References++;
+            return tunnel;
+        }
+    }
+    return nullptr;
 }
 
 std::string TunnelKey(const CONNECTIONROUTE &route, const char *host, unsigned int port)
@@ -192,16 +204,25 @@ SSHTUNNEL *StartTunnel(const CONNECTIONROUTE &route, const char *host, unsigned 
 SSHTUNNEL *AcquireTunnel(const CONNECTIONROUTE &route, const char *host, unsigned int port,
                          unsigned int timeoutSeconds, char *error, size_t errorSize)
 {
-    std::lock_guard<std::mutex> guard(RegistryLock());
     std::string key = TunnelKey(route, host, port);
-    for (SSHTUNNEL *tunnel : Registry()) {
-        if (tunnel->Key == key && SshProcessRunning(tunnel->Process)) {
-            tunnel->References++;
-            return tunnel;
-        }
-    }
+    if (SSHTUNNEL *running = ShareRunning(key)) return running;
+    // Made outside the lock: closing another window must not wait for an
+    // SSH host that is slow to answer.
     SSHTUNNEL *tunnel = StartTunnel(route, host, port, timeoutSeconds, error, errorSize);
-    if (tunnel) Registry().push_back(tunnel);
+    if (!tunnel) return nullptr;
+    std::unique_lock<std::mutex> guard(RegistryLock());
+    SSHTUNNEL *raced = nullptr;
+    for (SSHTUNNEL *other : Registry())
+        if (other->Key == key && SshProcessRunning(other->Process)) raced = other;
+    // Two windows that opened at once: the tunnel made first serves both.
+    if (raced) {
+        raced->References++;
+        guard.unlock();
+        EndSshProcess(tunnel->Process);
+        delete tunnel;
+        return raced;
+    }
+    Registry().push_back(tunnel);
     return tunnel;
 }
 
