@@ -11,6 +11,7 @@
 #include "app/AboutDialog.h"
 #include "app/ConnectionDialog.h"
 #include "app/DesktopShell.h"
+#include "app/HistoryDialog.h"
 #include "app/RecoveryStartup.h"
 #include "app/ToolbarHost.h"
 #include "base/ActionFailure.h"
@@ -305,6 +306,9 @@ LRESULT OnCommand(HWND window, FRAMEDATA *frame, WPARAM wParam, LPARAM lParam)
         if (ActiveQueryWindow()) OpenTemplateSequence(frame);
         return 0;
     case CMD_HELPCONTENTS: ShowHelpContents(); return 0;
+    case CMD_HISTORY:
+        if (ActiveQueryWindow()) ShowHistoryDialog(window);
+        return 0;
     }
     if (HWND active = ActiveQueryWindow()) SendMessageA(active, WM_COMMAND, wParam, lParam);
     return DefFrameProcA(window, MdiClientWindow, WM_COMMAND, wParam, lParam);
