@@ -131,10 +131,11 @@ void ShowEntries(HISTORYDIALOG *record)
     }
     InvalidateRect(record->List, nullptr, TRUE);
     char text[96];
-    if (record->View.List.Items.empty())
+    size_t total = record->View.List.Items.size() - record->View.RemovedCount;
+    if (total == 0)
         snprintf(text, sizeof text, "No batch has been recorded yet.");
     else
-        snprintf(text, sizeof text, "%u of %u batch(es)", (unsigned)shown, (unsigned)record->View.List.Items.size());
+        snprintf(text, sizeof text, "%u of %u batch(es)", (unsigned)shown, (unsigned)total);
     SetDlgItemTextA(record->Dialog, IDC_HISTORYCOUNT, text);
 }
 

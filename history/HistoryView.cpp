@@ -84,8 +84,9 @@ void ChooseInHistoryView(HISTORYVIEW *view, const std::string *server, const std
 
 void DropFromHistoryView(HISTORYVIEW *view, uint32_t entry)
 {
-    if (entry >= view->Removed.size()) return;
+    if (entry >= view->Removed.size() || view->Removed[entry]) return;
     view->Removed[entry] = 1;
+    view->RemovedCount++;
     view->Shown.erase(std::remove(view->Shown.begin(), view->Shown.end(), entry), view->Shown.end());
 }
 

@@ -17,6 +17,7 @@ struct HISTORYVIEW {
     std::string Folded;
     std::vector<size_t> FoldedStart;
     std::vector<uint8_t> Removed;  // per entry: deleted from the history
+    size_t RemovedCount = 0;
     std::vector<uint32_t> Shown;   // entries that match, newest first
     std::string Needle;            // the search text, folded
     bool ServerChosen = false, DatabaseChosen = false;
