@@ -16,6 +16,7 @@
 #include "app/ToolbarHost.h"
 #include "base/ActionFailure.h"
 #include "base/WindowState.h"
+#include "history/HistoryStore.h"
 #include "querywindow/FrameServices.h"
 #include "querywindow/ProgramValues.h"
 #include "querywindow/QueryWindow.h"
@@ -347,7 +348,11 @@ LRESULT Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_ENDSESSION:
         // The system ends the process after this, without closing the
         // windows: their unsaved texts stay for the next start.
-        if (wParam) KeepScriptsForNextStart();
+        if (wParam) {
+            KeepScriptsForNextStart();
+            // The batches that ended last are on disk before the session ends.
+            FlushHistoryRecorder();
+        }
         return 0;
     case WM_DESTROY: OnDestroy(window, frame); return 0;
     }

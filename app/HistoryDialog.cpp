@@ -2,11 +2,13 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <new>
 #include <string>
 #include <vector>
 
+#include "base/ActionFailure.h"
 #include "base/Clipboard.h"
 #include "base/DialogPlacement.h"
 #include "base/Utf8.h"
@@ -132,7 +134,9 @@ void ShowEntries(HISTORYDIALOG *record)
     InvalidateRect(record->List, nullptr, TRUE);
     char text[96];
     size_t total = record->View.List.Items.size() - record->View.RemovedCount;
-    if (total == 0)
+    if (HistoryFolder().empty())
+        snprintf(text, sizeof text, "No history is kept: the user's data folder could not be made.");
+    else if (total == 0)
         snprintf(text, sizeof text, "No batch has been recorded yet.");
     else
         snprintf(text, sizeof text, "%u of %u batch(es)", (unsigned)shown, (unsigned)total);
@@ -344,8 +348,10 @@ INT_PTR CALLBACK HistoryDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
                 SetWindowLongPtrA(record->Search, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(record->SearchProc));
             return FALSE;
         }
-    } catch (const std::bad_alloc &) {
-        MessageBoxA(dialog, "The history is too large for the memory left.", "Vintrel", MB_OK | MB_ICONWARNING);
+    } catch (...) {
+        // Out of memory for a history this large: the window closes, the
+        // program goes on.
+        ReportFailedAction(dialog);
         EndDialog(dialog, IDCANCEL);
         return TRUE;
     }

@@ -121,7 +121,9 @@ void AppendBatchRecord(std::string &out, const HISTORYENTRY &entry, std::string 
     PutText(payload, entry.Database);
     PutText(payload, entry.Error);
     PutText(payload, entry.Text);
-    FrameRecord(out, payload);
+    // A record no reader would take is not written (texts are cut to 1 MB
+    // long before this).
+    if (payload.size() <= MaxPayload) FrameRecord(out, payload);
 }
 
 // A record found in the file: where it is, and what it says.
@@ -427,6 +429,7 @@ bool AppendHistory(const std::string &folder, const std::vector<HISTORYENTRY> &e
     if (folder.empty() || entries.empty()) return false;
     std::string bytes, payload;
     for (const HISTORYENTRY &entry : entries) AppendBatchRecord(bytes, entry, payload);
+    if (bytes.empty()) return false;
     HistoryLock lock(folder);
     if (!lock.Held) return false;
     if (!AppendBytes(PathIn(folder, HISTORY_FILE), bytes)) return false;
@@ -436,6 +439,7 @@ bool AppendHistory(const std::string &folder, const std::vector<HISTORYENTRY> &e
 
 bool RemoveHistoryEntry(const std::string &folder, int64_t started, uint64_t id)
 {
+    if (folder.empty()) return false;
     std::string bytes, payload;
     Put<uint8_t>(payload, KindRemoval);
     Put<int64_t>(payload, started);
@@ -447,6 +451,7 @@ bool RemoveHistoryEntry(const std::string &folder, int64_t started, uint64_t id)
 
 bool CompactHistory(const std::string &folder, const HISTORYBOUND &bound)
 {
+    if (folder.empty()) return false;
     HistoryLock lock(folder);
     return lock.Held && RewriteLocked(folder, bound);
 }
@@ -455,6 +460,10 @@ bool LoadHistory(const std::string &folder, HISTORYLIST *list, const HISTORYBOUN
 {
     list->Items.clear();
     list->Skipped = 0;
+    list->Bytes.reset();
+    list->Size = 0;
+    // No folder, no history (and no file looked for at a drive's root).
+    if (folder.empty()) return true;
     {
         // Not in the middle of another copy's rewrite.
         HistoryLock lock(folder);
