@@ -377,14 +377,24 @@ bool OutgrownLocked(const std::string &folder, const HISTORYBOUND &bound, size_t
     return CountRecords(path) > bound.MaxEntries + std::max<size_t>(1, bound.MaxEntries / 10);
 }
 
-bool ContainsWordIgnoringCase(const char *text, size_t length, const char *word)
+bool WordAt(const char *text, size_t left, const char *word, size_t length)
 {
-    size_t wordLength = strlen(word);
-    for (size_t i = 0; i + wordLength <= length; i++) {
-        if ((text[i] & 0xDF) != word[0]) continue;
-        size_t k = 1;
-        while (k < wordLength && (text[i + k] & 0xDF) == word[k]) k++;
-        if (k == wordLength) return true;
+    if (left < length) return false;
+    for (size_t k = 1; k < length; k++)
+        if ((text[k] & 0xDF) != word[k]) return false;
+    return true;
+}
+
+// Whether the text holds IDENTIFIED or PASSWORD in any case, in one pass
+// (a script of many megabytes is looked through at the start of its batch).
+// The words are upper-case ASCII: & 0xDF folds only the letters a-z onto
+// them here.
+bool CarriesPassword(const char *text, size_t length)
+{
+    for (size_t i = 0; i < length; i++) {
+        char c = (char)(text[i] & 0xDF);
+        if (c == 'I' && WordAt(text + i, length - i, "IDENTIFIED", 10)) return true;
+        if (c == 'P' && WordAt(text + i, length - i, "PASSWORD", 8)) return true;
     }
     return false;
 }
@@ -402,8 +412,7 @@ void TextForHistory(const char *text, size_t length, HISTORYENTRY *entry)
         text += 3;
         length -= 3;
     }
-    // The words are upper-case ASCII: & 0xDF folds only letters a-z here.
-    if (ContainsWordIgnoringCase(text, length, "IDENTIFIED") || ContainsWordIgnoringCase(text, length, "PASSWORD")) {
+    if (CarriesPassword(text, length)) {
         entry->Flags |= HistoryTextOmitted;
         return;
     }
