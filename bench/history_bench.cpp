@@ -2,6 +2,7 @@
 // view (reading, checking and folding every entry, the server and database
 // choices), a search keystroke, and recording one batch (what the end of a
 // batch waits for, and the recorder thread's append). Needs no server.
+// "history_bench large" pads each batch to about 1 KB: the 100 MB bound.
 #include <windows.h>
 
 #include <algorithm>
@@ -16,6 +17,9 @@
 namespace {
 
 const int Batches = 100000;
+// "large": every batch padded to about 1 KB, so that the 100,000 fill the
+// 100 MB the bound allows.
+bool LargeBatches = false;
 
 // Batches of the kinds people run, 40 to 600 bytes, some over several
 // lines, a few with letters outside ASCII.
@@ -65,6 +69,8 @@ HISTORYENTRY BenchEntry(int i)
         entry.Error = "You have an error in your SQL syntax; check the manual near 'selec' at line 1";
     }
     std::string text = BatchText(i);
+    if (LargeBatches)
+        while (text.size() < 1000) text += "\r\n-- " + BatchText(i + (int)text.size());
     TextForHistory(text.data(), text.size(), &entry);
     return entry;
 }
@@ -200,8 +206,9 @@ void MeasureNotingText()
 
 } // namespace
 
-int main()
+int main(int argc, char **argv)
 {
+    LargeBatches = argc > 1 && std::string(argv[1]) == "large";
     std::string folder = TemporaryFolder();
     Fill(folder);
     HISTORYVIEW view;
