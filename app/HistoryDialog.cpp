@@ -42,8 +42,9 @@ struct COLUMNSPEC {
     const char *Title;
     int Width; // dialog units
 };
-const COLUMNSPEC Columns[] = {{"Time", 70}, {"Server", 55}, {"Database", 50},
-                              {"Duration", 38}, {"Outcome", 70}, {"Query", 140}};
+// The last column takes the rest of the list's width.
+const COLUMNSPEC Columns[] = {{"Time", 78}, {"Server", 55}, {"Database", 50},
+                              {"Duration", 38}, {"Outcome", 70}, {"Query", 0}};
 
 HISTORYDIALOG *DialogRecord(HWND dialog)
 {
@@ -259,13 +260,17 @@ void DeleteEntry(HISTORYDIALOG *record)
 void AddColumns(HWND dialog, HWND list)
 {
     SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT);
+    RECT client = {};
+    GetClientRect(list, &client);
+    int left = client.right - GetSystemMetrics(SM_CXVSCROLL);
     for (int i = 0; i < (int)(sizeof Columns / sizeof Columns[0]); i++) {
         RECT width = {0, 0, Columns[i].Width, 8};
         MapDialogRect(dialog, &width);
         LVCOLUMNA column = {};
         column.mask = LVCF_TEXT | LVCF_WIDTH;
         column.pszText = const_cast<char *>(Columns[i].Title);
-        column.cx = width.right;
+        column.cx = Columns[i].Width > 0 ? width.right : std::max(left, 100);
+        left -= column.cx;
         SendMessageA(list, LVM_INSERTCOLUMNA, (WPARAM)i, reinterpret_cast<LPARAM>(&column));
     }
 }
