@@ -15,6 +15,7 @@
 #include "app/RecoveryStartup.h"
 #include "app/ToolbarHost.h"
 #include "base/ActionFailure.h"
+#include "base/Dpi.h"
 #include "base/WindowState.h"
 #include "history/HistoryStore.h"
 #include "querywindow/FrameServices.h"
@@ -40,17 +41,22 @@ struct FRAMEDATA {
     HFONT SelectorFont;
     HWND DatabaseSelector;
     int32_t ConnectionCount;   // the query windows open in the frame
+    int32_t Dpi;               // the scale the frame's fonts, bands and icons are made for
+    HICON Icons[2];            // ICON_SMALL and ICON_BIG at Dpi, owned
 };
 
 FRAMEDATA *NewFrameRecord() { return new (std::nothrow) FRAMEDATA(); }
 
 void FreeFrameRecord(FRAMEDATA *frame) { delete frame; }
 
+// At 96 DPI; ScaledSize gives it at the frame's scale.
 const int ToolbarBandHeight = 30;
 // The selector lies over toolbar buttons 15 to 29, in the run of separators
 // that the toolbar keeps for it.
 const int FirstSelectorButton = 15, LastSelectorButton = 29;
-const int SelectorDropHeight = 200;
+const int SelectorDropHeight = 200, SelectorFontHeight = 13;
+
+int ScaledSize(const FRAMEDATA *frame, int size96) { return ScaleForDpi(size96, frame->Dpi); }
 // The MDI client numbers the Window menu's list of query windows from here.
 const UINT FirstWindowListId = 1000;
 enum { FilePosition = 0, EditPosition = 1, WindowPosition = 3, NewPosition = 4, InsertTemplatePosition = 13 };
@@ -118,6 +124,39 @@ void CreateMdiClient(FRAMEDATA *frame)
                                       0, 0, 0, 0, frame->FrameWindow, nullptr, GetModuleHandleA(nullptr), &client);
 }
 
+// DEFAULT_CHARSET: a database's name may be in any script.
+void MakeSelectorFont(FRAMEDATA *frame)
+{
+    HFONT old = frame->SelectorFont;
+    frame->SelectorFont = CreateFontForDpi(SelectorFontHeight, "Tahoma", frame->Dpi, FW_DONTCARE);
+    SendMessageA(frame->DatabaseSelector, WM_SETFONT, (WPARAM)frame->SelectorFont, TRUE);
+    if (old) DeleteObject(old);
+}
+
+// The selector lies over the run of separators the toolbar keeps for it,
+// whose places follow the buttons' size.
+void PlaceDatabaseSelector(FRAMEDATA *frame)
+{
+    RECT first = {}, last = {};
+    SendMessageA(frame->Toolbar, TB_GETITEMRECT, FirstSelectorButton, (LPARAM)&first);
+    SendMessageA(frame->Toolbar, TB_GETITEMRECT, LastSelectorButton, (LPARAM)&last);
+    MoveWindow(frame->DatabaseSelector, first.left, 0, last.right - first.left, ScaledSize(frame, SelectorDropHeight),
+               TRUE);
+}
+
+// The caption's and the task bar's icons, picked from the sizes the icon
+// holds for the scale (16 to 48 pixels).
+void InstallIcons(FRAMEDATA *frame)
+{
+    HICON old[2] = {frame->Icons[0], frame->Icons[1]};
+    frame->Icons[0] = LoadIconAtSize(MAKEINTRESOURCEA(IDI_FRAME), ScaledSize(frame, 16));
+    frame->Icons[1] = LoadIconAtSize(MAKEINTRESOURCEA(IDI_FRAME), ScaledSize(frame, 32));
+    SendMessageA(frame->FrameWindow, WM_SETICON, ICON_SMALL, (LPARAM)frame->Icons[0]);
+    SendMessageA(frame->FrameWindow, WM_SETICON, ICON_BIG, (LPARAM)frame->Icons[1]);
+    for (HICON icon : old)
+        if (icon) DestroyIcon(icon);
+}
+
 void CreateDatabaseSelector(FRAMEDATA *frame)
 {
     RECT first = {}, last = {};
@@ -125,11 +164,10 @@ void CreateDatabaseSelector(FRAMEDATA *frame)
     SendMessageA(frame->Toolbar, TB_GETITEMRECT, LastSelectorButton, (LPARAM)&last);
     frame->DatabaseSelector =
         CreateWindowExA(0, "combobox", nullptr, WS_CHILD | WS_VISIBLE | WS_VSCROLL | CBS_DROPDOWNLIST, first.left, 0,
-                        last.right - first.left, SelectorDropHeight, frame->Toolbar,
+                        last.right - first.left, ScaledSize(frame, SelectorDropHeight), frame->Toolbar,
                         (HMENU)(INT_PTR)IDC_DATABASESELECTOR, GetModuleHandleA(nullptr), nullptr);
     EnableWindow(frame->DatabaseSelector, FALSE);
-    frame->SelectorFont = CreateFontA(13, 0, 0, 0, FW_DONTCARE, 0, 0, 0, ANSI_CHARSET, 0, 0, 0, 0, "Tahoma");
-    SendMessageA(frame->DatabaseSelector, WM_SETFONT, (WPARAM)frame->SelectorFont, 0);
+    MakeSelectorFont(frame);
 }
 
 void CreateFrameStatusBar(FRAMEDATA *frame)
@@ -148,6 +186,8 @@ LRESULT OnCreate(HWND window)
     if (!frame) return -1;
     AttachState(window, frame);
     frame->FrameWindow = window;
+    frame->Dpi = WindowDpi(window);
+    InstallIcons(frame);
     InstallMenus(frame);
     CreateMdiClient(frame);
     frame->ToolbarHost = CreateWindowExA(0, VNREBAR_CLASS, nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 0,
@@ -165,15 +205,40 @@ void OnSize(FRAMEDATA *frame, WPARAM wParam, LPARAM lParam)
     int width = LOWORD(lParam), height = HIWORD(lParam);
     RECT status = {};
     GetWindowRect(frame->StatusBar, &status);
-    MoveWindow(frame->ToolbarHost, 0, 0, width, ToolbarBandHeight, TRUE);
-    MoveWindow(MdiClientWindow, 0, ToolbarBandHeight, width, height - (status.bottom - status.top) - ToolbarBandHeight,
-               TRUE);
+    int band = ScaledSize(frame, ToolbarBandHeight);
+    MoveWindow(frame->ToolbarHost, 0, 0, width, band, TRUE);
+    MoveWindow(MdiClientWindow, 0, band, width, height - (status.bottom - status.top) - band, TRUE);
     int32_t edges[3];
-    FrameStatusEdges(width, edges);
+    FrameStatusEdges(width, edges, frame->Dpi);
     SendMessageA(frame->StatusBar, SB_SETPARTS, 3, (LPARAM)edges);
     SendMessageA(frame->StatusBar, WM_SIZE, wParam, lParam);
     InvalidateRect(frame->StatusBar, nullptr, TRUE);
     UpdateWindow(frame->StatusBar);
+}
+
+// The frame moved to a monitor of another scale (or the scale changed):
+// the system's suggested rectangle keeps it where it was in proportion;
+// fonts, bands, images and icons are made anew for the new scale, and the
+// query windows follow (WM_DPICHANGED_AFTERPARENT, the new DPI in wParam:
+// MDI children are not told by every system).
+void OnDpiChanged(FRAMEDATA *frame, WPARAM wParam, const RECT *suggested)
+{
+    int dpi = HIWORD(wParam);
+    if (dpi <= 0 || dpi == frame->Dpi) return;
+    frame->Dpi = dpi;
+    MakeSelectorFont(frame);
+    InstallIcons(frame);
+    SendMessageA(frame->ToolbarHost, WM_REBAR_SETDPI, dpi, 0);
+    PlaceDatabaseSelector(frame);
+    SendMessageA(frame->StatusBar, WM_SETFONT, 0, TRUE);
+    for (HWND child = GetWindow(MdiClientWindow, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        SendMessageA(child, WM_DPICHANGED_AFTERPARENT, dpi, 0);
+    if (suggested)
+        SetWindowPos(frame->FrameWindow, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT client;
+    GetClientRect(frame->FrameWindow, &client);
+    OnSize(frame, SIZE_RESTORED, MAKELPARAM(client.right, client.bottom));
 }
 
 void OnInitMenuPopup(FRAMEDATA *frame, HMENU popup)
@@ -329,6 +394,8 @@ void OnDestroy(HWND window, FRAMEDATA *frame)
     // would be destroyed only after it is freed: they go first, unasked.
     CloseQueryWindows(false);
     DeleteObject(frame->SelectorFont);
+    for (HICON icon : frame->Icons)
+        if (icon) DestroyIcon(icon);
     AttachState(window, nullptr);
     FreeFrameRecord(frame);
     PostQuitMessage(0);
@@ -341,6 +408,7 @@ LRESULT Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     if (!frame) return DefFrameProcA(window, MdiClientWindow, message, wParam, lParam);
     switch (message) {
     case WM_SIZE: OnSize(frame, wParam, lParam); return 0;
+    case WM_DPICHANGED: OnDpiChanged(frame, wParam, reinterpret_cast<const RECT *>(lParam)); return 0;
     case WM_INITMENUPOPUP: OnInitMenuPopup(frame, (HMENU)wParam); return 0;
     case WM_NOTIFY: return OnNotify(window, frame, wParam, lParam);
     case WM_COMMAND: return OnCommand(window, frame, wParam, lParam);
@@ -439,10 +507,10 @@ ATOM RegisterFrame()
 
 } // namespace
 
-void FrameStatusEdges(int clientWidth, int32_t edges[3])
+void FrameStatusEdges(int clientWidth, int32_t edges[3], int dpi)
 {
-    edges[0] = clientWidth - 150;
-    edges[1] = clientWidth - 50;
+    edges[0] = clientWidth - ScaleForDpi(150, dpi);
+    edges[1] = clientWidth - ScaleForDpi(50, dpi);
     edges[2] = clientWidth;
 }
 

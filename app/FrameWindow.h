@@ -22,4 +22,4 @@ enum { IDC_TOOLBARHOST = 1, IDC_FRAMESTATUS = 2, IDC_DATABASESELECTOR = 3 };
 LRESULT CALLBACK MdiFrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Status bar edges of the frame for a client width.
-void FrameStatusEdges(int clientWidth, int32_t edges[3]);
+void FrameStatusEdges(int clientWidth, int32_t edges[3], int dpi = 96);

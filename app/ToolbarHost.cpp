@@ -4,6 +4,7 @@
 
 #include <new>
 
+#include "base/Dpi.h"
 #include "base/WindowState.h"
 #include "resources/resource.h"
 
@@ -11,9 +12,13 @@ namespace {
 
 struct VNREBARDATA {
     HWND Toolbar;
+    HIMAGELIST Images; // the buttons' images at Dpi, owned
+    int32_t Dpi;
 };
 
 const int ToolbarImageCount = 36;
+// The artwork's image size and the toolbar's inset in the band, at 96 DPI.
+const int ImageWidth = 16, ImageHeight = 15, ToolbarInset = 4, ToolbarHeight = 22;
 
 struct ButtonSpec {
     int Image;
@@ -62,7 +67,32 @@ ATOM RegisterVnRebar()
 
 void PlaceToolbar(VNREBARDATA *host, int width)
 {
-    if (host->Toolbar) MoveWindow(host->Toolbar, 4, 4, width - 6, 22, TRUE);
+    if (!host->Toolbar) return;
+    int inset = ScaleForDpi(ToolbarInset, host->Dpi);
+    MoveWindow(host->Toolbar, inset, inset, width - inset - ScaleForDpi(2, host->Dpi),
+               ScaleForDpi(ToolbarHeight, host->Dpi), TRUE);
+}
+
+// The buttons' images drawn for dpi from the one 96-DPI artwork (smoothed
+// at 150 %, pixel for pixel at 200 %), in an image list of the toolbar's.
+void InstallImages(VNREBARDATA *host, int dpi)
+{
+    COLORREF mask = CLR_DEFAULT;
+    HBITMAP strip = LoadBitmapForDpi(MAKEINTRESOURCEA(IDB_TOOLBAR), dpi, &mask);
+    if (!strip) return;
+    int width = ScaleForDpi(ImageWidth, dpi), height = ScaleForDpi(ImageHeight, dpi);
+    HIMAGELIST images = ImageList_Create(width, height, ILC_COLOR24 | ILC_MASK, ToolbarImageCount, 0);
+    if (images) ImageList_AddMasked(images, strip, mask);
+    DeleteObject(strip);
+    if (!images) return;
+    SendMessageA(host->Toolbar, TB_SETBITMAPSIZE, 0, MAKELONG(width, height));
+    SendMessageA(host->Toolbar, TB_SETIMAGELIST, 0, (LPARAM)images);
+    // Buttons as high as the band leaves them, as wide as their image needs.
+    SendMessageA(host->Toolbar, TB_SETBUTTONSIZE, 0,
+                 MAKELONG(width + ScaleForDpi(7, dpi), ScaleForDpi(ToolbarHeight, dpi)));
+    if (host->Images) ImageList_Destroy(host->Images);
+    host->Images = images;
+    host->Dpi = dpi;
 }
 
 // A dark outline with a light line inside its top and left edges and
@@ -127,12 +157,17 @@ LRESULT OnNotify(HWND window, NMHDR *header, WPARAM wParam, LPARAM lParam)
 
 VNREBARDATA *NewHostRecord() { return new (std::nothrow) VNREBARDATA(); }
 
-void FreeHostRecord(VNREBARDATA *host) { delete host; }
+void FreeHostRecord(VNREBARDATA *host)
+{
+    if (host->Images) ImageList_Destroy(host->Images);
+    delete host;
+}
 
 LRESULT OnCreate(HWND window)
 {
     VNREBARDATA *host = NewHostRecord();
     if (!host) return -1;
+    host->Dpi = WindowDpi(window);
     AttachState(window, host);
     return 0;
 }
@@ -169,6 +204,13 @@ LRESULT CALLBACK VnRebarProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_SIZE:
         PlaceToolbar(host, LOWORD(lParam));
         return 0;
+    case WM_REBAR_SETDPI: {
+        InstallImages(host, (int)wParam);
+        RECT client;
+        GetClientRect(window, &client);
+        PlaceToolbar(host, client.right);
+        return 0;
+    }
     case WM_PAINT:
         PaintEtchedFrame(window);
         return 0;
@@ -194,8 +236,6 @@ HWND CreateFrameToolbar(HWND host)
     if (!toolbar) return nullptr;
     SendMessageA(toolbar, TB_SETEXTENDEDSTYLE, 0, TBSTYLE_EX_DRAWDDARROWS);
     SendMessageA(toolbar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
-    TBADDBITMAP bitmap = {GetModuleHandleA(nullptr), IDB_TOOLBAR};
-    SendMessageA(toolbar, TB_ADDBITMAP, ToolbarImageCount, (LPARAM)&bitmap);
     TBBUTTON buttons[ToolbarButtonCount] = {};
     for (int i = 0; i < ToolbarButtonCount; i++) {
         TBBUTTON &button = buttons[i];
@@ -207,5 +247,6 @@ HWND CreateFrameToolbar(HWND host)
     }
     SendMessageA(toolbar, TB_ADDBUTTONSA, ToolbarButtonCount, (LPARAM)buttons);
     SendMessageA(host, WM_REBAR_SETTOOLBAR, (WPARAM)toolbar, 0);
+    SendMessageA(host, WM_REBAR_SETDPI, WindowDpi(host), 0);
     return toolbar;
 }

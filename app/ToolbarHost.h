@@ -14,6 +14,9 @@ enum { IDC_TOOLBAR = 2 };
 // WM_USER+1 to the host: wParam is the toolbar, which the host sizes from
 // then on.
 enum { WM_REBAR_SETTOOLBAR = WM_USER + 1 };
+// WM_USER+2: wParam is the DPI to draw the toolbar at (its images, button
+// and band sizes), after the toolbar was set and when the scale changes.
+enum { WM_REBAR_SETDPI = WM_USER + 2 };
 
 LRESULT CALLBACK VnRebarProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 

@@ -21,6 +21,7 @@
 #include "querywindow/ScriptFiles.h"
 #include "querywindow/ScriptRecovery.h"
 #include "querywindow/SplitterWnd.h"
+#include "querywindow/WindowScale.h"
 #include "querywindow/EditorSubclass.h"
 #include "resources/resource.h"
 
@@ -67,19 +68,6 @@ void SubclassTabs(HWND tabs)
     SetWindowLongPtrA(tabs, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(TabsSubclassProc));
 }
 
-void AddTabImage(HIMAGELIST images, const char *name)
-{
-    HBITMAP bitmap = LoadBitmapA(GetModuleHandleA(nullptr), name);
-    if (!bitmap) return;
-    ImageList_Add(images, bitmap, nullptr);
-    DeleteObject(bitmap);
-}
-
-HFONT CreatePlainFont(int height, const char *face)
-{
-    return CreateFontA(height, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, face);
-}
-
 void CreatePanes(CHILDDATA *child)
 {
     HWND window = child->Window;
@@ -91,19 +79,11 @@ void CreatePanes(CHILDDATA *child)
     child->StatusBar = CreateChild(0, STATUSCLASSNAMEA, PaneStyle, window, IDC_CHILDSTATUS);
     child->Splitter = CreateChild(0, SplitterWndClass, PaneStyle, window, IDC_SPLITTER);
 
-    child->TabImages = ImageList_Create(16, 16, ILC_COLOR, 2, 0);
-    child->TabFont = CreatePlainFont(13, "tahoma");
-    child->MessageFont = CreatePlainFont(16, "courier new");
-
     if (child->Editor) {
         SetupEditor(child->Editor);
         child->EditorProc = SubclassEditor(child->Editor);
     }
-    AddTabImage(child->TabImages, "tab1");
-    AddTabImage(child->TabImages, "tab2");
-    SendMessageA(child->Tabs, WM_SETFONT, (WPARAM)child->TabFont, 0);
-    SendMessageA(child->MessagePane, WM_SETFONT, (WPARAM)child->MessageFont, 0);
-    SendMessageA(child->Tabs, TCM_SETIMAGELIST, 0, (LPARAM)child->TabImages);
+    ApplyWindowScale(child, WindowDpi(window));
 }
 
 void ShowInitialStatus(CHILDDATA *child)
@@ -251,6 +231,8 @@ void ReleaseQueryWindow(CHILDDATA *child)
     if (child->MessageFont) DeleteObject(child->MessageFont);
     if (child->Tabs) SendMessageA(child->Tabs, TCM_SETIMAGELIST, 0, 0);
     if (child->TabImages) ImageList_Destroy(child->TabImages);
+    if (child->StatusBar) SendMessageA(child->StatusBar, WM_SETFONT, 0, 0);
+    if (child->StatusFont) DeleteObject(child->StatusFont);
     if (child->Editor) UnsubclassEditor(child->Editor, child->EditorProc);
     CountQueryWindows(child->Frame, -1);
     DropRecoveryCopy(child);

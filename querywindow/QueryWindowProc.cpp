@@ -18,6 +18,7 @@
 #include "querywindow/ScriptFiles.h"
 #include "querywindow/ScriptRecovery.h"
 #include "querywindow/SplitterWnd.h"
+#include "querywindow/WindowScale.h"
 #include "querywindow/EditorSubclass.h"
 #include "resources/resource.h"
 
@@ -316,6 +317,7 @@ LRESULT Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     if (!child) return Default(window, message, wParam, lParam);
     switch (message) {
     case WM_SIZE: LayoutWindow(child, 1); break;
+    case WM_DPICHANGED_AFTERPARENT: FollowDisplayScale(child, (int)wParam); break;
     case WM_SETFOCUS: SetFocus(child->FocusPane); return 0;
     case WM_CLOSE: return OnClose(window, child);
     case WM_QUERYENDSESSION: return AskToClose(child);

@@ -191,6 +191,9 @@ LRESULT CALLBACK SplitterWndFunc(HWND window, UINT message, WPARAM wParam, LPARA
         return SetArea(state, reinterpret_cast<const RECT *>(wParam));
     case WM_SPLITTER_GETPLACE:
         return GetPlace(state, reinterpret_cast<SPLITTERPLACE *>(lParam));
+    case WM_SPLITTER_SETBARHEIGHT:
+        if ((int)wParam > 0) state->BarHeight = (int32_t)wParam;
+        return 0;
     case WM_LBUTTONDOWN:
         BeginDrag(state, static_cast<short>(HIWORD(lParam)));
         return 0;

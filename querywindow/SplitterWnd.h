@@ -21,6 +21,9 @@ enum {
     WM_SPLITTER_SETAREA = WM_USER + 1,
     // lParam = SPLITTERPLACE * to fill; returns the bar's position.
     WM_SPLITTER_GETPLACE = WM_USER + 2,
+    // wParam = the bar's height in pixels (it follows the display scale);
+    // the bar keeps its percentage.
+    WM_SPLITTER_SETBARHEIGHT = WM_USER + 3,
 };
 // The notification code sent to the owner when a drag has ended.
 enum { SPLITTER_MOVED = 0 };

@@ -67,6 +67,10 @@ struct CHILDDATA {
     // The running batch's entry for the history, recorded when it ends;
     // null between batches or when no history is kept.
     struct HISTORYENTRY *HistoryEntry;
+    // The display scale the window's fonts, images and bars are made for
+    // (WindowScale.h), and the status bar's font at that scale.
+    int32_t Dpi;
+    HFONT StatusFont;
 };
 
 // A zeroed record and its release (nothing it points to is freed): the

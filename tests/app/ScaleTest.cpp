@@ -1,0 +1,223 @@
+// The program at the display scale Wine was started with: CTest runs these
+// cases as app_tests_scale_96, _144 and _192, each with Wine's LogPixels set
+// for the run (VINTREL_TEST_DPI names it). Sizes follow the scale, no text
+// is clipped by its control, and a move to a monitor of another scale
+// (WM_DPICHANGED, which Wine 8 never sends) is followed. Each run keeps
+// screenshots in the build's screenshots/ folder for a person to look at.
+#include "QueryWindowFixture.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <strings.h>
+#include <string>
+#include <vector>
+
+#include "DialogDriver.h"
+#include "app/AboutDialog.h"
+#include "app/ConnectionDialog.h"
+#include "app/FrameWindow.h"
+#include "app/ToolbarHost.h"
+#include "base/Dpi.h"
+#include "editor/CodeMaxControl.h"
+#include "grid/GridWindow.h"
+#include "querywindow/SplitterWnd.h"
+#include "resources/resource.h"
+
+namespace {
+
+int Dpi() { return WindowDpi(nullptr); }
+int Scaled(int size96, int dpi = Dpi()) { return ScaleForDpi(size96, dpi); }
+
+int FontHeight(HFONT font)
+{
+    LOGFONTA face = {};
+    GetObjectA(font, sizeof face, &face);
+    return face.lfHeight < 0 ? -face.lfHeight : face.lfHeight;
+}
+
+HFONT FontOf(HWND window)
+{
+    HFONT font = reinterpret_cast<HFONT>(SendMessageA(window, WM_GETFONT, 0, 0));
+    return font ? font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+}
+
+// The extent of text in window's font; wrapped at width when width > 0.
+SIZE TextExtent(HWND window, const std::string &text, int width = 0)
+{
+    std::wstring wide(text.size() + 1, L'\0');
+    wide.resize(MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, &wide[0], (int)wide.size()) - 1);
+    HDC dc = GetDC(window);
+    HGDIOBJ old = SelectObject(dc, FontOf(window));
+    RECT box = {0, 0, width > 0 ? width : 10000, 0};
+    DrawTextW(dc, wide.c_str(), (int)wide.size(), &box, DT_CALCRECT | (width > 0 ? DT_WORDBREAK : DT_SINGLELINE));
+    SelectObject(dc, old);
+    ReleaseDC(window, dc);
+    return SIZE{box.right, box.bottom};
+}
+
+std::string ClassOf(HWND window)
+{
+    char name[64] = "";
+    GetClassNameA(window, name, sizeof name);
+    return name;
+}
+
+// Every label, check box and button of a dialog shows its whole text, and
+// no two of them overlap.
+void ExpectEveryTextWhole(HWND dialog)
+{
+    std::vector<std::pair<HWND, RECT>> placed;
+    for (HWND item = GetWindow(dialog, GW_CHILD); item; item = GetWindow(item, GW_HWNDNEXT)) {
+        if (!IsWindowVisible(item)) continue;
+        LONG style = GetWindowLongA(item, GWL_STYLE);
+        std::string kind = ClassOf(item), text = WindowText(item);
+        RECT client;
+        GetClientRect(item, &client);
+        bool label = strcasecmp(kind.c_str(), "Static") == 0 && (style & SS_TYPEMASK) <= SS_RIGHT;
+        bool button = strcasecmp(kind.c_str(), "Button") == 0 && (style & BS_TYPEMASK) != BS_GROUPBOX;
+        if (!label && !button) continue;
+        RECT place;
+        GetWindowRect(item, &place);
+        for (auto &other : placed) {
+            RECT both;
+            EXPECT_FALSE(IntersectRect(&both, &place, &other.second))
+                << "\"" << text << "\" overlaps \"" << WindowText(other.first) << "\" at " << Dpi() << " DPI";
+        }
+        placed.push_back({item, place});
+        if (text.empty()) continue;
+        if (label) {
+            SIZE extent = TextExtent(item, text, client.right);
+            EXPECT_LE(extent.cy, client.bottom) << "\"" << text << "\" is cut off below at " << Dpi() << " DPI";
+            EXPECT_LE(TextExtent(item, text).cy, client.bottom) << "\"" << text << "\"";
+            continue;
+        }
+        SIZE extent = TextExtent(item, text);
+        bool check = (style & BS_TYPEMASK) == BS_AUTOCHECKBOX || (style & BS_TYPEMASK) == BS_CHECKBOX;
+        // A check box's box and gap; a push button's edges.
+        int room = client.right - (check ? GetSystemMetrics(SM_CXMENUCHECK) + Scaled(4) : Scaled(4));
+        EXPECT_LE(extent.cx, room) << "\"" << text << "\" is cut off at " << Dpi() << " DPI";
+        EXPECT_LE(extent.cy, client.bottom) << "\"" << text << "\"";
+    }
+}
+
+// A copy of what the screen shows of window, as a 24-bit BMP file in the
+// build's screenshots folder, named by the scale and name.
+void KeepScreenshot(HWND window, const char *name)
+{
+    std::string folder = VINTREL_BUILD_DIR "/screenshots";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    char path[512];
+    snprintf(path, sizeof path, "%s/scale-%d-%s.bmp", folder.c_str(), Dpi(), name);
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    PumpMessages(50);
+    RECT place;
+    GetWindowRect(window, &place);
+    int width = place.right - place.left, height = place.bottom - place.top;
+    HDC screen = GetDC(nullptr), copy = CreateCompatibleDC(screen);
+    BITMAPINFO info = {};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, height, 1, 24, BI_RGB};
+    void *bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(copy, bitmap);
+    BitBlt(copy, 0, 0, width, height, screen, place.left, place.top, SRCCOPY);
+    GdiFlush();
+    DWORD size = (DWORD)(((width * 3 + 3) & ~3) * height);
+    BITMAPFILEHEADER file = {0x4D42, (DWORD)(sizeof file + sizeof info.bmiHeader + size), 0, 0,
+                             (DWORD)(sizeof file + sizeof info.bmiHeader)};
+    if (FILE *out = fopen(path, "wb")) {
+        fwrite(&file, sizeof file, 1, out);
+        fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, out);
+        fwrite(bits, size, 1, out);
+        fclose(out);
+    }
+    SelectObject(copy, old);
+    DeleteObject(bitmap);
+    DeleteDC(copy);
+    ReleaseDC(nullptr, screen);
+}
+
+// The sizes of the frame and of a query window that follow the scale dpi.
+void ExpectFrameAndWindowAt(HWND frame, CHILDDATA *child, int dpi)
+{
+    RECT host;
+    GetWindowRect(GetDlgItem(frame, IDC_TOOLBARHOST), &host);
+    EXPECT_EQ(Scaled(30, dpi), host.bottom - host.top);
+    int width = 0, height = 0;
+    ImageList_GetIconSize((HIMAGELIST)SendMessageA(FrameToolbar(frame), TB_GETIMAGELIST, 0, 0), &width, &height);
+    EXPECT_EQ(Scaled(16, dpi), width);
+    EXPECT_EQ(Scaled(15, dpi), height);
+    EXPECT_EQ(Scaled(13, dpi), FontHeight(FontOf(FrameSelector(frame))));
+
+    EXPECT_EQ(Scaled(13, dpi), FontHeight(child->TabFont));
+    EXPECT_EQ(Scaled(16, dpi), FontHeight(child->MessageFont));
+    SPLITTERPLACE place = {};
+    SendMessageA(child->Splitter, WM_SPLITTER_GETPLACE, 0, (LPARAM)&place);
+    EXPECT_EQ(Scaled(3, dpi), place.BarHeight);
+    // Each tab shows its image and its whole name.
+    RECT tab;
+    SendMessageA(child->Tabs, TCM_GETITEMRECT, 1, (LPARAM)&tab);
+    EXPECT_LE(TextExtent(child->Tabs, "Messages").cx + Scaled(16, dpi), tab.right - tab.left);
+    // Each status part is as wide as its text.
+    for (int part = 1; part < StatusPartCount; part++) {
+        RECT box;
+        SendMessageA(child->StatusBar, SB_GETRECT, part, (LPARAM)&box);
+        EXPECT_LE(TextExtent(child->StatusBar, StatusText(child, part)).cx, box.right - box.left)
+            << "status part " << part << " \"" << StatusText(child, part) << "\" at " << dpi << " DPI";
+    }
+}
+
+TEST(DisplayScale, FrameAndQueryWindowFollowTheScaleAndAMoveToAnotherMonitor)
+{
+    if (const char *asked = getenv("VINTREL_TEST_DPI")) {
+        EXPECT_EQ(atoi(asked), Dpi());
+    }
+    HWND frame = TestFrame();
+    HWND window = OpenQueryWindow();
+    ASSERT_NE(nullptr, window);
+    SendMessageA(MdiClientWindow, WM_MDIMAXIMIZE, (WPARAM)window, 0);
+    CHILDDATA *child = ChildOf(window);
+    ASSERT_TRUE(RunBatch(child, "select 1 as n, 'a text of some length' as t, now() as `when`"));
+    ExpectFrameAndWindowAt(frame, child, Dpi());
+    // The status bar's count and a grid row, in their fonts.
+    RECT part;
+    SendMessageA(FrameStatusBar(frame), SB_GETRECT, 1, (LPARAM)&part);
+    EXPECT_LE(TextExtent(FrameStatusBar(frame), FrameStatusText(frame)).cx, part.right - part.left);
+    KeepScreenshot(frame, "frame");
+
+    // To a monitor of twice the scale, and back: the splitter keeps its
+    // proportion.
+    SPLITTERPLACE before = {}, after = {};
+    SendMessageA(child->Splitter, WM_SPLITTER_GETPLACE, 0, (LPARAM)&before);
+    RECT place;
+    GetWindowRect(frame, &place);
+    for (int dpi : {Dpi() * 2, Dpi()}) {
+        SendMessageA(frame, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), (LPARAM)&place);
+        PumpMessages(20);
+        ExpectFrameAndWindowAt(frame, child, dpi);
+        SendMessageA(child->Splitter, WM_SPLITTER_GETPLACE, 0, (LPARAM)&after);
+        EXPECT_EQ(before.Percent, after.Percent);
+    }
+    CloseAllQueryWindows();
+}
+
+TEST(DisplayScale, ConnectDialogAndAboutBoxShowEveryTextWhole)
+{
+    HWND frame = TestFrame();
+    DialogDriver driver;
+    driver.Then([](HWND dialog) {
+        ExpectEveryTextWhole(dialog);
+        KeepScreenshot(dialog, "connect");
+        PressItem(dialog, IDCANCEL);
+    });
+    ShowConnectionDialog(frame);
+    driver.Then([](HWND dialog) {
+        ExpectEveryTextWhole(dialog);
+        KeepScreenshot(dialog, "about");
+        PressItem(dialog, IDOK);
+    });
+    ShowAboutDialog(frame);
+    EXPECT_EQ(0u, driver.Pending());
+    EXPECT_TRUE(driver.Unexpected.empty());
+}
+
+} // namespace
