@@ -16,14 +16,18 @@ endif()
 set(VINTREL_ICONS ${CMAKE_BINARY_DIR}/icons)
 set(VINTREL_ICON_OPTIONS -strip -define png:exclude-chunks=date,time)
 add_custom_command(OUTPUT ${VINTREL_ICONS}/32x32/vintrel.png ${VINTREL_ICONS}/16x16/vintrel.png
-  COMMAND ${CMAKE_COMMAND} -E make_directory ${VINTREL_ICONS}/32x32 ${VINTREL_ICONS}/16x16
+         ${VINTREL_ICONS}/48x48/vintrel.png
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${VINTREL_ICONS}/32x32 ${VINTREL_ICONS}/16x16 ${VINTREL_ICONS}/48x48
   COMMAND ${VINTREL_CONVERT} "${CMAKE_SOURCE_DIR}/resources/frame.ico[0]" ${VINTREL_ICON_OPTIONS}
           png32:${VINTREL_ICONS}/32x32/vintrel.png
   COMMAND ${VINTREL_CONVERT} "${CMAKE_SOURCE_DIR}/resources/frame.ico[1]" ${VINTREL_ICON_OPTIONS}
           png32:${VINTREL_ICONS}/16x16/vintrel.png
+  COMMAND ${VINTREL_CONVERT} "${CMAKE_SOURCE_DIR}/resources/frame.ico[3]" ${VINTREL_ICON_OPTIONS}
+          png32:${VINTREL_ICONS}/48x48/vintrel.png
   DEPENDS ${CMAKE_SOURCE_DIR}/resources/frame.ico
   COMMENT "Making the desktop icons from the frame's icon")
-add_custom_target(vintrel_icons ALL DEPENDS ${VINTREL_ICONS}/32x32/vintrel.png ${VINTREL_ICONS}/16x16/vintrel.png)
+add_custom_target(vintrel_icons ALL DEPENDS ${VINTREL_ICONS}/32x32/vintrel.png ${VINTREL_ICONS}/16x16/vintrel.png
+  ${VINTREL_ICONS}/48x48/vintrel.png)
 
 # Everything under /usr, as Debian's packages are.
 set(VINTREL_PACKAGE_LIB lib/vintrel)
@@ -34,7 +38,7 @@ install(DIRECTORY resources/templates/ DESTINATION ${VINTREL_PACKAGE_LIB}/templa
 install(DIRECTORY resources/help/ DESTINATION ${VINTREL_PACKAGE_LIB}/help FILES_MATCHING PATTERN "*.html")
 install(PROGRAMS packaging/vintrel.sh DESTINATION bin RENAME vintrel)
 install(FILES packaging/vintrel.desktop DESTINATION share/applications)
-foreach(size 32x32 16x16)
+foreach(size 48x48 32x32 16x16)
   install(FILES ${VINTREL_ICONS}/${size}/vintrel.png DESTINATION share/icons/hicolor/${size}/apps)
 endforeach()
 # Where desktops without the hicolor theme look.

@@ -43,8 +43,30 @@ prepare() {
     "$lib/vintrel-prefix.sh"
   fi
 }
+# Wine draws at its own scale (96 DPI unless told), whatever the desktop's:
+# on the first start the new prefix takes the desktop's, from Xft.dpi where
+# the X resources set it, so that the program is as sharp and as large as
+# the user's other programs. Later changes are the user's (README).
+desktop_dpi() {
+  command -v xrdb >/dev/null 2>&1 || return 1
+  xrdb -query 2>/dev/null | awk '$1 == "Xft.dpi:" { printf "%d\n", $2 + 0.5; exit }'
+}
+take_desktop_scale() {
+  dpi=$(desktop_dpi) || return 0
+  case "$dpi" in
+  '' | *[!0-9]*) return 0 ;;
+  esac
+  # A value outside what a screen has is a mistake of the resources.
+  [ "$dpi" -ge 72 ] && [ "$dpi" -le 480 ] && [ "$dpi" -ne 96 ] || return 0
+  "${VINTREL_WINE:-wine}" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1 || return 0
+  # Wine reads the scale when its server starts.
+  "${VINTREL_WINESERVER:-wineserver}" -w
+}
+first_start=
+[ -f "$WINEPREFIX/system.reg" ] || first_start=1
 if ! prepare; then
   echo "vintrel: the Wine prefix $WINEPREFIX could not be prepared" >&2
   exit 1
 fi
+[ -z "$first_start" ] || take_desktop_scale
 exec "${VINTREL_WINE:-wine}" "$lib/vintrel.exe.so" "$@"
