@@ -169,6 +169,11 @@ void GridSelectAll(HWND window, OUTPUTDATA *grid)
 void GridSaveAs(HWND window, OUTPUTDATA *grid)
 {
     if (!grid->Data) return;
+    // A result is saved whole, once all of it has come.
+    if (grid->Data->StillArriving) {
+        MessageBeep(MB_ICONWARNING);
+        return;
+    }
     char previous[GridFileNameSize];
     memcpy(previous, grid->FileName, sizeof previous);
     DWORD previousFilter = grid->SaveDialog.nFilterIndex;

@@ -493,10 +493,23 @@ TEST_F(Batch, EveryResultSetHasItsOwnTab)
     ASSERT_TRUE(RunBatch(child, "select * from five;\nselect 'b' as bee, 2 as two;\nselect 3 as three;\n"
                                 "call two();\nupdate five set t = 'a' where n = 1"));
     EXPECT_EQ("Statement 1: 5 row(s) returned (Result 1)\r\nStatement 2: 1 row(s) returned (Result 2)\r\n"
-              "Statement 3: 1 row(s) returned (Result 3)\r\nStatement 4: 1 row(s) returned (Result 4)\r\n"
-              "Statement 5: 1 row(s) returned (Result 5)\r\nStatement 6: 0 row(s) affected\r\n"
-              "Statement 7: 0 row(s) affected",
+              "Statement 3: 1 row(s) returned (Result 3)\r\nStatement 4: 2 row(s) returned (Results 4-5)\r\n"
+              "Statement 5: 0 row(s) affected",
               MessagePaneText(child));
+    // Hovering a tab names its statement by the statement's first line.
+    for (int tab : {1, 4, 5}) {
+        RECT place = {};
+        SendMessageA(child->Tabs, TCM_GETITEMRECT, tab, (LPARAM)&place);
+        SendMessageA(child->Tabs, WM_MOUSEMOVE, 0, MAKELPARAM((place.left + place.right) / 2, (place.top + place.bottom) / 2));
+        char tip[256] = "";
+        TTTOOLINFOA tool = {};
+        tool.cbSize = sizeof tool;
+        tool.hwnd = child->Window;
+        tool.uId = (UINT_PTR)child->Tabs;
+        tool.lpszText = tip;
+        SendMessageA(child->TabTips, TTM_GETTEXTA, sizeof tip, (LPARAM)&tool);
+        EXPECT_STREQ(tab == 1 ? "select 'b' as bee, 2 as two;" : tab == 4 ? "call two();" : "", tip) << tab;
+    }
     ASSERT_EQ(4u, child->MoreGrids.size());
     ASSERT_EQ(6, (int)SendMessageA(child->Tabs, TCM_GETITEMCOUNT, 0, 0));
     EXPECT_EQ("Result 1", TabText(child, 0));
@@ -592,6 +605,7 @@ TEST_F(Batch, RowsAreShownAndCopiedWhileTheyArrive)
     GridDialogs saved = GridDialogFunctions;
     GridDialogFunctions.GetSaveFileName = CountSaveDialog;
     FrameCommand(CMD_SAVEAS);
+    SendMessageA(child->Grid, WM_COMMAND, CMD_SAVEAS, 0); // as the grid's own menu sends it
     EXPECT_EQ(0, SaveDialogsShown) << "not while the rows arrive";
     int seen = GridRows(child);
     ASSERT_TRUE(PumpUntil([&] { return GridRows(child) > seen; }, 10000)) << "the grid grows";
