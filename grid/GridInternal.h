@@ -4,6 +4,7 @@
 #pragma once
 
 #include "base/WindowState.h"
+#include "grid/GridSort.h"
 #include "grid/GridWindow.h"
 
 enum { GridFileNameSize = 516, GridFileTitleSize = 256 };
@@ -60,7 +61,24 @@ struct OUTPUTDATA {
     HMENU ContextMenu;
     char FileName[GridFileNameSize];
     char FileTitle[GridFileTitleSize];
+    // The order shown: none (the server's), or the rows sorted by
+    // SortColumn. Display rows map to the buffer's rows through GridDataRow.
+    ROWORDER Order;
+    int32_t SortColumn;          // -1: the server's order
+    uint8_t SortDescending;
+    struct GRIDSORTJOB *SortJob; // a sort running on its own thread, or null
+    uint32_t SortSerial;         // names the latest job, for its late notice
+    struct GRIDFIND *Find;       // the find dialog and a search in progress; null until the first Ctrl+F
 };
+
+// Sent by a sort's thread when it ends; wParam: the job's serial.
+enum { WM_GRID_SORTDONE = WM_USER + 40, WM_GRID_FINDSTEP = WM_USER + 41 };
+
+// The buffer's row shown at a display row.
+inline int32_t GridDataRow(const OUTPUTDATA *grid, int32_t shown)
+{
+    return grid->Order.Rows ? (int32_t)grid->Order.Rows[shown] : shown;
+}
 
 // ---- Geometry (GridGeometry.cpp) ----
 
@@ -131,4 +149,39 @@ void GridCaptureLost(HWND window, OUTPUTDATA *grid);
 void GridCopy(HWND window, OUTPUTDATA *grid, bool withNames);
 void GridSelectAll(HWND window, OUTPUTDATA *grid);
 void GridSaveAs(HWND window, OUTPUTDATA *grid);
-void GridContextMenu(HWND window, OUTPUTDATA *grid);
+// Opens the context menu at a screen point; (-1, -1): at the current cell,
+// as Shift+F10 and the Menu key ask.
+void GridContextMenu(HWND window, OUTPUTDATA *grid, int32_t x, int32_t y);
+
+// ---- Order (GridSortView.cpp) ----
+
+// Sorts by the current cell's column (descending or not), or restores the
+// server's order with column -1. Large results sort on a thread of their
+// own; the window stays responsive and Esc cancels.
+void GridSortBy(HWND window, OUTPUTDATA *grid, int32_t column, bool descending);
+void GridSortDone(HWND window, OUTPUTDATA *grid, uint32_t serial);
+// Stops a running sort, leaving the order as it was; with wait, ends its
+// thread before returning (the buffer goes). True when one was running.
+bool GridCancelSort(OUTPUTDATA *grid, bool wait);
+// Back to the server's order, with nothing running (a new buffer).
+void GridForgetOrder(OUTPUTDATA *grid);
+// Whether the result can be sorted and searched now: all of it has come.
+bool GridComplete(const OUTPUTDATA *grid);
+
+// ---- Find (GridFind.cpp) ----
+
+void GridShowFindDialog(HWND window, OUTPUTDATA *grid);
+// F3 (down) and Shift+F3 (up): the last search again, or the dialog.
+void GridFindAgain(HWND window, OUTPUTDATA *grid, bool up);
+void GridFindMessage(HWND window, OUTPUTDATA *grid, FINDREPLACEA *request);
+void GridFindStep(HWND window, OUTPUTDATA *grid);
+// Esc: stops a sort or a search; true when one was running.
+bool GridStopWork(HWND window, OUTPUTDATA *grid);
+bool GridFindRunning(const OUTPUTDATA *grid);
+void GridDestroyFind(OUTPUTDATA *grid);
+UINT GridFindMessageId();
+
+// ---- Navigation shared with the find and the sort ----
+
+// Scrolls the cell cursor into view both ways.
+void GridShowCursor(HWND window, OUTPUTDATA *grid);

@@ -91,6 +91,16 @@ void Align(HWND window, OUTPUTDATA *grid, Alignment alignment)
 
 } // namespace
 
+void GridShowCursor(HWND window, OUTPUTDATA *grid)
+{
+    if (grid->CursorRow < 0 || grid->CursorCol < 0) return;
+    Align(window, grid, AlignLeft);
+    Align(window, grid, AlignRight);
+    // Found far away, the row comes to the top; near the view, it scrolls in
+    // from the nearer side.
+    Align(window, grid, grid->CursorRow < GridTopRow(grid) ? AlignTop : AlignBottom);
+}
+
 void GridVerticalScroll(HWND window, OUTPUTDATA *grid, int code)
 {
     SCROLLINFO &bar = grid->VertScroll;

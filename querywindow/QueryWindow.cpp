@@ -316,6 +316,8 @@ void UpdateGridCommands(CHILDDATA *child)
     SetCommand(frame, CMD_COPY, selected);
     SetMenuItemEnabled(contextMenu, CMD_COPY, selected);
     SetMenuItemEnabled(contextMenu, CMD_COPYWITHNAMES, selected);
+    // Find searches the grid's cells, whatever the editor holds.
+    SetCommand(frame, CMD_FIND, SendMessageA(grid, WM_GRID_GETBUFFER, 0, 0) != 0);
 }
 
 // The message pane is read-only: while it has the focus, Copy and Select All

@@ -181,6 +181,16 @@ void SaveResultOrScript(CHILDDATA *child, WPARAM wParam, LPARAM lParam)
         SendMessageA(target, WM_COMMAND, wParam, lParam);
 }
 
+// Find searches where the keyboard is: a grid's cells, or the editor.
+void Find(CHILDDATA *child)
+{
+    HWND focus = GetFocus();
+    if (IsResultGrid(child, focus))
+        SendMessageA(focus, WM_COMMAND, CMD_FIND, 0);
+    else
+        SendMessageA(child->Editor, WM_EDITOR_EXECCMD, EDITORCMD_FIND, 0);
+}
+
 // Emptied as one edit, so that Undo brings the whole text back.
 void ClearEditor(CHILDDATA *child)
 {
@@ -287,7 +297,7 @@ LRESULT OnCommand(HWND window, CHILDDATA *child, WPARAM wParam, LPARAM lParam)
     case CMD_SHOWRESULTS: ToggleResultsPane(child); return 0;
     case CMD_NEXTRESULTTAB: StepTab(child, 1); return 0;
     case CMD_PREVIOUSRESULTTAB: StepTab(child, -1); return 0;
-    case CMD_FIND: SendMessageA(child->Editor, WM_EDITOR_EXECCMD, EDITORCMD_FIND, 0); break;
+    case CMD_FIND: Find(child); break;
     case CMD_REPLACE: SendMessageA(child->Editor, WM_EDITOR_EXECCMD, EDITORCMD_REPLACE, 0); break;
     case CMD_EXECUTE: Execute(child); return 0;
     case CMD_CANCELQUERY: CancelBatch(child); return 0;

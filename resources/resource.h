@@ -72,3 +72,7 @@
 #define CMD_COPYWITHNAMES 186
 #define CMD_NEXTRESULTTAB 187
 #define CMD_PREVIOUSRESULTTAB 188
+// The grid's context menu: the order of its rows.
+#define CMD_SORTASCENDING 190
+#define CMD_SORTDESCENDING 191
+#define CMD_ORIGINALORDER 192

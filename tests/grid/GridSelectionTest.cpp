@@ -703,10 +703,16 @@ TEST_F(GridSelection, RightButtonShowsTheContextMenuAndKeepsTheSelection)
     GetMenuStringA(popup, 2, text, sizeof text, MF_BYPOSITION);
     EXPECT_STREQ("Select All\tCtrl+A", text);
     GetMenuStringA(popup, 4, text, sizeof text, MF_BYPOSITION);
+    EXPECT_STREQ("Sort &Ascending", text);
+    GetMenuStringA(popup, 5, text, sizeof text, MF_BYPOSITION);
+    EXPECT_STREQ("Sort &Descending", text);
+    GetMenuStringA(popup, 6, text, sizeof text, MF_BYPOSITION);
+    EXPECT_STREQ("&Original Order", text);
+    GetMenuStringA(popup, 8, text, sizeof text, MF_BYPOSITION);
     EXPECT_STREQ("Save As...", text);
     EXPECT_EQ((UINT)CMD_COPYWITHNAMES, GetMenuItemID(popup, 1));
     EXPECT_EQ(113u, GetMenuItemID(popup, 2));
-    EXPECT_EQ(106u, GetMenuItemID(popup, 4));
+    EXPECT_EQ(106u, GetMenuItemID(popup, 8));
     EXPECT_TRUE(GetMenuState(popup, 110, MF_BYCOMMAND) & MF_GRAYED) << "the parent enables the items";
 
     MenuWasShown = false;

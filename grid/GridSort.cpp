@@ -1,0 +1,293 @@
+// Sorting a result's rows by a column, and matching cells for the find.
+//
+// Every row gets one 64-bit key: its row number in the low bits and, above
+// them, as much of its value as fits. For a column of integers that is the
+// whole value, and the keys sort as plain numbers; otherwise it is the first
+// few characters (folded), and only rows whose first characters agree are
+// compared in full. The keys are sorted in place, then narrowed in place to
+// the 4-byte row numbers kept: at most 8 bytes a row at any time.
+#include "grid/GridSort.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "base/TextFold.h"
+#include "grid/GridExport.h"
+
+namespace {
+
+// ---- Numbers ----
+
+struct DecimalParts {
+    int Sign;                 // -1, 0 (the value is zero) or 1
+    const char *Integer;      // digits without leading zeros
+    size_t IntegerLength;
+    const char *Fraction;     // digits without trailing zeros
+    size_t FractionLength;
+};
+
+// False when the text is not a plain decimal number (an exponent, "inf").
+bool ParseDecimal(const char *text, size_t length, DecimalParts *parts)
+{
+    const char *p = text, *end = text + length;
+    while (p < end && *p == ' ') p++;
+    int sign = 1;
+    if (p < end && (*p == '-' || *p == '+')) sign = *p++ == '-' ? -1 : 1;
+    const char *digits = p;
+    while (p < end && *p >= '0' && *p <= '9') p++;
+    const char *integerEnd = p;
+    const char *fraction = p, *fractionEnd = p;
+    if (p < end && *p == '.') {
+        fraction = ++p;
+        while (p < end && *p >= '0' && *p <= '9') p++;
+        fractionEnd = p;
+    }
+    if (p != end || (integerEnd == digits && fractionEnd == fraction)) return false;
+    while (digits < integerEnd && *digits == '0') digits++;
+    while (fractionEnd > fraction && fractionEnd[-1] == '0') fractionEnd--;
+    parts->Integer = digits;
+    parts->IntegerLength = (size_t)(integerEnd - digits);
+    parts->Fraction = fraction;
+    parts->FractionLength = (size_t)(fractionEnd - fraction);
+    parts->Sign = parts->IntegerLength == 0 && parts->FractionLength == 0 ? 0 : sign;
+    return true;
+}
+
+int CompareMagnitudes(const DecimalParts &a, const DecimalParts &b)
+{
+    if (a.IntegerLength != b.IntegerLength) return a.IntegerLength < b.IntegerLength ? -1 : 1;
+    int order = memcmp(a.Integer, b.Integer, a.IntegerLength);
+    if (order != 0) return order < 0 ? -1 : 1;
+    size_t common = std::min(a.FractionLength, b.FractionLength);
+    order = memcmp(a.Fraction, b.Fraction, common);
+    if (order != 0) return order < 0 ? -1 : 1;
+    // The longer fraction has a digit other than zero beyond the other's.
+    if (a.FractionLength != b.FractionLength) return a.FractionLength < b.FractionLength ? -1 : 1;
+    return 0;
+}
+
+double TextToDouble(const char *text, size_t length)
+{
+    std::string copy(text, length);
+    return strtod(copy.c_str(), nullptr);
+}
+
+// ---- Keys ----
+
+const int PrefixBytes = 3;
+
+// The first characters of a text cell, folded, when they are ASCII: three
+// bytes and how many of them count (0 to 3) in the low bits. A character
+// beyond ASCII may fold to one inside it (the Kelvin sign to k), so the
+// prefix stops before it and the full comparison decides.
+uint32_t TextPrefix(const char *text, size_t length)
+{
+    uint32_t prefix = 0, valid = 0;
+    while (valid < PrefixBytes && valid < length && (unsigned char)text[valid] < 0x80) {
+        prefix |= fold::CodePoint((unsigned char)text[valid]) << (24 - 8 * valid);
+        valid++;
+    }
+    return prefix | valid;
+}
+
+struct Sorter {
+    const GRIDBUFFER *Data;
+    int32_t Column;
+    bool Descending;
+    bool Number;
+    const std::atomic<bool> *Cancel;
+    int RowBits;
+    uint64_t RowMask;
+
+    uint32_t RowOf(uint64_t key) const { return (uint32_t)(key & RowMask); }
+
+    // -1, 0 or 1 for the cells of two rows, ascending.
+    int CompareCells(uint32_t a, uint32_t b) const
+    {
+        const TFieldList &rowA = Data->Rows[(int32_t)a], &rowB = Data->Rows[(int32_t)b];
+        const char *cellA = rowA[Column], *cellB = rowB[Column];
+        bool nullA = IsNullCell(Data, cellA), nullB = IsNullCell(Data, cellB);
+        if (nullA || nullB) return nullA == nullB ? 0 : nullA ? -1 : 1;
+        size_t lengthA = CellLength(rowA, Column), lengthB = CellLength(rowB, Column);
+        if (Number) return CompareNumberTexts(cellA, lengthA, cellB, lengthB);
+        int order = fold::Compare(std::string_view(cellA, lengthA), std::string_view(cellB, lengthB));
+        if (order != 0) return order;
+        order = memcmp(cellA, cellB, std::min(lengthA, lengthB));
+        if (order != 0) return order < 0 ? -1 : 1;
+        return lengthA == lengthB ? 0 : lengthA < lengthB ? -1 : 1;
+    }
+
+    // Keys of text and of numbers that are not all integers: the prefix
+    // above the row number decides when it can.
+    bool LessByPrefix(uint64_t a, uint64_t b) const
+    {
+        // A cancelled sort answers "not less" from then on: the algorithm's
+        // loops only stop sooner, and the order is thrown away.
+        if (Cancel && Cancel->load(std::memory_order_relaxed)) return false;
+        uint32_t prefixA = (uint32_t)(a >> 32), prefixB = (uint32_t)(b >> 32);
+        uint32_t valid = std::min(prefixA & 3, prefixB & 3);
+        int order = 0;
+        if (valid > 0) {
+            uint32_t mask = ~0u << (32 - 8 * valid);
+            if ((prefixA & mask) != (prefixB & mask)) order = (prefixA & mask) < (prefixB & mask) ? -1 : 1;
+        }
+        if (order == 0) order = CompareCells(RowOf(a), RowOf(b));
+        if (Descending) order = -order;
+        if (order != 0) return order < 0;
+        return RowOf(a) < RowOf(b); // stable
+    }
+};
+
+// Bits for the row numbers below count.
+int BitsFor(uint64_t count)
+{
+    int bits = 1;
+    while (bits < 64 && (1ull << bits) < count) bits++;
+    return bits;
+}
+
+// A plain integer of at most 18 digits (so that it fits an int64_t).
+bool ParseInteger(const char *text, size_t length, int64_t *value)
+{
+    size_t i = 0;
+    bool negative = length > 0 && text[0] == '-';
+    if (negative) i++;
+    if (i == length || length - i > 18) return false;
+    int64_t result = 0;
+    for (; i < length; i++) {
+        if (text[i] < '0' || text[i] > '9') return false;
+        result = result * 10 + (text[i] - '0');
+    }
+    *value = negative ? -result : result;
+    return true;
+}
+
+bool Cancelled(const std::atomic<bool> *cancel) { return cancel && cancel->load(std::memory_order_relaxed); }
+
+// For a column of integers whose range fits beside the row numbers: keys
+// that sort as plain numbers. NULL takes the lowest key ascending and the
+// highest descending. False when the column is not such a column.
+bool IntegerKeys(const Sorter &sorter, int32_t rows, uint64_t *keys)
+{
+    const GRIDBUFFER *data = sorter.Data;
+    int32_t column = sorter.Column;
+    int64_t low = INT64_MAX, high = INT64_MIN;
+    for (int32_t r = 0; r < rows; r++) {
+        const TFieldList &row = data->Rows[r];
+        if (IsNullCell(data, row[column])) continue;
+        int64_t value;
+        if (!ParseInteger(row[column], CellLength(row, column), &value)) return false;
+        low = std::min(low, value), high = std::max(high, value);
+        if ((r & 0xFFFF) == 0 && Cancelled(sorter.Cancel)) return false;
+    }
+    if (low > high) low = high = 0; // NULLs alone
+    uint64_t range = (uint64_t)high - (uint64_t)low;
+    if (range >= (1ull << (64 - sorter.RowBits)) - 2) return false;
+    for (int32_t r = 0; r < rows; r++) {
+        const TFieldList &row = data->Rows[r];
+        uint64_t rank;
+        if (IsNullCell(data, row[column])) {
+            rank = sorter.Descending ? range + 1 : 0;
+        } else {
+            int64_t value = 0;
+            ParseInteger(row[column], CellLength(row, column), &value);
+            rank = sorter.Descending ? (uint64_t)high - (uint64_t)value : (uint64_t)value - (uint64_t)low + 1;
+        }
+        keys[r] = rank << sorter.RowBits | (uint64_t)r;
+    }
+    return true;
+}
+
+void PrefixKeys(const Sorter &sorter, int32_t rows, uint64_t *keys)
+{
+    for (int32_t r = 0; r < rows; r++) {
+        const TFieldList &row = sorter.Data->Rows[r];
+        const char *cell = row[sorter.Column];
+        uint32_t prefix = sorter.Number || IsNullCell(sorter.Data, cell) ? 0 : TextPrefix(cell, CellLength(row, sorter.Column));
+        keys[r] = (uint64_t)prefix << 32 | (uint64_t)r;
+    }
+}
+
+} // namespace
+
+int CompareNumberTexts(const char *a, size_t aLength, const char *b, size_t bLength)
+{
+    DecimalParts x, y;
+    if (!ParseDecimal(a, aLength, &x) || !ParseDecimal(b, bLength, &y)) {
+        double p = TextToDouble(a, aLength), q = TextToDouble(b, bLength);
+        return p < q ? -1 : p > q ? 1 : 0;
+    }
+    if (x.Sign != y.Sign) return x.Sign < y.Sign ? -1 : 1;
+    int order = CompareMagnitudes(x, y);
+    return x.Sign < 0 ? -order : order;
+}
+
+bool SortRows(const GRIDBUFFER *data, int32_t rows, int32_t column, bool descending, const std::atomic<bool> *cancel,
+              ROWORDER *order)
+{
+    if (!data || rows < 0 || rows > data->Rows.Length() || column < 0 || column >= data->Fields.Length()) return false;
+    size_t bytes = sizeof(uint64_t) * (size_t)(rows > 0 ? rows : 1);
+    uint64_t *keys = static_cast<uint64_t *>(VirtualAlloc(nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    if (!keys) return false;
+    Sorter sorter = {data, column, descending, IsNumberColumn(data, column), cancel, 0, 0};
+    sorter.RowBits = BitsFor((uint64_t)rows);
+    sorter.RowMask = (1ull << sorter.RowBits) - 1;
+    // Row numbers need 32 bits at most: the prefix keys keep them whole.
+    if (sorter.Number && IntegerKeys(sorter, rows, keys)) {
+        std::sort(keys, keys + rows, [cancel](uint64_t a, uint64_t b) { return !Cancelled(cancel) && a < b; });
+    } else if (!Cancelled(cancel)) {
+        sorter.RowBits = 32;
+        sorter.RowMask = 0xFFFFFFFFull;
+        PrefixKeys(sorter, rows, keys);
+        std::sort(keys, keys + rows, [&sorter](uint64_t a, uint64_t b) { return sorter.LessByPrefix(a, b); });
+    }
+    if (Cancelled(cancel)) {
+        VirtualFree(keys, 0, MEM_RELEASE);
+        return false;
+    }
+    // Narrowed in place: the 4-byte number i is written over bytes that
+    // key i / 2 held, already read.
+    uint32_t *numbers = reinterpret_cast<uint32_t *>(keys);
+    for (int32_t i = 0; i < rows; i++) numbers[i] = (uint32_t)(keys[i] & sorter.RowMask);
+    // The upper half goes back to the system.
+    SYSTEM_INFO system;
+    GetSystemInfo(&system);
+    size_t page = system.dwPageSize, kept = (sizeof(uint32_t) * (size_t)rows + page - 1) / page * page;
+    if (kept < bytes) VirtualFree(reinterpret_cast<char *>(keys) + kept, bytes - kept, MEM_DECOMMIT);
+    FreeRowOrder(order);
+    order->Rows = numbers;
+    order->Count = rows;
+    return true;
+}
+
+void FreeRowOrder(ROWORDER *order)
+{
+    if (order->Rows) VirtualFree(order->Rows, 0, MEM_RELEASE);
+    order->Rows = nullptr;
+    order->Count = 0;
+}
+
+std::string_view ShownCellText(const TFieldList &row, int32_t column, std::string &scratch)
+{
+    const char *cell = row[column];
+    size_t length = CellLength(row, column);
+    if (IsTextValue(cell, length)) return std::string_view(cell, length);
+    scratch.resize(2 + 2 * length);
+    WriteHex(&scratch[0], cell, length);
+    return scratch;
+}
+
+CELLSEARCH::CELLSEARCH(const std::string &what, bool matchCase)
+    : Needle(matchCase ? what : fold::Utf8(what)), MatchCase(matchCase)
+{
+}
+
+bool CELLSEARCH::Matches(const TFieldList &row, int32_t column)
+{
+    std::string_view text = ShownCellText(row, column, Shown);
+    if (MatchCase) return text.find(Needle) != std::string_view::npos;
+    return fold::Contains(text, Needle, Scratch);
+}
