@@ -28,6 +28,12 @@ struct GRIDFIND {
     CELLSEARCH *Search = nullptr; // the search in progress, or null
     bool Up = false;
     int64_t Next = 0, Left = 0; // the cell looked at next (row * columns + column), cells still to look at
+    // In a sorted result the rows are read in the buffer's order, which
+    // memory follows, each match placed by its row's position shown: the
+    // first one after the start wins.
+    int64_t Start = 0;          // the first cell to look at, as Next began
+    int32_t DataRow = 0;        // the buffer's row read next
+    int64_t Best = -1;          // the nearest match's distance from Start, -1 none
 };
 
 namespace {
@@ -65,6 +71,41 @@ void FoundAt(HWND window, OUTPUTDATA *grid, int32_t row, int32_t column)
     NotifyParent(window, GN_SELCHANGED);
 }
 
+void SearchEnded(HWND window, OUTPUTDATA *grid, GRIDFIND *find, int64_t found)
+{
+    EndSearch(find);
+    SetCursor(LoadCursor(nullptr, IDC_ARROW));
+    if (found < 0) return NotFound(window, find);
+    int32_t columns = GridColumnCount(grid);
+    FoundAt(window, grid, (int32_t)(found / columns), (int32_t)(found % columns));
+}
+
+// One slice of a search through a sorted result (see GRIDFIND).
+void ScanSortedStep(HWND window, OUTPUTDATA *grid, GRIDFIND *find)
+{
+    int32_t columns = GridColumnCount(grid), rows = GridRowCount(grid);
+    int64_t total = (int64_t)rows * columns;
+    DWORD start = GetTickCount();
+    for (; find->DataRow < rows; find->DataRow++) {
+        const TFieldList &cells = grid->Data->Rows[find->DataRow];
+        int64_t shown = (int64_t)grid->Order.Positions[find->DataRow] * columns;
+        for (int32_t c = 0; c < columns; c++) {
+            if (!find->Search->Matches(cells, c)) continue;
+            int64_t distance = find->Up ? find->Start - (shown + c) : (shown + c) - find->Start;
+            distance = (distance % total + total) % total;
+            if (find->Best < 0 || distance < find->Best) find->Best = distance;
+        }
+        if ((find->DataRow & 0x3FF) == 0x3FF && GetTickCount() - start >= SliceTime) {
+            find->DataRow++;
+            PostMessageA(window, WM_GRID_FINDSTEP, 0, 0);
+            return;
+        }
+    }
+    int64_t found = -1;
+    if (find->Best >= 0) found = ((find->Up ? find->Start - find->Best : find->Start + find->Best) % total + total) % total;
+    SearchEnded(window, grid, find, found);
+}
+
 void StartSearch(HWND window, OUTPUTDATA *grid, bool up)
 {
     GRIDFIND *find = FindState(grid);
@@ -84,6 +125,9 @@ void StartSearch(HWND window, OUTPUTDATA *grid, bool up)
     // The current cell itself comes last, after every other.
     find->Next = ((up ? at - 1 : at + 1) % total + total) % total;
     find->Left = total;
+    find->Start = find->Next;
+    find->DataRow = 0;
+    find->Best = -1;
     SetCursor(LoadCursor(nullptr, IDC_WAIT));
     GridFindStep(window, grid);
 }
@@ -104,6 +148,7 @@ void GridFindStep(HWND window, OUTPUTDATA *grid)
     int64_t total = (int64_t)GridRowCount(grid) * columns;
     DWORD start = GetTickCount();
     int32_t row = (int32_t)(find->Next / columns), column = (int32_t)(find->Next % columns);
+    if (grid->Order.Positions) return ScanSortedStep(window, grid, find);
     for (int64_t looked = 1; find->Left > 0; looked++) {
         const TFieldList &cells = grid->Data->Rows[GridDataRow(grid, row)];
         find->Left--;
@@ -118,7 +163,7 @@ void GridFindStep(HWND window, OUTPUTDATA *grid)
         } else if (++column == columns) {
             column = 0, row = (int64_t)row + 1 < total / columns ? row + 1 : 0;
         }
-        if ((looked & 0x3FFF) == 0 && GetTickCount() - start >= SliceTime) {
+        if ((looked & 0x3FF) == 0 && GetTickCount() - start >= SliceTime) {
             find->Next = (int64_t)row * columns + column;
             PostMessageA(window, WM_GRID_FINDSTEP, 0, 0);
             return;

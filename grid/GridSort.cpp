@@ -77,20 +77,34 @@ double TextToDouble(const char *text, size_t length)
 
 // ---- Keys ----
 
-const int PrefixBytes = 3;
+// The first characters of a text cell, folded, when they are ASCII, 7 bits
+// each, followed by how many of them count (3 bits): as many as fit in the
+// bits the key leaves above the row number, at most 6. A character beyond
+// ASCII may fold to one inside it (the Kelvin sign to k), so the prefix
+// stops before it and the full comparison decides.
+struct PrefixShape {
+    int Characters; // 0 to 6
+    int Shift;      // where the prefix starts in the key: the row number's bits
+};
 
-// The first characters of a text cell, folded, when they are ASCII: three
-// bytes and how many of them count (0 to 3) in the low bits. A character
-// beyond ASCII may fold to one inside it (the Kelvin sign to k), so the
-// prefix stops before it and the full comparison decides.
-uint32_t TextPrefix(const char *text, size_t length)
+PrefixShape ShapeFor(int rowBits)
 {
-    uint32_t prefix = 0, valid = 0;
-    while (valid < PrefixBytes && valid < length && (unsigned char)text[valid] < 0x80) {
-        prefix |= fold::CodePoint((unsigned char)text[valid]) << (24 - 8 * valid);
+    int characters = (64 - rowBits - 3) / 7;
+    if (characters > 6) characters = 6;
+    if (characters < 0) characters = 0;
+    return PrefixShape{characters, rowBits};
+}
+
+uint64_t TextPrefix(const char *text, size_t length, PrefixShape shape)
+{
+    uint64_t prefix = 0;
+    int valid = 0;
+    while (valid < shape.Characters && (size_t)valid < length && (unsigned char)text[valid] < 0x80) {
+        prefix = prefix << 7 | fold::CodePoint((unsigned char)text[valid]);
         valid++;
     }
-    return prefix | valid;
+    prefix <<= 7 * (shape.Characters - valid);
+    return prefix << 3 | (uint64_t)valid;
 }
 
 struct Sorter {
@@ -101,6 +115,7 @@ struct Sorter {
     const std::atomic<bool> *Cancel;
     int RowBits;
     uint64_t RowMask;
+    PrefixShape Shape;
 
     uint32_t RowOf(uint64_t key) const { return (uint32_t)(key & RowMask); }
 
@@ -127,12 +142,14 @@ struct Sorter {
         // A cancelled sort answers "not less" from then on: the algorithm's
         // loops only stop sooner, and the order is thrown away.
         if (Cancel && Cancel->load(std::memory_order_relaxed)) return false;
-        uint32_t prefixA = (uint32_t)(a >> 32), prefixB = (uint32_t)(b >> 32);
-        uint32_t valid = std::min(prefixA & 3, prefixB & 3);
+        uint64_t prefixA = a >> Shape.Shift, prefixB = b >> Shape.Shift;
+        int valid = (int)std::min(prefixA & 7, prefixB & 7);
         int order = 0;
         if (valid > 0) {
-            uint32_t mask = ~0u << (32 - 8 * valid);
-            if ((prefixA & mask) != (prefixB & mask)) order = (prefixA & mask) < (prefixB & mask) ? -1 : 1;
+            // The characters both prefixes hold, compared as one number.
+            int unused = 7 * (Shape.Characters - valid) + 3;
+            uint64_t x = prefixA >> unused, y = prefixB >> unused;
+            if (x != y) order = x < y ? -1 : 1;
         }
         if (order == 0) order = CompareCells(RowOf(a), RowOf(b));
         if (Descending) order = -order;
@@ -206,8 +223,10 @@ void PrefixKeys(const Sorter &sorter, int32_t rows, uint64_t *keys)
     for (int32_t r = 0; r < rows; r++) {
         const TFieldList &row = sorter.Data->Rows[r];
         const char *cell = row[sorter.Column];
-        uint32_t prefix = sorter.Number || IsNullCell(sorter.Data, cell) ? 0 : TextPrefix(cell, CellLength(row, sorter.Column));
-        keys[r] = (uint64_t)prefix << 32 | (uint64_t)r;
+        uint64_t prefix = sorter.Number || IsNullCell(sorter.Data, cell)
+                              ? 0
+                              : TextPrefix(cell, CellLength(row, sorter.Column), sorter.Shape);
+        keys[r] = prefix << sorter.Shape.Shift | (uint64_t)r;
     }
 }
 
@@ -235,12 +254,10 @@ bool SortRows(const GRIDBUFFER *data, int32_t rows, int32_t column, bool descend
     Sorter sorter = {data, column, descending, IsNumberColumn(data, column), cancel, 0, 0};
     sorter.RowBits = BitsFor((uint64_t)rows);
     sorter.RowMask = (1ull << sorter.RowBits) - 1;
-    // Row numbers need 32 bits at most: the prefix keys keep them whole.
     if (sorter.Number && IntegerKeys(sorter, rows, keys)) {
         std::sort(keys, keys + rows, [cancel](uint64_t a, uint64_t b) { return !Cancelled(cancel) && a < b; });
     } else if (!Cancelled(cancel)) {
-        sorter.RowBits = 32;
-        sorter.RowMask = 0xFFFFFFFFull;
+        sorter.Shape = ShapeFor(sorter.RowBits);
         PrefixKeys(sorter, rows, keys);
         std::sort(keys, keys + rows, [&sorter](uint64_t a, uint64_t b) { return sorter.LessByPrefix(a, b); });
     }
@@ -257,16 +274,23 @@ bool SortRows(const GRIDBUFFER *data, int32_t rows, int32_t column, bool descend
     GetSystemInfo(&system);
     size_t page = system.dwPageSize, kept = (sizeof(uint32_t) * (size_t)rows + page - 1) / page * page;
     if (kept < bytes) VirtualFree(reinterpret_cast<char *>(keys) + kept, bytes - kept, MEM_DECOMMIT);
+    // The way back, for a search that reads the rows in memory's order.
+    uint32_t *positions = static_cast<uint32_t *>(
+        VirtualAlloc(nullptr, sizeof(uint32_t) * (size_t)(rows > 0 ? rows : 1), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    if (positions)
+        for (int32_t i = 0; i < rows; i++) positions[numbers[i]] = (uint32_t)i;
     FreeRowOrder(order);
     order->Rows = numbers;
     order->Count = rows;
+    order->Positions = positions;
     return true;
 }
 
 void FreeRowOrder(ROWORDER *order)
 {
     if (order->Rows) VirtualFree(order->Rows, 0, MEM_RELEASE);
-    order->Rows = nullptr;
+    if (order->Positions) VirtualFree(order->Positions, 0, MEM_RELEASE);
+    order->Rows = order->Positions = nullptr;
     order->Count = 0;
 }
 
@@ -283,10 +307,52 @@ std::string_view ShownCellText(const TFieldList &row, int32_t column, std::strin
 CELLSEARCH::CELLSEARCH(const std::string &what, bool matchCase)
     : Needle(matchCase ? what : fold::Utf8(what)), MatchCase(matchCase)
 {
+    NeedleAscii = true;
+    for (unsigned char c : Needle)
+        if (c >= 0x80) NeedleAscii = false;
 }
+
+namespace {
+
+// The folding of ASCII, as fold::CodePoint does it, without the call.
+inline unsigned char FoldAsciiByte(unsigned char c) { return c >= 'A' && c <= 'Z' ? (unsigned char)(c + 32) : c; }
+
+// Whether ASCII text holds the folded ASCII needle, folding as it goes: no
+// copy of the cell.
+bool ContainsFoldedAscii(const char *text, size_t length, const std::string &needle)
+{
+    size_t n = needle.size();
+    if (n == 0) return true;
+    if (n > length) return false;
+    unsigned char first = (unsigned char)needle[0];
+    for (size_t i = 0; i + n <= length; i++) {
+        if (FoldAsciiByte((unsigned char)text[i]) != first) continue;
+        size_t j = 1;
+        while (j < n && FoldAsciiByte((unsigned char)text[i + j]) == (unsigned char)needle[j]) j++;
+        if (j == n) return true;
+    }
+    return false;
+}
+
+bool IsAsciiText(const char *text, size_t length)
+{
+    for (size_t i = 0; i < length; i++)
+        if ((unsigned char)text[i] >= 0x80 || text[i] == 0) return false;
+    return true;
+}
+
+} // namespace
 
 bool CELLSEARCH::Matches(const TFieldList &row, int32_t column)
 {
+    const char *cell = row[column];
+    size_t length = CellLength(row, column);
+    // Most cells are ASCII text: searched where they lie.
+    if (IsAsciiText(cell, length)) {
+        if (MatchCase) return std::string_view(cell, length).find(Needle) != std::string_view::npos;
+        // ASCII folds to ASCII only: a needle beyond it is not in this cell.
+        return NeedleAscii && ContainsFoldedAscii(cell, length, Needle);
+    }
     std::string_view text = ShownCellText(row, column, Shown);
     if (MatchCase) return text.find(Needle) != std::string_view::npos;
     return fold::Contains(text, Needle, Scratch);

@@ -17,15 +17,18 @@
 
 // The row numbers in the order shown, 4 bytes a row. Owned by whoever the
 // sort handed it to; FreeRowOrder releases it.
+// Positions is the inverse: the display row of each of the buffer's rows
+// (4 bytes more; null when there was no memory for it).
 struct ROWORDER {
     uint32_t *Rows;
     int32_t Count;
+    uint32_t *Positions;
 };
 
 // Orders the first rows of the buffer by one column. Returns false (order
 // untouched) when cancel became true meanwhile or memory ran out; cancel
 // may be set by another thread. At most 8 bytes a row are held while it
-// runs, 4 once it is done.
+// runs and once it is done.
 bool SortRows(const GRIDBUFFER *data, int32_t rows, int32_t column, bool descending, const std::atomic<bool> *cancel,
               ROWORDER *order);
 void FreeRowOrder(ROWORDER *order);
@@ -44,6 +47,7 @@ std::string_view ShownCellText(const TFieldList &row, int32_t column, std::strin
 struct CELLSEARCH {
     std::string Needle;
     bool MatchCase;
+    bool NeedleAscii;
     std::string Scratch, Shown; // reused between cells
 
     CELLSEARCH(const std::string &what, bool matchCase);

@@ -39,6 +39,7 @@ DWORD WINAPI SortThread(void *parameter)
 int32_t ShownRowOf(const OUTPUTDATA *grid, int32_t dataRow)
 {
     if (!grid->Order.Rows) return dataRow;
+    if (grid->Order.Positions) return (int32_t)grid->Order.Positions[dataRow];
     for (int32_t i = 0; i < grid->Order.Count; i++)
         if ((int32_t)grid->Order.Rows[i] == dataRow) return i;
     return -1;
@@ -102,7 +103,8 @@ bool GridComplete(const OUTPUTDATA *grid) { return grid->Data && !grid->Data->St
 
 void GridSortBy(HWND window, OUTPUTDATA *grid, int32_t column, bool descending)
 {
-    if (!GridComplete(grid) || grid->SortJob) {
+    // A search in progress reads the order it began with.
+    if (!GridComplete(grid) || grid->SortJob || GridFindRunning(grid)) {
         MessageBeep(MB_ICONWARNING);
         return;
     }

@@ -182,6 +182,9 @@ void GrowBuffer(HWND window, OUTPUTDATA *grid, GRIDBUFFER *data)
     }
     int32_t rowsBefore = GridRowCount(grid);
     int32_t numbersBefore = grid->RowNumWidth;
+    // A sort's thread reads the buffer it began with; an order is of as
+    // many rows as it was made for.
+    if (data != grid->Data) GridCancelSort(grid, true);
     if (grid->Order.Rows && grid->Order.Count != data->Rows.Length()) GridForgetOrder(grid);
     grid->Data = data;
     GridSetRowNumberWidth(grid);

@@ -182,6 +182,23 @@ TEST_F(GridOrder, FindWithAndWithoutCaseWrappingAndAgain)
     SendMessageA(grid, message, 0, (LPARAM)&request);
     EXPECT_EQ(2, State()->CursorRow);
     EXPECT_EQ(0, State()->CursorCol);
+
+    // Sorted, the search goes in the order shown: b ascending shows the rows
+    // APPLE pie, null, pear, x.
+    Current(0, 1);
+    Command(CMD_SORTASCENDING);
+    Current(2, 0); // Apple
+    request.lpstrFindWhat = what;
+    request.Flags = FR_FINDNEXT | FR_DOWN;
+    SendMessageA(grid, message, 0, (LPARAM)&request);
+    EXPECT_EQ(3, State()->CursorRow);
+    EXPECT_EQ(0, State()->CursorCol);
+    Key(VK_F3);
+    EXPECT_EQ(0, State()->CursorRow) << "wrapped to APPLE pie";
+    EXPECT_EQ(1, State()->CursorCol);
+    Key(VK_F3, true);
+    EXPECT_EQ(3, State()->CursorRow);
+    EXPECT_EQ(0, State()->CursorCol);
 }
 
 } // namespace

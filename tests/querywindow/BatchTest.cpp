@@ -528,6 +528,16 @@ TEST_F(Batch, EveryResultSetHasItsOwnTab)
     FrameCommand(CMD_SELECTALL);
     FrameCommand(CMD_COPY);
     EXPECT_EQ("b\t2", ClipboardText());
+    // Find goes where the keyboard is: to the grid's cells.
+    FrameCommand(CMD_FIND);
+    HWND find = FindWindowA(nullptr, "Find");
+    ASSERT_TRUE(find);
+    SetDlgItemTextA(find, 0x480, "B"); // the text to find
+    SendMessageA(find, WM_COMMAND, IDOK, 0);
+    SendMessageA(find, WM_COMMAND, IDCANCEL, 0);
+    SetFocus(second);
+    FrameCommand(CMD_COPY);
+    EXPECT_EQ("b", ClipboardText());
     FrameCommand(CMD_PREVIOUSRESULTTAB);
     FrameCommand(CMD_PREVIOUSRESULTTAB);
     EXPECT_EQ(5, CurrentTab(child));
