@@ -230,6 +230,78 @@ void PrefixKeys(const Sorter &sorter, int32_t rows, uint64_t *keys)
     }
 }
 
+// Whether every text of the column is ASCII (NULL aside): its prefixes then
+// order the rows on their own, the rest of each text deciding only among
+// rows whose prefixes are equal.
+bool AsciiColumn(const Sorter &sorter, int32_t rows)
+{
+    for (int32_t r = 0; r < rows; r++) {
+        const TFieldList &row = sorter.Data->Rows[r];
+        const char *cell = row[sorter.Column];
+        if (IsNullCell(sorter.Data, cell)) continue;
+        size_t length = CellLength(row, sorter.Column);
+        for (size_t i = 0; i < length; i++)
+            if ((unsigned char)cell[i] >= 0x80) return false;
+        if ((r & 0xFFFF) == 0 && Cancelled(sorter.Cancel)) return false;
+    }
+    return true;
+}
+
+// Past this many characters alike, rows are compared whole.
+const size_t DeepestPrefix = 60;
+
+// The keys of the rows in [first, last) anew, their prefixes taken from
+// offset on (every one of them holds that many characters).
+void KeysFrom(const Sorter &sorter, uint64_t *first, uint64_t *last, size_t offset)
+{
+    for (uint64_t *key = first; key < last; key++) {
+        uint32_t r = sorter.RowOf(*key);
+        const TFieldList &row = sorter.Data->Rows[(int32_t)r];
+        const char *cell = row[sorter.Column];
+        uint64_t prefix = 0;
+        if (!IsNullCell(sorter.Data, cell)) {
+            size_t length = CellLength(row, sorter.Column);
+            prefix = TextPrefix(cell + offset, length - offset, sorter.Shape);
+        }
+        *key = prefix << sorter.Shape.Shift | (uint64_t)r;
+    }
+}
+
+// An ASCII column sorted by its prefixes as plain numbers (a text that
+// ends inside its prefix has zeros after its end, and its length below
+// them), then each run of rows whose prefixes agree: by the next
+// characters when all of them go on, whole otherwise (equal texts, NULL
+// beside empty text, ties by the bytes). Each row is read once per level
+// instead of at every comparison.
+void SortAsciiRange(const Sorter &sorter, uint64_t *first, uint64_t *last, size_t offset)
+{
+    KeysFrom(sorter, first, last, offset);
+    int shift = sorter.Shape.Shift;
+    bool descending = sorter.Descending;
+    const std::atomic<bool> *cancel = sorter.Cancel;
+    uint64_t mask = sorter.RowMask;
+    std::sort(first, last, [=](uint64_t a, uint64_t b) {
+        if (Cancelled(cancel)) return false;
+        uint64_t x = a >> shift, y = b >> shift;
+        if (x != y) return descending ? x > y : x < y;
+        return (a & mask) < (b & mask);
+    });
+    for (uint64_t *run = first; run < last && !Cancelled(cancel);) {
+        uint64_t prefix = *run >> shift;
+        uint64_t *end = run + 1;
+        while (end < last && (*end >> shift) == prefix) end++;
+        if (end - run > 1) {
+            size_t next = offset + (size_t)sorter.Shape.Characters;
+            bool goesOn = sorter.Shape.Characters > 0 && (int)(prefix & 7) == sorter.Shape.Characters;
+            if (goesOn && next < DeepestPrefix)
+                SortAsciiRange(sorter, run, end, next);
+            else
+                std::sort(run, end, [&sorter](uint64_t a, uint64_t b) { return sorter.LessByPrefix(a, b); });
+        }
+        run = end;
+    }
+}
+
 } // namespace
 
 int CompareNumberTexts(const char *a, size_t aLength, const char *b, size_t bLength)
@@ -258,8 +330,13 @@ bool SortRows(const GRIDBUFFER *data, int32_t rows, int32_t column, bool descend
         std::sort(keys, keys + rows, [cancel](uint64_t a, uint64_t b) { return !Cancelled(cancel) && a < b; });
     } else if (!Cancelled(cancel)) {
         sorter.Shape = ShapeFor(sorter.RowBits);
-        PrefixKeys(sorter, rows, keys);
-        std::sort(keys, keys + rows, [&sorter](uint64_t a, uint64_t b) { return sorter.LessByPrefix(a, b); });
+        if (!sorter.Number && AsciiColumn(sorter, rows)) {
+            for (int32_t r = 0; r < rows; r++) keys[r] = (uint64_t)r;
+            SortAsciiRange(sorter, keys, keys + rows, 0);
+        } else {
+            PrefixKeys(sorter, rows, keys);
+            std::sort(keys, keys + rows, [&sorter](uint64_t a, uint64_t b) { return sorter.LessByPrefix(a, b); });
+        }
     }
     if (Cancelled(cancel)) {
         VirtualFree(keys, 0, MEM_RELEASE);

@@ -52,12 +52,12 @@ BOOL WINAPI RecordMenu(HMENU menu, UINT, int x, int y, int, HWND, const RECT *)
 // comes back.
 TEST_F(GridOrder, SortsNumbersDecimalsNullsAndTextBothWaysAndBack)
 {
-    Show(MakeBuffer({"n", "d", "t", "k"},
-                    {{"10", "2.5", "\xC3\xA9t\xC3\xA9", "a"},
-                     {"-3", "12345678901234567890.000000000000000001", "Zebra", "b"},
-                     {std::nullopt, "-0.5", std::nullopt, "c"},
-                     {"2", "12345678901234567890", "\xC3\x89T\xC3\x89", "d"},
-                     {"10", "2.50", "apple", "e"}},
+    Show(MakeBuffer({"n", "d", "t", "k", "w"},
+                    {{"10", "2.5", "\xC3\xA9t\xC3\xA9", "a", "Ab"},
+                     {"-3", "12345678901234567890.000000000000000001", "Zebra", "b", "ab"},
+                     {std::nullopt, "-0.5", std::nullopt, "c", "abc"},
+                     {"2", "12345678901234567890", "\xC3\x89T\xC3\x89", "d", "AB"},
+                     {"10", "2.50", "apple", "e", ""}},
                     "01"));
     Current(1, 0); // -3, in row "b"
     Command(CMD_SORTASCENDING);
@@ -87,10 +87,18 @@ TEST_F(GridOrder, SortsNumbersDecimalsNullsAndTextBothWaysAndBack)
     EXPECT_EQ("NULL apple Zebra \xC3\x89T\xC3\x89 \xC3\xA9t\xC3\xA9", Column(2));
     Command(CMD_SELECTALL);
     Command(CMD_COPY);
-    EXPECT_EQ(0u, ClipboardText().find("NULL\t-0.5\tNULL\tc\r\n10\t2.50\tapple\te\r\n")) << ClipboardText();
+    EXPECT_EQ(0u, ClipboardText().find("NULL\t-0.5\tNULL\tc\tabc\r\n10\t2.50\tapple\te\t\r\n")) << ClipboardText();
     Current(0, 2);
     Command(CMD_SORTDESCENDING);
     EXPECT_EQ("\xC3\xA9t\xC3\xA9 \xC3\x89T\xC3\x89 Zebra apple NULL", Column(2));
+
+    // ASCII text alike but for case goes by the bytes.
+    Current(0, 4);
+    Command(CMD_SORTASCENDING);
+    EXPECT_EQ("e d a b c", Column(3));
+    Current(0, 4);
+    Command(CMD_SORTDESCENDING);
+    EXPECT_EQ("c b a d e", Column(3));
 
     Command(CMD_ORIGINALORDER);
     EXPECT_EQ(-1, State()->SortColumn);
@@ -134,8 +142,9 @@ TEST_F(GridOrder, ASortCancelledLeavesTheOrderAsItWas)
     Command(CMD_SORTASCENDING);
     ASSERT_TRUE(PumpUntil([&] { return !State()->SortJob; }, 30000));
     EXPECT_EQ(0, State()->SortColumn);
-    EXPECT_STREQ("row 1", buffer->Rows[GridDataRow(State(), 0)][0]);
-    EXPECT_STREQ("row 10", buffer->Rows[GridDataRow(State(), 1)][0]);
+    const char *first[] = {"row 1", "row 10", "row 100", "row 1000", "row 10000", "row 100000", "row 100001"};
+    for (int i = 0; i < 7; i++) EXPECT_STREQ(first[i], buffer->Rows[GridDataRow(State(), i)][0]);
+    EXPECT_STREQ("row 99999", buffer->Rows[GridDataRow(State(), 299999)][0]);
 }
 
 // Find looks at the cells as shown (NULL as "NULL", binary as 0x...), from
