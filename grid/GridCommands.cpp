@@ -211,7 +211,7 @@ void GridContextMenu(HWND window, OUTPUTDATA *grid, int32_t x, int32_t y)
     bool sortable = GridComplete(grid) && grid->CursorCol >= 0 && !grid->SortJob;
     for (UINT item : {CMD_SORTASCENDING, CMD_SORTDESCENDING})
         EnableMenuItem(items, item, MF_BYCOMMAND | (sortable ? MF_ENABLED : MF_GRAYED));
-    EnableMenuItem(items, CMD_ORIGINALORDER, MF_BYCOMMAND | (grid->Order.Rows && !grid->SortJob ? MF_ENABLED : MF_GRAYED));
+    EnableMenuItem(items, CMD_ORIGINALORDER, MF_BYCOMMAND | ((grid->Order.Rows || grid->SortColumn >= 0) && !grid->SortJob ? MF_ENABLED : MF_GRAYED));
     POINT point = {x, y};
     if (x == -1 && y == -1) {
         // From the keyboard: below the current cell, or at the data's corner.

@@ -45,6 +45,7 @@ struct OUTPUTDATA {
     HPEN GridPen;
     GridSelection Selection;
     int32_t PressedCol;      // header held down, -1 none
+    uint8_t PressedToSelect; // the header was pressed with Ctrl: it selects rather than sorts
     int32_t PressedRow;      // row-number slot held down, -1 the corner, -2 none
     int32_t ScrollX;
     int32_t TotalWidth;
@@ -133,9 +134,12 @@ void GridVerticalScroll(HWND window, OUTPUTDATA *grid, int code);
 void GridHorizontalScroll(HWND window, OUTPUTDATA *grid, int code);
 void GridMouseWheel(HWND window, int distance);
 void GridKeyDown(HWND window, OUTPUTDATA *grid, WPARAM key);
-void GridButtonDown(HWND window, OUTPUTDATA *grid, int32_t x, int32_t y);
+// keys: the MK_ flags of the message (Ctrl on a header selects its column).
+void GridButtonDown(HWND window, OUTPUTDATA *grid, int32_t x, int32_t y, WPARAM keys);
 void GridMouseMove(HWND window, OUTPUTDATA *grid, int32_t x, int32_t y);
-void GridButtonUp(HWND window, OUTPUTDATA *grid);
+// A header pressed and released where it was sorts by its column; pressed
+// with Ctrl, or dragged, it selects columns.
+void GridButtonUp(HWND window, OUTPUTDATA *grid, int32_t x, int32_t y);
 void GridDoubleClick(HWND window, OUTPUTDATA *grid);
 // Ends a press, drag or border drag, as when the buffer is replaced under it.
 void GridCancelMouseModes(HWND window, OUTPUTDATA *grid);
@@ -159,6 +163,8 @@ void GridContextMenu(HWND window, OUTPUTDATA *grid, int32_t x, int32_t y);
 // server's order with column -1. Large results sort on a thread of their
 // own; the window stays responsive and Esc cancels.
 void GridSortBy(HWND window, OUTPUTDATA *grid, int32_t column, bool descending);
+// A click on a header: ascending, then descending, then the server's order.
+void GridSortByHeader(HWND window, OUTPUTDATA *grid, int32_t column);
 void GridSortDone(HWND window, OUTPUTDATA *grid, uint32_t serial);
 // Stops a running sort, leaving the order as it was; with wait, ends its
 // thread before returning (the buffer goes). True when one was running.

@@ -199,7 +199,7 @@ void GridKeyDown(HWND window, OUTPUTDATA *grid, WPARAM key)
     GridRepaint(window, true);
 }
 
-void GridButtonDown(HWND window, OUTPUTDATA *grid, int32_t x, int32_t y)
+void GridButtonDown(HWND window, OUTPUTDATA *grid, int32_t x, int32_t y, WPARAM keys)
 {
     if (!grid->Data) return;
     SetFocus(window);
@@ -231,6 +231,7 @@ void GridButtonDown(HWND window, OUTPUTDATA *grid, int32_t x, int32_t y)
         GridRepaint(window, true);
     } else if (slot == -1 && column >= 0 && column < GridColumnCount(grid)) {
         grid->PressedCol = column;
+        grid->PressedToSelect = (keys & MK_CONTROL) != 0;
         SetCapture(window);
         GridRepaint(window, true);
     } else if (slot >= 0 && column == -1 && row < GridRowCount(grid)) {
@@ -294,7 +295,7 @@ void GridMouseMove(HWND window, OUTPUTDATA *grid, int32_t x, int32_t y)
     }
 }
 
-void GridButtonUp(HWND window, OUTPUTDATA *grid)
+void GridButtonUp(HWND window, OUTPUTDATA *grid, int32_t x, int32_t y)
 {
     // Each gesture is ended before the capture is released: the release
     // sends WM_CAPTURECHANGED, which would otherwise cancel it.
@@ -308,9 +309,19 @@ void GridButtonUp(HWND window, OUTPUTDATA *grid)
         int32_t column = grid->PressedCol;
         grid->PressedCol = -1;
         ReleaseCapture();
+        DWORD hit = GridHitTest(grid, x, y);
+        bool onHeader = HitSlot(hit) == -1 && HitColumn(hit) >= 0 && HitColumn(hit) <= lastCol;
+        if (onHeader && HitColumn(hit) == column && !grid->PressedToSelect) {
+            GridRepaint(window, true); // the header no longer pressed
+            GridSortByHeader(window, grid, column);
+            return;
+        }
+        // Dragged along the header band, the columns from the pressed one
+        // to the one under the pointer; released elsewhere, the pressed one.
+        int32_t end = onHeader ? HitColumn(hit) : column;
         // A result without rows has no cell for the cursor to stand on.
         if (lastRow >= 0) grid->CursorRow = 0, grid->CursorCol = column;
-        grid->Selection.Set(0, column, lastRow, column);
+        grid->Selection.Set(0, column, lastRow, end);
         SelectionMadeByMouse(window);
     }
     if (grid->PressedRow >= 0) {

@@ -109,7 +109,8 @@ void GridSortBy(HWND window, OUTPUTDATA *grid, int32_t column, bool descending)
         return;
     }
     if (column < 0) {
-        if (grid->Order.Rows) ApplyOrder(window, grid, ROWORDER{}, -1, false);
+        // A result without rows sorts to no order at all but shows its arrow.
+        if (grid->Order.Rows || grid->SortColumn >= 0) ApplyOrder(window, grid, ROWORDER{}, -1, false);
         return;
     }
     if (column >= GridColumnCount(grid)) return;
@@ -135,6 +136,16 @@ void GridSortBy(HWND window, OUTPUTDATA *grid, int32_t column, bool descending)
     }
     grid->SortJob = job;
     SetCursor(LoadCursor(nullptr, IDC_WAIT));
+}
+
+void GridSortByHeader(HWND window, OUTPUTDATA *grid, int32_t column)
+{
+    if (grid->SortColumn != column)
+        GridSortBy(window, grid, column, false);
+    else if (!grid->SortDescending)
+        GridSortBy(window, grid, column, true);
+    else
+        GridSortBy(window, grid, -1, false);
 }
 
 void GridSortDone(HWND window, OUTPUTDATA *grid, uint32_t serial)

@@ -326,8 +326,8 @@ LRESULT Dispatch(HWND window, OUTPUTDATA *grid, UINT message, WPARAM wParam, LPA
     case WM_HSCROLL: GridHorizontalScroll(window, grid, LOWORD(wParam)); return 0;
     case WM_VSCROLL: GridVerticalScroll(window, grid, LOWORD(wParam)); return 0;
     case WM_MOUSEMOVE: GridMouseMove(window, grid, x, y); return 0;
-    case WM_LBUTTONDOWN: GridButtonDown(window, grid, x, y); return 0;
-    case WM_LBUTTONUP: GridButtonUp(window, grid); return 0;
+    case WM_LBUTTONDOWN: GridButtonDown(window, grid, x, y, wParam); return 0;
+    case WM_LBUTTONUP: GridButtonUp(window, grid, x, y); return 0;
     case WM_CAPTURECHANGED:
         if ((HWND)lParam != window) GridCaptureLost(window, grid);
         return 0;

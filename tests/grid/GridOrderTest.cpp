@@ -22,7 +22,7 @@ protected:
     // The column's cells from top to bottom as shown, joined by spaces.
     std::string Column(int column)
     {
-        Click(HeaderPoint(column));
+        Click(HeaderPoint(column), MK_CONTROL);
         Command(CMD_COPY);
         std::string text = ClipboardText();
         for (size_t at; (at = text.find("\r\n")) != std::string::npos;) text.replace(at, 2, " ");
@@ -103,6 +103,21 @@ TEST_F(GridOrder, SortsNumbersDecimalsNullsAndTextBothWaysAndBack)
     Command(CMD_ORIGINALORDER);
     EXPECT_EQ(-1, State()->SortColumn);
     EXPECT_EQ("a b c d e", Column(3));
+
+    // Clicks on a header: ascending, descending, then the server's order;
+    // another column's header starts again at ascending.
+    Click(HeaderPoint(0));
+    EXPECT_EQ("NULL -3 2 10 10", Column(0));
+    Click(HeaderPoint(0));
+    EXPECT_EQ("10 10 2 -3 NULL", Column(0));
+    EXPECT_TRUE(State()->SortDescending);
+    Click(HeaderPoint(3));
+    EXPECT_EQ(3, State()->SortColumn);
+    EXPECT_FALSE(State()->SortDescending);
+    Click(HeaderPoint(3));
+    Click(HeaderPoint(3));
+    EXPECT_EQ(-1, State()->SortColumn);
+    EXPECT_EQ("10 -3 NULL 2 10", Column(0));
 }
 
 // Shift+F10 (Wine's WM_CONTEXTMENU at -1, -1) and the Menu key open the
@@ -132,7 +147,7 @@ TEST_F(GridOrder, ASortCancelledLeavesTheOrderAsItWas)
 {
     Show(MakeBuffer({"t"}, 300000, [](int r, int) { return "row " + std::to_string(300000 - r); }));
     Current(0, 0);
-    Command(CMD_SORTASCENDING);
+    Click(HeaderPoint(0)); // as the menu's Sort Ascending does
     ASSERT_TRUE(State()->SortJob) << "sorting off the window's thread";
     Key(VK_ESCAPE);
     ASSERT_TRUE(PumpUntil([&] { return !State()->SortJob; }));
