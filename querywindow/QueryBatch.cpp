@@ -497,9 +497,18 @@ void TakeResults(CHILDDATA *child, BATCHJOB *job)
     for (GRIDBUFFER *buffer : failed) ReleaseBuffer(buffer);
 }
 
+void NameResultStatement(CHILDDATA *child, int32_t index, int32_t statement)
+{
+    if (statement < 0 || (size_t)statement >= child->StatementFirstLines.size()) return;
+    if (child->ResultTips.size() <= (size_t)index) child->ResultTips.resize((size_t)index + 1);
+    child->ResultTips[(size_t)index] = child->StatementFirstLines[(size_t)statement];
+    // A pointer resting on the tab picks up its tip with its next move.
+    child->TipTab = -1;
+}
+
 } // namespace
 
-void ShowResultBegun(CHILDDATA *child, int32_t index, GRIDBUFFER *source)
+void ShowResultBegun(CHILDDATA *child, int32_t index, int32_t statement, GRIDBUFFER *source)
 {
     // A view that could not be made leaves the rest to the batch's end.
     if (!child->Executing || index != (int32_t)child->Arriving.size()) return;
@@ -521,6 +530,7 @@ void ShowResultBegun(CHILDDATA *child, int32_t index, GRIDBUFFER *source)
     } else if (!AddMoreResult(child, view)) {
         return;
     }
+    NameResultStatement(child, index, statement);
     child->Arriving.push_back(source);
 }
 
@@ -556,6 +566,7 @@ void StartBatch(CHILDDATA *child)
     char *text = PrepareBatchText(child, TakeBatchText(child, &child->BatchFirstLine, &selected));
     child->BatchWasSelection = selected;
     BATCHJOB *job = NewBatchJob(child->Connection, child->Window, text);
+    if (job && child->Statements && child->Statements->Certain) SetBatchStatements(job, child->Statements->IsCall);
     SetExecuteEnabled(child, false);
     SetStatusText(child, 0, "Executing query batch...");
     if (!job) {

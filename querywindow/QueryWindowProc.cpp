@@ -334,7 +334,9 @@ LRESULT Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_TIMER: OnTimer(child, wParam); break;
     case WM_MDIACTIVATE: OnMdiActivate(window, child, wParam, lParam); return 0;
     case WM_EXECUTE_DONE: CompleteBatch(child); return 0;
-    case WM_RESULT_BEGUN: ShowResultBegun(child, (int32_t)wParam, reinterpret_cast<GRIDBUFFER *>(lParam)); return 0;
+    case WM_RESULT_BEGUN:
+        ShowResultBegun(child, ResultBegunPlace(wParam), ResultBegunStatement(wParam), reinterpret_cast<GRIDBUFFER *>(lParam));
+        return 0;
     case WM_CANCEL_FAILED: ReportCancelFailure(child, reinterpret_cast<char *>(lParam)); return 0;
     case WM_DESTROY: OnDestroy(window, child); return 0;
     }

@@ -61,7 +61,8 @@ struct CHILDDATA {
     // editor line where that text starts, and whether a selection ran.
     struct SCRIPTSTATEMENTS *Statements;
     // The first line of each statement of the batch text, and of the
-    // statement of each result of the last batch: the tabs' tooltips.
+    // statement of each result of the last batch, or of the running one as
+    // each result begins: the tabs' tooltips.
     std::vector<std::string> StatementFirstLines;
     std::vector<std::string> ResultTips;
     HWND TabTips;               // the tooltip of the results pane's tabs

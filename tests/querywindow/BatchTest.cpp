@@ -485,6 +485,22 @@ std::string TabText(CHILDDATA *child, int tab)
     return text;
 }
 
+// The tooltip of a tab, as hovering it shows it.
+std::string TabTip(CHILDDATA *child, int tab)
+{
+    RECT place = {};
+    SendMessageA(child->Tabs, TCM_GETITEMRECT, tab, (LPARAM)&place);
+    SendMessageA(child->Tabs, WM_MOUSEMOVE, 0, MAKELPARAM((place.left + place.right) / 2, (place.top + place.bottom) / 2));
+    char tip[256] = "";
+    TTTOOLINFOA tool = {};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = child->Window;
+    tool.uId = (UINT_PTR)child->Tabs;
+    tool.lpszText = tip;
+    SendMessageA(child->TabTips, TTM_GETTEXTA, sizeof tip, (LPARAM)&tool);
+    return tip;
+}
+
 // Every result set of a script has a tab and a grid of its own; the pane's
 // lines name the tabs, Ctrl+Page Down and Up step through them (wrapping)
 // and the edit commands act on the grid shown.
@@ -497,19 +513,8 @@ TEST_F(Batch, EveryResultSetHasItsOwnTab)
               "Statement 5: 0 row(s) affected",
               MessagePaneText(child));
     // Hovering a tab names its statement by the statement's first line.
-    for (int tab : {1, 4, 5}) {
-        RECT place = {};
-        SendMessageA(child->Tabs, TCM_GETITEMRECT, tab, (LPARAM)&place);
-        SendMessageA(child->Tabs, WM_MOUSEMOVE, 0, MAKELPARAM((place.left + place.right) / 2, (place.top + place.bottom) / 2));
-        char tip[256] = "";
-        TTTOOLINFOA tool = {};
-        tool.cbSize = sizeof tool;
-        tool.hwnd = child->Window;
-        tool.uId = (UINT_PTR)child->Tabs;
-        tool.lpszText = tip;
-        SendMessageA(child->TabTips, TTM_GETTEXTA, sizeof tip, (LPARAM)&tool);
-        EXPECT_STREQ(tab == 1 ? "select 'b' as bee, 2 as two;" : tab == 4 ? "call two();" : "", tip) << tab;
-    }
+    for (int tab : {1, 4, 5})
+        EXPECT_EQ(tab == 1 ? "select 'b' as bee, 2 as two;" : tab == 4 ? "call two();" : "", TabTip(child, tab)) << tab;
     ASSERT_EQ(4u, child->MoreGrids.size());
     ASSERT_EQ(6, (int)SendMessageA(child->Tabs, TCM_GETITEMCOUNT, 0, 0));
     EXPECT_EQ("Result 1", TabText(child, 0));
@@ -562,6 +567,17 @@ TEST_F(Batch, EveryResultSetHasItsOwnTab)
     ASSERT_EQ(501, (int)SendMessageA(child->Tabs, TCM_GETITEMCOUNT, 0, 0));
     EXPECT_EQ("Result 500", TabText(child, 499));
     EXPECT_STREQ("500", ((const GRIDBUFFER *)SendMessageA(child->MoreGrids[498], WM_GRID_GETBUFFER, 0, 0))->Rows[0][0]);
+
+    // A result still arriving names its statement already, counted past a
+    // CALL's two result sets and its status.
+    SetEditorText(child, "call two();\nselect seq from seq_1_to_20000000");
+    FrameCommand(CMD_EXECUTE);
+    ASSERT_TRUE(PumpUntil([&] { return SendMessageA(child->Tabs, TCM_GETITEMCOUNT, 0, 0) == 4; }, 20000));
+    EXPECT_EQ("select seq from seq_1_to_20000000", TabTip(child, 2));
+    EXPECT_EQ("call two();", TabTip(child, 1));
+    EXPECT_TRUE(child->Executing);
+    FrameCommand(CMD_CANCELQUERY);
+    ASSERT_TRUE(WaitForCompletion(child, 20000));
 
     // One result set again: the tabs are as they always were.
     ASSERT_TRUE(RunBatch(child, "select 1 as one"));
