@@ -140,7 +140,7 @@ void GridMouseMove(HWND window, OUTPUTDATA *grid, int32_t x, int32_t y);
 // A header pressed and released where it was sorts by its column; pressed
 // with Ctrl, or dragged, it selects columns.
 void GridButtonUp(HWND window, OUTPUTDATA *grid, int32_t x, int32_t y);
-void GridDoubleClick(HWND window, OUTPUTDATA *grid);
+void GridDoubleClick(HWND window, OUTPUTDATA *grid, int32_t x, int32_t y, WPARAM keys);
 // Ends a press, drag or border drag, as when the buffer is replaced under it.
 void GridCancelMouseModes(HWND window, OUTPUTDATA *grid);
 // Another window took the mouse (a message box, Alt+Tab) during a gesture:

@@ -348,10 +348,16 @@ void GridButtonUp(HWND window, OUTPUTDATA *grid, int32_t x, int32_t y)
     }
 }
 
-void GridDoubleClick(HWND window, OUTPUTDATA *grid)
+void GridDoubleClick(HWND window, OUTPUTDATA *grid, int32_t x, int32_t y, WPARAM keys)
 {
     SetFocus(window);
-    if (!grid->Data || grid->HotBorder < 0 || grid->HotBorder >= GridColumnCount(grid)) return;
+    if (!grid->Data) return;
+    // Away from a border the second press of a double-click is a press like
+    // the first: two quick clicks on a header sort one way, then the other.
+    if (grid->HotBorder < 0 || grid->HotBorder >= GridColumnCount(grid)) {
+        GridButtonDown(window, grid, x, y, keys);
+        return;
+    }
     // A result still arriving has no natural widths yet.
     if (grid->HotBorder >= grid->Data->TextWidths.Length()) return;
     grid->Data->ColWidths[grid->HotBorder] = grid->Data->TextWidths[grid->HotBorder];

@@ -333,7 +333,7 @@ LRESULT Dispatch(HWND window, OUTPUTDATA *grid, UINT message, WPARAM wParam, LPA
         return 0;
     case WM_CANCELMODE: GridCaptureLost(window, grid); return 0;
     case WM_LBUTTONDBLCLK:
-        GridDoubleClick(window, grid);
+        GridDoubleClick(window, grid, x, y, wParam);
         return DefWindowProcA(window, message, wParam, lParam);
     case WM_RBUTTONDOWN: ContextMenuAtPointer(window, grid); return 0;
     case WM_MOUSEWHEEL: GridMouseWheel(window, GET_WHEEL_DELTA_WPARAM(wParam)); return 0;
