@@ -17,6 +17,7 @@
 #include "querywindow/QueryBatch.h"
 #include "querywindow/EditorSetup.h"
 #include "querywindow/QueryWindowInternal.h"
+#include "querywindow/BatchHistory.h"
 #include "querywindow/ScriptFiles.h"
 #include "querywindow/ScriptRecovery.h"
 #include "querywindow/SplitterWnd.h"
@@ -190,6 +191,7 @@ void EnableWindowCommands(CHILDDATA *child)
     EnableDatabaseSelector(frame, true);
     EnableFrameMenuItem(frame, CMD_CHANGEDATABASE, true);
     EnableFrameMenuItem(frame, CMD_DISCONNECT, true);
+    EnableFrameMenuItem(frame, CMD_HISTORY, true);
     EnableFrameButton(frame, CMD_NEWBLANK, true);
     SetCommand(frame, CMD_OPEN, true);
     if (!child->Executing) SetCommand(frame, CMD_EXECUTE, true);
@@ -229,7 +231,11 @@ void SelectOwnDatabase(CHILDDATA *child)
 
 CHILDDATA *NewQueryWindowRecord() { return new (std::nothrow) CHILDDATA(); }
 
-void FreeQueryWindowRecord(CHILDDATA *child) { delete child; }
+void FreeQueryWindowRecord(CHILDDATA *child)
+{
+    if (child) ForgetBatchHistory(child);
+    delete child;
+}
 
 bool CreateQueryWindowPanes(CHILDDATA *child)
 {
@@ -380,6 +386,7 @@ void DeactivateQueryWindow(CHILDDATA *child)
     EmptyDatabaseSelector(frame);
     EnableFrameMenuItem(frame, CMD_DISCONNECT, false);
     EnableFrameMenuItem(frame, CMD_OPEN, false);
+    EnableFrameMenuItem(frame, CMD_HISTORY, false);
     static const UINT buttons[] = {CMD_NEWBLANK, CMD_OPEN, CMD_EXECUTE, CMD_SHOWRESULTS, CMD_INSERTFROMFILE};
     for (UINT button : buttons) EnableFrameButton(frame, button, false);
     static const UINT items[] = {CMD_EXECUTE, CMD_CANCELQUERY, CMD_FIND, CMD_REPLACE, CMD_CLEARWINDOW};
@@ -407,6 +414,16 @@ bool IsQueryWindow(HWND window)
     char name[sizeof QUERYWINDOW_CLASS + 1] = "";
     return window && GetClassNameA(window, name, sizeof name) && strcmp(name, QUERYWINDOW_CLASS) == 0 &&
            StateOf<CHILDDATA>(window);
+}
+
+bool InsertIntoQueryWindow(HWND window, const char *text)
+{
+    CHILDDATA *child = IsQueryWindow(window) ? StateOf<CHILDDATA>(window) : nullptr;
+    if (!child || !text) return false;
+    SendMessageA(child->Editor, WM_EDITOR_REPLACESEL, 0, reinterpret_cast<LPARAM>(text));
+    child->FocusPane = child->Editor;
+    SetFocus(child->Editor);
+    return true;
 }
 
 HWND ActiveQueryWindow()

@@ -39,3 +39,7 @@ HWND CloneQueryWindow(HWND source, const char *text, char *error = nullptr, size
 // saying why when the server refuses; the window then keeps its database
 // and the selector shows it. True when the switch was made.
 bool SwitchQueryWindowDatabase(HWND window, const char *name);
+// Puts text (UTF-8) in place of the editor's selection, at its caret when
+// nothing is selected, as one undo step, and gives the editor the focus.
+// False when window is no query window.
+bool InsertIntoQueryWindow(HWND window, const char *text);

@@ -72,6 +72,9 @@ struct CHILDDATA {
     // The window's recovery copy (ScriptRecovery.h); null while the program
     // keeps none.
     struct SCRIPTRECOVERY *Recovery;
+    // The running batch's entry for the history, recorded when it ends;
+    // null between batches or when no history is kept.
+    struct HISTORYENTRY *HistoryEntry;
 };
 
 // A zeroed record and its release (nothing it points to is freed): the
