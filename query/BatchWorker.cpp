@@ -257,6 +257,10 @@ bool AddOutcome(BATCHJOB *job, BatchOutcomeKind kind, int32_t rows, int32_t resu
         job->Outcomes = static_cast<BATCHOUTCOME *>(grown);
     }
     job->Outcomes[job->OutcomeCount++] = {kind, rows, result};
+    // A CALL's result sets are answers of one statement, which its status ends.
+    int32_t statement = job->CurrentStatement;
+    bool call = statement < job->StatementCount && job->StatementIsCall[statement];
+    if (!call || kind == OutcomeAffected) job->CurrentStatement++;
     return true;
 }
 
@@ -317,7 +321,9 @@ GRIDBUFFER *BeginResult(BATCHJOB *job, MYSQL_RES *result)
 {
     GRIDBUFFER *buffer = NewGridBuffer();
     if (buffer && BeginCapture(buffer, result) && KeepResult(job, buffer)) {
-        PostMessageA(job->NotifyWindow, WM_RESULT_BEGUN, (WPARAM)(ResultsKept(job) - 1), (LPARAM)buffer);
+        int32_t statement = job->CurrentStatement < job->StatementCount ? job->CurrentStatement : -1;
+        PostMessageA(job->NotifyWindow, WM_RESULT_BEGUN, ResultBegunParam(ResultsKept(job) - 1, statement),
+                     (LPARAM)buffer);
         return buffer;
     }
     FreeGridBuffer(buffer);
@@ -516,6 +522,16 @@ BATCHJOB *NewBatchJob(CONNECTIONINFO *connection, HWND notifyWindow, char *text)
     return job;
 }
 
+bool SetBatchStatements(BATCHJOB *job, const std::vector<bool> &isCall)
+{
+    int32_t count = isCall.size() < (size_t)INT32_MAX ? (int32_t)isCall.size() : 0;
+    free(job->StatementIsCall);
+    job->StatementIsCall = count > 0 ? static_cast<uint8_t *>(malloc((size_t)count)) : nullptr;
+    job->StatementCount = job->StatementIsCall ? count : 0;
+    for (int32_t i = 0; i < job->StatementCount; i++) job->StatementIsCall[i] = isCall[i];
+    return job->StatementIsCall || count <= 0;
+}
+
 void StartBatchWorker(BATCHJOB *job)
 {
     InterlockedIncrement(&BatchWorkersRunning);
@@ -559,6 +575,7 @@ void FreeBatchJob(BATCHJOB *job)
 {
     if (!job) return;
     free(job->QueryText);
+    free(job->StatementIsCall);
     free(job->Outcomes);
     free(job->MoreBuffers);
     ReleaseGate(job->Gate);

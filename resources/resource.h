@@ -80,6 +80,10 @@
 #define CMD_COPYWITHNAMES 186
 #define CMD_NEXTRESULTTAB 187
 #define CMD_PREVIOUSRESULTTAB 188
+// The grid's context menu: the order of its rows.
+#define CMD_SORTASCENDING 190
+#define CMD_SORTDESCENDING 191
+#define CMD_ORIGINALORDER 192
 
 // Query > History... and its dialog (a named resource, "HistoryDialog").
 #define CMD_HISTORY 200

@@ -159,6 +159,29 @@ TEST_F(Journey, ResultSavedFromTheGridMenuIsTheExportByteForByte)
     EXPECT_EQ("id\tname\tprice\t\r\n1\tpen\t1.50\t\r\n2\tink\tNULL\t\r\n3\tpad\t12.00\t\r\n", ReadFile(path));
 }
 
+// The grid from the keyboard: Shift+F10 opens its menu at the current cell
+// and sorts by the name column, Ctrl+F finds a cell (F3 again wraps round
+// to it), and the Menu key brings back the server's order.
+TEST_F(Journey, TheGridIsSortedAndSearchedFromTheKeyboard)
+{
+    StartConnected();
+    program.Execute("select id, name, price from e2e_shop.items order by id");
+    ASSERT_TRUE(program.WaitForGrid("1\tpen\t1.50\n2\tink\tNULL\n3\tpad\t12.00"));
+    Click(Screen::GridCellX, Screen::GridCellY);
+    Keys("Right shift+F10 d"); // Sort Descending
+    EXPECT_TRUE(program.WaitForGrid("1\tpen\t1.50\n3\tpad\t12.00\n2\tink\tNULL"));
+    Click(Screen::GridCellX, Screen::GridCellY);
+    Keys("ctrl+f");
+    ASSERT_FALSE(program.WaitForWindow("^Find$").empty());
+    Type("INK");
+    Keys("Return Escape");
+    SetClipboard("(nothing copied)");
+    Keys("F3 ctrl+c");
+    EXPECT_EQ("ink", Clipboard()) << "found without regard to case, then again";
+    Keys("Menu o"); // Original Order
+    EXPECT_TRUE(program.WaitForGrid("1\tpen\t1.50\n2\tink\tNULL\n3\tpad\t12.00"));
+}
+
 TEST_F(Journey, ScriptSavedAndOpenedAgainInAnotherWindow)
 {
     StartConnected();

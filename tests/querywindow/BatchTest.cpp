@@ -525,6 +525,22 @@ std::string TabText(CHILDDATA *child, int tab)
     return text;
 }
 
+// The tooltip of a tab, as hovering it shows it.
+std::string TabTip(CHILDDATA *child, int tab)
+{
+    RECT place = {};
+    SendMessageA(child->Tabs, TCM_GETITEMRECT, tab, (LPARAM)&place);
+    SendMessageA(child->Tabs, WM_MOUSEMOVE, 0, MAKELPARAM((place.left + place.right) / 2, (place.top + place.bottom) / 2));
+    char tip[256] = "";
+    TTTOOLINFOA tool = {};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = child->Window;
+    tool.uId = (UINT_PTR)child->Tabs;
+    tool.lpszText = tip;
+    SendMessageA(child->TabTips, TTM_GETTEXTA, sizeof tip, (LPARAM)&tool);
+    return tip;
+}
+
 // Every result set of a script has a tab and a grid of its own; the pane's
 // lines name the tabs, Ctrl+Page Down and Up step through them (wrapping)
 // and the edit commands act on the grid shown.
@@ -533,10 +549,12 @@ TEST_F(Batch, EveryResultSetHasItsOwnTab)
     ASSERT_TRUE(RunBatch(child, "select * from five;\nselect 'b' as bee, 2 as two;\nselect 3 as three;\n"
                                 "call two();\nupdate five set t = 'a' where n = 1"));
     EXPECT_EQ("Statement 1: 5 row(s) returned (Result 1)\r\nStatement 2: 1 row(s) returned (Result 2)\r\n"
-              "Statement 3: 1 row(s) returned (Result 3)\r\nStatement 4: 1 row(s) returned (Result 4)\r\n"
-              "Statement 5: 1 row(s) returned (Result 5)\r\nStatement 6: 0 row(s) affected\r\n"
-              "Statement 7: 0 row(s) affected",
+              "Statement 3: 1 row(s) returned (Result 3)\r\nStatement 4: 2 row(s) returned (Results 4-5)\r\n"
+              "Statement 5: 0 row(s) affected",
               MessagePaneText(child));
+    // Hovering a tab names its statement by the statement's first line.
+    for (int tab : {1, 4, 5})
+        EXPECT_EQ(tab == 1 ? "select 'b' as bee, 2 as two;" : tab == 4 ? "call two();" : "", TabTip(child, tab)) << tab;
     ASSERT_EQ(4u, child->MoreGrids.size());
     ASSERT_EQ(6, (int)SendMessageA(child->Tabs, TCM_GETITEMCOUNT, 0, 0));
     EXPECT_EQ("Result 1", TabText(child, 0));
@@ -555,6 +573,16 @@ TEST_F(Batch, EveryResultSetHasItsOwnTab)
     FrameCommand(CMD_SELECTALL);
     FrameCommand(CMD_COPY);
     EXPECT_EQ("b\t2", ClipboardText());
+    // Find goes where the keyboard is: to the grid's cells.
+    FrameCommand(CMD_FIND);
+    HWND find = FindWindowA(nullptr, "Find");
+    ASSERT_TRUE(find);
+    SetDlgItemTextA(find, 0x480, "B"); // the text to find
+    SendMessageA(find, WM_COMMAND, IDOK, 0);
+    SendMessageA(find, WM_COMMAND, IDCANCEL, 0);
+    SetFocus(second);
+    FrameCommand(CMD_COPY);
+    EXPECT_EQ("b", ClipboardText());
     FrameCommand(CMD_PREVIOUSRESULTTAB);
     FrameCommand(CMD_PREVIOUSRESULTTAB);
     EXPECT_EQ(5, CurrentTab(child));
@@ -579,6 +607,17 @@ TEST_F(Batch, EveryResultSetHasItsOwnTab)
     ASSERT_EQ(501, (int)SendMessageA(child->Tabs, TCM_GETITEMCOUNT, 0, 0));
     EXPECT_EQ("Result 500", TabText(child, 499));
     EXPECT_STREQ("500", ((const GRIDBUFFER *)SendMessageA(child->MoreGrids[498], WM_GRID_GETBUFFER, 0, 0))->Rows[0][0]);
+
+    // A result still arriving names its statement already, counted past a
+    // CALL's two result sets and its status.
+    SetEditorText(child, "call two();\nselect seq from seq_1_to_20000000");
+    FrameCommand(CMD_EXECUTE);
+    ASSERT_TRUE(PumpUntil([&] { return SendMessageA(child->Tabs, TCM_GETITEMCOUNT, 0, 0) == 4; }, 20000));
+    EXPECT_EQ("select seq from seq_1_to_20000000", TabTip(child, 2));
+    EXPECT_EQ("call two();", TabTip(child, 1));
+    EXPECT_TRUE(child->Executing);
+    FrameCommand(CMD_CANCELQUERY);
+    ASSERT_TRUE(WaitForCompletion(child, 20000));
 
     // One result set again: the tabs are as they always were.
     ASSERT_TRUE(RunBatch(child, "select 1 as one"));
@@ -632,6 +671,7 @@ TEST_F(Batch, RowsAreShownAndCopiedWhileTheyArrive)
     GridDialogs saved = GridDialogFunctions;
     GridDialogFunctions.GetSaveFileName = CountSaveDialog;
     FrameCommand(CMD_SAVEAS);
+    SendMessageA(child->Grid, WM_COMMAND, CMD_SAVEAS, 0); // as the grid's own menu sends it
     EXPECT_EQ(0, SaveDialogsShown) << "not while the rows arrive";
     int seen = GridRows(child);
     ASSERT_TRUE(PumpUntil([&] { return GridRows(child) > seen; }, 10000)) << "the grid grows";
