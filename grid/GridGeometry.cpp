@@ -26,13 +26,13 @@ DWORD GridHitTest(const OUTPUTDATA *grid, int32_t x, int32_t y)
     if (x < grid->RowNumWidth) {
         column = -1;
     } else if (grid->Data) {
-        const TDynArray<int32_t> &widths = grid->Data->ColWidths;
         int32_t edge = grid->RowNumWidth - grid->ScrollX;
-        for (int32_t c = 0; c < widths.Length(); c++) {
+        for (int32_t c = 0; c < grid->Data->ColWidths.Length(); c++) {
+            int32_t width = GridColumnWidth(grid, c);
             // Both ends count, and the later column wins on a shared edge.
-            if (edge <= x && x <= edge + widths[c]) column = c;
+            if (edge <= x && x <= edge + width) column = c;
             else if (edge > x) break;
-            edge += widths[c];
+            edge += width;
         }
     }
     int32_t slot = y < grid->HeaderHeight ? -1 : (y - grid->HeaderHeight) / GridRowHeight(grid);
@@ -62,8 +62,8 @@ bool GridCellRect(const OUTPUTDATA *grid, int32_t row, int32_t column, RECT *cel
     int64_t left = 0, right = grid->RowNumWidth;
     if (column >= 0) {
         left = (int64_t)grid->RowNumWidth - grid->ScrollX;
-        for (int32_t c = 0; c < column; c++) left += grid->Data->ColWidths[c];
-        right = left + grid->Data->ColWidths[column];
+        for (int32_t c = 0; c < column; c++) left += GridColumnWidth(grid, c);
+        right = left + GridColumnWidth(grid, column);
     }
     int64_t top = 0, bottom = grid->HeaderHeight;
     if (row >= 0) {
@@ -80,13 +80,13 @@ void GridFullyVisibleColumns(const OUTPUTDATA *grid, int32_t clientWidth, int32_
     if (!grid->Data) return;
     int64_t left = grid->ScrollX, right = (int64_t)grid->ScrollX + clientWidth - grid->RowNumWidth;
     int64_t start = 0;
-    const TDynArray<int32_t> &widths = grid->Data->ColWidths;
-    for (int32_t c = 0; c < widths.Length(); c++) {
-        if (start >= left && start + widths[c] <= right) {
+    for (int32_t c = 0; c < grid->Data->ColWidths.Length(); c++) {
+        int32_t width = GridColumnWidth(grid, c);
+        if (start >= left && start + width <= right) {
             if (*first < 0) *first = c;
             *last = c;
         }
-        start += widths[c];
+        start += width;
     }
 }
 
@@ -100,10 +100,9 @@ int32_t GridBorderAt(const OUTPUTDATA *grid, int32_t x, int32_t y)
 void GridUpdateBorderRegions(OUTPUTDATA *grid)
 {
     if (!grid->Data) return;
-    const TDynArray<int32_t> &widths = grid->Data->ColWidths;
     int64_t border = (int64_t)grid->RowNumWidth - grid->ScrollX;
-    for (int32_t c = 0; c < grid->BorderRegions.Length() && c < widths.Length(); c++) {
-        border += widths[c];
+    for (int32_t c = 0; c < grid->BorderRegions.Length() && c < grid->Data->ColWidths.Length(); c++) {
+        border += GridColumnWidth(grid, c);
         // Far-away borders are parked outside any client area.
         int32_t b = border < -100000 ? -100000 : border > 1000000000 ? 1000000000 : (int32_t)border;
         SetRectRgn(grid->BorderRegions[c], b - 5, 0, b + 5, grid->HeaderHeight);
@@ -157,8 +156,17 @@ void GridSetRowNumberWidth(OUTPUTDATA *grid)
 {
     char digits[16];
     int count = snprintf(digits, sizeof digits, "%d", GridRowCount(grid));
-    int32_t wanted = count * grid->Metrics.tmAveCharWidth + 10;
-    grid->RowNumWidth = wanted > 30 ? wanted : 30;
+    int32_t wanted = count * grid->Metrics.tmAveCharWidth + MulDiv(10, grid->Dpi, 96);
+    int32_t least = MulDiv(30, grid->Dpi, 96);
+    grid->RowNumWidth = wanted > least ? wanted : least;
+}
+
+int64_t GridColumnsWidth(const OUTPUTDATA *grid)
+{
+    int64_t total = 0;
+    if (grid->Data)
+        for (int32_t c = 0; c < grid->Data->ColWidths.Length(); c++) total += GridColumnWidth(grid, c);
+    return total;
 }
 
 void GridResize(HWND window, OUTPUTDATA *grid, int32_t width, int32_t height)

@@ -70,6 +70,7 @@ struct OUTPUTDATA {
     struct GRIDSORTJOB *SortJob; // a sort running on its own thread, or null
     uint32_t SortSerial;         // names the latest job, for its late notice
     struct GRIDFIND *Find;       // the find dialog and a search in progress; null until the first Ctrl+F
+    int32_t Dpi;                 // the display scale Font and the sizes are made for
 };
 
 // Sent by a sort's thread when it ends; wParam: the job's serial.
@@ -84,6 +85,25 @@ inline int32_t GridDataRow(const OUTPUTDATA *grid, int32_t shown)
 // ---- Geometry (GridGeometry.cpp) ----
 
 inline int32_t GridRowHeight(const OUTPUTDATA *grid) { return grid->Metrics.tmHeight; }
+// The buffer keeps column widths in its own unit, 8 to a character
+// (TextPixelWidth), as measured and as a person dragged them: shown in the
+// width of the grid's font at its scale, so that a text fits whatever the
+// font's width (at 150 % it is 13 pixels, not 12) and a dragged column keeps
+// its proportion when the scale changes.
+enum { BufferCharWidth = 8 };
+inline int32_t GridCharWidth(const OUTPUTDATA *grid)
+{
+    return grid->Metrics.tmAveCharWidth > 0 ? grid->Metrics.tmAveCharWidth : BufferCharWidth;
+}
+inline int32_t GridColumnWidth(const OUTPUTDATA *grid, int32_t column)
+{
+    return MulDiv(grid->Data->ColWidths[column], GridCharWidth(grid), BufferCharWidth);
+}
+// The sum of the columns' widths as shown.
+int64_t GridColumnsWidth(const OUTPUTDATA *grid);
+// Font, row height, header and row numbers made for dpi (at creation, and
+// when the window moves to a monitor of another scale).
+void GridApplyScale(HWND window, OUTPUTDATA *grid, int dpi);
 inline int32_t GridTopRow(const OUTPUTDATA *grid) { return grid->VertScroll.nPos; }
 int32_t GridRowCount(const OUTPUTDATA *grid);
 int32_t GridColumnCount(const OUTPUTDATA *grid);

@@ -36,7 +36,7 @@ int32_t ClientWidth(HWND window)
 int32_t ColumnStart(const OUTPUTDATA *grid, int32_t column)
 {
     int64_t start = 0;
-    for (int32_t c = 0; c < column; c++) start += grid->Data->ColWidths[c];
+    for (int32_t c = 0; c < column; c++) start += GridColumnWidth(grid, c);
     return (int32_t)start;
 }
 
@@ -212,7 +212,7 @@ void GridButtonDown(HWND window, OUTPUTDATA *grid, int32_t x, int32_t y, WPARAM 
         SetCursor(LoadCursor(nullptr, IDC_SIZEWE));
         SetCapture(window);
         grid->ResizeStartX = x;
-        grid->ResizeStartWidth = grid->Data->ColWidths[grid->HotBorder];
+        grid->ResizeStartWidth = GridColumnWidth(grid, grid->HotBorder);
         return;
     }
     DWORD hit = GridHitTest(grid, x, y);
@@ -247,8 +247,7 @@ namespace {
 // everything keeps showing everything.
 void ApplyColumnWidths(HWND window, OUTPUTDATA *grid)
 {
-    int64_t total = 0;
-    for (int32_t width : grid->Data->ColWidths) total += width;
+    int64_t total = GridColumnsWidth(grid);
     grid->TotalWidth = total > INT32_MAX ? INT32_MAX : (int32_t)total;
     SCROLLINFO &horz = grid->HorzScroll;
     if ((int64_t)horz.nPage == (int64_t)horz.nMax + 1) horz.nPage = (UINT)grid->TotalWidth;
@@ -287,7 +286,7 @@ void GridMouseMove(HWND window, OUTPUTDATA *grid, int32_t x, int32_t y)
         int64_t width = (int64_t)grid->ResizeStartWidth + point.x - grid->ResizeStartX;
         if (width < SmallestColumnWidth(grid)) width = SmallestColumnWidth(grid);
         if (width > INT32_MAX / 2) width = INT32_MAX / 2;
-        grid->Data->ColWidths[grid->HotBorder] = (int32_t)width;
+        grid->Data->ColWidths[grid->HotBorder] = MulDiv((int32_t)width, BufferCharWidth, GridCharWidth(grid));
         ApplyColumnWidths(window, grid);
     } else {
         grid->HotBorder = GridBorderAt(grid, x, y);

@@ -218,7 +218,7 @@ void DrawHeaderBand(Painter &p)
     int32_t bottom = grid->HeaderHeight - 2;
     int32_t left = FirstColumnLeft(grid);
     for (int32_t i = 0; i < data->Fields.Length(); i++) {
-        int32_t w = data->ColWidths[i];
+        int32_t w = GridColumnWidth(grid, i);
         int32_t L = left, R = L + w - 1;
         left += w;
         // Header cells left of the corner cell end up under it, and those
@@ -285,7 +285,8 @@ void DrawCells(Painter &p)
 
     // Cells outside the data area are clipped away whole, so they are skipped.
     int32_t first = 0, left = FirstColumnLeft(grid), columns = data->Fields.Length();
-    while (first < columns && left + data->ColWidths[first] - 1 < grid->RowNumWidth) left += data->ColWidths[first++];
+    while (first < columns && left + GridColumnWidth(grid, first) - 1 < grid->RowNumWidth)
+        left += GridColumnWidth(grid, first++);
 
     SelectObject(p.Dc, grid->GridPen);
     int32_t slots = SlotsToDraw(grid, p.Height);
@@ -295,8 +296,8 @@ void DrawCells(Painter &p)
         int32_t top = grid->HeaderHeight + v * GridRowHeight(grid), bottom = top + GridRowHeight(grid);
         bool rowSelected = selection && r >= selected.Top && r <= selected.Bottom;
         int32_t L = left;
-        for (int32_t j = first; j < row.Length() && L < p.Width; L += data->ColWidths[j], j++) {
-            int32_t w = data->ColWidths[j];
+        for (int32_t j = first; j < row.Length() && L < p.Width; L += GridColumnWidth(grid, j), j++) {
+            int32_t w = GridColumnWidth(grid, j);
             RECT cell = {L, top, L + w, bottom};
             p.Line(L, bottom, L + w - 1, bottom);
             LineTo(p.Dc, L + w - 1, top - 1);

@@ -7,6 +7,7 @@
 
 #include <commctrl.h>
 
+#include "base/Dpi.h"
 #include "base/WindowState.h"
 #include "grid/GridExport.h"
 #include "resources/resource.h"
@@ -73,21 +74,58 @@ void DestroyGrid(HWND window, OUTPUTDATA *grid)
     delete grid;
 }
 
-LRESULT CreateGrid(HWND window)
+} // namespace
+
+void GridApplyScale(HWND window, OUTPUTDATA *grid, int dpi)
 {
-    OUTPUTDATA *grid = new (std::nothrow) OUTPUTDATA();
-    if (!grid) return -1;
-    AttachState(window, grid);
-    grid->Font = CreateFontA(16, 0, 0, 0, 0, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                             CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, "courier new");
+    HFONT font = CreateFontA(ScaleForDpi(16, dpi), 0, 0, 0, 0, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, "courier new");
+    if (!font) return;
+    if (grid->Font) DeleteObject(grid->Font);
+    grid->Font = font;
+    grid->Dpi = dpi;
     HDC dc = GetDC(window);
     HGDIOBJ old = SelectObject(dc, grid->Font);
     GetTextMetricsA(dc, &grid->Metrics);
     SelectObject(dc, old);
     ReleaseDC(window, dc);
-    grid->Metrics.tmHeight += 4; // from now on the row height
-    grid->RowNumWidth = 30;
+    grid->Metrics.tmHeight += ScaleForDpi(4, dpi); // from now on the row height
     grid->HeaderHeight = GridRowHeight(grid);
+    GridSetRowNumberWidth(grid);
+}
+
+namespace {
+
+// The window moved to a monitor of another scale (dpi; 0: ask the
+// window's): the columns keep their proportion, and so does the place
+// scrolled to sideways.
+void FollowScale(HWND window, OUTPUTDATA *grid, int dpi)
+{
+    if (dpi <= 0) dpi = WindowDpi(window);
+    if (dpi == grid->Dpi) return;
+    int from = grid->Dpi;
+    GridApplyScale(window, grid, dpi);
+    if (grid->Data && grid->Data->Fields.Length() > 0) {
+        int64_t total = GridColumnsWidth(grid);
+        grid->TotalWidth = total > INT32_MAX ? INT32_MAX : (int32_t)total;
+        SCROLLINFO &horz = grid->HorzScroll;
+        horz.nMax = grid->TotalWidth - 1;
+        grid->ScrollX = horz.nPos = RescaleForDpi(grid->ScrollX, from, dpi);
+        GridApplyHorizontal(window, grid, SIF_RANGE | SIF_POS, FALSE);
+    }
+    RECT client;
+    GetClientRect(window, &client);
+    GridResize(window, grid, client.right, client.bottom);
+    GridUpdateBorderRegions(grid);
+    InvalidateRect(window, nullptr, TRUE);
+}
+
+LRESULT CreateGrid(HWND window)
+{
+    OUTPUTDATA *grid = new (std::nothrow) OUTPUTDATA();
+    if (!grid) return -1;
+    AttachState(window, grid);
+    GridApplyScale(window, grid, WindowDpi(window));
 
     InitScrollBar(grid->VertScroll);
     GridApplyVertical(window, grid, SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL, FALSE);
@@ -134,8 +172,7 @@ void SetBuffer(HWND window, OUTPUTDATA *grid, GRIDBUFFER *data)
         grid->BorderRegions.Count = grid->BorderRegions.Items ? columns : 0;
         for (HRGN &region : grid->BorderRegions) region = CreateRectRgn(0, 0, 0, 0);
         GridSetRowNumberWidth(grid);
-        int64_t total = 0;
-        for (int32_t width : data->ColWidths) total += width;
+        int64_t total = GridColumnsWidth(grid);
         grid->TotalWidth = total > INT32_MAX ? INT32_MAX : (int32_t)total;
         if (columns > 0) {
             horz.nMin = 0;
@@ -188,8 +225,7 @@ void GrowBuffer(HWND window, OUTPUTDATA *grid, GRIDBUFFER *data)
     if (grid->Order.Rows && grid->Order.Count != data->Rows.Length()) GridForgetOrder(grid);
     grid->Data = data;
     GridSetRowNumberWidth(grid);
-    int64_t total = 0;
-    for (int32_t width : data->ColWidths) total += width;
+    int64_t total = GridColumnsWidth(grid);
     int32_t totalWidth = total > INT32_MAX ? INT32_MAX : (int32_t)total;
     bool wider = totalWidth != grid->TotalWidth || numbersBefore != grid->RowNumWidth;
     grid->TotalWidth = totalWidth;
@@ -308,6 +344,7 @@ LRESULT Dispatch(HWND window, OUTPUTDATA *grid, UINT message, WPARAM wParam, LPA
     switch (message) {
     case WM_DESTROY: DestroyGrid(window, grid); return 0;
     case WM_SIZE: GridResize(window, grid, LOWORD(lParam), HIWORD(lParam)); return 0;
+    case WM_DPICHANGED_AFTERPARENT: FollowScale(window, grid, (int)wParam); return 0;
     case WM_SETFOCUS: ChangeFocus(window, grid, true); return 0;
     case WM_KILLFOCUS: ChangeFocus(window, grid, false); return 0;
     case WM_ERASEBKGND: return 1; // the paint covers every pixel
@@ -348,6 +385,7 @@ LRESULT Dispatch(HWND window, OUTPUTDATA *grid, UINT message, WPARAM wParam, LPA
     case WM_GRID_GETSELECTION: return GetSelection(grid, reinterpret_cast<GRIDRANGE *>(lParam));
     case WM_GRID_GETCELLRECT: return GetCellRect(grid, (int32_t)wParam, reinterpret_cast<RECT *>(lParam));
     case WM_GRID_GETCONTEXTMENU: return reinterpret_cast<LRESULT>(grid->ContextMenu);
+    case WM_GETFONT: return reinterpret_cast<LRESULT>(grid->Font);
     default: return DefWindowProcA(window, message, wParam, lParam);
     }
 }

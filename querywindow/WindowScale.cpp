@@ -58,6 +58,9 @@ void ApplyWindowScale(CHILDDATA *child, int dpi)
     if (child->MessagePane) SendMessageA(child->MessagePane, WM_SETFONT, (WPARAM)child->MessageFont, TRUE);
     if (child->StatusBar) SendMessageA(child->StatusBar, WM_SETFONT, (WPARAM)child->StatusFont, TRUE);
     if (child->Splitter) SendMessageA(child->Splitter, WM_SPLITTER_SETBARHEIGHT, ScaleForDpi(SplitterBarHeight, dpi), 0);
+    // The panes of their own make their fonts and sizes anew.
+    if (child->Grid) SendMessageA(child->Grid, WM_DPICHANGED_AFTERPARENT, dpi, 0);
+    for (HWND grid : child->MoreGrids) SendMessageA(grid, WM_DPICHANGED_AFTERPARENT, dpi, 0);
 }
 
 void FollowDisplayScale(CHILDDATA *child, int dpi)

@@ -136,6 +136,13 @@ void KeepScreenshot(HWND window, const char *name)
     ReleaseDC(nullptr, screen);
 }
 
+int HeaderWidth(CHILDDATA *child, int column)
+{
+    RECT cell = {column, 0, 0, 0};
+    SendMessageA(child->Grid, WM_GRID_GETCELLRECT, (WPARAM)-1, (LPARAM)&cell);
+    return cell.right - cell.left;
+}
+
 // The sizes of the frame and of a query window that follow the scale dpi.
 void ExpectFrameAndWindowAt(HWND frame, CHILDDATA *child, int dpi)
 {
@@ -147,6 +154,12 @@ void ExpectFrameAndWindowAt(HWND frame, CHILDDATA *child, int dpi)
     EXPECT_EQ(Scaled(16, dpi), width);
     EXPECT_EQ(Scaled(15, dpi), height);
     EXPECT_EQ(Scaled(13, dpi), FontHeight(FontOf(FrameSelector(frame))));
+
+    // A grid row holds a line of the grid's font, and a column its text.
+    RECT cell = {1, 0, 0, 0};
+    ASSERT_TRUE(SendMessageA(child->Grid, WM_GRID_GETCELLRECT, 0, (LPARAM)&cell));
+    EXPECT_NEAR(Scaled(20, dpi), cell.bottom - cell.top, 1);
+    EXPECT_LE(TextExtent(child->Grid, "a text of some length").cx, cell.right - cell.left);
 
     EXPECT_EQ(Scaled(13, dpi), FontHeight(child->TabFont));
     EXPECT_EQ(Scaled(16, dpi), FontHeight(child->MessageFont));
@@ -184,8 +197,21 @@ TEST(DisplayScale, FrameAndQueryWindowFollowTheScaleAndAMoveToAnotherMonitor)
     EXPECT_LE(TextExtent(FrameStatusBar(frame), FrameStatusText(frame)).cx, part.right - part.left);
     KeepScreenshot(frame, "frame");
 
-    // To a monitor of twice the scale, and back: the splitter keeps its
-    // proportion.
+    // A person drags the first column's right border 40 pixels to the right.
+    RECT cell = {0, 0, 0, 0};
+    SendMessageA(child->Grid, WM_GRID_GETCELLRECT, (WPARAM)-1, (LPARAM)&cell);
+    int border = cell.right, middle = (cell.top + cell.bottom) / 2, dragged = cell.right - cell.left + 40;
+    POINT to = {border + 40, middle};
+    ClientToScreen(child->Grid, &to);
+    SendMessageA(child->Grid, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(border, middle));
+    SetCursorPos(to.x, to.y);
+    SendMessageA(child->Grid, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(border + 40, middle));
+    SendMessageA(child->Grid, WM_LBUTTONUP, 0, MAKELPARAM(border + 40, middle));
+    EXPECT_NEAR(dragged, HeaderWidth(child, 0), 1);
+    double proportion = (double)HeaderWidth(child, 0) / HeaderWidth(child, 1);
+
+    // To a monitor of twice the scale, and back: the splitter and the
+    // dragged column keep their proportion.
     SPLITTERPLACE before = {}, after = {};
     SendMessageA(child->Splitter, WM_SPLITTER_GETPLACE, 0, (LPARAM)&before);
     RECT place;
@@ -196,6 +222,7 @@ TEST(DisplayScale, FrameAndQueryWindowFollowTheScaleAndAMoveToAnotherMonitor)
         ExpectFrameAndWindowAt(frame, child, dpi);
         SendMessageA(child->Splitter, WM_SPLITTER_GETPLACE, 0, (LPARAM)&after);
         EXPECT_EQ(before.Percent, after.Percent);
+        EXPECT_NEAR(proportion, (double)HeaderWidth(child, 0) / HeaderWidth(child, 1), 0.02) << dpi << " DPI";
     }
     CloseAllQueryWindows();
 }
