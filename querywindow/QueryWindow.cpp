@@ -257,6 +257,9 @@ void ReleaseQueryWindow(CHILDDATA *child)
     if (child->TabImages) ImageList_Destroy(child->TabImages);
     if (child->StatusBar) SendMessageA(child->StatusBar, WM_SETFONT, 0, 0);
     if (child->StatusFont) DeleteObject(child->StatusFont);
+    // The editor is still alive: it gets the shared font back before its own goes.
+    if (child->Editor && child->EditorFont) SendMessageA(child->Editor, WM_SETFONT, (WPARAM)EditorFont, 0);
+    if (child->EditorFont) DeleteObject(child->EditorFont);
     if (child->Editor) UnsubclassEditor(child->Editor, child->EditorProc);
     CountQueryWindows(child->Frame, -1);
     DropRecoveryCopy(child);

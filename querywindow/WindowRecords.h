@@ -79,6 +79,7 @@ struct CHILDDATA {
     // (WindowScale.h), and the status bar's font at that scale.
     int32_t Dpi;
     HFONT StatusFont;
+    HFONT EditorFont; // the shared editor font at Dpi; null at 96 DPI, where the shared one serves
 };
 
 // A zeroed record and its release (nothing it points to is freed): the

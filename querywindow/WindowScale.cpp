@@ -1,5 +1,6 @@
 #include "querywindow/WindowScale.h"
 
+#include "querywindow/EditorSetup.h"
 #include "querywindow/SplitterWnd.h"
 
 namespace {
@@ -40,6 +41,16 @@ HFONT MakeStatusFont(int dpi)
     return CreateFontIndirectA(&metrics.lfStatusFont);
 }
 
+// The editors' shared font (made for 96 DPI by SetupEditor) at dpi; null
+// at 96 DPI, where the shared font itself serves.
+HFONT MakeEditorFont(int dpi)
+{
+    LOGFONTA face = {};
+    if (dpi == BaseDpi || !EditorFont || !GetObjectA(EditorFont, sizeof face, &face)) return nullptr;
+    face.lfHeight = ScaleForDpi(face.lfHeight, dpi);
+    return CreateFontIndirectA(&face);
+}
+
 } // namespace
 
 void ApplyWindowScale(CHILDDATA *child, int dpi)
@@ -48,6 +59,9 @@ void ApplyWindowScale(CHILDDATA *child, int dpi)
     Replace(child->TabFont, CreateFontForDpi(TabFontHeight, "tahoma", dpi));
     Replace(child->MessageFont, CreateFontForDpi(MessageFontHeight, "courier new", dpi));
     Replace(child->StatusFont, MakeStatusFont(dpi));
+    HFONT editorFont = MakeEditorFont(dpi);
+    if (child->Editor) SendMessageA(child->Editor, WM_SETFONT, (WPARAM)(editorFont ? editorFont : EditorFont), TRUE);
+    Replace(child->EditorFont, editorFont);
     HIMAGELIST images = MakeTabImages(dpi);
     if (child->Tabs) {
         SendMessageA(child->Tabs, TCM_SETIMAGELIST, 0, (LPARAM)images);

@@ -136,6 +136,23 @@ void KeepScreenshot(HWND window, const char *name)
     ReleaseDC(nullptr, screen);
 }
 
+// Where a click first lands on the second line, as a person finds it.
+int EditorLineHeight(HWND editor)
+{
+    RECT client;
+    GetClientRect(editor, &client);
+    int firstLine = -1;
+    for (int y = 0; y < client.bottom; y++) {
+        SendMessageA(editor, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(client.right / 2, y));
+        SendMessageA(editor, WM_LBUTTONUP, 0, MAKELPARAM(client.right / 2, y));
+        EDITORRANGE caret = {};
+        SendMessageA(editor, WM_EDITOR_GETSEL, 0, (LPARAM)&caret);
+        if (firstLine < 0) firstLine = caret.End.Line;
+        if (caret.End.Line != firstLine) return y;
+    }
+    return 0;
+}
+
 int HeaderWidth(CHILDDATA *child, int column)
 {
     RECT cell = {column, 0, 0, 0};
@@ -160,6 +177,12 @@ void ExpectFrameAndWindowAt(HWND frame, CHILDDATA *child, int dpi)
     ASSERT_TRUE(SendMessageA(child->Grid, WM_GRID_GETCELLRECT, 0, (LPARAM)&cell));
     EXPECT_NEAR(Scaled(20, dpi), cell.bottom - cell.top, 1);
     EXPECT_LE(TextExtent(child->Grid, "a text of some length").cx, cell.right - cell.left);
+
+    // The editor's lines are as high as its font, which grows with the scale.
+    EXPECT_EQ(Scaled(16, dpi), FontHeight(FontOf(child->Editor)));
+    int lineHeight = EditorLineHeight(child->Editor);
+    EXPECT_LE(TextExtent(child->Editor, "Ág").cy, lineHeight);
+    EXPECT_NEAR(Scaled(16, dpi), lineHeight, 2);
 
     EXPECT_EQ(Scaled(13, dpi), FontHeight(child->TabFont));
     EXPECT_EQ(Scaled(16, dpi), FontHeight(child->MessageFont));
@@ -189,7 +212,7 @@ TEST(DisplayScale, FrameAndQueryWindowFollowTheScaleAndAMoveToAnotherMonitor)
     ASSERT_NE(nullptr, window);
     SendMessageA(MdiClientWindow, WM_MDIMAXIMIZE, (WPARAM)window, 0);
     CHILDDATA *child = ChildOf(window);
-    ASSERT_TRUE(RunBatch(child, "select 1 as n, 'a text of some length' as t, now() as `when`"));
+    ASSERT_TRUE(RunBatch(child, "select 1 as n, 'a text of some length' as t,\r\n  now() as `when`"));
     ExpectFrameAndWindowAt(frame, child, Dpi());
     // The status bar's count and a grid row, in their fonts.
     RECT part;
