@@ -12,6 +12,7 @@
 #include "app/ConnectionDialog.h"
 #include "app/DesktopShell.h"
 #include "app/RecoveryStartup.h"
+#include "app/SettingsLocation.h"
 #include "app/ToolbarHost.h"
 #include "base/ActionFailure.h"
 #include "base/WindowState.h"
@@ -22,6 +23,14 @@
 #include "resources/resource.h"
 
 namespace {
+
+// [editor] CompleteAfterDot=0 in settings.ini keeps "." from opening the
+// completion list.
+void ReadEditorSettings()
+{
+    std::string path = SettingsDirectory() + "\\settings.ini";
+    CompleteAfterDot = GetPrivateProfileIntA("editor", "CompleteAfterDot", 1, path.c_str()) != 0;
+}
 
 // The frame's record, its own: the query windows ask the frame through the
 // FRAMESERVICES below.
@@ -155,6 +164,7 @@ LRESULT OnCreate(HWND window)
     frame->ConnectionCount = 0;
     CreateFrameStatusBar(frame);
     ComputeAppDirectory();
+    ReadEditorSettings();
     return 0;
 }
 

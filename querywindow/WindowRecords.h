@@ -64,6 +64,8 @@ struct CHILDDATA {
     // The window's recovery copy (ScriptRecovery.h); null while the program
     // keeps none.
     struct SCRIPTRECOVERY *Recovery;
+    // Name completion's state (NameCompletion.h); null until first used.
+    struct COMPLETIONDATA *Completion;
 };
 
 // A zeroed record and its release (nothing it points to is freed): the

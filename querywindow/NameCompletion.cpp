@@ -1,0 +1,123 @@
+#include "querywindow/NameCompletion.h"
+
+#include <string>
+#include <vector>
+
+#include "querywindow/ProgramValues.h"
+#include "querywindow/WindowRecords.h"
+
+struct COMPLETIONDATA {
+    std::unique_ptr<CompletionNames> Names;
+    // The list open now was built while names were still missing: their
+    // arrival refreshes it.
+    bool Waiting = false;
+};
+
+namespace {
+
+COMPLETIONDATA *CompletionOf(CHILDDATA *child)
+{
+    if (!child->Completion) child->Completion = new COMPLETIONDATA;
+    return child->Completion;
+}
+
+// The editor's text (CR LF line ends) and the caret's byte offset in it.
+std::string EditorTextToCaret(HWND editor, size_t *caret)
+{
+    EDITORRANGE selection = {};
+    SendMessageW(editor, WM_EDITOR_GETSEL, 1, reinterpret_cast<LPARAM>(&selection));
+    EDITORRANGE before = {{1, 1}, selection.End};
+    *caret = static_cast<size_t>(SendMessageW(editor, WM_EDITOR_GETTEXTLENGTH, reinterpret_cast<WPARAM>(&before), 0));
+    size_t length = static_cast<size_t>(SendMessageW(editor, WM_EDITOR_GETTEXTLENGTH, 0, 0));
+    std::string text(length + 1, '\0');
+    SendMessageW(editor, WM_EDITOR_GETTEXT, 0, reinterpret_cast<LPARAM>(&text[0]));
+    text.resize(length);
+    return text;
+}
+
+// The column of a byte offset on its line (from 1).
+int32_t ColumnOf(const std::string &text, size_t offset)
+{
+    size_t lineStart = text.rfind('\n', offset == 0 ? 0 : offset - 1);
+    lineStart = lineStart == std::string::npos || offset == 0 ? 0 : lineStart + 1;
+    return static_cast<int32_t>(offset - lineStart) + 1;
+}
+
+// The names of the window: those given, else none (the window offers
+// keywords and functions only).
+class NoNames : public CompletionNames {
+public:
+    bool AddDatabases(CompletionList &) override { return true; }
+    bool AddTables(const std::string &, CompletionList &) override { return true; }
+    bool AddColumns(const std::string &, const std::string &, CompletionList &) override { return true; }
+    std::string FindDatabase(std::string_view) override { return {}; }
+    std::string FindTable(const std::string &, std::string_view) override { return {}; }
+};
+
+CompletionNames &NamesOf(CHILDDATA *child)
+{
+    COMPLETIONDATA *completion = CompletionOf(child);
+    if (!completion->Names) completion->Names = std::make_unique<NoNames>();
+    return *completion->Names;
+}
+
+void ShowCandidates(CHILDDATA *child, bool request, bool refresh)
+{
+    size_t caretOffset = 0;
+    std::string text = EditorTextToCaret(child->Editor, &caretOffset);
+    SQLCARET caret = ReadSqlCaret(text, caretOffset);
+    if (caret.InLiteral) return;
+    CompletionList candidates;
+    const char *database = child->Connection && child->Connection->Database ? child->Connection->Database : "";
+    COMPLETIONRESULT result = BuildCompletion(caret, database, NamesOf(child), candidates);
+    if (!request && !refresh && !result.AfterKnownName) return;
+    CompletionOf(child)->Waiting = !result.Complete;
+    std::vector<EDITORCOMPLETIONITEM> items = candidates.Items();
+    EDITORCOMPLETION completion = {};
+    completion.StartColumn = ColumnOf(text, caret.TypedStart);
+    completion.Count = static_cast<uint32_t>(items.size());
+    completion.Items = items.data();
+    completion.KindLabels = CompletionKindLabels;
+    completion.KindCount = CompletionKindCount;
+    completion.Flags = refresh ? EDITORCOMPLETION_REFRESH : request ? EDITORCOMPLETION_INSERTSINGLE : 0;
+    SendMessageW(child->Editor, WM_EDITOR_SHOWCOMPLETION, 0, reinterpret_cast<LPARAM>(&completion));
+}
+
+} // namespace
+
+void StartNameCompletion(CHILDDATA *child)
+{
+    SendMessageW(child->Editor, WM_EDITOR_SETCOMPLETIONTRIGGERS, 0,
+                 reinterpret_cast<LPARAM>(CompleteAfterDot ? "." : ""));
+}
+
+void EndNameCompletion(CHILDDATA *child)
+{
+    delete child->Completion;
+    child->Completion = nullptr;
+}
+
+void CompleteNameAtCaret(CHILDDATA *child, bool request) { ShowCandidates(child, request, false); }
+
+void OnCompletionNeeded(CHILDDATA *child, const NMEDITORCOMPLETION *notice)
+{
+    CompleteNameAtCaret(child, notice->Reason == EDITORCOMPLETE_REQUEST);
+}
+
+void OnNamesArrived(CHILDDATA *child)
+{
+    if (!child->Completion || !child->Completion->Waiting) return;
+    EDITORCOMPLETIONSTATE state = {};
+    SendMessageW(child->Editor, WM_EDITOR_GETCOMPLETION, 0, reinterpret_cast<LPARAM>(&state));
+    if (!state.Open) {
+        child->Completion->Waiting = false;
+        return;
+    }
+    ShowCandidates(child, false, true);
+}
+
+void UseCompletionNames(HWND queryWindow, std::unique_ptr<CompletionNames> names)
+{
+    CHILDDATA *child = StateOf<CHILDDATA>(queryWindow);
+    if (child) CompletionOf(child)->Names = std::move(names);
+}
