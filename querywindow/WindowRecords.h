@@ -8,6 +8,7 @@
 #include <commctrl.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "base/WindowState.h"
@@ -64,6 +65,11 @@ struct CHILDDATA {
     // The window's recovery copy (ScriptRecovery.h); null while the program
     // keeps none.
     struct SCRIPTRECOVERY *Recovery;
+    // The running batch's text and the database it started in: when it
+    // ends, a batch that created, altered, dropped or renamed objects has
+    // the cache of names load those databases again.
+    std::string BatchText;
+    std::string BatchDatabase;
 };
 
 // A zeroed record and its release (nothing it points to is freed): the

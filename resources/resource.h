@@ -72,3 +72,5 @@
 #define CMD_COPYWITHNAMES 186
 #define CMD_NEXTRESULTTAB 187
 #define CMD_PREVIOUSRESULTTAB 188
+// The object browser (ids 195 to 199 are its own).
+#define CMD_OBJECTBROWSER 195
