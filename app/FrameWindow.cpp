@@ -11,6 +11,8 @@
 #include "app/AboutDialog.h"
 #include "app/ConnectionDialog.h"
 #include "app/DesktopShell.h"
+#include "app/FrameBrowser.h"
+#include "app/ObjectBrowser.h"
 #include "app/RecoveryStartup.h"
 #include "app/SettingsLocation.h"
 #include "app/ToolbarHost.h"
@@ -47,6 +49,7 @@ struct FRAMEDATA {
     HFONT SelectorFont;
     HWND DatabaseSelector;
     int32_t ConnectionCount;   // the query windows open in the frame
+    BROWSERPLACE Browser;      // the object browser left of the MDI client
 };
 
 FRAMEDATA *NewFrameRecord() { return new (std::nothrow) FRAMEDATA(); }
@@ -165,6 +168,7 @@ LRESULT OnCreate(HWND window)
     CreateFrameStatusBar(frame);
     ComputeAppDirectory();
     ReadEditorSettings();
+    CreateBrowserPane(frame->Browser, window);
     return 0;
 }
 
@@ -174,8 +178,9 @@ void OnSize(FRAMEDATA *frame, WPARAM wParam, LPARAM lParam)
     RECT status = {};
     GetWindowRect(frame->StatusBar, &status);
     MoveWindow(frame->ToolbarHost, 0, 0, width, ToolbarBandHeight, TRUE);
-    MoveWindow(MdiClientWindow, 0, ToolbarBandHeight, width, height - (status.bottom - status.top) - ToolbarBandHeight,
-               TRUE);
+    int bandHeight = height - (status.bottom - status.top) - ToolbarBandHeight;
+    int left = LayoutBrowserPane(frame->Browser, ToolbarBandHeight, bandHeight);
+    MoveWindow(MdiClientWindow, left, ToolbarBandHeight, width - left, bandHeight, TRUE);
     int32_t edges[3];
     FrameStatusEdges(width, edges);
     SendMessageA(frame->StatusBar, SB_SETPARTS, 3, (LPARAM)edges);
@@ -191,6 +196,7 @@ void OnInitMenuPopup(FRAMEDATA *frame, HMENU popup)
     if (popup == frame->WindowPopup) {
         SetMenuItemEnabled(popup, CMD_CASCADE, anyWindow);
         SetMenuItemEnabled(popup, CMD_TILEVERTICAL, anyWindow);
+        CheckBrowserItem(frame->Browser, popup);
     }
 }
 
@@ -282,6 +288,7 @@ void OnSelectorChoice(FRAMEDATA *frame)
 LRESULT OnCommand(HWND window, FRAMEDATA *frame, WPARAM wParam, LPARAM lParam)
 {
     UINT command = LOWORD(wParam);
+    if (RouteEditCommandToBrowser(frame->Browser, command)) return 0;
     switch (command) {
     case IDC_DATABASESELECTOR:
         if (HIWORD(wParam) == CBN_SELCHANGE) {
@@ -315,6 +322,7 @@ LRESULT OnCommand(HWND window, FRAMEDATA *frame, WPARAM wParam, LPARAM lParam)
         if (ActiveQueryWindow()) OpenTemplateSequence(frame);
         return 0;
     case CMD_HELPCONTENTS: ShowHelpContents(); return 0;
+    case CMD_OBJECTBROWSER: OnBrowserCommand(frame->Browser, window, HIWORD(wParam) == 1); return 0;
     }
     if (HWND active = ActiveQueryWindow()) SendMessageA(active, WM_COMMAND, wParam, lParam);
     return DefFrameProcA(window, MdiClientWindow, WM_COMMAND, wParam, lParam);
@@ -344,6 +352,7 @@ LRESULT Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     if (message == WM_CREATE) return OnCreate(window);
     FRAMEDATA *frame = StateOf<FRAMEDATA>(window);
     if (!frame) return DefFrameProcA(window, MdiClientWindow, message, wParam, lParam);
+    if (OnBrowserSplitterMouse(frame->Browser, window, message, wParam, lParam)) return message == WM_SETCURSOR;
     switch (message) {
     case WM_SIZE: OnSize(frame, wParam, lParam); return 0;
     case WM_INITMENUPOPUP: OnInitMenuPopup(frame, (HMENU)wParam); return 0;
@@ -426,6 +435,7 @@ const FRAMESERVICES Services = {EnableCommandItem, EnableCommandButton, CheckCom
 ATOM RegisterFrame()
 {
     ProvideFrameServices(&Services);
+    ObjectBrowserProc(nullptr, WM_USER, 0, 0);
     WNDCLASSEXA windowClass = {};
     windowClass.cbSize = sizeof windowClass;
     windowClass.lpfnWndProc = MdiFrameProc;

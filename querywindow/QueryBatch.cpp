@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "catalog/NameCache.h"
 #include "editor/CodeMaxControl.h"
 #include "grid/GridWindow.h"
 #include "query/ServerInfo.h"
@@ -468,6 +469,9 @@ void StartBatch(CHILDDATA *child)
     ForgetStatements(child);
     char *text = PrepareBatchText(child, TakeBatchText(child, &child->BatchFirstLine, &selected));
     child->BatchWasSelection = selected;
+    // Kept only where a cache of names follows this server.
+    if (text && ExistingNameCacheFor(child->Connection)) child->BatchText = text;
+    child->BatchDatabase = child->Connection->Database ? child->Connection->Database : "";
     BATCHJOB *job = NewBatchJob(child->Connection, child->Window, text);
     SetExecuteEnabled(child, false);
     SetStatusText(child, 0, "Executing query batch...");
@@ -499,6 +503,8 @@ void CompleteBatch(CHILDDATA *child)
     ForgetStatements(child);
     if (IsActiveQueryWindow(child)) SetExecuteEnabled(child, true);
     child->Executing = 0;
+    NoteBatchForNameCache(child->Connection, child->BatchText.c_str(), child->BatchDatabase);
+    child->BatchText.clear();
     ShowResultsPane(child);
     ScrollMessagePaneTo(child->MessagePane, failedLine);
     KillTimer(child->Window, ElapsedTimerId);

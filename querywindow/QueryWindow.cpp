@@ -438,3 +438,22 @@ HWND CloneQueryWindow(HWND source, const char *text, char *error, size_t errorSi
     SendMessageA(child->Editor, WM_EDITOR_SETSEL, 1, (LPARAM)&start);
     return created;
 }
+
+const CONNECTIONINFO *QueryWindowConnection(HWND window)
+{
+    CHILDDATA *child = IsQueryWindow(window) ? StateOf<CHILDDATA>(window) : nullptr;
+    return child ? child->Connection : nullptr;
+}
+
+bool InsertAtQueryWindowCaret(HWND window, const char *text)
+{
+    CHILDDATA *child = IsQueryWindow(window) ? StateOf<CHILDDATA>(window) : nullptr;
+    if (!child || !text) return false;
+    EDITORRANGE selection = {};
+    // Not normalized: End is where the caret stands.
+    SendMessageA(child->Editor, WM_EDITOR_GETSEL, 0, reinterpret_cast<LPARAM>(&selection));
+    SendMessageA(child->Editor, WM_EDITOR_INSERTTEXT, reinterpret_cast<WPARAM>(&selection.End),
+                 reinterpret_cast<LPARAM>(text));
+    SetFocus(child->Editor);
+    return true;
+}

@@ -8,6 +8,7 @@
 #include <commctrl.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "base/WindowState.h"
@@ -66,6 +67,11 @@ struct CHILDDATA {
     struct SCRIPTRECOVERY *Recovery;
     // Name completion's state (NameCompletion.h); null until first used.
     struct COMPLETIONDATA *Completion;
+    // The running batch's text and the database it started in: when it
+    // ends, a batch that created, altered, dropped or renamed objects has
+    // the cache of names load those databases again.
+    std::string BatchText;
+    std::string BatchDatabase;
 };
 
 // A zeroed record and its release (nothing it points to is freed): the

@@ -73,3 +73,5 @@
 #define CMD_NEXTRESULTTAB 187
 #define CMD_PREVIOUSRESULTTAB 188
 #define CMD_COMPLETENAME 205
+// The object browser (ids 195 to 199 are its own).
+#define CMD_OBJECTBROWSER 195
