@@ -284,6 +284,9 @@ void OnListScroll(HWND window, int request)
 LRESULT CALLBACK CompletionListProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
+    case WM_MOUSEWHEEL:
+        if (EditorState *state = EditorOfList(window)) CompletionWheel(state, GET_WHEEL_DELTA_WPARAM(wParam));
+        return 0;
     case WM_PAINT: PaintList(window); return 0;
     case WM_ERASEBKGND: return 1;  // the paint covers every pixel
     case WM_MOUSEACTIVATE: return MA_NOACTIVATE;
@@ -404,6 +407,14 @@ bool CompletionKey(EditorState *state, WPARAM key, bool ctrl, bool shift)
         return true;
     }
     return false;
+}
+
+bool CompletionWheel(EditorState *state, int delta)
+{
+    CompletionState &list = ListOf(state);
+    if (!list.open || !list.visible) return false;
+    ScrollListTo(state, list.top - delta * 3 / WHEEL_DELTA);
+    return true;
 }
 
 void RequestCompletion(EditorState *state)

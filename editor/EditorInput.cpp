@@ -124,6 +124,8 @@ void OnKeyDown(EditorState *state, WPARAM key)
     // makes a character (WM_CHAR follows), never a Ctrl command.
     bool ctrl = GetKeyState(VK_CONTROL) < 0 && GetKeyState(VK_MENU) >= 0;
     bool shift = GetKeyState(VK_SHIFT) < 0;
+    // Only the character of this very key may be dropped.
+    state->completion.swallow = 0;
     if (CompletionKey(state, key, ctrl, shift)) return;
     if (key == VK_SPACE && ctrl) return RequestCompletion(state);
     TextPos caret = state->sel.caret;
@@ -289,6 +291,7 @@ void OnTimer(EditorState *state, UINT_PTR timer)
 
 void OnScroll(EditorState *state, int bar, int request)
 {
+    CloseCompletion(state);  // a click on the scroll bar is a click elsewhere
     SCROLLINFO info{};
     info.cbSize = sizeof info;
     info.fMask = SIF_ALL;
@@ -314,6 +317,7 @@ void OnScroll(EditorState *state, int bar, int request)
 
 void OnWheel(EditorState *state, int delta, bool horizontal)
 {
+    if (!horizontal && CompletionWheel(state, delta)) return;
     UINT lines = 3;
     SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0);
     if (lines == 0) return;

@@ -207,6 +207,8 @@ LRESULT OnGetCompletionItem(EditorState *state, WPARAM row, char *buffer);
 LRESULT OnSetCompletionTriggers(EditorState *state, const char *characters);
 // A key while a list is open: true when the list took it.
 bool CompletionKey(EditorState *state, WPARAM key, bool ctrl, bool shift);
+// The wheel over the editor or the list scrolls a shown list.
+bool CompletionWheel(EditorState *state, int delta);
 // Ctrl+Space: the parent is asked for a list.
 void RequestCompletion(EditorState *state);
 // The WM_CHAR of a key the list took: true when it is to be dropped.

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "base/TextFold.h"
+#include "catalog/NameCache.h"
 #include "querywindow/ProgramValues.h"
 #include "querywindow/WindowRecords.h"
 
@@ -43,8 +45,70 @@ int32_t ColumnOf(const std::string &text, size_t offset)
     return static_cast<int32_t>(offset - lineStart) + 1;
 }
 
-// The names of the window: those given, else none (the window offers
-// keywords and functions only).
+// The names of the connection's cache (catalog/NameCache.h): each Get
+// answers at once with a snapshot and has the cache's worker load what is
+// missing; its arrival is posted to the window as WM_NAMES_ARRIVED.
+class CachedNames : public CompletionNames {
+public:
+    CachedNames(NAMECACHE *cache, HWND window) : cache(cache), window(window)
+    {
+        AddCatalogListener(cache, window, WM_NAMES_ARRIVED);
+    }
+    ~CachedNames() override { RemoveCatalogListener(cache, window); }
+
+    bool AddDatabases(CompletionList &out) override
+    {
+        std::shared_ptr<const CatalogDatabases> databases = GetDatabases(cache);
+        AddList(databases->Names, CompleteDatabase, out);
+        return databases->State != CatalogLoading;
+    }
+    bool AddTables(const std::string &database, CompletionList &out) override
+    {
+        std::shared_ptr<const CatalogObjects> objects = GetObjects(cache, database);
+        AddList(objects->Names[KindTable], CompleteTable, out);
+        AddList(objects->Names[KindView], CompleteView, out);
+        return objects->State != CatalogLoading;
+    }
+    // Only for a table or view the cache knows: a name that is none (a
+    // derived table's alias, a typing error) asks the server nothing.
+    bool AddColumns(const std::string &database, const std::string &table, CompletionList &out) override
+    {
+        std::shared_ptr<const CatalogObjects> objects = GetObjects(cache, database);
+        if (objects->Names[KindTable].IndexOf(table) < 0 && objects->Names[KindView].IndexOf(table) < 0)
+            return objects->State != CatalogLoading;
+        std::shared_ptr<const CatalogTable> details = GetTable(cache, database, table);
+        for (const CatalogColumn &column : details->Columns) out.AddName(column.Name, {}, CompleteColumn);
+        return details->State != CatalogLoading;
+    }
+    std::string FindDatabase(std::string_view name) override { return Find(GetDatabases(cache)->Names, name); }
+    std::string FindTable(const std::string &database, std::string_view name) override
+    {
+        std::shared_ptr<const CatalogObjects> objects = GetObjects(cache, database);
+        std::string found = Find(objects->Names[KindTable], name);
+        return found.empty() ? Find(objects->Names[KindView], name) : found;
+    }
+
+private:
+    static void AddList(const NameList &names, CompletionKind kind, CompletionList &out)
+    {
+        for (size_t i = 0; i < names.Count(); i++) out.AddName(names.At(i), names.FoldedAt(i), kind);
+    }
+    // The exact name, else one equal without regard to case.
+    static std::string Find(const NameList &names, std::string_view name)
+    {
+        long exact = names.IndexOf(name);
+        if (exact >= 0) return std::string(names.At(static_cast<size_t>(exact)));
+        std::string folded = fold::Utf8(name);
+        for (size_t i = 0; i < names.Count(); i++)
+            if (names.FoldedAt(i) == folded) return std::string(names.At(i));
+        return {};
+    }
+
+    NAMECACHE *cache;
+    HWND window;
+};
+
+// A window without a cache offers keywords and functions only.
 class NoNames : public CompletionNames {
 public:
     bool AddDatabases(CompletionList &) override { return true; }
@@ -57,7 +121,12 @@ public:
 CompletionNames &NamesOf(CHILDDATA *child)
 {
     COMPLETIONDATA *completion = CompletionOf(child);
-    if (!completion->Names) completion->Names = std::make_unique<NoNames>();
+    if (completion->Names) return *completion->Names;
+    NAMECACHE *cache = NameCacheFor(child->Connection);
+    if (cache)
+        completion->Names = std::make_unique<CachedNames>(cache, child->Window);
+    else
+        completion->Names = std::make_unique<NoNames>();
     return *completion->Names;
 }
 

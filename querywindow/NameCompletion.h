@@ -30,6 +30,6 @@ void OnCompletionNeeded(CHILDDATA *child, const NMEDITORCOMPLETION *notice);
 void OnNamesArrived(CHILDDATA *child);
 
 // The names the window offers (taken over), in place of its connection's
-// cache: the tests give names by hand. names also tells arrivals by
-// posting WM_NAMES_ARRIVED to the window.
+// cache (made at the first completion): the tests give names by hand.
+// names tells arrivals by posting WM_NAMES_ARRIVED to the window.
 void UseCompletionNames(HWND queryWindow, std::unique_ptr<CompletionNames> names);

@@ -391,6 +391,10 @@ COMPLETIONRESULT BuildQualified(const SQLCARET &caret, const std::string &curren
         result.Complete = names.AddColumns(currentDatabase, table, out);
         return result;
     }
+    // Not known yet perhaps: the list waits for the databases and the
+    // current database's tables to arrive.
+    CompletionList known;
+    result.Complete = names.AddDatabases(known) && (currentDatabase.empty() || names.AddTables(currentDatabase, known));
     result.AfterKnownName = false;
     return result;
 }
