@@ -204,8 +204,9 @@ struct EDITORLINENUMBERS {
 enum { EDITORN_CHANGE = 100, EDITORN_SELCHANGE = 130 };
 
 // Completion lists. The control shows a list of candidates at the caret in
-// a popup of its own (it keeps the keyboard focus); what the list offers is
-// the parent's business.
+// a child window of its own over the text, below the caret's line or above
+// it (the control keeps the keyboard focus); what the list offers is the
+// parent's business.
 //
 // WM_EDITOR_SHOWCOMPLETION, lParam EDITORCOMPLETION*: the candidates are
 // copied, so the caller's texts may go at once. The part of the caret's

@@ -78,6 +78,7 @@ void CompletionCandidates::Narrow(const Step *from, Step &to) const
     auto contains = [&](uint32_t i) { return Folded(i).find(typed) != std::string_view::npos; };
     std::vector<uint32_t> fromBegins;
     if (!from) {
+        to.begins.reserve(entries.size() / 4);
         for (uint32_t i = 0; i < entries.size(); i++) {
             if (BeginsWith(Folded(i), typed))
                 to.begins.push_back(i);
@@ -102,6 +103,13 @@ void CompletionCandidates::Narrow(const Step *from, Step &to) const
 
 void CompletionCandidates::Filter(std::string_view typed)
 {
+    // Nothing typed: every candidate, in order, with no step to keep.
+    if (typed.empty()) {
+        steps.clear();
+        shown.resize(entries.size());
+        for (uint32_t i = 0; i < shown.size(); i++) shown[i] = i;
+        return;
+    }
     while (!steps.empty() && !BeginsWith(typed, steps.back().typed)) steps.pop_back();
     if (steps.empty() || steps.back().typed != typed) {
         Step step;

@@ -1,6 +1,7 @@
-// The completion list: a popup of its own class ("CodeMaxCompletion") that
-// never takes the focus, so typing goes on in the editor; the editor hands
-// it the keys that move in it. The list draws only its visible rows from
+// The completion list: a child window of its own class
+// ("CodeMaxCompletion") over the editor's text that never takes the focus,
+// so typing goes on in the editor; the editor hands it the keys that move
+// in it. The list draws only its visible rows from
 // the array of shown indexes: a million candidates cost no more to show
 // than ten.
 #include "editor/EditorWindow.h"
@@ -78,25 +79,25 @@ int WidthCells(EditorState *state)
     return std::max<int>(MinWidthCells, std::min<int>(MaxWidthCells, static_cast<int>(widest)));
 }
 
-// Below the start of the typed part, or above its line when the screen has
-// no room below.
+// Below the start of the typed part, or above its line when the editor has
+// more room there; as many rows as fit, in the editor's client coordinates.
 RECT ListPlace(EditorState *state)
 {
     CompletionState &list = ListOf(state);
     const std::string &line = BufferOf(state).Line(list.start.line);
-    POINT at = {TextLeft(state) + (CellOfColumn(line, list.start.col) - state->leftCell) * state->cellWidth,
-                (list.start.line - state->topLine + 1) * state->lineHeight};
-    ClientToScreen(state->window, &at);
-    int border = GetSystemMetrics(SM_CXBORDER);
-    int width = list.widthCells * state->cellWidth + GetSystemMetrics(SM_CXVSCROLL) + 2 * border + 4;
-    int height = list.rows * state->lineHeight + 2 * border;
-    MONITORINFO monitor{};
-    monitor.cbSize = sizeof monitor;
-    GetMonitorInfoW(MonitorFromPoint(at, MONITOR_DEFAULTTONEAREST), &monitor);
-    if (at.y + height > monitor.rcWork.bottom && at.y - state->lineHeight - height >= monitor.rcWork.top)
-        at.y -= state->lineHeight + height;
-    if (at.x + width > monitor.rcWork.right) at.x = std::max(monitor.rcWork.left, monitor.rcWork.right - width);
-    return {at.x, at.y, at.x + width, at.y + height};
+    RECT client;
+    GetClientRect(state->window, &client);
+    int x = TextLeft(state) + (CellOfColumn(line, list.start.col) - state->leftCell) * state->cellWidth;
+    int below = (list.start.line - state->topLine + 1) * state->lineHeight;
+    int above = below - state->lineHeight;
+    int border = 2 * GetSystemMetrics(SM_CXBORDER);
+    int width = list.widthCells * state->cellWidth + GetSystemMetrics(SM_CXVSCROLL) + border + 4;
+    int room = std::max<int>(client.bottom - below, above) - border;
+    list.rows = std::max(1, std::min(list.rows, room / std::max(1, state->lineHeight)));
+    int height = list.rows * state->lineHeight + border;
+    int y = below + height <= client.bottom || client.bottom - below >= above ? below : above - height;
+    x = std::max<int>(0, std::min<int>(x, client.right - width));
+    return {x, y, x + width, y + height};
 }
 
 void UpdateListScrollBar(CompletionState &list)
@@ -199,14 +200,18 @@ void AcceptChoice(EditorState *state)
     InsertCandidate(state, list.candidates.Shown()[static_cast<size_t>(list.selected)]);
 }
 
+// A child of the editor, not a popup of its own: showing a popup maps a
+// window of the display server each time (5 to 15 ms under Wine), a child
+// costs nothing of the kind. The editor then leaves the list's pixels to
+// it.
 bool EnsureListWindow(EditorState *state)
 {
     CompletionState &list = ListOf(state);
     if (list.list) return true;
-    HWND owner = GetAncestor(state->window, GA_ROOT);
-    list.list = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, ListClass, W16(""),
-                                WS_POPUP | WS_BORDER | WS_VSCROLL, 0, 0, 10, 10, owner, nullptr,
-                                GetModuleHandleW(nullptr), nullptr);
+    LONG_PTR style = GetWindowLongPtrW(state->window, GWL_STYLE);
+    SetWindowLongPtrW(state->window, GWL_STYLE, style | WS_CLIPCHILDREN);
+    list.list = CreateWindowExW(0, ListClass, W16(""), WS_CHILD | WS_BORDER | WS_VSCROLL | WS_CLIPSIBLINGS, 0, 0, 10,
+                                10, state->window, nullptr, GetModuleHandleW(nullptr), nullptr);
     if (!list.list) return false;
     SetWindowLongPtrW(list.list, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state->window));
     return true;
@@ -302,7 +307,7 @@ LRESULT CALLBACK CompletionListProc(HWND window, UINT message, WPARAM wParam, LP
 bool RegisterCompletionListClass()
 {
     WNDCLASSW windowClass{};
-    windowClass.style = CS_DBLCLKS | CS_SAVEBITS;
+    windowClass.style = CS_DBLCLKS;
     windowClass.lpfnWndProc = CompletionListProc;
     windowClass.hInstance = GetModuleHandleW(nullptr);
     windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));

@@ -10,6 +10,9 @@
 
 struct COMPLETIONDATA {
     std::unique_ptr<CompletionNames> Names;
+    // Kept from one list to the next, so that their memory is reused.
+    CompletionList Candidates;
+    std::vector<EDITORCOMPLETIONITEM> Items;
     // The list open now was built while names were still missing: their
     // arrival refreshes it.
     bool Waiting = false;
@@ -62,11 +65,17 @@ public:
         AddList(databases->Names, CompleteDatabase, out);
         return databases->State != CatalogLoading;
     }
+    // The list of a snapshot is built once: each later list copies it.
     bool AddTables(const std::string &database, CompletionList &out) override
     {
         std::shared_ptr<const CatalogObjects> objects = GetObjects(cache, database);
-        AddList(objects->Names[KindTable], CompleteTable, out);
-        AddList(objects->Names[KindView], CompleteView, out);
+        if (objects != tablesOf) {
+            tables.Clear();
+            AddList(objects->Names[KindTable], CompleteTable, tables);
+            AddList(objects->Names[KindView], CompleteView, tables);
+            tablesOf = objects;
+        }
+        out.Append(tables);
         return objects->State != CatalogLoading;
     }
     // Only for a table or view the cache knows: a name that is none (a
@@ -106,6 +115,8 @@ private:
 
     NAMECACHE *cache;
     HWND window;
+    std::shared_ptr<const CatalogObjects> tablesOf;
+    CompletionList tables;
 };
 
 // A window without a cache offers keywords and functions only.
@@ -136,12 +147,15 @@ void ShowCandidates(CHILDDATA *child, bool request, bool refresh)
     std::string text = EditorTextToCaret(child->Editor, &caretOffset);
     SQLCARET caret = ReadSqlCaret(text, caretOffset);
     if (caret.InLiteral) return;
-    CompletionList candidates;
+    COMPLETIONDATA *data = CompletionOf(child);
+    CompletionList &candidates = data->Candidates;
+    candidates.Clear();
     const char *database = child->Connection && child->Connection->Database ? child->Connection->Database : "";
     COMPLETIONRESULT result = BuildCompletion(caret, database, NamesOf(child), candidates);
     if (!request && !refresh && !result.AfterKnownName) return;
-    CompletionOf(child)->Waiting = !result.Complete;
-    std::vector<EDITORCOMPLETIONITEM> items = candidates.Items();
+    data->Waiting = !result.Complete;
+    std::vector<EDITORCOMPLETIONITEM> &items = data->Items;
+    candidates.Items(items);
     EDITORCOMPLETION completion = {};
     completion.StartColumn = ColumnOf(text, caret.TypedStart);
     completion.Count = static_cast<uint32_t>(items.size());

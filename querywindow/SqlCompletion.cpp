@@ -298,9 +298,41 @@ std::string_view CompletionList::NameAt(size_t i) const
     return std::string_view(names).substr(entries[i].name, entries[i].nameLength);
 }
 
+void CompletionList::Append(const CompletionList &other)
+{
+    uint32_t nameShift = static_cast<uint32_t>(names.size()), foldedShift = static_cast<uint32_t>(folded.size()),
+             insertShift = static_cast<uint32_t>(inserts.size());
+    names += other.names;
+    folded += other.folded;
+    inserts += other.inserts;
+    size_t first = entries.size();
+    entries.insert(entries.end(), other.entries.begin(), other.entries.end());
+    for (size_t i = first; i < entries.size(); i++) {
+        Entry &entry = entries[i];
+        entry.name += nameShift;
+        entry.folded += foldedShift;
+        if (entry.insert != UINT32_MAX) entry.insert += insertShift;
+    }
+}
+
+void CompletionList::Clear()
+{
+    names.clear();
+    folded.clear();
+    inserts.clear();
+    entries.clear();
+}
+
 std::vector<EDITORCOMPLETIONITEM> CompletionList::Items() const
 {
-    std::vector<EDITORCOMPLETIONITEM> items(entries.size());
+    std::vector<EDITORCOMPLETIONITEM> items;
+    Items(items);
+    return items;
+}
+
+void CompletionList::Items(std::vector<EDITORCOMPLETIONITEM> &items) const
+{
+    items.resize(entries.size());
     for (size_t i = 0; i < entries.size(); i++) {
         const Entry &entry = entries[i];
         EDITORCOMPLETIONITEM &item = items[i];
@@ -317,7 +349,6 @@ std::vector<EDITORCOMPLETIONITEM> CompletionList::Items() const
         item.Kind = entry.kind;
         item.Flags = entry.flags;
     }
-    return items;
 }
 
 namespace {

@@ -14,6 +14,9 @@ struct Candidate {
 
 const char *const Labels[] = {"name"};
 
+// The list's own visibility (the test's parent window is never shown).
+bool Shows(HWND list) { return (GetWindowLongPtrW(list, GWL_STYLE) & WS_VISIBLE) != 0; }
+
 class CompletionTest : public EditorTest {
 protected:
     LRESULT Show(const std::vector<Candidate> &candidates, int startColumn, uint32_t flags = 0)
@@ -73,7 +76,7 @@ TEST_F(CompletionTest, TypingNarrowsBackspaceWidensKeysMoveEnterInserts)
     TypeAtEnd("select cu");
     EXPECT_EQ(3, Show(names, 8));
     EXPECT_EQ("customers|CURRENT_DATE|accounts_cust", Shown()) << "beginning with the typed part first";
-    EXPECT_TRUE(IsWindowVisible(State().List));
+    EXPECT_TRUE(Shows(State().List));
     Type(u"r");
     EXPECT_EQ("CURRENT_DATE", Shown());
     Key(VK_BACK);
@@ -87,7 +90,7 @@ TEST_F(CompletionTest, TypingNarrowsBackspaceWidensKeysMoveEnterInserts)
     Key(VK_RETURN);
     EXPECT_EQ("select current_date", Text()) << "a keyword in the case of the typed part, no line break";
     EXPECT_FALSE(State().Open);
-    EXPECT_FALSE(IsWindowVisible(State().List));
+    EXPECT_FALSE(Shows(State().List));
     EXPECT_EQ(1, CountNotifications(EDITORN_COMPLETIONCHOSEN));
     Send(WM_EDITOR_UNDO);
     EXPECT_EQ("select cu", Text()) << "the insertion is one undo step";
@@ -114,7 +117,7 @@ TEST_F(CompletionTest, WhatClosesTheListAndWhatOpensIt)
     Show(names, 8);
     EXPECT_TRUE(State().Open);
     EXPECT_EQ(0, State().Shown) << "nothing matches: open, hidden";
-    EXPECT_FALSE(IsWindowVisible(State().List));
+    EXPECT_FALSE(Shows(State().List));
     Key(VK_BACK);
     EXPECT_EQ(6, State().Shown) << "Backspace brings the list back";
     Key(VK_ESCAPE);
