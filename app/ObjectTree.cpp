@@ -150,6 +150,14 @@ void Paint(TREEDATA *tree, HDC target)
     DeleteDC(dc);
 }
 
+void ReadRow(TREEDATA *tree, size_t row, std::string *text)
+{
+    if (!text || row >= RowCount(tree)) return;
+    *text = std::string(2 * tree->Model->Rows[row].Depth, ' ') + RowText(*tree->Model, row);
+    std::string detail = RowDetail(*tree->Model, row);
+    if (!detail.empty()) *text += "  " + detail;
+}
+
 void OnPaint(TREEDATA *tree)
 {
     PAINTSTRUCT paint;
@@ -282,6 +290,8 @@ LRESULT Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_TREE_REFRESH: Refresh(tree); return 0;
     case WM_TREE_SELECT: Select(tree, (long)wParam); return 0;
     case WM_TREE_GETSELECTED: return RowCount(tree) ? (LRESULT)tree->Selected : (LRESULT)RowCount(tree);
+    case WM_TREE_GETROWCOUNT: return (LRESULT)RowCount(tree);
+    case WM_TREE_GETROWTEXT: ReadRow(tree, (size_t)wParam, reinterpret_cast<std::string *>(lParam)); return 0;
     case WM_PAINT: OnPaint(tree); return 0;
     case WM_ERASEBKGND: return 1;
     case WM_SIZE: Refresh(tree); return 0;

@@ -21,6 +21,11 @@ enum {
     WM_TREE_SELECT = WM_USER + 3,
     // Answers the selected row (the row count when there are none).
     WM_TREE_GETSELECTED = WM_USER + 4,
+    // Answers the number of rows.
+    WM_TREE_GETROWCOUNT = WM_USER + 5,
+    // Row wParam as a person reads it, into the std::string at lParam: two
+    // spaces per level, the name, then what is drawn in grey after it.
+    WM_TREE_GETROWTEXT = WM_USER + 6,
 };
 
 // Notification codes (WM_NOTIFY to the parent).

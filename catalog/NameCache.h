@@ -48,6 +48,7 @@ public:
 private:
     std::string Text, Folded;                  // names, each ended by a zero byte
     std::vector<uint32_t> Starts, FoldedStarts; // where each begins
+    bool SeparateFolded = false;                // some name folds to other text: Folded holds them all
 };
 
 // Where a part of the cache stands.

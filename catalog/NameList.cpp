@@ -22,7 +22,7 @@ std::string_view NameList::At(size_t i) const { return i < Starts.size() ? Entry
 std::string_view NameList::FoldedAt(size_t i) const
 {
     if (i >= Starts.size()) return std::string_view();
-    return FoldedStarts.empty() ? Entry(Text, Starts, i) : Entry(Folded, FoldedStarts, i);
+    return SeparateFolded ? Entry(Folded, FoldedStarts, i) : Entry(Text, Starts, i);
 }
 
 void NameList::Reserve(size_t names, size_t bytes)
@@ -34,15 +34,16 @@ void NameList::Reserve(size_t names, size_t bytes)
 void NameList::Add(std::string_view name)
 {
     std::string folded = fold::Utf8(name);
-    if (FoldedStarts.empty() && folded != name) {
+    if (!SeparateFolded && folded != name) {
         // The first name that folds to something else: from here on the
         // folded names are kept apart, those before it copied as they are.
+        SeparateFolded = true;
         Folded = Text;
         FoldedStarts = Starts;
     }
     Starts.push_back((uint32_t)Text.size());
     Text.append(name).push_back('\0');
-    if (!FoldedStarts.empty()) {
+    if (SeparateFolded) {
         FoldedStarts.push_back((uint32_t)Folded.size());
         Folded.append(folded).push_back('\0');
     }
@@ -59,8 +60,8 @@ void NameList::Find(std::string_view foldedNeedle, std::vector<uint32_t> &indexe
         return;
     }
     if (foldedNeedle.find('\0') != std::string_view::npos) return;
-    const std::string &block = FoldedStarts.empty() ? Text : Folded;
-    const std::vector<uint32_t> &starts = FoldedStarts.empty() ? Starts : FoldedStarts;
+    const std::string &block = SeparateFolded ? Folded : Text;
+    const std::vector<uint32_t> &starts = SeparateFolded ? FoldedStarts : Starts;
     std::string_view all(block);
     size_t at = all.find(foldedNeedle);
     while (at != std::string_view::npos) {

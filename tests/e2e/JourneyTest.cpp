@@ -271,6 +271,31 @@ TEST_F(Journey, TwoWindowsKeepTheirOwnDatabases)
                                        "where db in ('e2e_shop', 'e2e_other')"));
 }
 
+// The object browser from the keyboard: F8 opens it with the focus in its
+// filter, the typed name narrows the tree, Enter puts the table's name
+// (qualified: the window is in another database) at the editor's caret
+// and gives the focus back to the editor, where F5 runs the text.
+TEST_F(Journey, ObjectBrowserNameIntoTheEditorAndRun)
+{
+    StartConnected();
+    program.ReplaceEditorText("select count(*) from ");
+    Keys("F8");
+    Type("e2e_shop");
+    Pause(300);
+    Keys("ctrl+a");
+    Type("items");
+    // The names come on the browser's own worker: a moment for them.
+    Pause(2000);
+    Keys("Return");
+    Keys("F5");
+    // F8 from the editor goes into the filter box, F8 there hides the pane
+    // (it covers the grid's first column).
+    Keys("F8");
+    Keys("F8");
+    EXPECT_TRUE(program.WaitForGrid("3"));
+    EXPECT_EQ("select count(*) from e2e_shop.items", program.CopyEditor());
+}
+
 TEST_F(Journey, ClosingAChangedWindowAsksAndEachAnswerIsKept)
 {
     StartConnected();
