@@ -363,12 +363,14 @@ const char *const Keywords[] = {
     "DESCRIBE", "EXPLAIN", "CALL", "WITH", "DUPLICATE", "IGNORE", "TEMPORARY", "IF", "INT", "BIGINT",
     "VARCHAR", "CHAR", "TEXT", "DATE", "DATETIME", "TIMESTAMP", "DECIMAL", "DOUBLE", "FLOAT", "BLOB",
 };
+// Functions whose names are keywords too (REPLACE, LEFT, RIGHT, DATABASE)
+// are offered once, as keywords.
 const char *const Functions[] = {
     "COUNT", "SUM", "AVG", "MIN", "MAX", "CONCAT", "CONCAT_WS", "GROUP_CONCAT", "COALESCE", "IFNULL", "NULLIF",
-    "LENGTH", "CHAR_LENGTH", "SUBSTRING", "TRIM", "UPPER", "LOWER", "REPLACE", "LEFT", "RIGHT", "LOCATE",
+    "LENGTH", "CHAR_LENGTH", "SUBSTRING", "TRIM", "UPPER", "LOWER", "LOCATE",
     "ROUND", "FLOOR", "CEIL", "ABS", "MOD", "RAND", "NOW", "CURDATE", "CURTIME", "DATE_FORMAT", "DATE_ADD",
     "DATE_SUB", "DATEDIFF", "YEAR", "MONTH", "DAY", "UNIX_TIMESTAMP", "FROM_UNIXTIME", "CAST", "CONVERT",
-    "DATABASE", "USER", "VERSION", "LAST_INSERT_ID", "FOUND_ROWS", "JSON_EXTRACT", "JSON_OBJECT", "UUID",
+    "USER", "VERSION", "LAST_INSERT_ID", "FOUND_ROWS", "JSON_EXTRACT", "JSON_OBJECT", "UUID",
 };
 
 bool SameName(std::string_view a, std::string_view b) { return fold::Compare(a, b) == 0; }
