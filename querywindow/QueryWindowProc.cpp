@@ -201,10 +201,12 @@ void ToggleResultsPane(CHILDDATA *child)
         ShowResultsPane(child);
 }
 
-// Ctrl+Space, from the menu or the accelerator: in the editor only.
+// Ctrl+Space, from the menu or the accelerator: only while the editor has
+// the focus (from the grid or the object browser's filter box it would open
+// a list that no key reaches).
 void CompleteNameInEditor(CHILDDATA *child)
 {
-    if (child->FocusPane == child->Editor) CompleteNameAtCaret(child, true);
+    if (GetFocus() == child->Editor) CompleteNameAtCaret(child, true);
 }
 
 void Execute(CHILDDATA *child)
