@@ -11,6 +11,7 @@
 #include "grid/GridWindow.h"
 #include "query/ServerInfo.h"
 #include "base/Text.h"
+#include "querywindow/BatchHistory.h"
 #include "querywindow/DatabaseSelector.h"
 #include "querywindow/FrameServices.h"
 #include "querywindow/ScriptStatements.h"
@@ -467,7 +468,10 @@ void StartBatch(CHILDDATA *child)
     // The text is the worker's from here on.
     bool selected = false;
     ForgetStatements(child);
-    char *text = PrepareBatchText(child, TakeBatchText(child, &child->BatchFirstLine, &selected));
+    char *text = TakeBatchText(child, &child->BatchFirstLine, &selected);
+    // The history keeps the text as it was typed, DELIMITER lines and all.
+    if (text) BeginBatchHistory(child, text, strlen(text));
+    text = PrepareBatchText(child, text);
     child->BatchWasSelection = selected;
     // Kept only where a cache of names follows this server.
     if (text && ExistingNameCacheFor(child->Connection)) child->BatchText = text;
@@ -499,6 +503,7 @@ void CompleteBatch(CHILDDATA *child)
     // while it is shown, and goes with it.
     TakeResults(child, job);
     int32_t failedLine = ShowOutcome(child, job);
+    EndBatchHistory(child, job);
     if (job != &failedToStart) FreeBatchJob(job);
     ForgetStatements(child);
     if (IsActiveQueryWindow(child)) SetExecuteEnabled(child, true);
@@ -533,6 +538,7 @@ void ReportCancelFailure(CHILDDATA *child, char *error)
 bool HandOverRunningBatch(CHILDDATA *child)
 {
     ForgetStatements(child);
+    ForgetBatchHistory(child);
     BATCHJOB *job = child->Batch;
     if (!child->Executing || !job) return false;
     child->Batch = nullptr;

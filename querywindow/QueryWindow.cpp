@@ -18,6 +18,7 @@
 #include "querywindow/EditorSetup.h"
 #include "querywindow/NameCompletion.h"
 #include "querywindow/QueryWindowInternal.h"
+#include "querywindow/BatchHistory.h"
 #include "querywindow/ScriptFiles.h"
 #include "querywindow/ScriptRecovery.h"
 #include "querywindow/SplitterWnd.h"
@@ -168,6 +169,7 @@ void EnableWindowCommands(CHILDDATA *child)
     EnableDatabaseSelector(frame, true);
     EnableFrameMenuItem(frame, CMD_CHANGEDATABASE, true);
     EnableFrameMenuItem(frame, CMD_DISCONNECT, true);
+    EnableFrameMenuItem(frame, CMD_HISTORY, true);
     EnableFrameButton(frame, CMD_NEWBLANK, true);
     SetCommand(frame, CMD_OPEN, true);
     if (!child->Executing) SetCommand(frame, CMD_EXECUTE, true);
@@ -207,7 +209,11 @@ void SelectOwnDatabase(CHILDDATA *child)
 
 CHILDDATA *NewQueryWindowRecord() { return new (std::nothrow) CHILDDATA(); }
 
-void FreeQueryWindowRecord(CHILDDATA *child) { delete child; }
+void FreeQueryWindowRecord(CHILDDATA *child)
+{
+    if (child) ForgetBatchHistory(child);
+    delete child;
+}
 
 bool CreateQueryWindowPanes(CHILDDATA *child)
 {
@@ -358,6 +364,7 @@ void DeactivateQueryWindow(CHILDDATA *child)
     EmptyDatabaseSelector(frame);
     EnableFrameMenuItem(frame, CMD_DISCONNECT, false);
     EnableFrameMenuItem(frame, CMD_OPEN, false);
+    EnableFrameMenuItem(frame, CMD_HISTORY, false);
     static const UINT buttons[] = {CMD_NEWBLANK, CMD_OPEN, CMD_EXECUTE, CMD_SHOWRESULTS, CMD_INSERTFROMFILE};
     for (UINT button : buttons) EnableFrameButton(frame, button, false);
     static const UINT items[] = {CMD_EXECUTE, CMD_CANCELQUERY, CMD_FIND, CMD_REPLACE, CMD_CLEARWINDOW};
@@ -385,6 +392,16 @@ bool IsQueryWindow(HWND window)
     char name[sizeof QUERYWINDOW_CLASS + 1] = "";
     return window && GetClassNameA(window, name, sizeof name) && strcmp(name, QUERYWINDOW_CLASS) == 0 &&
            StateOf<CHILDDATA>(window);
+}
+
+bool InsertIntoQueryWindow(HWND window, const char *text)
+{
+    CHILDDATA *child = IsQueryWindow(window) ? StateOf<CHILDDATA>(window) : nullptr;
+    if (!child || !text) return false;
+    SendMessageA(child->Editor, WM_EDITOR_REPLACESEL, 0, reinterpret_cast<LPARAM>(text));
+    child->FocusPane = child->Editor;
+    SetFocus(child->Editor);
+    return true;
 }
 
 HWND ActiveQueryWindow()

@@ -72,6 +72,9 @@ struct CHILDDATA {
     // the cache of names load those databases again.
     std::string BatchText;
     std::string BatchDatabase;
+    // The running batch's entry for the history, recorded when it ends;
+    // null between batches or when no history is kept.
+    struct HISTORYENTRY *HistoryEntry;
 };
 
 // A zeroed record and its release (nothing it points to is freed): the

@@ -75,3 +75,13 @@
 #define CMD_COMPLETENAME 205
 // The object browser (ids 195 to 199 are its own).
 #define CMD_OBJECTBROWSER 195
+
+// Query > History... and its dialog (a named resource, "HistoryDialog").
+#define CMD_HISTORY 200
+#define IDC_HISTORYSEARCH 200
+#define IDC_HISTORYSERVER 201
+#define IDC_HISTORYDATABASE 202
+#define IDC_HISTORYLIST 203
+#define IDC_HISTORYCOPY 204
+#define IDC_HISTORYDELETE 205
+#define IDC_HISTORYCOUNT 206

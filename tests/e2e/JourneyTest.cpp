@@ -423,4 +423,30 @@ TEST_F(Journey, SettingsFileOfRandomBytesGivesTheDefaultsAndIsWrittenAnew)
     EXPECT_EQ(ConnectedTitle, program.FrameTitle());
 }
 
+// Every batch goes into the history as it ends: Ctrl+Shift+H (not the
+// editor's Replace) opens it with the focus in the search box, a few typed
+// letters of any case narrow the list, and Enter puts the first match at
+// the editor's caret. The history is a file in the user's data folder.
+TEST_F(Journey, HistoryFindsAnEarlierBatchAndEnterInsertsIt)
+{
+    StartConnected();
+    program.Execute("select name from e2e_shop.items where id = 3");
+    EXPECT_TRUE(program.WaitForGrid("pad"));
+    program.Execute("select count(*) from e2e_shop.items");
+    EXPECT_TRUE(program.WaitForGrid("3"));
+    program.ReplaceEditorText("-- again\n");
+    Keys("ctrl+shift+h");
+    ASSERT_FALSE(program.WaitForWindow("^History$").empty());
+    Type("ID = 3");
+    Keys("Return");
+    EXPECT_TRUE(program.WaitUntilGone("^History$"));
+    std::string expected = "-- again\nselect name from e2e_shop.items where id = 3";
+    EXPECT_TRUE(WaitFor([&] { return program.CopyEditor() == expected; }, std::chrono::seconds(5)))
+        << program.CopyEditor();
+    if (!TestingWindowsBuild()) {
+        std::string history = ReadFile(program.WorkDirectory() + "/data/vintrel/history/history.vhist");
+        EXPECT_NE(std::string::npos, history.find("select count(*) from e2e_shop.items"));
+    }
+}
+
 } // namespace

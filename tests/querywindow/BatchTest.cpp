@@ -3,6 +3,7 @@
 // the status parts, the selector and title, and the batches that end
 // badly or outlive their window.
 #include "QueryWindowFixture.h"
+#include "TestFiles.h"
 
 #include <commctrl.h>
 #include <richedit.h>
@@ -13,6 +14,7 @@
 
 #include "editor/CodeMaxControl.h"
 #include "grid/GridWindow.h"
+#include "history/HistoryStore.h"
 #include "query/BatchWorker.h"
 #include "querywindow/FrameServices.h"
 #include "resources/resource.h"
@@ -851,6 +853,42 @@ TEST_F(Batch, AWindowClosedDuringItsBatchClosesAtOnceAndItsConnectionEnds)
     SendMessageA(MdiClientWindow, WM_MDIDESTROY, (WPARAM)late, 0);
     PumpMessages(50);
     EXPECT_FALSE(IsWindow(late));
+}
+
+// Each batch is recorded as it ends, with its outcome, server, account and
+// database, the text as it was typed; one that carries a password without
+// its text.
+TEST_F(Batch, EachBatchIsRecordedInTheHistoryWithItsOutcome)
+{
+    TempDirectory folder;
+    ASSERT_TRUE(StartHistoryRecorder(folder.Path()));
+    ASSERT_TRUE(RunBatch(child, "select n from five"));
+    ASSERT_TRUE(RunBatch(child, "update five set t = t where n < 3;\r\nupdate five set t = 'z' where n < 3"));
+    ASSERT_TRUE(RunBatch(child, "selec 1"));
+    const char delimited[] = "DELIMITER //\r\nselect 1 //\r\nDELIMITER ;";
+    ASSERT_TRUE(RunBatch(child, delimited));
+    ASSERT_TRUE(RunBatch(child, "select password('x')"));
+    StopHistoryRecorder();
+    HISTORYLIST list;
+    ASSERT_TRUE(LoadHistory(folder.Path(), &list));
+    ASSERT_EQ(5u, list.Items.size());
+    const HISTORYITEM &select = list.Items[4], &update = list.Items[3], &failed = list.Items[2];
+    EXPECT_EQ("select n from five", select.Text);
+    EXPECT_EQ(HistoryRowsReturned, select.Outcome);
+    EXPECT_EQ(5, select.Rows);
+    EXPECT_EQ("localhost", select.Server);
+    EXPECT_EQ(TestUser(), select.User);
+    EXPECT_EQ(Database, select.Database);
+    EXPECT_EQ(HistoryRowsAffected, update.Outcome);
+    EXPECT_EQ(2, update.Affected);
+    EXPECT_EQ(HistoryFailed, failed.Outcome);
+    EXPECT_EQ(1064u, failed.ErrorNumber);
+    EXPECT_NE(std::string::npos, failed.Error.find("SQL syntax"));
+    EXPECT_EQ(delimited, list.Items[1].Text);
+    EXPECT_TRUE(list.Items[0].Flags & HistoryTextOmitted);
+    EXPECT_EQ("", list.Items[0].Text);
+    EXPECT_EQ(HistoryRowsReturned, list.Items[0].Outcome);
+    EXPECT_LE(list.Items[4].Started, list.Items[0].Started);
 }
 
 } // namespace
