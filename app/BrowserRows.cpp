@@ -65,7 +65,6 @@ struct Builder {
             expanded != Model.ExpandedObjects.end() && !expanded->second.empty() ? &expanded->second : nullptr;
         bool expandable = kind == KindTable || kind == KindView;
         size_t count = only ? only->size() : names.Count();
-        Rows.reserve(Rows.size() + count);
         for (size_t n = 0; n < count; n++) {
             uint32_t i = only ? (*only)[n] : (uint32_t)n;
             bool isOpen = expandable && open && open->find(names.At(i)) != open->end();
@@ -107,7 +106,9 @@ struct Builder {
         Model.Objects.push_back(objects);
         bool nameMatches = folded.find(Model.Filter) != std::string::npos;
         if (objects->State == CatalogLoading) waiting = true;
-        std::vector<uint32_t> matches[2];
+        std::vector<uint32_t> *matches = Model.Matches;
+        matches[0].clear();
+        matches[1].clear();
         if (objects->State == CatalogLoaded) {
             objects->Names[KindTable].Find(Model.Filter, matches[0]);
             objects->Names[KindView].Find(Model.Filter, matches[1]);
@@ -134,19 +135,20 @@ const CatalogTable *TableOf(const BrowserRow &row) { return static_cast<const Ca
 
 } // namespace
 
+// The rows are built into the vector of the last build: 100,000 rows are
+// megabytes, and memory handed to the process anew at every keystroke
+// costs more than building them.
 void BuildRows(BROWSERMODEL &model)
 {
-    std::vector<BrowserRow> rows;
+    std::vector<BrowserRow> &rows = model.Rows;
+    rows.clear();
     // The snapshots of the last build stay alive until the new rows are in.
     std::vector<std::shared_ptr<const CatalogObjects>> oldObjects;
     std::vector<std::shared_ptr<const CatalogTable>> oldTables;
     oldObjects.swap(model.Objects);
     oldTables.swap(model.Tables);
     Builder builder{model, rows};
-    if (!model.Cache) {
-        model.Rows.clear();
-        return;
-    }
+    if (!model.Cache) return;
     model.Databases = GetDatabases(model.Cache);
     const CatalogDatabases &databases = *model.Databases;
     if (databases.State == CatalogLoading && databases.Names.Count() == 0) builder.Message(0, 0, &model.Loading);
@@ -158,7 +160,6 @@ void BuildRows(BROWSERMODEL &model)
         else builder.AddFiltered(i, name, std::string(databases.Names.FoldedAt(i)), waiting);
     }
     if (waiting) builder.Message(0, 0, &model.Loading);
-    model.Rows.swap(rows);
 }
 
 void ToggleRow(BROWSERMODEL &model, size_t index)

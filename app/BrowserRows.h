@@ -51,7 +51,9 @@ struct BROWSERMODEL {
     std::set<std::string> ExpandedFolders;
     std::map<std::string, std::set<std::string, std::less<>>> ExpandedObjects;
     std::set<std::string> ExpandedIndexes;
-    std::vector<uint32_t> Matches;
+    // The filter's matches per folder, kept between keystrokes so that
+    // their memory is not handed out anew each time.
+    std::vector<uint32_t> Matches[2];
     std::string Loading = "Loading...";
 };
 

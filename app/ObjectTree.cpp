@@ -18,6 +18,7 @@ struct TREEDATA {
     int RowHeight;
     size_t Selected;
     size_t Top;
+    SCROLLINFO Shown; // what the scroll bar shows now
 };
 
 const int IndentWidth = 16, ExpanderSize = 9, TextGap = 4;
@@ -31,12 +32,16 @@ int VisibleRows(const TREEDATA *tree)
     return std::max(1, (int)(client.bottom / tree->RowHeight));
 }
 
+// Only when it changed: redrawing the scroll bar costs more than drawing
+// the rows, and a filter keystroke must stay quick.
 void UpdateScrollBar(TREEDATA *tree)
 {
     SCROLLINFO info = {sizeof info, SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL};
     info.nMax = (int)std::min<size_t>(RowCount(tree), 0x7fffffff) - 1;
     info.nPage = (UINT)VisibleRows(tree);
     info.nPos = (int)tree->Top;
+    if (info.nMax == tree->Shown.nMax && info.nPage == tree->Shown.nPage && info.nPos == tree->Shown.nPos) return;
+    tree->Shown = info;
     SetScrollInfo(tree->Window, SB_VERT, &info, TRUE);
 }
 
@@ -261,6 +266,7 @@ LRESULT OnCreate(HWND window)
     TREEDATA *tree = new (std::nothrow) TREEDATA();
     if (!tree) return -1;
     tree->Window = window;
+    tree->Shown.nMax = -2; // nothing shown yet
     tree->Font = CreateFontA(-12, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "Tahoma");
     HDC dc = GetDC(window);
     HGDIOBJ old = SelectObject(dc, tree->Font);

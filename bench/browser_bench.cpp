@@ -68,9 +68,16 @@ double CommandLineClientTime()
     std::string command = std::string("mariadb --no-defaults --batch --socket='") + (socket ? socket : "") + "' -u'" +
                           (user ? user : "") + "' -p'" + (password ? password : "") +
                           "' -e 'SHOW FULL TABLES FROM " + Database + "' >/dev/null";
-    double start = NowSeconds();
-    if (system(command.c_str()) != 0) return -1;
-    return NowSeconds() - start;
+    // The best of three: the client's start-up is part of its time, the
+    // machine's other work is not.
+    double best = -1;
+    for (int run = 0; run < 3; run++) {
+        double start = NowSeconds();
+        if (system(command.c_str()) != 0) continue;
+        double elapsed = NowSeconds() - start;
+        if (best < 0 || elapsed < best) best = elapsed;
+    }
+    return best;
 }
 
 volatile LONG Probing;
@@ -191,6 +198,10 @@ int main(int argc, char **argv)
     HWND pane = FindWindowExA(frame, nullptr, OBJECTBROWSER_CLASS, nullptr);
     if (!IsWindowVisible(pane)) SendMessageA(frame, WM_COMMAND, CMD_OBJECTBROWSER, 0);
     HWND window = CreateQueryWindow(connection, true);
+    // The new window's first painting is not the browser's: done before the
+    // clock starts (without dispatching the pane's timer, which would start
+    // following early).
+    RedrawWindow(frame, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
 
     double residentBefore = ResidentMiB();
     LongestWait = 0;

@@ -426,8 +426,9 @@ NAMECACHE *NameCacheFor(const CONNECTIONINFO *connection)
     return cache;
 }
 
-void FreeAllNameCaches()
+int FreeAllNameCaches()
 {
+    int running = 0;
     for (NAMECACHE *cache : Caches) {
         {
             std::lock_guard<std::mutex> guard(cache->Lock);
@@ -439,8 +440,10 @@ void FreeAllNameCaches()
         bool ended = WaitForSingleObject(cache->Thread, StopWaitMilliseconds) == WAIT_OBJECT_0;
         CloseHandle(cache->Thread);
         if (ended) delete cache;
+        else running++;
     }
     Caches.clear();
+    return running;
 }
 
 std::shared_ptr<const CatalogDatabases> GetDatabases(NAMECACHE *cache)

@@ -110,8 +110,10 @@ NAMECACHE *NameCacheFor(const CONNECTIONINFO *connection);
 // callers that must not start loading, as the end of a batch).
 NAMECACHE *ExistingNameCacheFor(const CONNECTIONINFO *connection);
 // Ends every worker, closes the caches' connections and frees them (at the
-// program's end; the tests between cases).
-void FreeAllNameCaches();
+// program's end; the tests between cases). Returns the number of workers
+// that did not end within a few seconds (still waiting for a server): the
+// client library must then stay loaded.
+int FreeAllNameCaches();
 
 // The databases the account may see.
 std::shared_ptr<const CatalogDatabases> GetDatabases(NAMECACHE *cache);

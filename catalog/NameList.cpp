@@ -1,7 +1,5 @@
 #include "catalog/NameCache.h"
 
-#include <algorithm>
-
 #include "base/TextFold.h"
 
 namespace {
@@ -63,12 +61,15 @@ void NameList::Find(std::string_view foldedNeedle, std::vector<uint32_t> &indexe
     const std::string &block = SeparateFolded ? Folded : Text;
     const std::vector<uint32_t> &starts = SeparateFolded ? FoldedStarts : Starts;
     std::string_view all(block);
+    size_t index = 0;
     size_t at = all.find(foldedNeedle);
     while (at != std::string_view::npos) {
-        size_t index = (size_t)(std::upper_bound(starts.begin(), starts.end(), (uint32_t)at) - starts.begin()) - 1;
+        // Matches come in order: the name holding this one is found by
+        // walking on from the last.
+        while (index + 1 < starts.size() && starts[index + 1] <= at) index++;
         indexes.push_back((uint32_t)index);
-        size_t next = index + 1 < starts.size() ? starts[index + 1] : all.size();
-        at = all.find(foldedNeedle, next);
+        if (++index >= starts.size()) break;
+        at = all.find(foldedNeedle, starts[index]);
     }
 }
 

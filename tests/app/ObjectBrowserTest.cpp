@@ -274,7 +274,7 @@ TEST_F(ObjectBrowser, FilterAndEnterInsertTheNameAtTheCaret)
 }
 
 // Ctrl+Enter on a table opens a new window on its database with the
-// statement, and runs it.
+// statement, and runs it; a view's CREATE statement opens in another.
 TEST_F(ObjectBrowser, SelectRowsOpensAndRunsANewWindow)
 {
     HWND first = OpenWindow("browser_u");
@@ -290,6 +290,15 @@ TEST_F(ObjectBrowser, SelectRowsOpensAndRunsANewWindow)
     EXPECT_EQ("SELECT * FROM browser_t.items LIMIT 1000;", EditorText(child));
     EXPECT_EQ(2, GridRows(child));
     EXPECT_STREQ("browser_t", QueryWindowConnection(opened)->Database);
+
+    // Show Create Statement: the server's statement, fetched on the cache's
+    // worker, in a window of its own.
+    ASSERT_TRUE(RequestCreateStatement(NameCacheFor(QueryWindowConnection(opened)), KindView, "browser_t", "cheap",
+                                       Pane(), WM_BROWSER_CREATESTATEMENT));
+    HWND shown = nullptr;
+    EXPECT_TRUE(PumpUntil([&] { return (shown = ActiveQueryWindow()) != opened; }));
+    EXPECT_NE(std::string::npos, EditorText(ChildOf(shown)).find("VIEW `browser_t`.`cheap` AS select `browser_t`.`items`.`id`"))
+        << EditorText(ChildOf(shown));
 }
 
 // A batch that creates and drops tables has the tree load that database
