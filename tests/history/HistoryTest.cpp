@@ -1,6 +1,7 @@
 // The history store on disk: batches with their outcomes, the search, a
 // batch that carries a password, the bound, two processes writing at once,
-// and a writer killed while it writes. The processes are this program
+// a writer killed while it writes, a record as any build writes it, and a
+// search typed while the texts are still being folded. The processes are this program
 // again, started under Wine with the HistoryChild case alone.
 #include <gtest/gtest.h>
 
