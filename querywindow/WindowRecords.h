@@ -8,6 +8,7 @@
 #include <commctrl.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "base/WindowState.h"
@@ -59,6 +60,13 @@ struct CHILDDATA {
     // The statements of the batch text (for the lines of its errors), the
     // editor line where that text starts, and whether a selection ran.
     struct SCRIPTSTATEMENTS *Statements;
+    // The first line of each statement of the batch text, and of the
+    // statement of each result of the last batch, or of the running one as
+    // each result begins: the tabs' tooltips.
+    std::vector<std::string> StatementFirstLines;
+    std::vector<std::string> ResultTips;
+    HWND TabTips;               // the tooltip of the results pane's tabs
+    int32_t TipTab;             // the tab whose tip it holds, -1 none
     int32_t BatchFirstLine;
     uint8_t BatchWasSelection;
     // The window's recovery copy (ScriptRecovery.h); null while the program
@@ -121,6 +129,9 @@ void StepTab(CHILDDATA *child, int32_t step);
 // The buffers shown before are released. keepPlace: each buffer is the one
 // its grid showed, grown (the person's selection and scroll position stay).
 void ReplaceMoreResults(CHILDDATA *child, GRIDBUFFER *const *buffers, int32_t count, bool keepPlace = false);
+// The mouse moved over the tab control (client point): its tooltip takes
+// the text of the tab under it, the first line of that result's statement.
+void TrackTabTip(CHILDDATA *child, int32_t x, int32_t y);
 // One more result's grid (the buffer taken over) and its tab before
 // "Messages", the tab shown staying shown. False (the buffer released)
 // when no grid could be made.

@@ -23,6 +23,14 @@
 #define IDC_SAVECONNECTION 107
 #define IDC_DELETECONNECTION 108
 #define IDC_CONNECTIONNOTE 109
+// TLS and the SSH tunnel.
+#define IDC_TLSMODE 110
+#define IDC_TLSCA 111
+#define IDC_TLSFINGERPRINT 112
+#define IDC_FINGERPRINTLABEL 113
+#define IDC_SSHHOST 114
+#define IDC_SSHUSER 115
+#define IDC_SSHKEY 116
 
 // About box: "Vintrel v" and the version resource's product version.
 #define IDC_ABOUTVERSION 100
@@ -72,6 +80,10 @@
 #define CMD_COPYWITHNAMES 186
 #define CMD_NEXTRESULTTAB 187
 #define CMD_PREVIOUSRESULTTAB 188
+// The grid's context menu: the order of its rows.
+#define CMD_SORTASCENDING 190
+#define CMD_SORTDESCENDING 191
+#define CMD_ORIGINALORDER 192
 
 // Query > History... and its dialog (a named resource, "HistoryDialog").
 #define CMD_HISTORY 200
