@@ -11,8 +11,11 @@
 #include "app/AboutDialog.h"
 #include "app/ConnectionDialog.h"
 #include "app/DesktopShell.h"
+#include "app/FrameBrowser.h"
+#include "app/ObjectBrowser.h"
 #include "app/HistoryDialog.h"
 #include "app/RecoveryStartup.h"
+#include "app/SettingsLocation.h"
 #include "app/ToolbarHost.h"
 #include "base/ActionFailure.h"
 #include "base/Dpi.h"
@@ -25,6 +28,14 @@
 #include "resources/resource.h"
 
 namespace {
+
+// [editor] CompleteAfterDot=0 in settings.ini keeps "." from opening the
+// completion list.
+void ReadEditorSettings()
+{
+    std::string path = SettingsDirectory() + "\\settings.ini";
+    CompleteAfterDot = GetPrivateProfileIntA("editor", "CompleteAfterDot", 1, path.c_str()) != 0;
+}
 
 // The frame's record, its own: the query windows ask the frame through the
 // FRAMESERVICES below.
@@ -41,6 +52,7 @@ struct FRAMEDATA {
     HFONT SelectorFont;
     HWND DatabaseSelector;
     int32_t ConnectionCount;   // the query windows open in the frame
+    BROWSERPLACE Browser;      // the object browser left of the MDI client
     int32_t Dpi;               // the scale the frame's fonts, bands and icons are made for
     HICON Icons[2];            // ICON_SMALL and ICON_BIG at Dpi, owned
 };
@@ -197,6 +209,8 @@ LRESULT OnCreate(HWND window)
     frame->ConnectionCount = 0;
     CreateFrameStatusBar(frame);
     ComputeAppDirectory();
+    ReadEditorSettings();
+    CreateBrowserPane(frame->Browser, window);
     return 0;
 }
 
@@ -207,7 +221,9 @@ void OnSize(FRAMEDATA *frame, WPARAM wParam, LPARAM lParam)
     GetWindowRect(frame->StatusBar, &status);
     int band = ScaledSize(frame, ToolbarBandHeight);
     MoveWindow(frame->ToolbarHost, 0, 0, width, band, TRUE);
-    MoveWindow(MdiClientWindow, 0, band, width, height - (status.bottom - status.top) - band, TRUE);
+    int bandHeight = height - (status.bottom - status.top) - band;
+    int left = LayoutBrowserPane(frame->Browser, band, bandHeight);
+    MoveWindow(MdiClientWindow, left, band, width - left, bandHeight, TRUE);
     int32_t edges[3];
     FrameStatusEdges(width, edges, frame->Dpi);
     SendMessageA(frame->StatusBar, SB_SETPARTS, 3, (LPARAM)edges);
@@ -248,6 +264,7 @@ void OnInitMenuPopup(FRAMEDATA *frame, HMENU popup)
     if (popup == frame->WindowPopup) {
         SetMenuItemEnabled(popup, CMD_CASCADE, anyWindow);
         SetMenuItemEnabled(popup, CMD_TILEVERTICAL, anyWindow);
+        CheckBrowserItem(frame->Browser, popup);
     }
 }
 
@@ -339,6 +356,7 @@ void OnSelectorChoice(FRAMEDATA *frame)
 LRESULT OnCommand(HWND window, FRAMEDATA *frame, WPARAM wParam, LPARAM lParam)
 {
     UINT command = LOWORD(wParam);
+    if (RouteEditCommandToBrowser(frame->Browser, command)) return 0;
     switch (command) {
     case IDC_DATABASESELECTOR:
         if (HIWORD(wParam) == CBN_SELCHANGE) {
@@ -372,6 +390,7 @@ LRESULT OnCommand(HWND window, FRAMEDATA *frame, WPARAM wParam, LPARAM lParam)
         if (ActiveQueryWindow()) OpenTemplateSequence(frame);
         return 0;
     case CMD_HELPCONTENTS: ShowHelpContents(); return 0;
+    case CMD_OBJECTBROWSER: OnBrowserCommand(frame->Browser, window, HIWORD(wParam) == 1); return 0;
     case CMD_HISTORY:
         if (ActiveQueryWindow()) ShowHistoryDialog(window);
         return 0;
@@ -406,6 +425,7 @@ LRESULT Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     if (message == WM_CREATE) return OnCreate(window);
     FRAMEDATA *frame = StateOf<FRAMEDATA>(window);
     if (!frame) return DefFrameProcA(window, MdiClientWindow, message, wParam, lParam);
+    if (OnBrowserSplitterMouse(frame->Browser, window, message, wParam, lParam)) return message == WM_SETCURSOR;
     switch (message) {
     case WM_SIZE: OnSize(frame, wParam, lParam); return 0;
     case WM_DPICHANGED: OnDpiChanged(frame, wParam, reinterpret_cast<const RECT *>(lParam)); return 0;
@@ -493,6 +513,7 @@ const FRAMESERVICES Services = {EnableCommandItem, EnableCommandButton, CheckCom
 ATOM RegisterFrame()
 {
     ProvideFrameServices(&Services);
+    ObjectBrowserProc(nullptr, WM_USER, 0, 0);
     WNDCLASSEXA windowClass = {};
     windowClass.cbSize = sizeof windowClass;
     windowClass.lpfnWndProc = MdiFrameProc;

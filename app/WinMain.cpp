@@ -4,6 +4,7 @@
 
 #include "app/RecoveryStartup.h"
 #include "app/Startup.h"
+#include "catalog/NameCache.h"
 #include "history/HistoryStore.h"
 #include "query/BatchWorker.h"
 #include "server/ClientLibrary.h"
@@ -18,6 +19,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     int exitCode = RunMessageLoop(frame);
     FinishScriptRecovery();
     StopHistoryRecorder();
+    // The object browser's workers and their connections.
+    int namesStillLoading = FreeAllNameCaches();
     // Statements of windows closed during their batch are being stopped on
     // the server: give those requests a moment to get there.
     for (int waited = 0; RunningCancelRequests() > 0 && waited < 3000; waited += 20) Sleep(20);
@@ -25,6 +28,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     // stops its statement) may still be inside the client library, waiting
     // for the server: the library then stays until the process ends rather
     // than be unmapped under that thread.
-    if (RunningBatchWorkers() == 0 && RunningCancelRequests() == 0) UnloadClientLibrary();
+    if (RunningBatchWorkers() == 0 && RunningCancelRequests() == 0 && namesStillLoading == 0) UnloadClientLibrary();
     return exitCode;
 }

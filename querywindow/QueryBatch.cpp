@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "catalog/NameCache.h"
 #include "editor/CodeMaxControl.h"
 #include "grid/GridWindow.h"
 #include "query/ServerInfo.h"
@@ -570,6 +571,9 @@ void StartBatch(CHILDDATA *child)
     if (text) BeginBatchHistory(child, text, strlen(text));
     text = PrepareBatchText(child, text);
     child->BatchWasSelection = selected;
+    // Kept only where a cache of names follows this server.
+    if (text && ExistingNameCacheFor(child->Connection)) child->BatchText = text;
+    child->BatchDatabase = child->Connection->Database ? child->Connection->Database : "";
     BATCHJOB *job = NewBatchJob(child->Connection, child->Window, text);
     if (job && child->Statements && child->Statements->Certain) SetBatchStatements(job, child->Statements->IsCall);
     SetExecuteEnabled(child, false);
@@ -603,6 +607,8 @@ void CompleteBatch(CHILDDATA *child)
     ForgetStatements(child);
     if (IsActiveQueryWindow(child)) SetExecuteEnabled(child, true);
     child->Executing = 0;
+    NoteBatchForNameCache(child->Connection, child->BatchText.c_str(), child->BatchDatabase);
+    child->BatchText.clear();
     ShowResultsPane(child);
     ScrollMessagePaneTo(child->MessagePane, failedLine);
     KillTimer(child->Window, ElapsedTimerId);

@@ -16,6 +16,7 @@
 #include "querywindow/FrameServices.h"
 #include "querywindow/QueryBatch.h"
 #include "querywindow/EditorSetup.h"
+#include "querywindow/NameCompletion.h"
 #include "querywindow/QueryWindowInternal.h"
 #include "querywindow/BatchHistory.h"
 #include "querywindow/ScriptFiles.h"
@@ -106,6 +107,7 @@ void CreatePanes(CHILDDATA *child)
     if (child->Editor) {
         SetupEditor(child->Editor);
         child->EditorProc = SubclassEditor(child->Editor);
+        StartNameCompletion(child);
     }
     ApplyWindowScale(child, WindowDpi(window));
 }
@@ -161,7 +163,7 @@ void SetMenuRange(HWND frame, UINT first, UINT last, bool enabled)
 // The edit commands a pane leaves behind when it loses the focus.
 void GrayEditCommands(HWND frame)
 {
-    static const UINT items[] = {CMD_SAVE, CMD_SAVEAS, CMD_UNDO, CMD_CUT, CMD_COPY, CMD_PASTE, CMD_DELETE, CMD_SELECTALL, CMD_REDO};
+    static const UINT items[] = {CMD_SAVE, CMD_SAVEAS, CMD_UNDO, CMD_CUT, CMD_COPY, CMD_PASTE, CMD_DELETE, CMD_SELECTALL, CMD_REDO, CMD_COMPLETENAME};
     for (UINT item : items) EnableFrameMenuItem(frame, item, false);
 }
 
@@ -263,6 +265,7 @@ void ReleaseQueryWindow(CHILDDATA *child)
     if (child->Editor) UnsubclassEditor(child->Editor, child->EditorProc);
     CountQueryWindows(child->Frame, -1);
     DropRecoveryCopy(child);
+    EndNameCompletion(child);
     ReleaseBuffer(shown);
     if (child->Buffer != shown) ReleaseBuffer(child->Buffer);
     // A running worker still uses the connection: it is handed over and
@@ -287,6 +290,7 @@ void UpdateEditorCommands(CHILDDATA *child)
     EnableFrameMenuItem(frame, CMD_REPLACE, EditorTextLength(child) > 0);
     SetCommand(frame, CMD_CLEARWINDOW, EditorTextLength(child) > 0);
     SetCommand(frame, CMD_FIND, EditorTextLength(child) > 0);
+    EnableFrameMenuItem(frame, CMD_COMPLETENAME, true);
     bool hasText = EditorTextLength(child) > 0;
     if (!hasText || !child->Executing) SetCommand(frame, CMD_EXECUTE, hasText);
 }
@@ -463,4 +467,23 @@ HWND CloneQueryWindow(HWND source, const char *text, char *error, size_t errorSi
     SendMessageA(child->Editor, WM_EDITOR_INSERTTEXT, (WPARAM)&start.Start, (LPARAM)text);
     SendMessageA(child->Editor, WM_EDITOR_SETSEL, 1, (LPARAM)&start);
     return created;
+}
+
+const CONNECTIONINFO *QueryWindowConnection(HWND window)
+{
+    CHILDDATA *child = IsQueryWindow(window) ? StateOf<CHILDDATA>(window) : nullptr;
+    return child ? child->Connection : nullptr;
+}
+
+bool InsertAtQueryWindowCaret(HWND window, const char *text)
+{
+    CHILDDATA *child = IsQueryWindow(window) ? StateOf<CHILDDATA>(window) : nullptr;
+    if (!child || !text) return false;
+    EDITORRANGE selection = {};
+    // Not normalized: End is where the caret stands.
+    SendMessageA(child->Editor, WM_EDITOR_GETSEL, 0, reinterpret_cast<LPARAM>(&selection));
+    SendMessageA(child->Editor, WM_EDITOR_INSERTTEXT, reinterpret_cast<WPARAM>(&selection.End),
+                 reinterpret_cast<LPARAM>(text));
+    SetFocus(child->Editor);
+    return true;
 }

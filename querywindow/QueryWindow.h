@@ -39,6 +39,13 @@ HWND CloneQueryWindow(HWND source, const char *text, char *error = nullptr, size
 // saying why when the server refuses; the window then keeps its database
 // and the selector shows it. True when the switch was made.
 bool SwitchQueryWindowDatabase(HWND window, const char *name);
+// The window's connection (read-only: the window owns it and its worker
+// may be using the handle), or null for any other window.
+const CONNECTIONINFO *QueryWindowConnection(HWND window);
+// Inserts text at the caret of the window's editor (the selection, if any,
+// stays in the text), leaves the caret after it and puts the focus into
+// the editor. False for any other window.
+bool InsertAtQueryWindowCaret(HWND window, const char *text);
 // Puts text (UTF-8) in place of the editor's selection, at its caret when
 // nothing is selected, as one undo step, and gives the editor the focus.
 // False when window is no query window.

@@ -210,6 +210,30 @@ TEST_F(Journey, TemplateInsertedFromTheEditMenu)
     EXPECT_TRUE(WaitFor([&] { return program.CopyEditor() == expected; }, std::chrono::seconds(5))) << program.CopyEditor();
 }
 
+// The names come from the cache, which loads them in the background: each
+// list opens at once and shows its names when they arrive.
+TEST_F(Journey, NamesCompletedWithCtrlSpaceAndThroughAnAliasThenRun)
+{
+    StartConnected();
+    program.ReplaceEditorText("select  from e2e_shop.it");
+    Keys("ctrl+space");
+    Pause(2000);
+    Keys("Return");
+    Type(" i order by id");
+    Keys("Home");
+    for (int i = 0; i < 7; i++) Keys("Right");
+    Type("i.");
+    Pause(2000);
+    Type("pr");
+    Keys("Return");
+    Keys("F5");
+    EXPECT_TRUE(program.WaitForGrid("1.50\nNULL\n12.00")) << program.CopyEditor();
+    std::string log = GeneralLog();
+    if (!log.empty()) {
+        EXPECT_NE(std::string::npos, log.find("Query\tselect i.price from e2e_shop.items i order by id\n")) << log;
+    }
+}
+
 // F1 hands the help file beside the program to the help viewer, a process
 // of its own, closed here by its window's process.
 // The Windows build opens vrl.chm in the help viewer; the Linux build, whose
@@ -268,6 +292,31 @@ TEST_F(Journey, TwoWindowsKeepTheirOwnDatabases)
     EXPECT_TRUE(program.WaitForGrid("e2e_shop"));
     EXPECT_EQ("2", QueryValue(account, "select count(*) from information_schema.processlist "
                                        "where db in ('e2e_shop', 'e2e_other')"));
+}
+
+// The object browser from the keyboard: F8 opens it with the focus in its
+// filter, the typed name narrows the tree, Enter puts the table's name
+// (qualified: the window is in another database) at the editor's caret
+// and gives the focus back to the editor, where F5 runs the text.
+TEST_F(Journey, ObjectBrowserNameIntoTheEditorAndRun)
+{
+    StartConnected();
+    program.ReplaceEditorText("select count(*) from ");
+    Keys("F8");
+    Type("e2e_shop");
+    Pause(300);
+    Keys("ctrl+a");
+    Type("items");
+    // The names come on the browser's own worker: a moment for them.
+    Pause(2000);
+    Keys("Return");
+    Keys("F5");
+    // F8 from the editor goes into the filter box, F8 there hides the pane
+    // (it covers the grid's first column).
+    Keys("F8");
+    Keys("F8");
+    EXPECT_TRUE(program.WaitForGrid("3"));
+    EXPECT_EQ("select count(*) from e2e_shop.items", program.CopyEditor());
 }
 
 TEST_F(Journey, ClosingAChangedWindowAsksAndEachAnswerIsKept)
