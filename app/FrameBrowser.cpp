@@ -8,13 +8,17 @@
 #include "app/ObjectBrowser.h"
 #include "app/SavedConnections.h"
 #include "app/SettingsLocation.h"
+#include "base/Dpi.h"
 #include "querywindow/QueryWindow.h"
 #include "resources/resource.h"
 
 namespace {
 
 const char Section[] = "browser";
+// At 96 DPI; Scaled gives them at the frame's scale.
 const int DefaultWidth = 240, MinimumWidth = 80, SplitterWidth = 4;
+
+int Scaled(const BROWSERPLACE &place, int size96) { return ScaleForDpi(size96, place.Dpi); }
 
 std::string SettingsPath() { return SettingsDirectory() + SETTINGS_FILE; }
 
@@ -22,7 +26,10 @@ void SaveSettings(const BROWSERPLACE &place)
 {
     std::string path = SettingsPath();
     WritePrivateProfileStringA(Section, "shown", place.Shown ? "1" : "0", path.c_str());
-    WritePrivateProfileStringA(Section, "width", std::to_string(place.Width).c_str(), path.c_str());
+    // At 96 DPI, so that a start on a monitor of another scale keeps the
+    // proportion.
+    int width = RescaleForDpi(place.Width, place.Dpi, BaseDpi);
+    WritePrivateProfileStringA(Section, "width", std::to_string(width).c_str(), path.c_str());
 }
 
 void Relayout(HWND frame)
@@ -52,7 +59,7 @@ bool InSplitter(const BROWSERPLACE &place, HWND frame, int x, int y)
     RECT pane;
     GetWindowRect(place.Pane, &pane);
     MapWindowPoints(nullptr, frame, reinterpret_cast<POINT *>(&pane), 2);
-    return x >= pane.right && x < pane.right + SplitterWidth && y >= pane.top && y < pane.bottom;
+    return x >= pane.right && x < pane.right + Scaled(place, SplitterWidth) && y >= pane.top && y < pane.bottom;
 }
 
 } // namespace
@@ -61,7 +68,9 @@ void CreateBrowserPane(BROWSERPLACE &place, HWND frame)
 {
     std::string path = SettingsPath();
     place.Shown = GetPrivateProfileIntA(Section, "shown", 0, path.c_str()) != 0;
-    place.Width = std::max(MinimumWidth, (int)GetPrivateProfileIntA(Section, "width", DefaultWidth, path.c_str()));
+    place.Dpi = WindowDpi(frame);
+    int width = (int)GetPrivateProfileIntA(Section, "width", DefaultWidth, path.c_str());
+    place.Width = Scaled(place, std::max(MinimumWidth, width));
     place.Pane = CreateWindowExA(0, OBJECTBROWSER_CLASS, nullptr,
                                  WS_CHILD | WS_CLIPCHILDREN | (place.Shown ? WS_VISIBLE : 0), 0, 0, 0, 0, frame,
                                  nullptr, GetModuleHandleA(nullptr), nullptr);
@@ -71,7 +80,7 @@ int LayoutBrowserPane(BROWSERPLACE &place, int top, int height)
 {
     if (!place.Pane || !place.Shown) return 0;
     MoveWindow(place.Pane, 0, top, place.Width, height, TRUE);
-    return place.Width + SplitterWidth;
+    return place.Width + Scaled(place, SplitterWidth);
 }
 
 // F8 shows the pane and goes into its filter box, or from elsewhere into
@@ -126,7 +135,8 @@ bool OnBrowserSplitterMouse(BROWSERPLACE &place, HWND frame, UINT message, WPARA
         if (!place.Dragging) return false;
         RECT client;
         GetClientRect(frame, &client);
-        place.Width = std::max(MinimumWidth, std::min((int)client.right - MinimumWidth, x + place.DragOffset));
+        int least = Scaled(place, MinimumWidth);
+        place.Width = std::max(least, std::min((int)client.right - least, x + place.DragOffset));
         Relayout(frame);
         return true;
     }
@@ -141,6 +151,14 @@ bool OnBrowserSplitterMouse(BROWSERPLACE &place, HWND frame, UINT message, WPARA
         return true;
     }
     return false;
+}
+
+void ScaleBrowserPane(BROWSERPLACE &place, int dpi)
+{
+    if (dpi <= 0 || dpi == place.Dpi) return;
+    place.Width = RescaleForDpi(place.Width, place.Dpi, dpi);
+    place.Dpi = dpi;
+    if (place.Pane) SendMessageA(place.Pane, WM_DPICHANGED_AFTERPARENT, dpi, 0);
 }
 
 void CheckBrowserItem(const BROWSERPLACE &place, HMENU windowPopup)

@@ -9,7 +9,8 @@
 struct BROWSERPLACE {
     HWND Pane;
     bool Shown;
-    int Width;       // the pane's width in pixels
+    int Width;       // the pane's width in pixels at Dpi (settings.ini has it at 96 DPI)
+    int Dpi;         // the frame's display scale
     bool Dragging;   // the splitter is being dragged
     int DragOffset;  // from the pointer to the pane's right edge
 };
@@ -27,5 +28,8 @@ bool RouteEditCommandToBrowser(BROWSERPLACE &place, UINT command);
 // The splitter between the pane and the MDI client: true when the message
 // was the splitter's.
 bool OnBrowserSplitterMouse(BROWSERPLACE &place, HWND frame, UINT message, WPARAM wParam, LPARAM lParam);
+// The frame moved to a monitor of another scale: the pane keeps its width
+// in proportion and makes its fonts anew.
+void ScaleBrowserPane(BROWSERPLACE &place, int dpi);
 // The Window menu's check mark.
 void CheckBrowserItem(const BROWSERPLACE &place, HMENU windowPopup);

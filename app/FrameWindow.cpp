@@ -247,6 +247,7 @@ void OnDpiChanged(FRAMEDATA *frame, WPARAM wParam, const RECT *suggested)
     SendMessageA(frame->ToolbarHost, WM_REBAR_SETDPI, dpi, 0);
     PlaceDatabaseSelector(frame);
     SendMessageA(frame->StatusBar, WM_SETFONT, 0, TRUE);
+    ScaleBrowserPane(frame->Browser, dpi);
     for (HWND child = GetWindow(MdiClientWindow, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
         SendMessageA(child, WM_DPICHANGED_AFTERPARENT, dpi, 0);
     if (suggested)

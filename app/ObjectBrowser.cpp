@@ -10,6 +10,7 @@
 #include "app/ObjectTree.h"
 #include "base/ActionFailure.h"
 #include "base/Clipboard.h"
+#include "base/Dpi.h"
 #include "base/Utf8.h"
 #include "base/WindowState.h"
 #include "catalog/NameCache.h"
@@ -25,11 +26,13 @@ struct BROWSERDATA {
     HWND Filter;
     HWND Tree;
     HFONT Font;
+    int Dpi;             // the scale Font and the filter box's height are made for
     WNDPROC FilterProc;
     BROWSERMODEL Model;
 };
 
-const int FilterHeight = 22;
+// At 96 DPI.
+const int FilterHeight = 22, FilterFontHeight = 12;
 const UINT_PTR FollowTimerId = 1;
 // Often enough that the tree follows a click on another query window
 // before the person looks over, seldom enough to cost nothing.
@@ -252,8 +255,33 @@ LRESULT CALLBACK FilterSubclassProc(HWND filter, UINT message, WPARAM wParam, LP
 
 void Layout(BROWSERDATA *browser, int width, int height)
 {
-    MoveWindow(browser->Filter, 0, 0, width, FilterHeight, TRUE);
-    MoveWindow(browser->Tree, 0, FilterHeight, width, height > FilterHeight ? height - FilterHeight : 0, TRUE);
+    int filter = ScaleForDpi(FilterHeight, browser->Dpi);
+    MoveWindow(browser->Filter, 0, 0, width, filter, TRUE);
+    MoveWindow(browser->Tree, 0, filter, width, height > filter ? height - filter : 0, TRUE);
+}
+
+// The filter box's font for dpi; the tree makes its own.
+void ApplyScale(BROWSERDATA *browser, int dpi)
+{
+    HFONT font = CreateFontA(-ScaleForDpi(FilterFontHeight, dpi), 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0,
+                             0, "Tahoma");
+    if (!font) return;
+    SendMessageW(browser->Filter, WM_SETFONT, (WPARAM)font, TRUE);
+    if (browser->Font) DeleteObject(browser->Font);
+    browser->Font = font;
+    browser->Dpi = dpi;
+}
+
+// The frame moved to a monitor of another scale (dpi; 0 asks the window's).
+void FollowScale(BROWSERDATA *browser, int dpi)
+{
+    if (dpi <= 0) dpi = WindowDpi(browser->Window);
+    if (dpi == browser->Dpi) return;
+    ApplyScale(browser, dpi);
+    SendMessageA(browser->Tree, WM_DPICHANGED_AFTERPARENT, dpi, 0);
+    RECT client;
+    GetClientRect(browser->Window, &client);
+    Layout(browser, client.right, client.bottom);
 }
 
 // The filter box is a Unicode window: typed text of any script reaches it
@@ -272,8 +300,7 @@ LRESULT OnCreate(HWND window)
         delete browser;
         return -1;
     }
-    browser->Font = CreateFontA(-12, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "Tahoma");
-    SendMessageW(browser->Filter, WM_SETFONT, (WPARAM)browser->Font, 0);
+    ApplyScale(browser, WindowDpi(window));
     SendMessageW(browser->Filter, EM_SETCUEBANNER, TRUE, (LPARAM)L"Filter");
     browser->FilterProc = (WNDPROC)SetWindowLongPtrW(browser->Filter, GWLP_WNDPROC, (LONG_PTR)FilterSubclassProc);
     AttachState(window, browser);
@@ -308,6 +335,7 @@ LRESULT Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     if (!browser) return DefWindowProcA(window, message, wParam, lParam);
     switch (message) {
     case WM_SIZE: Layout(browser, LOWORD(lParam), HIWORD(lParam)); return 0;
+    case WM_DPICHANGED_AFTERPARENT: FollowScale(browser, (int)wParam); return 0;
     case WM_TIMER:
         if (IsWindowVisible(window)) Follow(browser);
         return 0;

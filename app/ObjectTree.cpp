@@ -6,6 +6,7 @@
 #include <new>
 
 #include "base/ActionFailure.h"
+#include "base/Dpi.h"
 #include "base/Utf8.h"
 #include "base/WindowState.h"
 
@@ -16,12 +17,15 @@ struct TREEDATA {
     BROWSERMODEL *Model;
     HFONT Font;
     int RowHeight;
+    int Dpi;                      // the scale Font and the sizes below are made for
+    int Indent, Expander, Gap;    // IndentWidth, ExpanderSize and TextGap at Dpi
     size_t Selected;
     size_t Top;
     SCROLLINFO Shown; // what the scroll bar shows now
 };
 
-const int IndentWidth = 16, ExpanderSize = 9, TextGap = 4;
+// At 96 DPI; a tree has them at its scale.
+const int IndentWidth = 16, ExpanderSize = 9, TextGap = 4, FontHeight = 12, LeastRowHeight = 16;
 
 size_t RowCount(const TREEDATA *tree) { return tree->Model ? tree->Model->Rows.size() : 0; }
 
@@ -98,18 +102,18 @@ int TextWidth16(HDC dc, const std::string &text)
     return size.cx;
 }
 
-void DrawExpander(HDC dc, int x, int top, int height, bool expanded)
+void DrawExpander(HDC dc, int x, int top, int height, int size, bool expanded)
 {
-    int y = top + (height - ExpanderSize) / 2;
+    int y = top + (height - size) / 2;
     HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(WHITE_BRUSH));
-    Rectangle(dc, x, y, x + ExpanderSize, y + ExpanderSize);
+    Rectangle(dc, x, y, x + size, y + size);
     SelectObject(dc, oldBrush);
-    int middle = y + ExpanderSize / 2;
+    int middle = y + size / 2;
     MoveToEx(dc, x + 2, middle, nullptr);
-    LineTo(dc, x + ExpanderSize - 2, middle);
+    LineTo(dc, x + size - 2, middle);
     if (!expanded) {
-        MoveToEx(dc, x + ExpanderSize / 2, y + 2, nullptr);
-        LineTo(dc, x + ExpanderSize / 2, y + ExpanderSize - 2);
+        MoveToEx(dc, x + size / 2, y + 2, nullptr);
+        LineTo(dc, x + size / 2, y + size - 2);
     }
 }
 
@@ -120,9 +124,9 @@ void PaintRow(TREEDATA *tree, HDC dc, size_t index, int top, int width)
     bool selected = index == tree->Selected;
     bool focused = GetFocus() == tree->Window;
     FillRect(dc, &line, GetSysColorBrush(selected ? (focused ? COLOR_HIGHLIGHT : COLOR_BTNFACE) : COLOR_WINDOW));
-    int x = 2 + row.Depth * IndentWidth;
-    if (row.Expandable) DrawExpander(dc, x, top, tree->RowHeight, row.Expanded);
-    x += ExpanderSize + TextGap;
+    int x = 2 + row.Depth * tree->Indent;
+    if (row.Expandable) DrawExpander(dc, x, top, tree->RowHeight, tree->Expander, row.Expanded);
+    x += tree->Expander + tree->Gap;
     COLORREF ink = GetSysColor(selected && focused ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT);
     SetTextColor(dc, row.Kind == RowMessage ? GetSysColor(COLOR_GRAYTEXT) : ink);
     std::string text = RowText(*tree->Model, index);
@@ -130,7 +134,7 @@ void PaintRow(TREEDATA *tree, HDC dc, size_t index, int top, int width)
     std::string detail = RowDetail(*tree->Model, index);
     if (detail.empty()) return;
     SetTextColor(dc, selected && focused ? ink : GetSysColor(COLOR_GRAYTEXT));
-    DrawText16(dc, x + TextWidth16(dc, text) + 2 * TextGap, top + 1, detail);
+    DrawText16(dc, x + TextWidth16(dc, text) + 2 * tree->Gap, top + 1, detail);
 }
 
 // Drawn off screen first: a tree repainted at every keystroke of the
@@ -182,7 +186,7 @@ void OnContextMenu(TREEDATA *tree, LPARAM lParam)
 {
     POINT at = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
     if (lParam == -1) {
-        at.x = 2 * IndentWidth;
+        at.x = 2 * tree->Indent;
         at.y = (int)(tree->Selected - tree->Top + 1) * tree->RowHeight;
         ClientToScreen(tree->Window, &at);
     }
@@ -223,8 +227,8 @@ size_t RowAt(TREEDATA *tree, int y) { return tree->Top + (size_t)std::max(0, y) 
 
 bool OnExpander(TREEDATA *tree, size_t row, int x)
 {
-    int left = 2 + tree->Model->Rows[row].Depth * IndentWidth;
-    return tree->Model->Rows[row].Expandable && x >= left - 2 && x < left + ExpanderSize + 2;
+    int left = 2 + tree->Model->Rows[row].Depth * tree->Indent;
+    return tree->Model->Rows[row].Expandable && x >= left - 2 && x < left + tree->Expander + 2;
 }
 
 void OnButtonDown(TREEDATA *tree, UINT message, LPARAM lParam)
@@ -261,20 +265,37 @@ void OnVerticalScroll(TREEDATA *tree, WPARAM wParam)
     ScrollTo(tree, top);
 }
 
+// Font, rows and indents for dpi (at creation, and when the window moves to
+// a monitor of another scale; 0 asks the window's).
+void ApplyScale(TREEDATA *tree, int dpi)
+{
+    if (dpi <= 0) dpi = WindowDpi(tree->Window);
+    if (dpi == tree->Dpi) return;
+    HFONT font = CreateFontA(-ScaleForDpi(FontHeight, dpi), 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0,
+                             "Tahoma");
+    if (!font) return;
+    if (tree->Font) DeleteObject(tree->Font);
+    tree->Font = font;
+    tree->Dpi = dpi;
+    tree->Indent = ScaleForDpi(IndentWidth, dpi);
+    tree->Expander = ScaleForDpi(ExpanderSize, dpi) | 1; // odd: the plus sign has a middle
+    tree->Gap = ScaleForDpi(TextGap, dpi);
+    HDC dc = GetDC(tree->Window);
+    HGDIOBJ old = SelectObject(dc, tree->Font);
+    TEXTMETRICA metrics = {};
+    GetTextMetricsA(dc, &metrics);
+    SelectObject(dc, old);
+    ReleaseDC(tree->Window, dc);
+    tree->RowHeight = std::max(ScaleForDpi(LeastRowHeight, dpi), (int)(metrics.tmHeight + ScaleForDpi(3, dpi)));
+}
+
 LRESULT OnCreate(HWND window)
 {
     TREEDATA *tree = new (std::nothrow) TREEDATA();
     if (!tree) return -1;
     tree->Window = window;
     tree->Shown.nMax = -2; // nothing shown yet
-    tree->Font = CreateFontA(-12, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "Tahoma");
-    HDC dc = GetDC(window);
-    HGDIOBJ old = SelectObject(dc, tree->Font);
-    TEXTMETRICA metrics = {};
-    GetTextMetricsA(dc, &metrics);
-    SelectObject(dc, old);
-    ReleaseDC(window, dc);
-    tree->RowHeight = std::max(16, (int)(metrics.tmHeight + 3));
+    ApplyScale(tree, WindowDpi(window));
     AttachState(window, tree);
     return 0;
 }
@@ -301,6 +322,11 @@ LRESULT Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_PAINT: OnPaint(tree); return 0;
     case WM_ERASEBKGND: return 1;
     case WM_SIZE: Refresh(tree); return 0;
+    case WM_DPICHANGED_AFTERPARENT:
+        ApplyScale(tree, (int)wParam);
+        Refresh(tree);
+        InvalidateRect(window, nullptr, FALSE);
+        return 0;
     case WM_KEYDOWN: OnKey(tree, wParam); return 0;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:

@@ -16,6 +16,7 @@
 #include "app/AboutDialog.h"
 #include "app/ConnectionDialog.h"
 #include "app/FrameWindow.h"
+#include "app/ObjectBrowser.h"
 #include "app/ToolbarHost.h"
 #include "base/Dpi.h"
 #include "editor/CodeMaxControl.h"
@@ -171,6 +172,8 @@ void ExpectFrameAndWindowAt(HWND frame, CHILDDATA *child, int dpi)
     EXPECT_EQ(Scaled(16, dpi), width);
     EXPECT_EQ(Scaled(15, dpi), height);
     EXPECT_EQ(Scaled(13, dpi), FontHeight(FontOf(FrameSelector(frame))));
+    HWND browser = FindWindowExA(frame, nullptr, OBJECTBROWSER_CLASS, nullptr);
+    EXPECT_EQ(Scaled(12, dpi), FontHeight(FontOf(GetDlgItem(browser, IDC_BROWSERFILTER))));
 
     // A grid row holds a line of the grid's font, and a column its text.
     RECT cell = {1, 0, 0, 0};
@@ -211,6 +214,9 @@ TEST(DisplayScale, FrameAndQueryWindowFollowTheScaleAndAMoveToAnotherMonitor)
     HWND window = OpenQueryWindow();
     ASSERT_NE(nullptr, window);
     SendMessageA(MdiClientWindow, WM_MDIMAXIMIZE, (WPARAM)window, 0);
+    FrameCommand(CMD_OBJECTBROWSER);
+    HWND browser = FindWindowExA(frame, nullptr, OBJECTBROWSER_CLASS, nullptr);
+    ASSERT_TRUE(browser && IsWindowVisible(browser));
     CHILDDATA *child = ChildOf(window);
     ASSERT_TRUE(RunBatch(child, "select 1 as n, 'a text of some length' as t,\r\n  now() as `when`"));
     ExpectFrameAndWindowAt(frame, child, Dpi());
@@ -232,6 +238,9 @@ TEST(DisplayScale, FrameAndQueryWindowFollowTheScaleAndAMoveToAnotherMonitor)
     SendMessageA(child->Grid, WM_LBUTTONUP, 0, MAKELPARAM(border + 40, middle));
     EXPECT_NEAR(dragged, HeaderWidth(child, 0), 1);
     double proportion = (double)HeaderWidth(child, 0) / HeaderWidth(child, 1);
+    RECT pane;
+    GetClientRect(browser, &pane);
+    int paneWidth = pane.right;
 
     // To a monitor of twice the scale, and back: the splitter and the
     // dragged column keep their proportion.
@@ -246,7 +255,10 @@ TEST(DisplayScale, FrameAndQueryWindowFollowTheScaleAndAMoveToAnotherMonitor)
         SendMessageA(child->Splitter, WM_SPLITTER_GETPLACE, 0, (LPARAM)&after);
         EXPECT_EQ(before.Percent, after.Percent);
         EXPECT_NEAR(proportion, (double)HeaderWidth(child, 0) / HeaderWidth(child, 1), 0.02) << dpi << " DPI";
+        GetClientRect(browser, &pane);
+        EXPECT_NEAR(RescaleForDpi(paneWidth, Dpi(), dpi), pane.right, 2);
     }
+    FrameCommand(CMD_OBJECTBROWSER);
     CloseAllQueryWindows();
 }
 
