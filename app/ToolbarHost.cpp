@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <cstdint>
 #include <new>
 
 #include "base/Dpi.h"
