@@ -112,7 +112,8 @@ TEST(DebianPackage, InstallsTheProgramItsFilesALauncherADesktopEntryAndItsIcon)
     std::string expected = "./usr/bin/vintrel\n./usr/lib/vintrel/vintrel.exe.so\n./usr/lib/vintrel/vintrel-prefix.sh\n"
                            "./usr/lib/vintrel/vrl.chm\n./usr/share/applications/vintrel.desktop\n"
                            "./usr/share/icons/hicolor/16x16/apps/vintrel.png\n"
-                           "./usr/share/icons/hicolor/32x32/apps/vintrel.png\n./usr/share/pixmaps/vintrel.png\n";
+                           "./usr/share/icons/hicolor/32x32/apps/vintrel.png\n"
+                           "./usr/share/icons/hicolor/48x48/apps/vintrel.png\n./usr/share/pixmaps/vintrel.png\n";
     for (const std::string &page : Lines(e2e::Run("cd " + Quote(build) + " && ls help/*.html").Output))
         expected += "./usr/lib/vintrel/" + page + "\n";
     for (const std::string &name : Lines(e2e::Run("cd " + Quote(build) + " && ls templates/*.sql").Output))
