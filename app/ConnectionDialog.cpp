@@ -126,7 +126,33 @@ SAVEDCONNECTION FieldsOf(HWND dialog)
     fields.Database = Trimmed(ItemString(dialog, IDC_DATABASE));
     fields.StartServer = IsChecked(dialog, IDC_STARTSERVER);
     fields.SavePassword = IsChecked(dialog, IDC_SAVEPASSWORD);
+    LRESULT mode = SendDlgItemMessageA(dialog, IDC_TLSMODE, CB_GETCURSEL, 0, 0);
+    fields.Tls = TlsModeKey(mode == CB_ERR ? TlsPreferred : (TlsModeValue)mode);
+    fields.TlsCa = Trimmed(ItemString(dialog, IDC_TLSCA));
+    fields.TlsFingerprint = Trimmed(ItemString(dialog, IDC_TLSFINGERPRINT));
+    fields.SshHost = Trimmed(ItemString(dialog, IDC_SSHHOST));
+    fields.SshUser = Trimmed(ItemString(dialog, IDC_SSHUSER));
+    fields.SshKey = Trimmed(ItemString(dialog, IDC_SSHKEY));
     return fields;
+}
+
+void ShowRoute(HWND dialog, const SAVEDCONNECTION &connection)
+{
+    SendDlgItemMessageA(dialog, IDC_TLSMODE, CB_SETCURSEL, TlsModeOfKey(connection.Tls), 0);
+    SetDlgItemTextA(dialog, IDC_TLSCA, connection.TlsCa.c_str());
+    SetDlgItemTextA(dialog, IDC_TLSFINGERPRINT, connection.TlsFingerprint.c_str());
+    SetDlgItemTextA(dialog, IDC_SSHHOST, connection.SshHost.c_str());
+    SetDlgItemTextA(dialog, IDC_SSHUSER, connection.SshUser.c_str());
+    SetDlgItemTextA(dialog, IDC_SSHKEY, connection.SshKey.c_str());
+}
+
+// The modes in the order of TlsModeValue; the pin's label says which
+// fingerprint the loaded library compares.
+void PrepareTlsFields(HWND dialog)
+{
+    for (const char *mode : {"Preferred", "Required", "Verify CA", "Verify identity"})
+        SendDlgItemMessageA(dialog, IDC_TLSMODE, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(mode));
+    if (FingerprintDigits() == 64) SetDlgItemTextA(dialog, IDC_FINGERPRINTLABEL, "Pin (SHA-256):");
 }
 
 // The password field shows the placeholder for a saved password, which
@@ -157,6 +183,7 @@ SAVEDCONNECTION ShowSection(HWND dialog, CONNECTIONDIALOGDATA *data, const char 
     SetDlgItemTextA(dialog, IDC_USER, connection.User.c_str());
     SetCheck(dialog, IDC_SAVEPASSWORD, connection.SavePassword);
     SetDlgItemTextA(dialog, IDC_DATABASE, connection.Database.c_str());
+    ShowRoute(dialog, connection);
     std::string password;
     PasswordPlace place = PasswordPlace::None;
     bool read = connection.SavePassword && LoadPassword(path, section, &password, &place);
@@ -208,6 +235,7 @@ BOOL OnInitDialog(HWND dialog)
         return TRUE;
     }
     SendDlgItemMessageA(dialog, IDC_CONNECTIONNAME, CB_LIMITTEXT, ConnectionNameLimit, 0);
+    PrepareTlsFields(dialog);
     SAVEDCONNECTION current = ShowSection(dialog, data, CURRENT_CONNECTION_SECTION);
     ShowSavedNames(dialog, data->SettingsPath, current.Name);
     // The system puts the focus in the first field, the server.
@@ -361,6 +389,7 @@ ConnectOutcome Connect(const SAVEDCONNECTION &fields, const char *password, cons
     CONNECTIONINFO *connection = NewConnectionInfo(fields.Host.c_str(), fields.User.c_str(), password);
     if (!connection) return ConnectFailed;
     if (!name.empty()) ReplaceConnectionText(&connection->Name, name.c_str());
+    connection->Route = RouteOf(fields);
     HCURSOR previous = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
     bool connected = OpenConnectionWithin(connection, ConnectTimeoutSeconds, error, errorSize) &&
                      EnterDatabase(connection, fields.Database, error, errorSize);

@@ -13,10 +13,12 @@
 #include "app/DesktopShell.h"
 #include "app/FrameBrowser.h"
 #include "app/ObjectBrowser.h"
+#include "app/HistoryDialog.h"
 #include "app/RecoveryStartup.h"
 #include "app/ToolbarHost.h"
 #include "base/ActionFailure.h"
 #include "base/WindowState.h"
+#include "history/HistoryStore.h"
 #include "querywindow/FrameServices.h"
 #include "querywindow/ProgramValues.h"
 #include "querywindow/QueryWindow.h"
@@ -313,6 +315,9 @@ LRESULT OnCommand(HWND window, FRAMEDATA *frame, WPARAM wParam, LPARAM lParam)
         return 0;
     case CMD_HELPCONTENTS: ShowHelpContents(); return 0;
     case CMD_OBJECTBROWSER: OnBrowserCommand(frame->Browser, window, HIWORD(wParam) == 1); return 0;
+    case CMD_HISTORY:
+        if (ActiveQueryWindow()) ShowHistoryDialog(window);
+        return 0;
     }
     if (HWND active = ActiveQueryWindow()) SendMessageA(active, WM_COMMAND, wParam, lParam);
     return DefFrameProcA(window, MdiClientWindow, WM_COMMAND, wParam, lParam);
@@ -352,7 +357,11 @@ LRESULT Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_ENDSESSION:
         // The system ends the process after this, without closing the
         // windows: their unsaved texts stay for the next start.
-        if (wParam) KeepScriptsForNextStart();
+        if (wParam) {
+            KeepScriptsForNextStart();
+            // The batches that ended last are on disk before the session ends.
+            FlushHistoryRecorder();
+        }
         return 0;
     case WM_DESTROY: OnDestroy(window, frame); return 0;
     }

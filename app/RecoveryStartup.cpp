@@ -145,7 +145,11 @@ void ReleaseOrphanSets()
 } // namespace
 
 #ifdef __WINE__
-std::string RecoveryFolder()
+namespace {
+
+// A folder of the user's data folder, made for the user alone when
+// missing; "" when there is none.
+std::string UserDataFolder(const char *linuxName, const char *)
 {
     // Relative paths in XDG_DATA_HOME are to be ignored.
     const char *data = getenv("XDG_DATA_HOME"), *home = getenv("HOME");
@@ -156,11 +160,15 @@ std::string RecoveryFolder()
         base = std::string(home) + "/.local/share";
     else
         return std::string();
-    std::string folder = base + "/vintrel/recovery";
+    std::string folder = base + "/vintrel/" + linuxName;
     return MakePrivateFolder(folder) ? WindowsPathOf(folder) : std::string();
 }
+
+} // namespace
 #else
-std::string RecoveryFolder()
+namespace {
+
+std::string UserDataFolder(const char *, const char *windowsName)
 {
     char local[MAX_PATH] = "";
     const int folder = CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE;
@@ -169,12 +177,18 @@ std::string RecoveryFolder()
     if (path.back() == '\\') path.pop_back();
     path += "\\Vintrel";
     CreateDirectoryA(path.c_str(), nullptr);
-    path += "\\Recovery";
+    path += std::string("\\") + windowsName;
     CreateDirectoryA(path.c_str(), nullptr);
     DWORD attributes = GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) ? path : std::string();
 }
+
+} // namespace
 #endif
+
+std::string RecoveryFolder() { return UserDataFolder("recovery", "Recovery"); }
+
+std::string UserHistoryFolder() { return UserDataFolder("history", "History"); }
 
 int StartScriptRecovery(const std::string &root)
 {

@@ -14,6 +14,9 @@
 // ${XDG_DATA_HOME:-~/.local/share}/vintrel/recovery, readable by its owner
 // only (as a Windows path: Wine's Z: drive, or its \\?\unix form).
 std::string RecoveryFolder();
+// The user's history folder (history/HistoryStore.h), made the same way:
+// %LOCALAPPDATA%\Vintrel\History, or ${XDG_DATA_HOME:-~/.local/share}/vintrel/history.
+std::string UserHistoryFolder();
 
 // Begins the run's recovery in root: the run's own set and its writer; the
 // sets of earlier runs that did not end normally are claimed and read.

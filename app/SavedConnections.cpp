@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 
 #include "app/DesktopShell.h"
@@ -12,12 +13,14 @@ namespace {
 // The keys of a connection, in the order they are written, which is the
 // order a new file shows. Each is a text or a flag (a 4-byte struct value
 // with a checksum). The "password" row stands for the keys PasswordStore
-// writes there.
+// writes there. A text marked Optional is left out of the file (removed)
+// while it holds its default.
 struct CONNECTIONKEY {
     const char *Key;
     std::string SAVEDCONNECTION::*Text;
     bool SAVEDCONNECTION::*Flag;
     const char *Default;
+    bool Optional;
 };
 
 const CONNECTIONKEY ConnectionKeys[] = {
@@ -27,7 +30,16 @@ const CONNECTIONKEY ConnectionKeys[] = {
     {"user", &SAVEDCONNECTION::User, nullptr, ""},
     {"password", nullptr, nullptr, nullptr},
     {"database", &SAVEDCONNECTION::Database, nullptr, ""},
+    {"tls", &SAVEDCONNECTION::Tls, nullptr, "preferred", true},
+    {"tlsca", &SAVEDCONNECTION::TlsCa, nullptr, "", true},
+    {"tlsfingerprint", &SAVEDCONNECTION::TlsFingerprint, nullptr, "", true},
+    {"sshhost", &SAVEDCONNECTION::SshHost, nullptr, "", true},
+    {"sshuser", &SAVEDCONNECTION::SshUser, nullptr, "", true},
+    {"sshkey", &SAVEDCONNECTION::SshKey, nullptr, "", true},
 };
+
+// The "tls" key's values, in the order of TlsModeValue.
+const char *const TlsModeKeys[] = {"preferred", "required", "verify-ca", "verify-identity"};
 
 bool IsPasswordRow(const CONNECTIONKEY &row) { return !row.Text && !row.Flag; }
 
@@ -133,6 +145,35 @@ std::vector<std::string> SectionNames(const char *path)
 
 } // namespace
 
+TlsModeValue TlsModeOfKey(const std::string &key)
+{
+    for (int mode = TlsPreferred; mode <= TlsVerifyIdentity; mode++)
+        if (key == TlsModeKeys[mode]) return (TlsModeValue)mode;
+    return TlsPreferred;
+}
+
+const char *TlsModeKey(TlsModeValue mode) { return TlsModeKeys[mode <= TlsVerifyIdentity ? mode : TlsPreferred]; }
+
+namespace {
+
+// Too long a text cannot be kept in the record: it is cut, and the library
+// or ssh then names the file it could not find.
+void CopyInto(char *field, size_t size, const std::string &text) { snprintf(field, size, "%s", text.c_str()); }
+
+} // namespace
+
+CONNECTIONROUTE RouteOf(const SAVEDCONNECTION &connection)
+{
+    CONNECTIONROUTE route = {};
+    route.TlsMode = TlsModeOfKey(connection.Tls);
+    CopyInto(route.TlsCa, sizeof route.TlsCa, connection.TlsCa);
+    CopyInto(route.TlsFingerprint, sizeof route.TlsFingerprint, connection.TlsFingerprint);
+    CopyInto(route.SshHost, sizeof route.SshHost, connection.SshHost);
+    CopyInto(route.SshUser, sizeof route.SshUser, connection.SshUser);
+    CopyInto(route.SshKey, sizeof route.SshKey, connection.SshKey);
+    return route;
+}
+
 std::string SavedConnectionSection(const std::string &name)
 {
     static const char digits[] = "0123456789ABCDEF";
@@ -194,7 +235,10 @@ bool WriteConnection(const char *path, const char *section, const SAVEDCONNECTIO
     for (const CONNECTIONKEY &row : ConnectionKeys) {
         bool ok = true;
         if (row.Flag) ok = WriteFlag(path, section, row.Key, connection.*row.Flag);
-        if (row.Text) ok = WriteText(path, section, row.Key, connection.*row.Text);
+        if (row.Text && row.Optional && connection.*row.Text == row.Default)
+            ok = WritePrivateProfileStringA(section, row.Key, nullptr, path) != FALSE;
+        else if (row.Text)
+            ok = WriteText(path, section, row.Key, connection.*row.Text);
         if (IsPasswordRow(row) && connection.SavePassword)
             *place = SavePassword(path, section, KeyringLabel(connection).c_str(), password, &ok);
         else if (IsPasswordRow(row))

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "app/PasswordStore.h"
+#include "server/ClientLibrary.h"
 
 #define SETTINGS_FILE "\\settings.ini"
 #define CURRENT_CONNECTION_SECTION "connection"
@@ -37,7 +38,22 @@ struct SAVEDCONNECTION {
     std::string Database;          // the database a new window starts in; "" for none
     bool StartServer = false;      // "startmysql"
     bool SavePassword = false;     // "savepassword"
+    // TLS and the SSH tunnel; a key left at its default is not written, so
+    // that a connection using neither reads and writes as before.
+    std::string Tls = "preferred"; // "tls": preferred, required, verify-ca, verify-identity
+    std::string TlsCa;             // "tlsca": a CA file; "" for the system's store
+    std::string TlsFingerprint;    // "tlsfingerprint": the certificate's, in hex
+    std::string SshHost;           // "sshhost": "host" or "host:port"; "" for no tunnel
+    std::string SshUser;           // "sshuser"
+    std::string SshKey;            // "sshkey": a private key file; "" for the SSH agent
 };
+
+// The TLS mode of a "tls" key (Preferred for a value the program did not
+// write), and the key of a mode.
+TlsModeValue TlsModeOfKey(const std::string &key);
+const char *TlsModeKey(TlsModeValue mode);
+// The fields' TLS and tunnel as a connection record takes them.
+CONNECTIONROUTE RouteOf(const SAVEDCONNECTION &connection);
 
 // The section of a saved connection, and the name in such a section (false
 // for any other section, or one whose name does not decode).
@@ -49,8 +65,8 @@ bool SavedConnectionName(const std::string &section, std::string *name);
 SAVEDCONNECTION ReadConnection(const char *path, const char *section);
 
 // Writes the section in the order savepassword, startmysql, host, user,
-// password, database, then name in [connection] only (the order a new file
-// shows), with the password where PasswordStore puts it (or forgotten
+// password, database, the TLS and tunnel keys that are not at their
+// defaults, then name in [connection] only (the order a new file shows), with the password where PasswordStore puts it (or forgotten
 // when SavePassword is clear), and tells where it went. Makes the file's
 // folder and the file as needed, a new file readable by its owner only.
 // False when something could not be written.

@@ -5,6 +5,7 @@
 #include "app/RecoveryStartup.h"
 #include "app/Startup.h"
 #include "catalog/NameCache.h"
+#include "history/HistoryStore.h"
 #include "query/BatchWorker.h"
 #include "server/ClientLibrary.h"
 
@@ -13,11 +14,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     LoadClientLibrary("");
     RegisterProgramClasses();
     StartScriptRecovery(RecoveryFolder());
+    StartHistoryRecorder(UserHistoryFolder());
     HWND frame = StartVintrel(instance);
     int exitCode = RunMessageLoop(frame);
     FinishScriptRecovery();
     // The object browser's workers and their connections.
     int namesStillLoading = FreeAllNameCaches();
+    StopHistoryRecorder();
     // Statements of windows closed during their batch are being stopped on
     // the server: give those requests a moment to get there.
     for (int waited = 0; RunningCancelRequests() > 0 && waited < 3000; waited += 20) Sleep(20);

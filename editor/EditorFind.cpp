@@ -1,48 +1,18 @@
 // Find and replace through the common dialogs FindTextA and ReplaceTextA.
 // Searching wraps around the end (or the start, searching up) once; the
 // search text never spans lines (the dialogs take one line). Match case
-// off compares ASCII letters without case; other bytes compare as they are.
+// off compares characters by their simple case folding, as the grid's find
+// and sort do: "Ä" finds "ä", and a match may differ in length in bytes.
 #include "editor/EditorWindow.h"
+
+#include "base/ModelessDialogs.h"
+#include "base/TextFold.h"
+#include "base/Utf8.h"
 
 #include <algorithm>
 #include <cstring>
 
 namespace {
-
-// The program's message loop has no IsDialogMessage for the dialogs: a
-// message hook of the thread gives them their keyboard navigation.
-HHOOK DialogHook;
-std::vector<HWND> OpenDialogs;
-
-LRESULT CALLBACK DialogMessageHook(int code, WPARAM wParam, LPARAM lParam)
-{
-    MSG *msg = reinterpret_cast<MSG *>(lParam);
-    if (code >= 0 && wParam == PM_REMOVE && msg->message >= WM_KEYFIRST && msg->message <= WM_KEYLAST) {
-        for (HWND dialog : OpenDialogs) {
-            if (IsWindow(dialog) && IsDialogMessageA(dialog, msg)) {
-                msg->message = WM_NULL;
-                break;
-            }
-        }
-    }
-    return CallNextHookEx(DialogHook, code, wParam, lParam);
-}
-
-void TrackDialog(HWND dialog, bool open)
-{
-    if (open) {
-        OpenDialogs.push_back(dialog);
-        if (!DialogHook) DialogHook = SetWindowsHookExA(WH_GETMESSAGE, DialogMessageHook, nullptr, GetCurrentThreadId());
-    } else {
-        OpenDialogs.erase(std::remove(OpenDialogs.begin(), OpenDialogs.end(), dialog), OpenDialogs.end());
-        if (OpenDialogs.empty() && DialogHook) {
-            UnhookWindowsHookEx(DialogHook);
-            DialogHook = nullptr;
-        }
-    }
-}
-
-char Fold(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool IsWordByte(unsigned char c)
 {
@@ -50,21 +20,46 @@ bool IsWordByte(unsigned char c)
            c >= 0x80;
 }
 
-bool MatchAt(const std::string &line, size_t at, const std::string &what, DWORD flags)
+const size_t NoMatch = std::string::npos;
+
+// The length in bytes of the line's text at at that equals what, character
+// by folded character; NoMatch when none.
+size_t FoldedMatchLength(const std::string &line, size_t at, const std::string &what)
 {
-    if (at + what.size() > line.size()) return false;
-    if (flags & FR_MATCHCASE) {
-        if (line.compare(at, what.size(), what) != 0) return false;
-    } else {
-        for (size_t i = 0; i < what.size(); ++i)
-            if (Fold(line[at + i]) != Fold(what[i])) return false;
+    size_t i = at, j = 0;
+    while (j < what.size()) {
+        if (i >= line.size()) return NoMatch;
+        unsigned char a = (unsigned char)line[i], b = (unsigned char)what[j];
+        if (a < 0x80 && b < 0x80) {
+            if (fold::CodePoint(a) != fold::CodePoint(b)) return NoMatch;
+            i++, j++;
+            continue;
+        }
+        size_t la = 0, lb = 0;
+        uint32_t ca = utf8::Decode(line, i, &la), cb = utf8::Decode(what, j, &lb);
+        // Bytes that are not UTF-8 match only themselves.
+        if (fold::CodePoint(ca) != fold::CodePoint(cb) || (ca == 0xFFFD && a != b)) return NoMatch;
+        i += la, j += lb;
     }
+    return i - at;
+}
+
+// The length of the match at at, or NoMatch; a match starts on a character.
+size_t MatchAt(const std::string &line, size_t at, const std::string &what, DWORD flags)
+{
+    if (at >= line.size() || ((unsigned char)line[at] & 0xC0) == 0x80) return NoMatch;
+    size_t length;
+    if (flags & FR_MATCHCASE)
+        length = at + what.size() <= line.size() && line.compare(at, what.size(), what) == 0 ? what.size() : NoMatch;
+    else
+        length = FoldedMatchLength(line, at, what);
+    if (length == NoMatch) return NoMatch;
     if (flags & FR_WHOLEWORD) {
-        if (at > 0 && IsWordByte(line[at - 1]) && IsWordByte(what.front())) return false;
-        size_t end = at + what.size();
-        if (end < line.size() && IsWordByte(line[end]) && IsWordByte(what.back())) return false;
+        if (at > 0 && IsWordByte(line[at - 1]) && IsWordByte(what.front())) return NoMatch;
+        size_t end = at + length;
+        if (end < line.size() && IsWordByte(line[end]) && IsWordByte(what.back())) return NoMatch;
     }
-    return true;
+    return length;
 }
 
 // Finds what from pos in the direction of the flags; wraps once when wrap.
@@ -85,19 +80,21 @@ bool FindFrom(const TextBuffer &buffer, const std::string &what, DWORD flags, Te
         if (down) {
             size_t from = first ? pos.col : 0;
             size_t to = last ? std::min<size_t>(pos.col, line.size()) : line.size();
-            for (size_t at = from; at + what.size() <= line.size() && at <= to; ++at) {
-                if (last && at + what.size() > to + what.size()) break;
-                if (MatchAt(line, at, what, flags)) {
-                    *found = {{index, int(at)}, {index, int(at + what.size())}};
+            for (size_t at = from; at < line.size() && at <= to; ++at) {
+                size_t length = MatchAt(line, at, what, flags);
+                if (length != NoMatch) {
+                    *found = {{index, int(at)}, {index, int(at + length)}};
                     return true;
                 }
             }
         } else {
-            long from = first ? long(pos.col) - long(what.size()) : long(line.size()) - long(what.size());
+            // A match ends before the place searching up starts from.
+            long from = first ? long(pos.col) - 1 : long(line.size()) - 1;
             long to = last ? long(pos.col) : 0;
             for (long at = from; at >= 0 && at >= (last ? to : 0); --at) {
-                if (MatchAt(line, at, what, flags)) {
-                    *found = {{index, int(at)}, {index, int(at + what.size())}};
+                size_t length = MatchAt(line, at, what, flags);
+                if (length != NoMatch && (!first || at + long(length) <= long(pos.col))) {
+                    *found = {{index, int(at)}, {index, int(at + length)}};
                     return true;
                 }
             }
@@ -111,7 +108,7 @@ bool SelectionMatches(EditorState *state, const std::string &what, DWORD flags)
     Selection sel = state->sel;
     if (sel.Empty() || sel.Start().line != sel.End().line) return false;
     const std::string &line = state->doc.Buffer().Line(sel.Start().line);
-    return size_t(sel.End().col - sel.Start().col) == what.size() && MatchAt(line, sel.Start().col, what, flags);
+    return size_t(sel.End().col - sel.Start().col) == MatchAt(line, sel.Start().col, what, flags);
 }
 
 bool FindNext(EditorState *state, const std::string &what, DWORD flags)
@@ -165,7 +162,7 @@ UINT FindMessageId()
 void CloseFindDialog(EditorState *state)
 {
     if (!state->findDialog) return;
-    TrackDialog(state->findDialog, false);
+    TrackModelessDialog(state->findDialog, false);
     if (IsWindow(state->findDialog)) DestroyWindow(state->findDialog);
     state->findDialog = nullptr;
 }
@@ -196,7 +193,7 @@ void ShowFindDialog(EditorState *state, bool replace)
         state->find.wReplaceWithLen = sizeof state->replaceWith;
     }
     state->findDialog = replace ? ReplaceTextA(&state->find) : FindTextA(&state->find);
-    if (state->findDialog) TrackDialog(state->findDialog, true);
+    if (state->findDialog) TrackModelessDialog(state->findDialog, true);
 }
 
 void FindAgain(EditorState *state, bool up)
@@ -214,7 +211,7 @@ void HandleFindMessage(EditorState *state, FINDREPLACEA *request)
     if (!request) return;
     DWORD flags = request->Flags;
     if (flags & FR_DIALOGTERM) {
-        if (state->findDialog) TrackDialog(state->findDialog, false);
+        if (state->findDialog) TrackModelessDialog(state->findDialog, false);
         state->findDialog = nullptr;
         return;
     }

@@ -9,8 +9,9 @@
 
 #include "base/Clipboard.h"
 #include "grid/GridExport.h"
+#include "resources/resource.h"
 
-GridDialogs GridDialogFunctions = {GetSaveFileNameA, MessageBoxA};
+GridDialogs GridDialogFunctions = {GetSaveFileNameA, MessageBoxA, TrackPopupMenu};
 
 namespace {
 
@@ -61,11 +62,13 @@ char *AppendCopyLine(char *out, const TFieldList &line, GRIDRANGE cells)
 
 // The copy's text in UTF-8: lines joined by CR LF, cells by TAB, nothing
 // after the last cell; with names, the selected columns' names come first.
-HGLOBAL BuildCopyText(const GRIDBUFFER *data, GRIDRANGE cells, bool withNames)
+// The rows come in the order shown.
+HGLOBAL BuildCopyText(const OUTPUTDATA *grid, GRIDRANGE cells, bool withNames)
 {
+    const GRIDBUFFER *data = grid->Data;
     size_t size = 1;
     if (withNames) size += CopyLineSize(data->Fields, cells) + 2;
-    for (int32_t r = cells.Top; r <= cells.Bottom; r++) size += CopyLineSize(data->Rows[r], cells) + 2;
+    for (int32_t r = cells.Top; r <= cells.Bottom; r++) size += CopyLineSize(data->Rows[GridDataRow(grid, r)], cells) + 2;
     char *text;
     HGLOBAL block = NewTextBlock(size, &text);
     if (!block) return nullptr;
@@ -73,7 +76,7 @@ HGLOBAL BuildCopyText(const GRIDBUFFER *data, GRIDRANGE cells, bool withNames)
     if (withNames) out = AppendCopyLine(out, data->Fields, cells);
     for (int32_t r = cells.Top; r <= cells.Bottom; r++) {
         if (withNames || r > cells.Top) *out++ = '\r', *out++ = '\n';
-        out = AppendCopyLine(out, data->Rows[r], cells);
+        out = AppendCopyLine(out, data->Rows[GridDataRow(grid, r)], cells);
     }
     GlobalUnlock(block);
     return block;
@@ -111,7 +114,7 @@ enum SaveOutcome { Saved, NoMemory, NotSaved };
 // Writes the export beside the chosen file first and moves it into place
 // only when all of it was written, so a failed save never leaves a
 // half-written file where a good one was.
-SaveOutcome WriteExportFile(const GRIDBUFFER *data, const char *path, ExportFormat format)
+SaveOutcome WriteExportFile(const GRIDBUFFER *data, const ROWORDER *order, const char *path, ExportFormat format)
 {
     // The chosen file itself must be writable (not read-only, not locked),
     // whatever the directory allows.
@@ -125,7 +128,7 @@ SaveOutcome WriteExportFile(const GRIDBUFFER *data, const char *path, ExportForm
     DirectoryOf(path, directory, sizeof directory);
     if (GetTempFileNameA(directory, "vtl", 0, temporary)) {
         HANDLE file = CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        ExportOutcome written = file != INVALID_HANDLE_VALUE ? WriteExport(file, data, format) : ExportWriteFailed;
+        ExportOutcome written = file != INVALID_HANDLE_VALUE ? WriteExport(file, data, format, order) : ExportWriteFailed;
         if (file != INVALID_HANDLE_VALUE && !CloseHandle(file) && written == ExportWritten) written = ExportWriteFailed;
         if (written == ExportWritten && MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED))
             outcome = Saved;
@@ -149,7 +152,7 @@ void Report(HWND window, const char *format, const char *path)
 void GridCopy(HWND window, OUTPUTDATA *grid, bool withNames)
 {
     if (!grid->Data || grid->Selection.Empty()) return;
-    HGLOBAL text = BuildCopyText(grid->Data, GridSelectedCells(grid), withNames);
+    HGLOBAL text = BuildCopyText(grid, GridSelectedCells(grid), withNames);
     if (!text) {
         GridDialogFunctions.MessageBox(window, "There is not enough memory to copy the selected cells.", "Vintrel",
                                        MB_OK | MB_ICONEXCLAMATION);
@@ -169,6 +172,11 @@ void GridSelectAll(HWND window, OUTPUTDATA *grid)
 void GridSaveAs(HWND window, OUTPUTDATA *grid)
 {
     if (!grid->Data) return;
+    // A result is saved whole, once all of it has come.
+    if (grid->Data->StillArriving) {
+        MessageBeep(MB_ICONWARNING);
+        return;
+    }
     char previous[GridFileNameSize];
     memcpy(previous, grid->FileName, sizeof previous);
     DWORD previousFilter = grid->SaveDialog.nFilterIndex;
@@ -182,7 +190,8 @@ void GridSaveAs(HWND window, OUTPUTDATA *grid)
     // A large result takes seconds to write, during which no message is
     // handled: the cursor says so.
     HCURSOR cursor = SetCursor(LoadCursor(nullptr, IDC_WAIT));
-    SaveOutcome outcome = WriteExportFile(grid->Data, path, ExportFormatFor(path, grid->SaveDialog.nFilterIndex));
+    const ROWORDER *order = grid->Order.Rows ? &grid->Order : nullptr;
+    SaveOutcome outcome = WriteExportFile(grid->Data, order, path, ExportFormatFor(path, grid->SaveDialog.nFilterIndex));
     SetCursor(cursor);
     if (outcome == Saved) return;
     // Nothing was saved: the next Save As proposes what it proposed before.
@@ -192,10 +201,27 @@ void GridSaveAs(HWND window, OUTPUTDATA *grid)
     else Report(window, "The result could not be saved to %s.\nThe file was not changed.", path);
 }
 
-void GridContextMenu(HWND window, OUTPUTDATA *grid)
+void GridContextMenu(HWND window, OUTPUTDATA *grid, int32_t x, int32_t y)
 {
     SetFocus(window);
-    POINT point;
-    GetCursorPos(&point);
-    TrackPopupMenu(GetSubMenu(grid->ContextMenu, 0), TPM_LEFTBUTTON, point.x, point.y, 0, window, nullptr);
+    HMENU items = GetSubMenu(grid->ContextMenu, 0);
+    bool saveable = grid->Data && !grid->Data->StillArriving;
+    EnableMenuItem(items, CMD_SAVEAS, MF_BYCOMMAND | (saveable ? MF_ENABLED : MF_GRAYED));
+    // The sort acts on the current cell's column.
+    bool sortable = GridComplete(grid) && grid->CursorCol >= 0 && !grid->SortJob;
+    for (UINT item : {CMD_SORTASCENDING, CMD_SORTDESCENDING})
+        EnableMenuItem(items, item, MF_BYCOMMAND | (sortable ? MF_ENABLED : MF_GRAYED));
+    EnableMenuItem(items, CMD_ORIGINALORDER, MF_BYCOMMAND | ((grid->Order.Rows || grid->SortColumn >= 0) && !grid->SortJob ? MF_ENABLED : MF_GRAYED));
+    POINT point = {x, y};
+    if (x == -1 && y == -1) {
+        // From the keyboard: below the current cell, or at the data's corner.
+        RECT cell = {grid->CursorCol, 0, 0, 0};
+        if (grid->CursorRow >= 0 && GridCellRect(grid, grid->CursorRow, grid->CursorCol, &cell)) {
+            point = {cell.left, cell.bottom};
+        } else {
+            point = {grid->RowNumWidth, grid->HeaderHeight};
+        }
+        ClientToScreen(window, &point);
+    }
+    GridDialogFunctions.TrackPopupMenu(items, TPM_LEFTBUTTON, point.x, point.y, 0, window, nullptr);
 }

@@ -2,6 +2,7 @@
 // few megabytes as the rows are walked, so that a result of ten million rows
 // needs no second copy of itself in memory.
 #include "grid/GridExport.h"
+#include "grid/GridSort.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -200,6 +201,12 @@ bool PutBinaryValue(FileSink &out, const TFieldList &row, int32_t column)
     return true;
 }
 
+// The r-th row in the order given, or the buffer's own.
+const TFieldList &RowAt(const GRIDBUFFER *data, const ROWORDER *order, int32_t r)
+{
+    return data->Rows[order ? (int32_t)order->Rows[r] : r];
+}
+
 // ---- Tab-separated ----
 
 void PutTabLine(FileSink &out, const TFieldList &line)
@@ -211,12 +218,12 @@ void PutTabLine(FileSink &out, const TFieldList &line)
     out.Put("\r\n", 2);
 }
 
-void WriteTabSeparated(FileSink &out, const GRIDBUFFER *data)
+void WriteTabSeparated(FileSink &out, const GRIDBUFFER *data, const ROWORDER *order)
 {
     PutTabLine(out, data->Fields);
-    for (const TFieldList &row : data->Rows) {
+    for (int32_t r = 0; r < data->Rows.Length(); r++) {
         if (out.Failed()) return;
-        PutTabLine(out, row);
+        PutTabLine(out, RowAt(data, order, r));
     }
 }
 
@@ -248,13 +255,13 @@ void PutCsvRecord(FileSink &out, const GRIDBUFFER *data, const TFieldList &recor
     out.Put("\r\n", 2);
 }
 
-void WriteCsv(FileSink &out, const GRIDBUFFER *data)
+void WriteCsv(FileSink &out, const GRIDBUFFER *data, const ROWORDER *order)
 {
     out.Put("\xEF\xBB\xBF", 3); // so that spreadsheets read the text as UTF-8
     PutCsvRecord(out, data, data->Fields);
-    for (const TFieldList &row : data->Rows) {
+    for (int32_t r = 0; r < data->Rows.Length(); r++) {
         if (out.Failed()) return;
-        PutCsvRecord(out, data, row);
+        PutCsvRecord(out, data, RowAt(data, order, r));
     }
 }
 
@@ -363,13 +370,13 @@ void PutJsonObject(FileSink &out, const GRIDBUFFER *data, const std::vector<std:
     out.Put('}');
 }
 
-void WriteJson(FileSink &out, const GRIDBUFFER *data)
+void WriteJson(FileSink &out, const GRIDBUFFER *data, const ROWORDER *order)
 {
     std::vector<std::string> keys = JsonKeys(data->Fields);
     out.Put('[');
     for (int32_t r = 0; r < data->Rows.Length() && !out.Failed(); r++) {
         out.Put(r > 0 ? ",\r\n" : "\r\n", r > 0 ? 3 : 2);
-        PutJsonObject(out, data, keys, data->Rows[r]);
+        PutJsonObject(out, data, keys, RowAt(data, order, r));
     }
     out.Put("\r\n]\r\n", 5);
 }
@@ -393,15 +400,15 @@ char *WriteHex(char *out, const char *value, size_t length)
     return sink.At;
 }
 
-ExportOutcome WriteExport(HANDLE file, const GRIDBUFFER *data, ExportFormat format)
+ExportOutcome WriteExport(HANDLE file, const GRIDBUFFER *data, ExportFormat format, const ROWORDER *order)
 {
     FileSink out(file);
     if (!out.Ready()) return ExportNoMemory;
     try {
         switch (format) {
-        case ExportCsv: WriteCsv(out, data); break;
-        case ExportJson: WriteJson(out, data); break;
-        default: WriteTabSeparated(out, data); break;
+        case ExportCsv: WriteCsv(out, data, order); break;
+        case ExportJson: WriteJson(out, data, order); break;
+        default: WriteTabSeparated(out, data, order); break;
         }
     } catch (const std::bad_alloc &) {
         return ExportNoMemory;

@@ -32,7 +32,9 @@ enum ExportOutcome { ExportWritten, ExportNoMemory, ExportWriteFailed };
 // In CSV and JSON a value that is not UTF-8 (the bytes of a binary column)
 // is written as "0x" and its bytes in hexadecimal, so that the file is
 // UTF-8 throughout and the bytes can be had back.
-ExportOutcome WriteExport(HANDLE file, const GRIDBUFFER *data, ExportFormat format);
+// The rows go in the order given (the grid's sort), or the buffer's.
+struct ROWORDER;
+ExportOutcome WriteExport(HANDLE file, const GRIDBUFFER *data, ExportFormat format, const ROWORDER *order = nullptr);
 
 // Whether a value reads as text: UTF-8 with no zero byte. Others (a
 // BINARY(16) id, UNHEX('00FF'), a BIT value) are copied, and written to

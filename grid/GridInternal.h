@@ -4,6 +4,7 @@
 #pragma once
 
 #include "base/WindowState.h"
+#include "grid/GridSort.h"
 #include "grid/GridWindow.h"
 
 enum { GridFileNameSize = 516, GridFileTitleSize = 256 };
@@ -44,6 +45,7 @@ struct OUTPUTDATA {
     HPEN GridPen;
     GridSelection Selection;
     int32_t PressedCol;      // header held down, -1 none
+    uint8_t PressedToSelect; // the header was pressed with Ctrl: it selects rather than sorts
     int32_t PressedRow;      // row-number slot held down, -1 the corner, -2 none
     int32_t ScrollX;
     int32_t TotalWidth;
@@ -60,7 +62,24 @@ struct OUTPUTDATA {
     HMENU ContextMenu;
     char FileName[GridFileNameSize];
     char FileTitle[GridFileTitleSize];
+    // The order shown: none (the server's), or the rows sorted by
+    // SortColumn. Display rows map to the buffer's rows through GridDataRow.
+    ROWORDER Order;
+    int32_t SortColumn;          // -1: the server's order
+    uint8_t SortDescending;
+    struct GRIDSORTJOB *SortJob; // a sort running on its own thread, or null
+    uint32_t SortSerial;         // names the latest job, for its late notice
+    struct GRIDFIND *Find;       // the find dialog and a search in progress; null until the first Ctrl+F
 };
+
+// Sent by a sort's thread when it ends; wParam: the job's serial.
+enum { WM_GRID_SORTDONE = WM_USER + 40, WM_GRID_FINDSTEP = WM_USER + 41 };
+
+// The buffer's row shown at a display row.
+inline int32_t GridDataRow(const OUTPUTDATA *grid, int32_t shown)
+{
+    return grid->Order.Rows ? (int32_t)grid->Order.Rows[shown] : shown;
+}
 
 // ---- Geometry (GridGeometry.cpp) ----
 
@@ -115,10 +134,13 @@ void GridVerticalScroll(HWND window, OUTPUTDATA *grid, int code);
 void GridHorizontalScroll(HWND window, OUTPUTDATA *grid, int code);
 void GridMouseWheel(HWND window, int distance);
 void GridKeyDown(HWND window, OUTPUTDATA *grid, WPARAM key);
-void GridButtonDown(HWND window, OUTPUTDATA *grid, int32_t x, int32_t y);
+// keys: the MK_ flags of the message (Ctrl on a header selects its column).
+void GridButtonDown(HWND window, OUTPUTDATA *grid, int32_t x, int32_t y, WPARAM keys);
 void GridMouseMove(HWND window, OUTPUTDATA *grid, int32_t x, int32_t y);
-void GridButtonUp(HWND window, OUTPUTDATA *grid);
-void GridDoubleClick(HWND window, OUTPUTDATA *grid);
+// A header pressed and released where it was sorts by its column; pressed
+// with Ctrl, or dragged, it selects columns.
+void GridButtonUp(HWND window, OUTPUTDATA *grid, int32_t x, int32_t y);
+void GridDoubleClick(HWND window, OUTPUTDATA *grid, int32_t x, int32_t y, WPARAM keys);
 // Ends a press, drag or border drag, as when the buffer is replaced under it.
 void GridCancelMouseModes(HWND window, OUTPUTDATA *grid);
 // Another window took the mouse (a message box, Alt+Tab) during a gesture:
@@ -131,4 +153,41 @@ void GridCaptureLost(HWND window, OUTPUTDATA *grid);
 void GridCopy(HWND window, OUTPUTDATA *grid, bool withNames);
 void GridSelectAll(HWND window, OUTPUTDATA *grid);
 void GridSaveAs(HWND window, OUTPUTDATA *grid);
-void GridContextMenu(HWND window, OUTPUTDATA *grid);
+// Opens the context menu at a screen point; (-1, -1): at the current cell,
+// as Shift+F10 and the Menu key ask.
+void GridContextMenu(HWND window, OUTPUTDATA *grid, int32_t x, int32_t y);
+
+// ---- Order (GridSortView.cpp) ----
+
+// Sorts by the current cell's column (descending or not), or restores the
+// server's order with column -1. Large results sort on a thread of their
+// own; the window stays responsive and Esc cancels.
+void GridSortBy(HWND window, OUTPUTDATA *grid, int32_t column, bool descending);
+// A click on a header: ascending, then descending, then the server's order.
+void GridSortByHeader(HWND window, OUTPUTDATA *grid, int32_t column);
+void GridSortDone(HWND window, OUTPUTDATA *grid, uint32_t serial);
+// Stops a running sort, leaving the order as it was; with wait, ends its
+// thread before returning (the buffer goes). True when one was running.
+bool GridCancelSort(OUTPUTDATA *grid, bool wait);
+// Back to the server's order, with nothing running (a new buffer).
+void GridForgetOrder(OUTPUTDATA *grid);
+// Whether the result can be sorted and searched now: all of it has come.
+bool GridComplete(const OUTPUTDATA *grid);
+
+// ---- Find (GridFind.cpp) ----
+
+void GridShowFindDialog(HWND window, OUTPUTDATA *grid);
+// F3 (down) and Shift+F3 (up): the last search again, or the dialog.
+void GridFindAgain(HWND window, OUTPUTDATA *grid, bool up);
+void GridFindMessage(HWND window, OUTPUTDATA *grid, FINDREPLACEA *request);
+void GridFindStep(HWND window, OUTPUTDATA *grid);
+// Esc: stops a sort or a search; true when one was running.
+bool GridStopWork(HWND window, OUTPUTDATA *grid);
+bool GridFindRunning(const OUTPUTDATA *grid);
+void GridDestroyFind(OUTPUTDATA *grid);
+UINT GridFindMessageId();
+
+// ---- Navigation shared with the find and the sort ----
+
+// Scrolls the cell cursor into view both ways.
+void GridShowCursor(HWND window, OUTPUTDATA *grid);

@@ -91,6 +91,16 @@ void Align(HWND window, OUTPUTDATA *grid, Alignment alignment)
 
 } // namespace
 
+void GridShowCursor(HWND window, OUTPUTDATA *grid)
+{
+    if (grid->CursorRow < 0 || grid->CursorCol < 0) return;
+    Align(window, grid, AlignLeft);
+    Align(window, grid, AlignRight);
+    // Found far away, the row comes to the top; near the view, it scrolls in
+    // from the nearer side.
+    Align(window, grid, grid->CursorRow < GridTopRow(grid) ? AlignTop : AlignBottom);
+}
+
 void GridVerticalScroll(HWND window, OUTPUTDATA *grid, int code)
 {
     SCROLLINFO &bar = grid->VertScroll;
@@ -189,7 +199,7 @@ void GridKeyDown(HWND window, OUTPUTDATA *grid, WPARAM key)
     GridRepaint(window, true);
 }
 
-void GridButtonDown(HWND window, OUTPUTDATA *grid, int32_t x, int32_t y)
+void GridButtonDown(HWND window, OUTPUTDATA *grid, int32_t x, int32_t y, WPARAM keys)
 {
     if (!grid->Data) return;
     SetFocus(window);
@@ -221,6 +231,7 @@ void GridButtonDown(HWND window, OUTPUTDATA *grid, int32_t x, int32_t y)
         GridRepaint(window, true);
     } else if (slot == -1 && column >= 0 && column < GridColumnCount(grid)) {
         grid->PressedCol = column;
+        grid->PressedToSelect = (keys & MK_CONTROL) != 0;
         SetCapture(window);
         GridRepaint(window, true);
     } else if (slot >= 0 && column == -1 && row < GridRowCount(grid)) {
@@ -284,7 +295,7 @@ void GridMouseMove(HWND window, OUTPUTDATA *grid, int32_t x, int32_t y)
     }
 }
 
-void GridButtonUp(HWND window, OUTPUTDATA *grid)
+void GridButtonUp(HWND window, OUTPUTDATA *grid, int32_t x, int32_t y)
 {
     // Each gesture is ended before the capture is released: the release
     // sends WM_CAPTURECHANGED, which would otherwise cancel it.
@@ -298,9 +309,19 @@ void GridButtonUp(HWND window, OUTPUTDATA *grid)
         int32_t column = grid->PressedCol;
         grid->PressedCol = -1;
         ReleaseCapture();
+        DWORD hit = GridHitTest(grid, x, y);
+        bool onHeader = HitSlot(hit) == -1 && HitColumn(hit) >= 0 && HitColumn(hit) <= lastCol;
+        if (onHeader && HitColumn(hit) == column && !grid->PressedToSelect) {
+            GridRepaint(window, true); // the header no longer pressed
+            GridSortByHeader(window, grid, column);
+            return;
+        }
+        // Dragged along the header band, the columns from the pressed one
+        // to the one under the pointer; released elsewhere, the pressed one.
+        int32_t end = onHeader ? HitColumn(hit) : column;
         // A result without rows has no cell for the cursor to stand on.
         if (lastRow >= 0) grid->CursorRow = 0, grid->CursorCol = column;
-        grid->Selection.Set(0, column, lastRow, column);
+        grid->Selection.Set(0, column, lastRow, end);
         SelectionMadeByMouse(window);
     }
     if (grid->PressedRow >= 0) {
@@ -327,10 +348,16 @@ void GridButtonUp(HWND window, OUTPUTDATA *grid)
     }
 }
 
-void GridDoubleClick(HWND window, OUTPUTDATA *grid)
+void GridDoubleClick(HWND window, OUTPUTDATA *grid, int32_t x, int32_t y, WPARAM keys)
 {
     SetFocus(window);
-    if (!grid->Data || grid->HotBorder < 0 || grid->HotBorder >= GridColumnCount(grid)) return;
+    if (!grid->Data) return;
+    // Away from a border the second press of a double-click is a press like
+    // the first: two quick clicks on a header sort one way, then the other.
+    if (grid->HotBorder < 0 || grid->HotBorder >= GridColumnCount(grid)) {
+        GridButtonDown(window, grid, x, y, keys);
+        return;
+    }
     // A result still arriving has no natural widths yet.
     if (grid->HotBorder >= grid->Data->TextWidths.Length()) return;
     grid->Data->ColWidths[grid->HotBorder] = grid->Data->TextWidths[grid->HotBorder];

@@ -192,6 +192,20 @@ struct Painter {
 // Left edge of column 0 on the screen.
 int32_t FirstColumnLeft(const OUTPUTDATA *grid) { return grid->RowNumWidth - grid->ScrollX; }
 
+// A small filled triangle left of x: pointing up for ascending, down for
+// descending.
+void DrawSortArrow(Painter &p, int32_t right, int32_t middle, bool descending)
+{
+    int32_t half = 4;
+    POINT up[3] = {{right - 2 * half, middle + half / 2}, {right, middle + half / 2}, {right - half, middle - half / 2 - 1}};
+    POINT down[3] = {{right - 2 * half, middle - half / 2}, {right, middle - half / 2}, {right - half, middle + half / 2 + 1}};
+    HGDIOBJ brush = SelectObject(p.Dc, GetSysColorBrush(COLOR_BTNSHADOW));
+    HGDIOBJ pen = SelectObject(p.Dc, p.Grid->ShadowPen);
+    Polygon(p.Dc, descending ? down : up, 3);
+    SelectObject(p.Dc, pen);
+    SelectObject(p.Dc, brush);
+}
+
 void DrawHeaderBand(Painter &p)
 {
     OUTPUTDATA *grid = p.Grid;
@@ -219,7 +233,11 @@ void DrawHeaderBand(Painter &p)
         LineTo(p.Dc, R, bottom);
         LineTo(p.Dc, L, bottom);
         RECT box = {L, 0, L + w, grid->HeaderHeight};
-        p.Text(L + 2, 2, &box, data->Fields[i], FitHeaderText(data->Fields[i], GridColumnCapacity(grid, w)));
+        bool sorted = grid->SortColumn == i;
+        // The sort's arrow takes the place of the name's last two characters.
+        int32_t capacity = GridColumnCapacity(grid, w) - (sorted ? 2 : 0);
+        p.Text(L + 2, 2, &box, data->Fields[i], FitHeaderText(data->Fields[i], capacity));
+        if (sorted) DrawSortArrow(p, R - 4, grid->HeaderHeight / 2, grid->SortDescending != 0);
     }
 }
 
@@ -273,7 +291,7 @@ void DrawCells(Painter &p)
     int32_t slots = SlotsToDraw(grid, p.Height);
     for (int32_t v = 0; v < slots; v++) {
         int32_t r = GridTopRow(grid) + v;
-        const TFieldList &row = data->Rows[r];
+        const TFieldList &row = data->Rows[GridDataRow(grid, r)];
         int32_t top = grid->HeaderHeight + v * GridRowHeight(grid), bottom = top + GridRowHeight(grid);
         bool rowSelected = selection && r >= selected.Top && r <= selected.Bottom;
         int32_t L = left;

@@ -67,6 +67,8 @@ void DestroyGrid(HWND window, OUTPUTDATA *grid)
     if (grid->GridPen) DeleteObject(grid->GridPen);
     DeleteBorderRegions(grid);
     if (grid->ContextMenu) DestroyMenu(grid->ContextMenu);
+    GridForgetOrder(grid);
+    GridDestroyFind(grid);
     AttachState(window, nullptr);
     delete grid;
 }
@@ -98,6 +100,7 @@ LRESULT CreateGrid(HWND window)
 
     grid->PressedCol = grid->CursorRow = grid->CursorCol = grid->HotBorder = -1;
     grid->PressedRow = -2;
+    grid->SortColumn = -1;
     InitSaveDialog(window, grid);
     grid->ContextMenu = LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_GRIDMENU));
     if (!grid->Font || !grid->ShadowPen || !grid->HighlightPen || !grid->GridPen || !grid->ContextMenu) {
@@ -115,8 +118,11 @@ void ClearSelectionAndCursor(OUTPUTDATA *grid)
 
 void SetBuffer(HWND window, OUTPUTDATA *grid, GRIDBUFFER *data)
 {
-    // A press or drag begun on the previous buffer means nothing on this one.
+    // A press or drag begun on the previous buffer means nothing on this one,
+    // nor does its order or a search through it.
     GridCancelMouseModes(window, grid);
+    GridForgetOrder(grid);
+    GridStopWork(window, grid);
     grid->Data = data;
     DeleteBorderRegions(grid);
     grid->ScrollX = 0;
@@ -176,6 +182,10 @@ void GrowBuffer(HWND window, OUTPUTDATA *grid, GRIDBUFFER *data)
     }
     int32_t rowsBefore = GridRowCount(grid);
     int32_t numbersBefore = grid->RowNumWidth;
+    // A sort's thread reads the buffer it began with; an order is of as
+    // many rows as it was made for.
+    if (data != grid->Data) GridCancelSort(grid, true);
+    if (grid->Order.Rows && grid->Order.Count != data->Rows.Length()) GridForgetOrder(grid);
     grid->Data = data;
     GridSetRowNumberWidth(grid);
     int64_t total = 0;
@@ -247,12 +257,53 @@ LRESULT Command(HWND window, OUTPUTDATA *grid, UINT message, WPARAM wParam, LPAR
     case CMD_COPY: GridCopy(window, grid, false); return 0;
     case CMD_COPYWITHNAMES: GridCopy(window, grid, true); return 0;
     case CMD_SELECTALL: GridSelectAll(window, grid); return 0;
+    case CMD_SORTASCENDING: GridSortBy(window, grid, grid->CursorCol, false); return 0;
+    case CMD_SORTDESCENDING: GridSortBy(window, grid, grid->CursorCol, true); return 0;
+    case CMD_ORIGINALORDER: GridSortBy(window, grid, -1, false); return 0;
+    case CMD_FIND: GridShowFindDialog(window, grid); return 0;
     default: return DefWindowProcA(window, message, wParam, lParam);
     }
 }
 
+// Keys that act whether or not there is a cell cursor: Esc stops a sort or
+// a search, the Menu key opens the context menu (Wine makes no
+// WM_CONTEXTMENU of it), F3 and Shift+F3 find again.
+bool CommandKey(HWND window, OUTPUTDATA *grid, WPARAM key)
+{
+    switch (key) {
+    case VK_ESCAPE: return GridStopWork(window, grid);
+    case VK_APPS: GridContextMenu(window, grid, -1, -1); return true;
+    case VK_F3: GridFindAgain(window, grid, GetKeyState(VK_SHIFT) < 0); return true;
+    default: return false;
+    }
+}
+
+// The right button opens the menu where it was pressed; the keyboard's
+// WM_CONTEXTMENU comes at (-1, -1), and the one that follows a right click
+// is the click's, already answered.
+void ContextMenuAtPointer(HWND window, OUTPUTDATA *grid)
+{
+    POINT point;
+    GetCursorPos(&point);
+    GridContextMenu(window, grid, point.x, point.y);
+}
+
+BOOL SetCursorOfGrid(HWND window, OUTPUTDATA *grid, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    bool working = grid->SortJob || (grid->Find && GridFindRunning(grid));
+    if (working && LOWORD(lParam) == HTCLIENT) {
+        SetCursor(LoadCursor(nullptr, IDC_WAIT));
+        return TRUE;
+    }
+    return (BOOL)DefWindowProcA(window, message, wParam, lParam);
+}
+
 LRESULT Dispatch(HWND window, OUTPUTDATA *grid, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (message == GridFindMessageId()) {
+        GridFindMessage(window, grid, reinterpret_cast<FINDREPLACEA *>(lParam));
+        return 0;
+    }
     int32_t x = (int16_t)LOWORD(lParam), y = (int16_t)HIWORD(lParam);
     switch (message) {
     case WM_DESTROY: DestroyGrid(window, grid); return 0;
@@ -262,21 +313,29 @@ LRESULT Dispatch(HWND window, OUTPUTDATA *grid, UINT message, WPARAM wParam, LPA
     case WM_ERASEBKGND: return 1; // the paint covers every pixel
     case WM_PAINT: Paint(window, grid, nullptr); return 0;
     case WM_PRINTCLIENT: Paint(window, grid, reinterpret_cast<HDC>(wParam)); return 0;
-    case WM_KEYDOWN: GridKeyDown(window, grid, wParam); return 0;
+    case WM_KEYDOWN:
+        if (!CommandKey(window, grid, wParam)) GridKeyDown(window, grid, wParam);
+        return 0;
+    case WM_SETCURSOR: return SetCursorOfGrid(window, grid, message, wParam, lParam);
+    case WM_CONTEXTMENU:
+        if (lParam == MAKELPARAM(-1, -1) || lParam == -1) GridContextMenu(window, grid, -1, -1);
+        return 0;
+    case WM_GRID_SORTDONE: GridSortDone(window, grid, (uint32_t)wParam); return 0;
+    case WM_GRID_FINDSTEP: GridFindStep(window, grid); return 0;
     case WM_COMMAND: return Command(window, grid, message, wParam, lParam);
     case WM_HSCROLL: GridHorizontalScroll(window, grid, LOWORD(wParam)); return 0;
     case WM_VSCROLL: GridVerticalScroll(window, grid, LOWORD(wParam)); return 0;
     case WM_MOUSEMOVE: GridMouseMove(window, grid, x, y); return 0;
-    case WM_LBUTTONDOWN: GridButtonDown(window, grid, x, y); return 0;
-    case WM_LBUTTONUP: GridButtonUp(window, grid); return 0;
+    case WM_LBUTTONDOWN: GridButtonDown(window, grid, x, y, wParam); return 0;
+    case WM_LBUTTONUP: GridButtonUp(window, grid, x, y); return 0;
     case WM_CAPTURECHANGED:
         if ((HWND)lParam != window) GridCaptureLost(window, grid);
         return 0;
     case WM_CANCELMODE: GridCaptureLost(window, grid); return 0;
     case WM_LBUTTONDBLCLK:
-        GridDoubleClick(window, grid);
+        GridDoubleClick(window, grid, x, y, wParam);
         return DefWindowProcA(window, message, wParam, lParam);
-    case WM_RBUTTONDOWN: GridContextMenu(window, grid); return 0;
+    case WM_RBUTTONDOWN: ContextMenuAtPointer(window, grid); return 0;
     case WM_MOUSEWHEEL: GridMouseWheel(window, GET_WHEEL_DELTA_WPARAM(wParam)); return 0;
     case WM_GRID_SETBUFFER:
         if (lParam == GridKeepsPlace)

@@ -61,6 +61,7 @@ ATOM RegisterGridOutputClass();
 struct GridDialogs {
     BOOL(WINAPI *GetSaveFileName)(LPOPENFILENAMEA);
     int(WINAPI *MessageBox)(HWND, LPCSTR, LPCSTR, UINT);
+    BOOL(WINAPI *TrackPopupMenu)(HMENU, UINT, int, int, int, HWND, const RECT *);
 };
 extern GridDialogs GridDialogFunctions;
 

@@ -3,10 +3,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "base/Text.h"
 #include "base/ThreadStack.h"
 #include "query/ResultCapture.h"
+#include "server/SshTunnel.h"
 
 void (*BatchTestSeam)(BatchSeamPoint point) = nullptr;
 
@@ -73,6 +75,7 @@ uint8_t PhaseOf(BATCHGATE *gate)
 // What the thread sending KILL QUERY needs, copied, since the job and its
 // connection may be freed while it runs; the gate is held.
 struct CANCELREQUEST {
+    CONNECTIONROUTE Route; // its TLS and tunnel, which the cancel shares
     char *Host;
     char *User;
     char *Password;
@@ -135,6 +138,7 @@ DWORD WINAPI CancelRequestThread(LPVOID parameter)
     // that has ended is left alone.
     if (PhaseOf(gate) == PhaseSent) {
         CONNECTIONINFO *connection = NewConnectionInfo(request->Host, request->User, request->Password);
+        if (connection) connection->Route = request->Route;
         char reason[480] = "";
         if (!connection) {
             failed = true;
@@ -173,6 +177,7 @@ bool SendCancelRequest(BATCHJOB *job, HWND notifyWindow, UINT failedMessage)
         return false;
     }
     CONNECTIONINFO *connection = job->Connection;
+    request->Route = connection->Route;
     request->Host = DuplicateText(connection->Host);
     request->User = DuplicateText(connection->User);
     request->Password = DuplicateText(connection->Password);
@@ -252,6 +257,10 @@ bool AddOutcome(BATCHJOB *job, BatchOutcomeKind kind, int32_t rows, int32_t resu
         job->Outcomes = static_cast<BATCHOUTCOME *>(grown);
     }
     job->Outcomes[job->OutcomeCount++] = {kind, rows, result};
+    // A CALL's result sets are answers of one statement, which its status ends.
+    int32_t statement = job->CurrentStatement;
+    bool call = statement < job->StatementCount && job->StatementIsCall[statement];
+    if (!call || kind == OutcomeAffected) job->CurrentStatement++;
     return true;
 }
 
@@ -312,7 +321,9 @@ GRIDBUFFER *BeginResult(BATCHJOB *job, MYSQL_RES *result)
 {
     GRIDBUFFER *buffer = NewGridBuffer();
     if (buffer && BeginCapture(buffer, result) && KeepResult(job, buffer)) {
-        PostMessageA(job->NotifyWindow, WM_RESULT_BEGUN, (WPARAM)(ResultsKept(job) - 1), (LPARAM)buffer);
+        int32_t statement = job->CurrentStatement < job->StatementCount ? job->CurrentStatement : -1;
+        PostMessageA(job->NotifyWindow, WM_RESULT_BEGUN, ResultBegunParam(ResultsKept(job) - 1, statement),
+                     (LPARAM)buffer);
         return buffer;
     }
     FreeGridBuffer(buffer);
@@ -453,6 +464,16 @@ void RunBatch(BATCHJOB *job)
     if (error == 0 && status == 0) return;
     // The next batch will need a new session first.
     if (IsConnectionLostError(error)) job->Connection->Lost = 1;
+    // Through a tunnel that has ended the server's words ("Lost connection")
+    // would blame the server; ssh's say what happened. The next batch
+    // makes a new tunnel.
+    SSHTUNNEL *tunnel = job->Connection->Tunnel;
+    if (IsConnectionLostError(error) && tunnel && TunnelEnds(tunnel, TunnelEndWaitMilliseconds)) {
+        job->FailedOutcome = status != 0 ? 1 : job->OutcomeCount + 1;
+        std::string text = TunnelEndedText(tunnel) + "\n\nThe next batch connects through a new tunnel.";
+        RecordFailure(job, 1, error, text.c_str());
+        return;
+    }
     job->FailedOutcome = status != 0 ? 1 : job->OutcomeCount + 1;
     // What the server did decides, not what was asked: a batch that ended
     // before the KILL reached it keeps its own outcome.
@@ -501,6 +522,16 @@ BATCHJOB *NewBatchJob(CONNECTIONINFO *connection, HWND notifyWindow, char *text)
     return job;
 }
 
+bool SetBatchStatements(BATCHJOB *job, const std::vector<bool> &isCall)
+{
+    int32_t count = isCall.size() < (size_t)INT32_MAX ? (int32_t)isCall.size() : 0;
+    free(job->StatementIsCall);
+    job->StatementIsCall = count > 0 ? static_cast<uint8_t *>(malloc((size_t)count)) : nullptr;
+    job->StatementCount = job->StatementIsCall ? count : 0;
+    for (int32_t i = 0; i < job->StatementCount; i++) job->StatementIsCall[i] = isCall[i];
+    return job->StatementIsCall || count <= 0;
+}
+
 void StartBatchWorker(BATCHJOB *job)
 {
     InterlockedIncrement(&BatchWorkersRunning);
@@ -544,6 +575,7 @@ void FreeBatchJob(BATCHJOB *job)
 {
     if (!job) return;
     free(job->QueryText);
+    free(job->StatementIsCall);
     free(job->Outcomes);
     free(job->MoreBuffers);
     ReleaseGate(job->Gate);

@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <vector>
 
 #include "results/ResultBuffer.h"
 #include "server/ClientLibrary.h"
@@ -16,11 +17,22 @@
 // ended (wParam 0, lParam 0).
 enum { WM_EXECUTE_DONE = WM_USER + 1 };
 // Posted when a result set's columns are known, before its rows: wParam its
-// place among the batch's result sets (from 0), lParam its GRIDBUFFER, which
+// place among the batch's result sets and the statement that returned it
+// (ResultBegunPlace, ResultBegunStatement), lParam its GRIDBUFFER, which
 // the job owns. The window may read it (Fields, and the rows up to
 // RowsPublished) until it takes the job's buffers after WM_EXECUTE_DONE;
 // the worker never frees a buffer while the job is the window's.
 enum { WM_RESULT_BEGUN = WM_USER + 4 };
+// Both halves are 32 bits: a script may hold more than 65,535 statements.
+static_assert(sizeof(WPARAM) >= 8, "WM_RESULT_BEGUN packs two 32-bit numbers into wParam");
+inline WPARAM ResultBegunParam(int32_t place, int32_t statement)
+{
+    return (WPARAM)(uint32_t)place | (WPARAM)(uint32_t)statement << 32;
+}
+// From 0 among the batch's result sets.
+inline int32_t ResultBegunPlace(WPARAM wParam) { return (int32_t)(uint32_t)wParam; }
+// From 0 among the batch's statements; -1 when the job was not told them.
+inline int32_t ResultBegunStatement(WPARAM wParam) { return (int32_t)(uint32_t)(wParam >> 32); }
 
 // Who frees the record: changed only with interlocked operations.
 enum BatchJobState : LONG { BatchRunning = 1, BatchAbandoned = 2, BatchFinished = 3 };
@@ -41,6 +53,12 @@ struct BATCHJOB {
     CONNECTIONINFO *Connection; // used by the worker alone while it runs; owned by the job once abandoned
     HWND NotifyWindow;          // receives WM_EXECUTE_DONE
     char *QueryText;            // owned; the worker frees it right after sending it
+    // One byte per statement of the text, 1 for a CALL (whose result sets
+    // and status are several answers of one statement), so that each result
+    // can name its statement as it begins; owned (SetBatchStatements). Null
+    // when the statements could not be told apart.
+    uint8_t *StatementIsCall;
+    int32_t StatementCount;
 
     // The outcome, read after WM_EXECUTE_DONE.
     int32_t QueryStatus;        // 0 = success
@@ -74,11 +92,17 @@ struct BATCHJOB {
     volatile LONG State;        // a BatchJobState value
     volatile LONG RowsReceived; // rows of the result read so far, updated every few thousand
     struct BATCHGATE *Gate;     // shared with the job's cancel requests, which may outlive it
+
+    // The worker's own: the statement the next answer belongs to (from 0).
+    int32_t CurrentStatement;
 };
 
 // A new record for a batch of text (taken over: freed by the worker, or
 // here when no record can be made). Null when out of memory.
 BATCHJOB *NewBatchJob(CONNECTIONINFO *connection, HWND notifyWindow, char *text);
+// Tells a job not yet started which of its statements are CALLs (copied).
+// False when out of memory: its results then name no statement.
+bool SetBatchStatements(BATCHJOB *job, const std::vector<bool> &isCall);
 // Starts the worker. When no thread can be had the batch ends at once as a
 // failure: the outcome says so and WM_EXECUTE_DONE is posted all the same.
 void StartBatchWorker(BATCHJOB *job);

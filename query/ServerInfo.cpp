@@ -95,9 +95,11 @@ void RefreshCurrentDatabase(CONNECTIONINFO *connection)
     mysql_free_result(result);
 }
 
-void FormatServerStatus(const char *host, const char *version, char *buffer, int bufferSize, bool encrypted)
+void FormatServerStatus(const char *host, const char *version, char *buffer, int bufferSize, bool encrypted,
+                        bool verified)
 {
     if (!buffer || bufferSize <= 0) return;
-    snprintf(buffer, bufferSize, encrypted ? "%s (%s, TLS)" : "%s (%s)", host ? host : "", version ? version : "");
+    const char *format = !encrypted ? "%s (%s)" : verified ? "%s (%s, TLS verified)" : "%s (%s, TLS)";
+    snprintf(buffer, bufferSize, format, host ? host : "", version ? version : "");
 }
 

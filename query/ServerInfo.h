@@ -23,7 +23,8 @@ void RefreshCurrentDatabase(CONNECTIONINFO *connection);
 // Calls add(name, context) for each database, in the order the server
 // lists them.
 void ForEachDatabase(CONNECTIONINFO *connection, void (*add)(const char *name, void *context), void *context);
-// "%s (%s)" with the host and the version, or "%s (%s, TLS)" for a session
-// over TLS, cut to fit bufferSize bytes.
+// "%s (%s)" with the host and the version, "%s (%s, TLS)" for a session
+// over TLS, "%s (%s, TLS verified)" when the server's certificate was
+// checked, cut to fit bufferSize bytes.
 void FormatServerStatus(const char *host, const char *version, char *buffer, int bufferSize = ServerStatusSize,
-                        bool encrypted = false);
+                        bool encrypted = false, bool verified = false);

@@ -11,6 +11,7 @@
 #include "grid/GridWindow.h"
 #include "query/ServerInfo.h"
 #include "base/Text.h"
+#include "querywindow/BatchHistory.h"
 #include "querywindow/DatabaseSelector.h"
 #include "querywindow/FrameServices.h"
 #include "querywindow/ScriptStatements.h"
@@ -59,6 +60,21 @@ char *TakeBatchText(CHILDDATA *child, int32_t *firstLine, bool *selected)
     return text;
 }
 
+// The tabs' tooltips name each result's statement by its first line, as the
+// editor had it when the batch began.
+void KeepFirstLines(CHILDDATA *child, const char *text, size_t length, const SCRIPTSTATEMENTS &statements)
+{
+    const size_t longest = 200;
+    child->StatementFirstLines.clear();
+    for (size_t start : statements.StartOffsets) {
+        size_t end = start;
+        while (end < length && end - start < longest && text[end] != '\r' && text[end] != '\n') end++;
+        // A cut never splits a UTF-8 character.
+        while (end < length && end > start && end - start >= longest && ((unsigned char)text[end] & 0xC0) == 0x80) end--;
+        child->StatementFirstLines.emplace_back(text + start, end - start);
+    }
+}
+
 // What goes to the server: the text without a UTF-8 byte-order mark (the
 // editor keeps it, so that the file saves unchanged), rewritten in place
 // when it carries DELIMITER lines. The statements found are kept for the
@@ -78,6 +94,7 @@ char *PrepareBatchText(CHILDDATA *child, char *text)
         return text; // sent as it is, with no lines placed
     }
     child->Statements = statements;
+    KeepFirstLines(child, text, length, *statements);
     text[RewriteForServer(text, length, *statements)] = 0;
     std::vector<SCRIPTEDIT>().swap(statements->Edits);
     return text;
@@ -139,19 +156,69 @@ void DescribeSingleOutcome(const BATCHJOB *job, PaneText &pane)
         pane.Text = "The command(s) completed successfully.";
 }
 
+// The outcomes of one statement: one, or for a CALL its result sets and the
+// status that ends it.
+struct StatementOutcomes {
+    int32_t First, Last; // indices into the job's outcomes, both included
+    bool Open;           // a CALL whose status has not come (it failed or was stopped)
+};
+
+// The job's outcomes statement by statement. A CALL is told by the script's
+// scan; without a scan each outcome counts as a statement of its own.
+std::vector<StatementOutcomes> GroupOutcomes(const BATCHJOB *job, const SCRIPTSTATEMENTS *statements)
+{
+    std::vector<StatementOutcomes> groups;
+    bool known = statements && statements->Certain;
+    for (int32_t i = 0; i < job->OutcomeCount;) {
+        size_t statement = groups.size();
+        bool call = known && statement < statements->IsCall.size() && statements->IsCall[statement];
+        StatementOutcomes group = {i, i, false};
+        if (call) {
+            while (i < job->OutcomeCount && job->Outcomes[i].Kind == OutcomeShown) i++;
+            group.Open = i == job->OutcomeCount;
+            if (!group.Open) i++; // the status
+            group.Last = i - 1;
+        } else {
+            i++;
+        }
+        groups.push_back(group);
+    }
+    return groups;
+}
+
+// The statement (from 1) that failed or was stopped: the open CALL, or the
+// one after the last that completed.
+int32_t FailedStatement(const BATCHJOB *job, const std::vector<StatementOutcomes> &groups)
+{
+    for (size_t g = 0; g < groups.size(); g++)
+        if (job->FailedOutcome - 1 <= groups[g].Last || groups[g].Open) return (int32_t)g + 1;
+    return (int32_t)groups.size() + 1;
+}
+
 // A line for each statement that completed; with several result sets,
-// each names the tab that shows it.
-void ListStatements(const BATCHJOB *job, PaneText &pane)
+// each names the tab (or the tabs of a CALL) that shows it.
+void ListStatements(const BATCHJOB *job, const SCRIPTSTATEMENTS *statements, PaneText &pane)
 {
     int32_t results = 0;
     for (int32_t i = 0; i < job->OutcomeCount; i++)
         if (job->Outcomes[i].Kind == OutcomeShown) results++;
-    for (int32_t i = 0; i < job->OutcomeCount; i++) {
-        const BATCHOUTCOME &outcome = job->Outcomes[i];
-        const char *format = outcome.Kind == OutcomeShown ? "Statement %d: %d row(s) returned"
-                                                          : "Statement %d: %d row(s) affected";
-        std::string line = Printed(format, i + 1, outcome.Rows);
-        if (outcome.Kind == OutcomeShown && results > 1) line += Printed(" (Result %d)", outcome.Result);
+    std::vector<StatementOutcomes> groups = GroupOutcomes(job, statements);
+    for (size_t g = 0; g < groups.size(); g++) {
+        int32_t rows = 0, first = 0, last = 0;
+        for (int32_t i = groups[g].First; i <= groups[g].Last; i++) {
+            const BATCHOUTCOME &outcome = job->Outcomes[i];
+            if (outcome.Kind != OutcomeShown) continue;
+            rows += outcome.Rows;
+            if (!first) first = outcome.Result;
+            last = outcome.Result;
+        }
+        if (!first) {
+            // A CALL without result sets has its status alone.
+            pane.Line(Printed("Statement %d: %d row(s) affected", (int)g + 1, job->Outcomes[groups[g].Last].Rows));
+            continue;
+        }
+        std::string line = Printed("Statement %d: %d row(s) returned", (int)g + 1, rows);
+        if (results > 1) line += first == last ? Printed(" (Result %d)", first) : Printed(" (Results %d-%d)", first, last);
         pane.Line(line);
     }
 }
@@ -168,11 +235,12 @@ int32_t FailedLineOf(const PaneText &pane)
 }
 
 // Several statements: a line for each, then the failure.
-void DescribeStatements(const BATCHJOB *job, PaneText &pane)
+void DescribeStatements(const BATCHJOB *job, const SCRIPTSTATEMENTS *statements, PaneText &pane)
 {
-    ListStatements(job, pane);
+    ListStatements(job, statements, pane);
     if (job->QueryStatus != 0) {
-        if (job->FailedOutcome > 0) pane.Line(Printed("Statement %d failed.", job->FailedOutcome));
+        if (job->FailedOutcome > 0)
+            pane.Line(Printed("Statement %d failed.", FailedStatement(job, GroupOutcomes(job, statements))));
         pane.ErrorLine(job->ErrorNumber, job->ErrorText);
     }
 }
@@ -226,8 +294,8 @@ void DescribeCancel(CHILDDATA *child, const BATCHJOB *job, PaneText &pane)
         return;
     }
     if (ShowsStatements(child, job)) {
-        ListStatements(job, pane);
-        pane.Line(Printed("Statement %d cancelled.", job->FailedOutcome));
+        ListStatements(job, child->Statements, pane);
+        pane.Line(Printed("Statement %d cancelled.", FailedStatement(job, GroupOutcomes(job, child->Statements))));
     }
     if (job->Incomplete && job->RowCount > 0)
         pane.Line(Printed("Query cancelled after %d row(s): the result is incomplete.", job->RowCount));
@@ -256,7 +324,8 @@ void RefreshAfterSuccess(CHILDDATA *child, const BATCHJOB *job)
     UpdateTitle(child);
     char version[ServerVersionSize] = "";
     GetServerVersion(child->Connection, version, sizeof version);
-    FormatServerStatus(ConnectionLabel(child->Connection), version, text, sizeof text, child->Connection->Encrypted);
+    FormatServerStatus(ConnectionLabel(child->Connection), version, text, sizeof text, child->Connection->Encrypted,
+                       child->Connection->Verified);
     SetStatusText(child, 1, text);
     SetStatusText(child, 2, child->Connection->Database);
     SetStatusText(child, 0, "Query batch completed.");
@@ -300,15 +369,33 @@ void ShowCancelled(CHILDDATA *child, const BATCHJOB *job, const PaneText &pane, 
     if (IsActiveQueryWindow(child)) RefillDatabaseSelector(child);
 }
 
+// Each result's tab tip: the first line of the statement that returned it;
+// none when the script's statements could not be told apart.
+void NameResultStatements(CHILDDATA *child, const BATCHJOB *job)
+{
+    child->ResultTips.clear();
+    child->TipTab = -1;
+    if (!child->Statements || !child->Statements->Certain) return;
+    std::vector<StatementOutcomes> groups = GroupOutcomes(job, child->Statements);
+    for (size_t g = 0; g < groups.size() && g < child->StatementFirstLines.size(); g++)
+        for (int32_t i = groups[g].First; i <= groups[g].Last; i++) {
+            const BATCHOUTCOME &outcome = job->Outcomes[i];
+            if (outcome.Kind != OutcomeShown || outcome.Result < 1) continue;
+            if (child->ResultTips.size() < (size_t)outcome.Result) child->ResultTips.resize((size_t)outcome.Result);
+            child->ResultTips[(size_t)outcome.Result - 1] = child->StatementFirstLines[g];
+        }
+}
+
 // Returns the pane's line of the failed statement, or -1.
 int32_t ShowOutcome(CHILDDATA *child, const BATCHJOB *job)
 {
+    NameResultStatements(child, job);
     GRIDBUFFER *previous = BufferShownByGrid(child);
     PaneText pane;
     if (job->Cancelled)
         DescribeCancel(child, job, pane);
     else if (ShowsStatements(child, job))
-        DescribeStatements(job, pane);
+        DescribeStatements(job, child->Statements, pane);
     else
         DescribeSingleOutcome(job, pane);
     if (job->Reconnected) {
@@ -362,6 +449,7 @@ GRIDBUFFER *NewArrivingView(const GRIDBUFFER *source)
     }
     view->Fields = source->Fields;
     view->ColumnKinds = source->ColumnKinds;
+    view->StillArriving = 1;
     for (int32_t &width : view->ColWidths) width = MinColumnWidth;
     return view;
 }
@@ -412,9 +500,18 @@ void TakeResults(CHILDDATA *child, BATCHJOB *job)
     for (GRIDBUFFER *buffer : failed) ReleaseBuffer(buffer);
 }
 
+void NameResultStatement(CHILDDATA *child, int32_t index, int32_t statement)
+{
+    if (statement < 0 || (size_t)statement >= child->StatementFirstLines.size()) return;
+    if (child->ResultTips.size() <= (size_t)index) child->ResultTips.resize((size_t)index + 1);
+    child->ResultTips[(size_t)index] = child->StatementFirstLines[(size_t)statement];
+    // A pointer resting on the tab picks up its tip with its next move.
+    child->TipTab = -1;
+}
+
 } // namespace
 
-void ShowResultBegun(CHILDDATA *child, int32_t index, GRIDBUFFER *source)
+void ShowResultBegun(CHILDDATA *child, int32_t index, int32_t statement, GRIDBUFFER *source)
 {
     // A view that could not be made leaves the rest to the batch's end.
     if (!child->Executing || index != (int32_t)child->Arriving.size()) return;
@@ -422,6 +519,7 @@ void ShowResultBegun(CHILDDATA *child, int32_t index, GRIDBUFFER *source)
     if (!view) return;
     CatchUp(view, source);
     if (index == 0) {
+        child->ResultTips.clear();
         // The last batch's results make room for this one's.
         ReplaceMoreResults(child, nullptr, 0);
         GRIDBUFFER *previous = BufferShownByGrid(child);
@@ -435,6 +533,7 @@ void ShowResultBegun(CHILDDATA *child, int32_t index, GRIDBUFFER *source)
     } else if (!AddMoreResult(child, view)) {
         return;
     }
+    NameResultStatement(child, index, statement);
     child->Arriving.push_back(source);
 }
 
@@ -467,12 +566,16 @@ void StartBatch(CHILDDATA *child)
     // The text is the worker's from here on.
     bool selected = false;
     ForgetStatements(child);
-    char *text = PrepareBatchText(child, TakeBatchText(child, &child->BatchFirstLine, &selected));
+    char *text = TakeBatchText(child, &child->BatchFirstLine, &selected);
+    // The history keeps the text as it was typed, DELIMITER lines and all.
+    if (text) BeginBatchHistory(child, text, strlen(text));
+    text = PrepareBatchText(child, text);
     child->BatchWasSelection = selected;
     // Kept only where a cache of names follows this server.
     if (text && ExistingNameCacheFor(child->Connection)) child->BatchText = text;
     child->BatchDatabase = child->Connection->Database ? child->Connection->Database : "";
     BATCHJOB *job = NewBatchJob(child->Connection, child->Window, text);
+    if (job && child->Statements && child->Statements->Certain) SetBatchStatements(job, child->Statements->IsCall);
     SetExecuteEnabled(child, false);
     SetStatusText(child, 0, "Executing query batch...");
     if (!job) {
@@ -499,6 +602,7 @@ void CompleteBatch(CHILDDATA *child)
     // while it is shown, and goes with it.
     TakeResults(child, job);
     int32_t failedLine = ShowOutcome(child, job);
+    EndBatchHistory(child, job);
     if (job != &failedToStart) FreeBatchJob(job);
     ForgetStatements(child);
     if (IsActiveQueryWindow(child)) SetExecuteEnabled(child, true);
@@ -533,6 +637,7 @@ void ReportCancelFailure(CHILDDATA *child, char *error)
 bool HandOverRunningBatch(CHILDDATA *child)
 {
     ForgetStatements(child);
+    ForgetBatchHistory(child);
     BATCHJOB *job = child->Batch;
     if (!child->Executing || !job) return false;
     child->Batch = nullptr;

@@ -24,8 +24,9 @@ void ShowElapsedTime(CHILDDATA *child);
 void ShowBatchProgress(CHILDDATA *child);
 // WM_RESULT_BEGUN: the result set's grid (the first, or one in a new tab)
 // shows its rows from now on as they arrive; the first one replaces the
-// last batch's results.
-void ShowResultBegun(CHILDDATA *child, int32_t index, GRIDBUFFER *source);
+// last batch's results. Its tab's tooltip names the statement (from 0; -1
+// unknown) at once.
+void ShowResultBegun(CHILDDATA *child, int32_t index, int32_t statement, GRIDBUFFER *source);
 // Brings the grids of the results still arriving up to date.
 void ShowArrivingRows(CHILDDATA *child);
 // Whether the grid shows a result of the running batch.

@@ -17,6 +17,7 @@
 #include "querywindow/QueryBatch.h"
 #include "querywindow/EditorSetup.h"
 #include "querywindow/QueryWindowInternal.h"
+#include "querywindow/BatchHistory.h"
 #include "querywindow/ScriptFiles.h"
 #include "querywindow/ScriptRecovery.h"
 #include "querywindow/SplitterWnd.h"
@@ -51,6 +52,9 @@ LRESULT CALLBACK TabsSubclassProc(HWND tabs, UINT message, WPARAM wParam, LPARAM
         return SendMessageA(GetParent(tabs), WM_NOTIFY, wParam, lParam);
     if (message == WM_COMMAND && lParam && reinterpret_cast<HWND>(lParam) != tabs)
         return SendMessageA(GetParent(tabs), WM_COMMAND, wParam, lParam);
+    if (message == WM_MOUSEMOVE)
+        if (CHILDDATA *child = StateOf<CHILDDATA>(GetParent(tabs)))
+            TrackTabTip(child, (int16_t)LOWORD(lParam), (int16_t)HIWORD(lParam));
     if (message == WM_NCDESTROY) {
         SetWindowLongPtrA(tabs, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(own));
         RemovePropA(tabs, TabsProcProperty);
@@ -79,11 +83,32 @@ HFONT CreatePlainFont(int height, const char *face)
     return CreateFontA(height, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, face);
 }
 
+// One tool over the whole tab control, whose text follows the tab under
+// the mouse (TrackTabTip): the tabs may scroll, which no notice tells.
+void CreateTabTips(CHILDDATA *child)
+{
+    child->TipTab = -1;
+    child->TabTips = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
+                                     CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, child->Window, nullptr,
+                                     GetModuleHandleA(nullptr), nullptr);
+    if (!child->TabTips) return;
+    TTTOOLINFOA tool = {};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = child->Window;
+    tool.uId = (UINT_PTR)child->Tabs;
+    tool.lpszText = const_cast<char *>("");
+    SendMessageA(child->TabTips, TTM_ADDTOOLA, 0, (LPARAM)&tool);
+    // A statement's first line may be long.
+    SendMessageA(child->TabTips, TTM_SETMAXTIPWIDTH, 0, 600);
+}
+
 void CreatePanes(CHILDDATA *child)
 {
     HWND window = child->Window;
     child->Tabs = CreateChild(0, WC_TABCONTROLA, TabsStyle, window, IDC_TABS);
     SubclassTabs(child->Tabs);
+    if (child->Tabs) CreateTabTips(child);
     child->Editor = CreateChild(WS_EX_CLIENTEDGE, CODEMAX_CLASS, PaneStyle, child->Tabs, IDC_EDITOR);
     child->Grid = CreateChild(WS_EX_CLIENTEDGE, GRID_CLASS_NAME, GridStyle, child->Tabs, IDC_GRID);
     child->MessagePane = CreateChild(WS_EX_CLIENTEDGE, "RichEdit", MessagePaneStyle, child->Tabs, IDC_MESSAGEPANE);
@@ -115,7 +140,8 @@ void ShowInitialStatus(CHILDDATA *child)
     char version[ServerVersionSize] = "";
     GetServerVersion(child->Connection, version, sizeof version);
     char status[ServerStatusSize];
-    FormatServerStatus(ConnectionLabel(child->Connection), version, status, sizeof status, child->Connection->Encrypted);
+    FormatServerStatus(ConnectionLabel(child->Connection), version, status, sizeof status, child->Connection->Encrypted,
+                       child->Connection->Verified);
     SetStatusText(child, 1, status);
     ShowServerUser(child);
     SetStatusText(child, 4, "0 row(s)");
@@ -166,6 +192,7 @@ void EnableWindowCommands(CHILDDATA *child)
     EnableDatabaseSelector(frame, true);
     EnableFrameMenuItem(frame, CMD_CHANGEDATABASE, true);
     EnableFrameMenuItem(frame, CMD_DISCONNECT, true);
+    EnableFrameMenuItem(frame, CMD_HISTORY, true);
     EnableFrameButton(frame, CMD_NEWBLANK, true);
     SetCommand(frame, CMD_OPEN, true);
     if (!child->Executing) SetCommand(frame, CMD_EXECUTE, true);
@@ -205,7 +232,11 @@ void SelectOwnDatabase(CHILDDATA *child)
 
 CHILDDATA *NewQueryWindowRecord() { return new (std::nothrow) CHILDDATA(); }
 
-void FreeQueryWindowRecord(CHILDDATA *child) { delete child; }
+void FreeQueryWindowRecord(CHILDDATA *child)
+{
+    if (child) ForgetBatchHistory(child);
+    delete child;
+}
 
 bool CreateQueryWindowPanes(CHILDDATA *child)
 {
@@ -292,6 +323,8 @@ void UpdateGridCommands(CHILDDATA *child)
     SetCommand(frame, CMD_COPY, selected);
     SetMenuItemEnabled(contextMenu, CMD_COPY, selected);
     SetMenuItemEnabled(contextMenu, CMD_COPYWITHNAMES, selected);
+    // Find searches the grid's cells, whatever the editor holds.
+    SetCommand(frame, CMD_FIND, SendMessageA(grid, WM_GRID_GETBUFFER, 0, 0) != 0);
 }
 
 // The message pane is read-only: while it has the focus, Copy and Select All
@@ -354,6 +387,7 @@ void DeactivateQueryWindow(CHILDDATA *child)
     EmptyDatabaseSelector(frame);
     EnableFrameMenuItem(frame, CMD_DISCONNECT, false);
     EnableFrameMenuItem(frame, CMD_OPEN, false);
+    EnableFrameMenuItem(frame, CMD_HISTORY, false);
     static const UINT buttons[] = {CMD_NEWBLANK, CMD_OPEN, CMD_EXECUTE, CMD_SHOWRESULTS, CMD_INSERTFROMFILE};
     for (UINT button : buttons) EnableFrameButton(frame, button, false);
     static const UINT items[] = {CMD_EXECUTE, CMD_CANCELQUERY, CMD_FIND, CMD_REPLACE, CMD_CLEARWINDOW};
@@ -381,6 +415,16 @@ bool IsQueryWindow(HWND window)
     char name[sizeof QUERYWINDOW_CLASS + 1] = "";
     return window && GetClassNameA(window, name, sizeof name) && strcmp(name, QUERYWINDOW_CLASS) == 0 &&
            StateOf<CHILDDATA>(window);
+}
+
+bool InsertIntoQueryWindow(HWND window, const char *text)
+{
+    CHILDDATA *child = IsQueryWindow(window) ? StateOf<CHILDDATA>(window) : nullptr;
+    if (!child || !text) return false;
+    SendMessageA(child->Editor, WM_EDITOR_REPLACESEL, 0, reinterpret_cast<LPARAM>(text));
+    child->FocusPane = child->Editor;
+    SetFocus(child->Editor);
+    return true;
 }
 
 HWND ActiveQueryWindow()
@@ -421,6 +465,7 @@ HWND CloneQueryWindow(HWND source, const char *text, char *error, size_t errorSi
     CONNECTIONINFO *connection = NewConnectionInfo(from->Host, from->User, from->Password);
     if (!connection) return nullptr;
     ReplaceConnectionText(&connection->Database, from->Database);
+    connection->Route = from->Route;
     if (from->Name) ReplaceConnectionText(&connection->Name, from->Name);
     if (!OpenConnectionWithin(connection, ConnectTimeoutSeconds, error, errorSize)) {
         FreeConnectionInfo(connection);

@@ -46,3 +46,7 @@ const CONNECTIONINFO *QueryWindowConnection(HWND window);
 // stays in the text), leaves the caret after it and puts the focus into
 // the editor. False for any other window.
 bool InsertAtQueryWindowCaret(HWND window, const char *text);
+// Puts text (UTF-8) in place of the editor's selection, at its caret when
+// nothing is selected, as one undo step, and gives the editor the focus.
+// False when window is no query window.
+bool InsertIntoQueryWindow(HWND window, const char *text);

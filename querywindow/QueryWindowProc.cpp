@@ -181,6 +181,16 @@ void SaveResultOrScript(CHILDDATA *child, WPARAM wParam, LPARAM lParam)
         SendMessageA(target, WM_COMMAND, wParam, lParam);
 }
 
+// Find searches where the keyboard is: a grid's cells, or the editor.
+void Find(CHILDDATA *child)
+{
+    HWND focus = GetFocus();
+    if (IsResultGrid(child, focus))
+        SendMessageA(focus, WM_COMMAND, CMD_FIND, 0);
+    else
+        SendMessageA(child->Editor, WM_EDITOR_EXECCMD, EDITORCMD_FIND, 0);
+}
+
 // Emptied as one edit, so that Undo brings the whole text back.
 void ClearEditor(CHILDDATA *child)
 {
@@ -287,7 +297,7 @@ LRESULT OnCommand(HWND window, CHILDDATA *child, WPARAM wParam, LPARAM lParam)
     case CMD_SHOWRESULTS: ToggleResultsPane(child); return 0;
     case CMD_NEXTRESULTTAB: StepTab(child, 1); return 0;
     case CMD_PREVIOUSRESULTTAB: StepTab(child, -1); return 0;
-    case CMD_FIND: SendMessageA(child->Editor, WM_EDITOR_EXECCMD, EDITORCMD_FIND, 0); break;
+    case CMD_FIND: Find(child); break;
     case CMD_REPLACE: SendMessageA(child->Editor, WM_EDITOR_EXECCMD, EDITORCMD_REPLACE, 0); break;
     case CMD_EXECUTE: Execute(child); return 0;
     case CMD_CANCELQUERY: CancelBatch(child); return 0;
@@ -324,7 +334,9 @@ LRESULT Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_TIMER: OnTimer(child, wParam); break;
     case WM_MDIACTIVATE: OnMdiActivate(window, child, wParam, lParam); return 0;
     case WM_EXECUTE_DONE: CompleteBatch(child); return 0;
-    case WM_RESULT_BEGUN: ShowResultBegun(child, (int32_t)wParam, reinterpret_cast<GRIDBUFFER *>(lParam)); return 0;
+    case WM_RESULT_BEGUN:
+        ShowResultBegun(child, ResultBegunPlace(wParam), ResultBegunStatement(wParam), reinterpret_cast<GRIDBUFFER *>(lParam));
+        return 0;
     case WM_CANCEL_FAILED: ReportCancelFailure(child, reinterpret_cast<char *>(lParam)); return 0;
     case WM_DESTROY: OnDestroy(window, child); return 0;
     }

@@ -101,7 +101,7 @@ private:
         // The command-line client's own command, before any SQL of a
         // statement (comment lines may come first).
         if (!hasContent && StartsWithWord(p, end, "delimiter")) return DelimiterLine(p);
-        if (!inStatement) StartStatement();
+        if (!inStatement) StartStatement(p);
         if (MatchesDelimiter(p)) return EndStatement(p);
         if (c == '\'' || c == '"' || c == '`') {
             hasContent = true;
@@ -235,11 +235,12 @@ private:
         }
     }
 
-    void StartStatement()
+    void StartStatement(const char *p)
     {
         inStatement = true;
         watch = FirstWord;
         result.StartLines.push_back(line);
+        result.StartOffsets.push_back((size_t)(p - text));
         result.IsCall.push_back(false);
     }
 

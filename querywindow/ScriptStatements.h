@@ -31,6 +31,8 @@ struct SCRIPTSTATEMENTS {
     // (0-based, within the text) of its first character that is not white
     // space. A comment counts: the server runs it as a statement.
     std::vector<int32_t> StartLines;
+    // The byte offset (within the text as scanned) of the same character.
+    std::vector<size_t> StartOffsets;
     // Statements that are CALLs: their result sets come back as several
     // results, so counting results no longer counts statements after them.
     std::vector<bool> IsCall;

@@ -276,6 +276,27 @@ void ShowTab(CHILDDATA *child, int32_t tab)
     if (child->ResultsShown) SendMessageA(child->Tabs, TCM_SETCURSEL, tab, 0);
 }
 
+void TrackTabTip(CHILDDATA *child, int32_t x, int32_t y)
+{
+    if (!child->TabTips) return;
+    TCHITTESTINFO hit = {{x, y}, 0};
+    int32_t tab = (int32_t)SendMessageA(child->Tabs, TCM_HITTEST, 0, (LPARAM)&hit);
+    if (tab == child->TipTab) return;
+    child->TipTab = tab;
+    const char *text = tab >= 0 && tab < MessagesTab(child) && (size_t)tab < child->ResultTips.size()
+                           ? child->ResultTips[(size_t)tab].c_str()
+                           : "";
+    TTTOOLINFOA tool = {};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = child->Window;
+    tool.uId = (UINT_PTR)child->Tabs;
+    tool.lpszText = const_cast<char *>(text);
+    // A tip shown for the tab left behind goes; the new one shows after the
+    // usual pause.
+    SendMessageA(child->TabTips, TTM_POP, 0, 0);
+    SendMessageA(child->TabTips, TTM_UPDATETIPTEXTA, 0, (LPARAM)&tool);
+}
+
 void StepTab(CHILDDATA *child, int32_t step)
 {
     if (!child->ResultsShown) return;

@@ -60,6 +60,13 @@ struct CHILDDATA {
     // The statements of the batch text (for the lines of its errors), the
     // editor line where that text starts, and whether a selection ran.
     struct SCRIPTSTATEMENTS *Statements;
+    // The first line of each statement of the batch text, and of the
+    // statement of each result of the last batch, or of the running one as
+    // each result begins: the tabs' tooltips.
+    std::vector<std::string> StatementFirstLines;
+    std::vector<std::string> ResultTips;
+    HWND TabTips;               // the tooltip of the results pane's tabs
+    int32_t TipTab;             // the tab whose tip it holds, -1 none
     int32_t BatchFirstLine;
     uint8_t BatchWasSelection;
     // The window's recovery copy (ScriptRecovery.h); null while the program
@@ -70,6 +77,9 @@ struct CHILDDATA {
     // the cache of names load those databases again.
     std::string BatchText;
     std::string BatchDatabase;
+    // The running batch's entry for the history, recorded when it ends;
+    // null between batches or when no history is kept.
+    struct HISTORYENTRY *HistoryEntry;
 };
 
 // A zeroed record and its release (nothing it points to is freed): the
@@ -124,6 +134,9 @@ void StepTab(CHILDDATA *child, int32_t step);
 // The buffers shown before are released. keepPlace: each buffer is the one
 // its grid showed, grown (the person's selection and scroll position stay).
 void ReplaceMoreResults(CHILDDATA *child, GRIDBUFFER *const *buffers, int32_t count, bool keepPlace = false);
+// The mouse moved over the tab control (client point): its tooltip takes
+// the text of the tab under it, the first line of that result's statement.
+void TrackTabTip(CHILDDATA *child, int32_t x, int32_t y);
 // One more result's grid (the buffer taken over) and its tab before
 // "Messages", the tab shown staying shown. False (the buffer released)
 // when no grid could be made.

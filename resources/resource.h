@@ -23,6 +23,14 @@
 #define IDC_SAVECONNECTION 107
 #define IDC_DELETECONNECTION 108
 #define IDC_CONNECTIONNOTE 109
+// TLS and the SSH tunnel.
+#define IDC_TLSMODE 110
+#define IDC_TLSCA 111
+#define IDC_TLSFINGERPRINT 112
+#define IDC_FINGERPRINTLABEL 113
+#define IDC_SSHHOST 114
+#define IDC_SSHUSER 115
+#define IDC_SSHKEY 116
 
 // About box: "Vintrel v" and the version resource's product version.
 #define IDC_ABOUTVERSION 100
@@ -72,5 +80,20 @@
 #define CMD_COPYWITHNAMES 186
 #define CMD_NEXTRESULTTAB 187
 #define CMD_PREVIOUSRESULTTAB 188
-// The object browser (ids 195 to 199 are its own).
+// The grid's context menu: the order of its rows.
+#define CMD_SORTASCENDING 190
+#define CMD_SORTDESCENDING 191
+#define CMD_ORIGINALORDER 192
+
+// Window > Object Browser (ids 195 to 199 are the object browser's).
 #define CMD_OBJECTBROWSER 195
+
+// Query > History... and its dialog (a named resource, "HistoryDialog").
+#define CMD_HISTORY 200
+#define IDC_HISTORYSEARCH 200
+#define IDC_HISTORYSERVER 201
+#define IDC_HISTORYDATABASE 202
+#define IDC_HISTORYLIST 203
+#define IDC_HISTORYCOPY 204
+#define IDC_HISTORYDELETE 205
+#define IDC_HISTORYCOUNT 206

@@ -125,6 +125,10 @@ struct GRIDBUFFER {
     // them (after each row's cells, with release order) for a thread that
     // shows them while more arrive; Rows.Count is the appending thread's own.
     std::atomic<int32_t> RowsPublished{0};
+    // A view of a result whose rows still arrive: what needs every row
+    // (saving, sorting, finding) waits for the finished buffer that
+    // replaces it.
+    uint8_t StillArriving = 0;
 };
 
 // What an export needs to know of a column's values: a number column's

@@ -12,6 +12,7 @@ packages=(
   xvfb xauth xdotool xclip x11-utils imagemagick fp-utils
   zip unzip msitools wixl socat iproute2 openssl xdg-utils python3
   libsecret-1-0 gnome-keyring libsecret-tools dbus dbus-bin
+  openssh-client openssh-server
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -6,9 +6,11 @@
 #include <cstdlib>
 #include <cctype>
 #include <cstring>
+#include <string>
 
 #include "server/DynamicLibrary.h"
 #include "server/KeepAlive.h"
+#include "server/SshTunnel.h"
 
 #define VINTREL_DEFINE_ENTRY(ret, name, args) name##_fn name = nullptr;
 VINTREL_CLIENT_FUNCTIONS(VINTREL_DEFINE_ENTRY)
@@ -205,7 +207,118 @@ void SetError(char *error, size_t errorSize, const char *text)
     if (error && errorSize) snprintf(error, errorSize, "%s", text);
 }
 
+// The system's certificate store as a file, for a library that has no
+// store of its own to check a chain against: Debian's bundle for the Linux
+// library. None on Windows, where the library asks the system's store.
+const char *SystemCaFile()
+{
+#ifdef __WINE__
+    return "/etc/ssl/certs/ca-certificates.crt";
+#else
+    return nullptr;
+#endif
+}
+
+// Connector/C with OpenSSL checks the chain whenever it is given a CA and
+// the name only when asked (MYSQL_OPT_SSL_VERIFY_SERVER_CERT); other TLS
+// libraries are not known to check one without the other, so there Verify
+// CA checks the name too rather than nothing.
+bool ChecksChainAlone(MYSQL *handle)
+{
+    const char *library = nullptr;
+    enum { MariadbTlsLibrary = 22 };
+    if (!mariadb_get_infov || mariadb_get_infov(handle, MariadbTlsLibrary, &library) != 0 || !library) return false;
+    return strncmp(library, "OpenSSL", 7) == 0;
+}
+
+// TLS as the route asks, before the connect. False (with the reason) when
+// the settings cannot be kept: the connect is then not tried, rather than
+// made with less checking than the user asked for.
+bool ApplyTlsOptions(CONNECTIONINFO *connection, char *error, size_t errorSize)
+{
+    const CONNECTIONROUTE &route = connection->Route;
+    MYSQL *handle = connection->Handle;
+    connection->Verified = 0;
+    if (ConnectorSslSet) ConnectorSslSet(handle, nullptr, nullptr, nullptr, nullptr, nullptr);
+    bool pinned = route.TlsFingerprint[0] != 0;
+    if (route.TlsMode == TlsPreferred && !pinned) return true;
+    if (!ConnectorSslSet || !mysql_options) {
+        SetError(error, errorSize, "The client library cannot be asked to require or verify TLS.");
+        return false;
+    }
+    my_bool on = 1;
+    mysql_options(handle, MysqlOptSslEnforce, &on);
+    if (pinned) {
+        // The pin stands in for the CA: a certificate of the user's own
+        // choosing, whoever signed it.
+        char fingerprint[sizeof route.TlsFingerprint];
+        if (!NormalFingerprint(route.TlsFingerprint, fingerprint, sizeof fingerprint)) {
+            char text[200];
+            snprintf(text, sizeof text, "The fingerprint is not %d hexadecimal digits (the certificate's %s).",
+                     FingerprintDigits(), FingerprintDigits() == 64 ? "SHA-256" : "SHA-1");
+            SetError(error, errorSize, FingerprintDigits() ? text : "The client library cannot pin a fingerprint.");
+            return false;
+        }
+        mysql_options(handle, MariadbOptTlsPeerFp, fingerprint);
+        connection->Verified = 1;
+        return true;
+    }
+    if (route.TlsMode == TlsRequired) return true;
+    const char *ca = route.TlsCa[0] ? route.TlsCa : SystemCaFile();
+    if (ca) mysql_options(handle, MysqlOptSslCa, ca);
+    my_bool checkName = route.TlsMode == TlsVerifyIdentity || !ca || !ChecksChainAlone(handle);
+    mysql_options(handle, MysqlOptSslVerifyServerCert, &checkName);
+    connection->Verified = 1;
+    return true;
+}
+
+// Connector/C 3.3 refuses a server without TLS before the login only when
+// it checks the name or a pin; with MYSQL_OPT_SSL_ENFORCE alone it logs in
+// in plain text. Such a session is closed at once, before any statement.
+bool RequiresTls(const CONNECTIONROUTE &route) { return route.TlsMode != TlsPreferred || route.TlsFingerprint[0]; }
+
+// A session through an SSH host goes to the tunnel's local end; the tunnel
+// of the record is kept while its ssh runs (a reconnect after a lost
+// server), made anew when it has ended.
+bool RouteThroughTunnel(CONNECTIONINFO *connection, char *host, size_t hostSize, unsigned int *port,
+                        unsigned int timeoutSeconds, char *error, size_t errorSize)
+{
+    if (!connection->Route.SshHost[0]) return true;
+    if (connection->Tunnel && !TunnelRunning(connection->Tunnel)) {
+        ReleaseTunnel(connection->Tunnel);
+        connection->Tunnel = nullptr;
+    }
+    if (!connection->Tunnel)
+        connection->Tunnel = AcquireTunnel(connection->Route, host, *port, timeoutSeconds, error, errorSize);
+    if (!connection->Tunnel) return false;
+    snprintf(host, hostSize, "127.0.0.1");
+    *port = TunnelLocalPort(connection->Tunnel);
+    return true;
+}
+
 } // namespace
+
+int FingerprintDigits()
+{
+    // MariaDB's own entries tell Connector/C from MySQL's libmysql, which
+    // has no pinning.
+    if (!mariadb_get_infov || !mysql_get_client_info) return 0;
+    int major = 0, minor = 0;
+    if (sscanf(mysql_get_client_info(), "%d.%d", &major, &minor) != 2) return 40;
+    return major > 3 || (major == 3 && minor >= 4) ? 64 : 40;
+}
+
+bool NormalFingerprint(const char *text, char *normal, size_t normalSize)
+{
+    size_t digits = 0;
+    for (const char *c = text; *c; c++) {
+        if (*c == ':' || *c == ' ') continue;
+        if (!isxdigit((unsigned char)*c) || digits + 1 >= normalSize) return false;
+        normal[digits++] = (char)toupper((unsigned char)*c);
+    }
+    normal[digits] = 0;
+    return FingerprintDigits() != 0 && (int)digits == FingerprintDigits();
+}
 
 bool OpenConnectionWithin(CONNECTIONINFO *connection, unsigned int timeoutSeconds, char *error, size_t errorSize,
                           unsigned int ioTimeoutSeconds)
@@ -219,6 +332,8 @@ bool OpenConnectionWithin(CONNECTIONINFO *connection, unsigned int timeoutSecond
         SetError(error, errorSize, "The server is not a host name, \"host:port\" or \"[IPv6 address]:port\".");
         return false;
     }
+    if (!RouteThroughTunnel(connection, host, sizeof host, &port, timeoutSeconds, error, errorSize)) return false;
+    if (connection->Tunnel) portGiven = true;
     connection->Handle = mysql_init(nullptr);
     if (!connection->Handle) return false;
     if (mysql_options) {
@@ -245,13 +360,24 @@ bool OpenConnectionWithin(CONNECTIONINFO *connection, unsigned int timeoutSecond
             mysql_options(connection->Handle, MysqlOptWriteTimeout, &ioTimeoutSeconds);
         }
     }
-    if (ConnectorSslSet) ConnectorSslSet(connection->Handle, nullptr, nullptr, nullptr, nullptr, nullptr);
+    if (!ApplyTlsOptions(connection, error, errorSize)) {
+        mysql_close(connection->Handle);
+        connection->Handle = nullptr;
+        return false;
+    }
     // Scripts of several statements run as one batch; a CALL's result sets
     // come back as several results.
     unsigned long flags = ClientMultiStatements | ClientMultiResults;
     if (mysql_real_connect(connection->Handle, host, connection->User, connection->Password, nullptr, port, nullptr,
                            flags)) {
         connection->Encrypted = SessionEncrypted(connection->Handle);
+        if (!connection->Encrypted && RequiresTls(connection->Route)) {
+            SetError(error, errorSize, "The server offers no TLS, and the connection's TLS mode requires it: "
+                                       "the session was closed.");
+            mysql_close(connection->Handle);
+            connection->Handle = nullptr;
+            return false;
+        }
         connection->Lost = 0;
         connection->InTransaction = 0;
         KeepConnectionAlive(connection->Handle);
@@ -260,6 +386,11 @@ bool OpenConnectionWithin(CONNECTIONINFO *connection, unsigned int timeoutSecond
     SetError(error, errorSize, mysql_error(connection->Handle));
     mysql_close(connection->Handle);
     connection->Handle = nullptr;
+    // A tunnel that ended while the library waited took the reason with it.
+    if (connection->Tunnel && !TunnelRunning(connection->Tunnel) && error && errorSize) {
+        std::string text = std::string(error) + "\n\n" + TunnelEndedText(connection->Tunnel);
+        SetError(error, errorSize, text.c_str());
+    }
     return false;
 }
 
@@ -292,6 +423,7 @@ void FreeConnectionInfo(CONNECTIONINFO *connection)
 {
     if (!connection) return;
     if (connection->Handle && mysql_close) mysql_close(connection->Handle);
+    ReleaseTunnel(connection->Tunnel);
     free(connection->Host);
     free(connection->Database);
     free(connection->User);

@@ -169,6 +169,25 @@ void *ClientFunctionAddress(int index);
 // separated by ", " (empty when all are there). For the start-up message.
 void MissingCalledFunctions(char *buffer, int bufferSize);
 
+// How a connection uses TLS (the settings key "tls"): as offered, always,
+// with the server's certificate checked against a CA, and with its name too.
+enum TlsModeValue : uint8_t { TlsPreferred = 0, TlsRequired = 1, TlsVerifyCa = 2, TlsVerifyIdentity = 3 };
+
+// The way to the server besides its address: TLS as the user asks, and an
+// SSH host to tunnel through (none when SshHost is empty). Plain arrays, so
+// that a copy of the record (a new window, the cancel connection) is one
+// assignment.
+struct CONNECTIONROUTE {
+    uint8_t TlsMode;
+    char TlsCa[260];          // a CA file; "" for the system's store
+    char TlsFingerprint[200]; // a certificate fingerprint to pin, in hex
+    char SshHost[256];        // "host" or "host:port"
+    char SshUser[128];
+    char SshKey[260];         // a private key file; "" for the agent
+};
+
+struct SSHTUNNEL; // server/SshTunnel.h
+
 // One server connection. Every text is NUL-terminated and owned by the record.
 struct CONNECTIONINFO {
     char *Host;
@@ -185,6 +204,12 @@ struct CONNECTIONINFO {
     // The name of the saved connection it was opened from, or null: the
     // window's title and status bar show it instead of the host.
     char *Name;
+    CONNECTIONROUTE Route;
+    // The server's certificate was checked (a CA or a pinned fingerprint):
+    // the status bar says "TLS verified".
+    uint8_t Verified;
+    // The tunnel the session runs through (one reference of it), or null.
+    SSHTUNNEL *Tunnel;
 };
 
 // What the user calls the connection: its saved name, else the host.
@@ -211,6 +236,9 @@ enum {
     MysqlProtocolTcp = 1
 };
 enum { MysqlOptReadTimeout = 11, MysqlOptWriteTimeout = 12 };
+// The options of TLS (mysql.h of MariaDB Connector/C); the last is
+// MariaDB's own.
+enum { MysqlOptSslVerifyServerCert = 21, MysqlOptSslCa = 27, MysqlOptSslEnforce = 38, MariadbOptTlsPeerFp = 7006 };
 // The errors of a connection the server has dropped.
 enum { ErrorServerGone = 2006, ErrorServerLost = 2013 };
 // A statement stopped by KILL QUERY.
@@ -228,13 +256,22 @@ enum { ConnectTimeoutSeconds = 15 };
 bool SplitServerAddress(const char *server, char *host, size_t hostSize, unsigned int *port,
                         bool *portGiven = nullptr);
 
+// The number of hexadecimal digits of the fingerprints the loaded library
+// compares: 40 (SHA-1) for Connector/C before 3.4, 64 (SHA-256) from 3.4 on;
+// 0 when it cannot pin one (MySQL's libmysql, nothing loaded).
+int FingerprintDigits();
+// The fingerprint as the library takes it (hex digits in capitals, no
+// colons or spaces); false when it is not FingerprintDigits() hex digits.
+bool NormalFingerprint(const char *text, char *normal, size_t normalSize);
+
 // mysql_init + mysql_real_connect with the record's server text (host and
 // port), user and password, no database: the character set utf8mb4, several
 // statements and results allowed, a connect timeout of ConnectTimeoutSeconds,
-// TLS whenever the server offers it (without verifying its certificate, as
-// the command-line clients do by default). Encrypted tells whether TLS is
-// in use. On failure the handle is released and left null. Returns true when
-// connected.
+// TLS as Route.TlsMode asks (Preferred: whenever the server offers it,
+// without verifying its certificate, as the command-line clients did), through
+// an SSH tunnel when Route names an SSH host. Encrypted tells whether TLS is
+// in use, Verified whether the certificate was checked. On failure the
+// handle is released and left null. Returns true when connected.
 bool OpenConnection(CONNECTIONINFO *connection);
 // The same with a connect timeout of its own; a failure's text (the
 // library's or the server's) goes into error when one is given. A short

@@ -241,13 +241,19 @@ TEST_F(ConnectionDialogTest, FirstRunShowsDefaultsAndCancelWritesNothing)
         EXPECT_EQ(GetDlgItem(dialog, IDC_HOST), GetFocus());
         std::vector<int> order;
         HWND control = GetDlgItem(dialog, IDC_HOST);
-        for (int i = 0; i < 11; i++) {
+        for (int i = 0; i < 17; i++) {
             order.push_back(GetDlgCtrlID(control));
             control = GetNextDlgTabItem(dialog, control, FALSE);
         }
         EXPECT_EQ((std::vector<int>{IDC_HOST, IDC_STARTSERVER, IDC_USER, IDC_PASSWORD, IDC_SAVEPASSWORD, IDC_DATABASE,
+                                    IDC_TLSMODE, IDC_TLSCA, IDC_TLSFINGERPRINT, IDC_SSHHOST, IDC_SSHUSER, IDC_SSHKEY,
                                     IDC_CONNECTIONNAME, IDC_SAVECONNECTION, IDC_DELETECONNECTION, IDOK, IDCANCEL}),
                   order);
+        // A new connection prefers TLS and has no tunnel; the pin's label
+        // names the fingerprint the library compares.
+        EXPECT_EQ("Preferred", ItemText(dialog, IDC_TLSMODE));
+        EXPECT_EQ("Pin (SHA-1):", ItemText(dialog, IDC_FINGERPRINTLABEL));
+        EXPECT_EQ("", ItemText(dialog, IDC_SSHHOST));
         // Centred over the frame.
         RECT f, d;
         GetWindowRect(frame, &f);
@@ -442,6 +448,31 @@ TEST_F(ConnectionDialogTest, ClearingSavePasswordForgetsHostAndUserForTheNextOpe
     EXPECT_NE(std::string::npos, ReadBytes(settings).find("[connection:Mine]\r\n")) << ReadBytes(settings);
 }
 
+void ShowRoute(HWND dialog, int mode, const char *ca, const char *pin, const char *sshHost, const char *sshUser,
+               const char *sshKey)
+{
+    SendDlgItemMessageA(dialog, IDC_TLSMODE, CB_SETCURSEL, mode, 0);
+    SetItemText(dialog, IDC_TLSCA, ca);
+    SetItemText(dialog, IDC_TLSFINGERPRINT, pin);
+    SetItemText(dialog, IDC_SSHHOST, sshHost);
+    SetItemText(dialog, IDC_SSHUSER, sshUser);
+    SetItemText(dialog, IDC_SSHKEY, sshKey);
+}
+
+std::string RouteText(HWND dialog)
+{
+    std::string text = ItemText(dialog, IDC_TLSMODE);
+    for (int id : {IDC_TLSCA, IDC_TLSFINGERPRINT, IDC_SSHHOST, IDC_SSHUSER, IDC_SSHKEY}) text += "|" + ItemText(dialog, id);
+    return text;
+}
+
+size_t Occurrences(const std::string &text, const std::string &part)
+{
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) count++;
+    return count;
+}
+
 // Names round-trip whatever they hold; picking one fills every field, and
 // its password is read back from where it was kept at the next opening.
 TEST_F(ConnectionDialogTest, SavedConnectionsKeepAnyNameAndPickingOneFillsTheFields)
@@ -458,7 +489,11 @@ TEST_F(ConnectionDialogTest, SavedConnectionsKeepAnyNameAndPickingOneFillsTheFie
             EXPECT_EQ("Saved \"Test server\"." + where, ItemText(dialog, IDC_CONNECTIONNOTE));
             SaveAs(dialog, odd, "odd-user", "", "");
             EXPECT_EQ("Saved \"" + odd + "\".", ItemText(dialog, IDC_CONNECTIONNOTE));
+            // One with TLS checked against a CA and a tunnel; the next ones
+            // without.
+            ShowRoute(dialog, 2, "/certs/ca.pem", "AB:CD", "bastion:2222", "me", "/keys/id_ed25519");
             SaveAs(dialog, wide, "wide-user", "", "wide_db");
+            ShowRoute(dialog, 0, "", "", "", "", "");
             SaveAs(dialog, "Prod", "first", "", "");
             SaveAs(dialog, "prod", "second", "", "");
             EXPECT_EQ("prod|Test server|" + odd + "|" + wide, ComboItems(dialog, IDC_CONNECTIONNAME));
@@ -470,8 +505,10 @@ TEST_F(ConnectionDialogTest, SavedConnectionsKeepAnyNameAndPickingOneFillsTheFie
             Pick(dialog, wide);
             EXPECT_EQ("wide-user", ItemText(dialog, IDC_USER));
             EXPECT_EQ("wide_db", ItemText(dialog, IDC_DATABASE));
+            EXPECT_EQ("Verify CA|/certs/ca.pem|AB:CD|bastion:2222|me|/keys/id_ed25519", RouteText(dialog));
             Pick(dialog, "prod");
             EXPECT_EQ("second", ItemText(dialog, IDC_USER));
+            EXPECT_EQ("Preferred|||||", RouteText(dialog));
             PressItem(dialog, IDCANCEL);
         })
         .Then([&](HWND dialog) {
@@ -514,6 +551,14 @@ TEST_F(ConnectionDialogTest, SavedConnectionsKeepAnyNameAndPickingOneFillsTheFie
     std::string bytes = ReadBytes(settings);
     EXPECT_NE(std::string::npos, bytes.find("[connection:Test server]\r\n")) << bytes;
     EXPECT_NE(std::string::npos, bytes.find("[connection:%E6%97%A5%E6%9C%AC db 100%25]\r\n")) << bytes;
+    // TLS and the tunnel after the database, only where they are set.
+    EXPECT_NE(std::string::npos, bytes.find("database=wide_db\r\ntls=verify-ca\r\ntlsca=/certs/ca.pem\r\n"
+                                            "tlsfingerprint=AB:CD\r\nsshhost=bastion:2222\r\nsshuser=me\r\n"
+                                            "sshkey=/keys/id_ed25519\r\n"))
+        << bytes;
+    EXPECT_EQ(1u, Occurrences(bytes, "tls="));
+    EXPECT_EQ(TlsPreferred, connection->Route.TlsMode);
+    EXPECT_STREQ("", connection->Route.SshHost);
     EXPECT_EQ(std::string::npos, bytes.find("[connection:x")) << bytes;
     EXPECT_EQ(std::string::npos, bytes.find("Prod")) << bytes;
     if (KeyringAnswers()) {

@@ -3,9 +3,13 @@
 // database, the connection count, the Execute keys and database switches.
 #include "QueryWindowFixture.h"
 
+#include <cstring>
 #include <string>
 
 #include "DialogDriver.h"
+#include "TestFiles.h"
+#include "base/Clipboard.h"
+#include "history/HistoryStore.h"
 #include "app/DesktopShell.h"
 #include "app/FrameWindow.h"
 #include "app/Startup.h"
@@ -77,17 +81,18 @@ protected:
         return text;
     }
     // A key as the system reports it: with Alt alone it is a system key.
-    bool Key(WPARAM key, bool control, bool alt = false)
+    bool Key(WPARAM key, bool control, bool alt = false, bool shift = false)
     {
         BYTE keys[256];
         GetKeyboardState(keys);
         keys[VK_CONTROL] = control ? 0x80 : 0;
         keys[VK_MENU] = alt ? 0x80 : 0;
+        keys[VK_SHIFT] = shift ? 0x80 : 0;
         SetKeyboardState(keys);
         UINT kind = alt && !control ? WM_SYSKEYDOWN : WM_KEYDOWN;
         MSG message = {GetFocus(), kind, key, alt ? (LPARAM)1 << 29 : 0, GetTickCount(), {0, 0}};
         bool taken = TranslateProgramMessage(frame, accelerators, &message);
-        keys[VK_CONTROL] = keys[VK_MENU] = 0;
+        keys[VK_CONTROL] = keys[VK_MENU] = keys[VK_SHIFT] = 0;
         SetKeyboardState(keys);
         return taken;
     }
@@ -230,6 +235,55 @@ TEST_F(FrameCommands, BreakKeysCancelAndAltGrLettersAreNoCommands)
         EXPECT_TRUE(PumpUntil([&] { return StatusPart(window, 0) == "Query batch cancelled."; })) << keys.key;
     }
     for (WPARAM letter : {'A', 'C', 'E', 'N', 'S', 'U', 'Z'}) EXPECT_FALSE(Key(letter, true, true)) << (char)letter;
+}
+
+// Query > History... by its keys: the batches newest first, narrowed as the
+// search text is typed; Down goes into the list, Delete removes the chosen
+// batch (from the file too), Copy copies one, and Enter from the search box
+// inserts the first match at the caret.
+TEST_F(FrameCommands, HistoryWindowSearchesRemovesCopiesAndInserts)
+{
+    TempDirectory folder;
+    ASSERT_TRUE(StartHistoryRecorder(folder.Path()));
+    HWND window = OpenWindow("app_tests_one");
+    SendMessageA(MdiClientWindow, WM_MDIACTIVATE, (WPARAM)window, 0);
+    SetFocus(Child(window)->Editor);
+    for (const char *sql : {"select 'Ärger' as a", "select 2", "select 'ärgerlich' as b"}) {
+        SetWindowTextA(Child(window)->Editor, sql);
+        SendMessageA(Child(window)->StatusBar, SB_SETTEXTA, 0, (LPARAM) "");
+        EXPECT_TRUE(Key(VK_F5, false));
+        EXPECT_TRUE(PumpUntil([&] { return StatusPart(window, 0) == "Query batch completed."; }));
+    }
+    SetWindowTextA(Child(window)->Editor, "");
+    std::string copied;
+    DialogDriver driver;
+    driver.Then([&](HWND dialog) {
+        HWND list = GetDlgItem(dialog, IDC_HISTORYLIST), search = GetDlgItem(dialog, IDC_HISTORYSEARCH);
+        EXPECT_EQ(search, GetFocus());
+        EXPECT_EQ("3 of 3 batch(es)", ItemText(dialog, IDC_HISTORYCOUNT));
+        EXPECT_EQ("app_tests_one", ComboItems(dialog, IDC_HISTORYDATABASE).substr(strlen("(All databases)|")));
+        TypeInto(dialog, IDC_HISTORYSEARCH, "RGER");
+        EXPECT_EQ("2 of 3 batch(es)", ItemText(dialog, IDC_HISTORYCOUNT));
+        SendMessageA(search, WM_KEYDOWN, VK_DOWN, 0);
+        EXPECT_EQ(list, GetFocus());
+        SendMessageA(list, WM_KEYDOWN, VK_DELETE, 0); // the newest: 'ärgerlich'
+        EXPECT_EQ("1 of 2 batch(es)", ItemText(dialog, IDC_HISTORYCOUNT));
+        SendMessageA(dialog, WM_COMMAND, IDC_HISTORYCOPY, 0);
+        PasteUtf8FromClipboard(dialog, copied);
+        SetFocus(search);
+        SendMessageA(dialog, WM_COMMAND, IDOK, 0);
+    });
+    EXPECT_TRUE(Key('H', true, false, true)); // Ctrl+Shift+H, not the editor's Replace
+    PumpMessages(20);
+    EXPECT_EQ(0u, driver.Pending());
+    EXPECT_TRUE(driver.Unexpected.empty());
+    EXPECT_EQ("select 'Ärger' as a", copied);
+    EXPECT_EQ("select 'Ärger' as a", EditorText(Child(window)));
+    StopHistoryRecorder();
+    HISTORYLIST list;
+    ASSERT_TRUE(LoadHistory(folder.Path(), &list));
+    ASSERT_EQ(2u, list.Items.size());
+    EXPECT_EQ("select 2", list.Items[0].Text);
 }
 
 std::string LaunchedProgram, LaunchedArgument;

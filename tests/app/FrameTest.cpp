@@ -97,7 +97,7 @@ TEST_F(Frame, StartsWithOnlyConnectExitHelpAndAboutEnabled)
     EXPECT_FALSE(MenuState(HelpPopup(), CMD_HELPCONTENTS) & MF_GRAYED);
     EXPECT_FALSE(MenuState(HelpPopup(), CMD_ABOUT) & MF_GRAYED);
     for (UINT command : {CMD_DISCONNECT, CMD_OPEN, CMD_SAVE, CMD_UNDO, CMD_COPY, CMD_EXECUTE, CMD_NEWBLANK,
-                         CMD_INSERTFROMFILE, CMD_CHANGEDATABASE})
+                         CMD_INSERTFROMFILE, CMD_CHANGEDATABASE, CMD_HISTORY})
         EXPECT_TRUE(MenuState(GetMenu(frame), command) & MF_GRAYED) << command;
     char newText[16] = "";
     GetMenuStringA(FilePopup(), 4, newText, sizeof newText, MF_BYPOSITION);

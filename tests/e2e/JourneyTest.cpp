@@ -159,6 +159,29 @@ TEST_F(Journey, ResultSavedFromTheGridMenuIsTheExportByteForByte)
     EXPECT_EQ("id\tname\tprice\t\r\n1\tpen\t1.50\t\r\n2\tink\tNULL\t\r\n3\tpad\t12.00\t\r\n", ReadFile(path));
 }
 
+// The grid from the keyboard: Shift+F10 opens its menu at the current cell
+// and sorts by the name column, Ctrl+F finds a cell (F3 again wraps round
+// to it), and the Menu key brings back the server's order.
+TEST_F(Journey, TheGridIsSortedAndSearchedFromTheKeyboard)
+{
+    StartConnected();
+    program.Execute("select id, name, price from e2e_shop.items order by id");
+    ASSERT_TRUE(program.WaitForGrid("1\tpen\t1.50\n2\tink\tNULL\n3\tpad\t12.00"));
+    Click(Screen::GridCellX, Screen::GridCellY);
+    Keys("Right shift+F10 d"); // Sort Descending
+    EXPECT_TRUE(program.WaitForGrid("1\tpen\t1.50\n3\tpad\t12.00\n2\tink\tNULL"));
+    Click(Screen::GridCellX, Screen::GridCellY);
+    Keys("ctrl+f");
+    ASSERT_FALSE(program.WaitForWindow("^Find$").empty());
+    Type("INK");
+    Keys("Return Escape");
+    SetClipboard("(nothing copied)");
+    Keys("F3 ctrl+c");
+    EXPECT_EQ("ink", Clipboard()) << "found without regard to case, then again";
+    Keys("Menu o"); // Original Order
+    EXPECT_TRUE(program.WaitForGrid("1\tpen\t1.50\n2\tink\tNULL\n3\tpad\t12.00"));
+}
+
 TEST_F(Journey, ScriptSavedAndOpenedAgainInAnotherWindow)
 {
     StartConnected();
@@ -337,7 +360,7 @@ TEST_F(Journey, SavesTwoConnectionsAndReconnectsByPickingEach)
     Type(account.Password);
     Keys("Tab space Tab"); // "Save password", then the database
     Type("e2e_shop");
-    Keys("Tab");
+    Keys("alt+c"); // past TLS and the SSH tunnel to the connection's name
     Type("Shop [local]");
     Keys("alt+s");
     Pause(500);
@@ -374,6 +397,47 @@ TEST_F(Journey, SavesTwoConnectionsAndReconnectsByPickingEach)
     EXPECT_EQ("e2e_shop", program.AskWindow("select database()"));
 }
 
+// A server reached through an SSH tunnel typed into the dialog: the SSH
+// server forwards the session, the window works as any other, the settings
+// keep the tunnel, and ssh ends with the program.
+TEST_F(Journey, ConnectsThroughAnSshTunnelThatEndsWithTheProgram)
+{
+    const char *sshPort = getenv("VINTREL_TEST_SSH_PORT"), *sshDir = getenv("VINTREL_TEST_SSH_DIR");
+    const char *serverPort = getenv("VINTREL_TEST_PORT");
+    if (!sshPort || !sshDir || !serverPort) GTEST_SKIP() << "no sshd in this run (./test starts one)";
+    if (TestingWindowsBuild()) GTEST_SKIP() << "Wine has no ssh.exe for the Windows build";
+    const std::string tunnels = "pgrep -a -x ssh | grep -c -- '-p " + std::string(sshPort) + " ' || true";
+    const std::string sshdLog = getenv("VINTREL_TEST_SSHD_LOG");
+    size_t logBefore = ReadFile(sshdLog).size();
+    program.WriteSettings("127.0.0.1:" + std::string(serverPort), account.User, &account.Password);
+    ASSERT_TRUE(program.Start(account.Socket));
+    ASSERT_FALSE(program.WaitForWindow("^Connect to MySQL Server$").empty());
+    Pause(200);
+    Keys("alt+h");
+    Type("127.0.0.1:" + std::string(sshPort));
+    Keys("alt+e");
+    Type(RunLine("id -un"));
+    Keys("alt+k");
+    Type(std::string(sshDir) + "/user-key");
+    Keys("Return");
+    ASSERT_TRUE(program.WaitUntilGone("^Connect to MySQL Server$", 30));
+    ASSERT_TRUE(program.MaximizeQueryWindow());
+    EXPECT_EQ("42", program.AskWindow("select 6*7"));
+    EXPECT_EQ("1", RunLine(tunnels));
+    // sshd carried the session to the server's port.
+    std::string log = ReadFile(sshdLog).substr(logBefore);
+    EXPECT_NE(std::string::npos, log.find("direct-tcpip")) << log;
+    EXPECT_NE(std::string::npos, log.find("target 127.0.0.1 port " + std::string(serverPort))) << log;
+    std::string settings = ReadFile(program.SettingsPath());
+    EXPECT_NE(std::string::npos, settings.find("\r\nsshhost=127.0.0.1:" + std::string(sshPort) + "\r\n")) << settings;
+
+    Keys("alt+f x"); // File > Exit; the window's text changed
+    ASSERT_TRUE(program.WaitForMessageBox());
+    Keys("n");
+    EXPECT_TRUE(program.WaitForExit(10));
+    EXPECT_EQ("0", RunLine(tunnels));
+}
+
 // A settings file of random bytes: the program starts on the defaults, a
 // person types the account, and the settings are saved for the next start.
 TEST_F(Journey, SettingsFileOfRandomBytesGivesTheDefaultsAndIsWrittenAnew)
@@ -397,6 +461,32 @@ TEST_F(Journey, SettingsFileOfRandomBytesGivesTheDefaultsAndIsWrittenAnew)
     program.Kill();
     ASSERT_TRUE(program.StartConnected(account.Socket)) << "the saved settings did not connect";
     EXPECT_EQ(ConnectedTitle, program.FrameTitle());
+}
+
+// Every batch goes into the history as it ends: Ctrl+Shift+H (not the
+// editor's Replace) opens it with the focus in the search box, a few typed
+// letters of any case narrow the list, and Enter puts the first match at
+// the editor's caret. The history is a file in the user's data folder.
+TEST_F(Journey, HistoryFindsAnEarlierBatchAndEnterInsertsIt)
+{
+    StartConnected();
+    program.Execute("select name from e2e_shop.items where id = 3");
+    EXPECT_TRUE(program.WaitForGrid("pad"));
+    program.Execute("select count(*) from e2e_shop.items");
+    EXPECT_TRUE(program.WaitForGrid("3"));
+    program.ReplaceEditorText("-- again\n");
+    Keys("ctrl+shift+h");
+    ASSERT_FALSE(program.WaitForWindow("^History$").empty());
+    Type("ID = 3");
+    Keys("Return");
+    EXPECT_TRUE(program.WaitUntilGone("^History$"));
+    std::string expected = "-- again\nselect name from e2e_shop.items where id = 3";
+    EXPECT_TRUE(WaitFor([&] { return program.CopyEditor() == expected; }, std::chrono::seconds(5)))
+        << program.CopyEditor();
+    if (!TestingWindowsBuild()) {
+        std::string history = ReadFile(program.WorkDirectory() + "/data/vintrel/history/history.vhist");
+        EXPECT_NE(std::string::npos, history.find("select count(*) from e2e_shop.items"));
+    }
 }
 
 } // namespace

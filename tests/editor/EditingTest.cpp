@@ -142,6 +142,17 @@ TEST_F(EditorTest, FindAndReplaceRequests)
     EXPECT_EQ("select bb from t where bb = 'bb'; select bb", Text());
     Send(WM_EDITOR_UNDO);
     EXPECT_EQ("select a from t where a = 'A'; select A", Text()) << "replace all is one step";
+
+    // Without Match case, letters beyond ASCII fold as the grid's find folds them.
+    SetText("x \xC3\x84RGER");
+    char folded[] = "\xC3\xA4rger";
+    request.lpstrFindWhat = folded;
+    request.Flags = FR_FINDNEXT | FR_DOWN | FR_MATCHCASE;
+    SendMessageA(editor, message, 0, reinterpret_cast<LPARAM>(&request));
+    EXPECT_NE(3, Sel().Start.Column) << "case matters with Match case";
+    request.Flags = FR_FINDNEXT | FR_DOWN;
+    SendMessageA(editor, message, 0, reinterpret_cast<LPARAM>(&request));
+    EXPECT_EQ(3, Sel().Start.Column);
 }
 
 TEST_F(EditorTest, FindDialogsOpen)

@@ -194,10 +194,10 @@ POINT GridFixture::HeaderPoint(int column) const { return POINT{ColumnLeft(colum
 
 POINT GridFixture::RowNumberPoint(int row) const { return POINT{3, SlotTop(row - GridTopRow(State())) + 3}; }
 
-void GridFixture::Press(POINT p)
+void GridFixture::Press(POINT p, WPARAM keys)
 {
-    SendMessageA(grid, WM_MOUSEMOVE, 0, MAKELPARAM(p.x, p.y));
-    SendMessageA(grid, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(p.x, p.y));
+    SendMessageA(grid, WM_MOUSEMOVE, keys, MAKELPARAM(p.x, p.y));
+    SendMessageA(grid, WM_LBUTTONDOWN, MK_LBUTTON | keys, MAKELPARAM(p.x, p.y));
 }
 
 void GridFixture::Release(POINT p) { SendMessageA(grid, WM_LBUTTONUP, 0, MAKELPARAM(p.x, p.y)); }
@@ -210,9 +210,9 @@ void GridFixture::MoveTo(POINT p)
     SendMessageA(grid, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(p.x, p.y));
 }
 
-void GridFixture::Click(POINT p)
+void GridFixture::Click(POINT p, WPARAM keys)
 {
-    Press(p);
+    Press(p, keys);
     Release(p);
 }
 

@@ -61,11 +61,12 @@ protected:
     int ColumnLeft(int column) const; // client x of the column's left edge
     int SlotTop(int slot) const;
 
-    void Press(POINT p);
+    // keys: MK_ flags besides the button (MK_CONTROL for Ctrl).
+    void Press(POINT p, WPARAM keys = 0);
     void Release(POINT p);
     // Moves the system pointer to a client point and reports the move.
     void MoveTo(POINT p);
-    void Click(POINT p);
+    void Click(POINT p, WPARAM keys = 0);
     void Key(WPARAM key, bool shift = false, bool control = false);
     LRESULT Command(int id);
 

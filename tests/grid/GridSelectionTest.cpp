@@ -104,10 +104,18 @@ TEST_F(GridSelection, HeaderRowNumberAndCornerSelectOnRelease)
     ShowNumbers(20);
     Press(HeaderPoint(2));
     EXPECT_EQ(2, State()->PressedCol);
-    Release(CellPoint(7, 0)); // released elsewhere: no difference
+    Release(CellPoint(7, 0)); // dragged off the header band: the pressed column
     EXPECT_EQ((Selection{0, 19, 2, 2}), Selected());
     ExpectCursor(0, 2);
     EXPECT_EQ(-1, State()->PressedCol);
+    Click(HeaderPoint(1), MK_CONTROL); // a plain click would sort
+    EXPECT_EQ((Selection{0, 19, 1, 1}), Selected());
+    ExpectCursor(0, 1);
+    Press(HeaderPoint(3));
+    Release(HeaderPoint(1)); // dragged across the headers
+    EXPECT_EQ((Selection{0, 19, 1, 3}), Selected());
+    ExpectCursor(0, 3);
+    EXPECT_EQ(-1, State()->SortColumn);
 
     Press(RowNumberPoint(4));
     Release(RowNumberPoint(4));
@@ -118,7 +126,7 @@ TEST_F(GridSelection, HeaderRowNumberAndCornerSelectOnRelease)
     Release(POINT{3, 3});
     EXPECT_EQ((Selection{0, 19, 0, 3}), Selected());
     ExpectCursor(4, 0);
-    EXPECT_EQ(3, std::count(GridNotifications.begin(), GridNotifications.end(), GN_SELCHANGED));
+    EXPECT_EQ(5, std::count(GridNotifications.begin(), GridNotifications.end(), GN_SELCHANGED));
     EXPECT_EQ(-2, State()->PressedRow);
 }
 
@@ -324,7 +332,7 @@ TEST_F(GridSelection, CopyGivesTheSelectedCellsWithOrWithoutTheirNames)
     Command(CMD_COPY);
     EXPECT_EQ("30", ClipboardText());
 
-    Click(HeaderPoint(2));
+    Click(HeaderPoint(2), MK_CONTROL);
     Command(CMD_COPY);
     EXPECT_EQ("100\r\n200\r\n300\r\n400", ClipboardText());
 
@@ -703,10 +711,16 @@ TEST_F(GridSelection, RightButtonShowsTheContextMenuAndKeepsTheSelection)
     GetMenuStringA(popup, 2, text, sizeof text, MF_BYPOSITION);
     EXPECT_STREQ("Select All\tCtrl+A", text);
     GetMenuStringA(popup, 4, text, sizeof text, MF_BYPOSITION);
+    EXPECT_STREQ("Sort &Ascending", text);
+    GetMenuStringA(popup, 5, text, sizeof text, MF_BYPOSITION);
+    EXPECT_STREQ("Sort &Descending", text);
+    GetMenuStringA(popup, 6, text, sizeof text, MF_BYPOSITION);
+    EXPECT_STREQ("&Original Order", text);
+    GetMenuStringA(popup, 8, text, sizeof text, MF_BYPOSITION);
     EXPECT_STREQ("Save As...", text);
     EXPECT_EQ((UINT)CMD_COPYWITHNAMES, GetMenuItemID(popup, 1));
     EXPECT_EQ(113u, GetMenuItemID(popup, 2));
-    EXPECT_EQ(106u, GetMenuItemID(popup, 4));
+    EXPECT_EQ(106u, GetMenuItemID(popup, 8));
     EXPECT_TRUE(GetMenuState(popup, 110, MF_BYCOMMAND) & MF_GRAYED) << "the parent enables the items";
 
     MenuWasShown = false;

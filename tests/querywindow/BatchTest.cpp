@@ -3,9 +3,13 @@
 // the status parts, the selector and title, and the batches that end
 // badly or outlive their window.
 #include "QueryWindowFixture.h"
+#include "TestFiles.h"
 
 #include <commctrl.h>
+#include <pwd.h>
 #include <richedit.h>
+#include <signal.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -13,7 +17,10 @@
 
 #include "editor/CodeMaxControl.h"
 #include "grid/GridWindow.h"
+#include "history/HistoryStore.h"
 #include "query/BatchWorker.h"
+#include "querywindow/QueryWindow.h"
+#include "server/SshTunnel.h"
 #include "querywindow/FrameServices.h"
 #include "resources/resource.h"
 
@@ -301,6 +308,39 @@ TEST_F(Batch, AKilledConnectionGivesAnErrorNotAHang)
     EXPECT_EQ("qw_tests_bb", FirstCell(child)) << MessagePaneText(child);
 }
 
+// A tunnel that dies under a running batch fails it with ssh's account of
+// it (not the server's "Lost connection"); the next batch runs through a
+// new tunnel.
+TEST_F(Batch, ATunnelEndingUnderABatchFailsItAndTheNextRunsThroughANewOne)
+{
+    const char *sshPort = getenv("VINTREL_TEST_SSH_PORT"), *sshDir = getenv("VINTREL_TEST_SSH_DIR");
+    if (!sshPort || !sshDir) GTEST_SKIP() << "no sshd in this run (./test starts one)";
+    std::string server = "127.0.0.1:" + QueryValue(child->Connection->Handle, "select @@port");
+    CONNECTIONINFO *connection = NewConnectionInfo(server.c_str(), TestUser(), TestPassword());
+    CONNECTIONROUTE &route = connection->Route;
+    snprintf(route.SshHost, sizeof route.SshHost, "127.0.0.1:%s", sshPort);
+    snprintf(route.SshUser, sizeof route.SshUser, "%s", getpwuid(getuid())->pw_name);
+    snprintf(route.SshKey, sizeof route.SshKey, "%s/user-key", sshDir);
+    char error[1024];
+    ASSERT_TRUE(OpenConnectionWithin(connection, 15, error, sizeof error)) << error;
+    unsigned long first = TunnelProcessId(connection->Tunnel);
+    CHILDDATA *tunnelled = ChildOf(CreateQueryWindow(connection, false));
+    ASSERT_TRUE(tunnelled);
+    SetEditorText(tunnelled, "select sleep(5)");
+    FrameCommand(CMD_EXECUTE);
+    PumpMessages(300);
+    kill((pid_t)first, SIGKILL);
+    ASSERT_TRUE(WaitForCompletion(tunnelled, 4000));
+    EXPECT_EQ("Query batch completed with errors.", StatusText(tunnelled, 0));
+    std::string said = MessagePaneText(tunnelled);
+    EXPECT_NE(std::string::npos, said.find("The SSH tunnel through 127.0.0.1:" + std::string(sshPort) + " has ended"))
+        << said;
+    EXPECT_NE(std::string::npos, said.find("The next batch connects through a new tunnel.")) << said;
+    ASSERT_TRUE(RunBatch(tunnelled, "select 6*7", 15000));
+    EXPECT_EQ("42", FirstCell(tunnelled)) << MessagePaneText(tunnelled);
+    EXPECT_NE(first, TunnelProcessId(tunnelled->Connection->Tunnel));
+}
+
 // A session that died inside a transaction (begun, or with autocommit off)
 // took the transaction with it: the next batch is not run on a new session
 // as if nothing had happened; the one after it is.
@@ -485,6 +525,22 @@ std::string TabText(CHILDDATA *child, int tab)
     return text;
 }
 
+// The tooltip of a tab, as hovering it shows it.
+std::string TabTip(CHILDDATA *child, int tab)
+{
+    RECT place = {};
+    SendMessageA(child->Tabs, TCM_GETITEMRECT, tab, (LPARAM)&place);
+    SendMessageA(child->Tabs, WM_MOUSEMOVE, 0, MAKELPARAM((place.left + place.right) / 2, (place.top + place.bottom) / 2));
+    char tip[256] = "";
+    TTTOOLINFOA tool = {};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = child->Window;
+    tool.uId = (UINT_PTR)child->Tabs;
+    tool.lpszText = tip;
+    SendMessageA(child->TabTips, TTM_GETTEXTA, sizeof tip, (LPARAM)&tool);
+    return tip;
+}
+
 // Every result set of a script has a tab and a grid of its own; the pane's
 // lines name the tabs, Ctrl+Page Down and Up step through them (wrapping)
 // and the edit commands act on the grid shown.
@@ -493,10 +549,12 @@ TEST_F(Batch, EveryResultSetHasItsOwnTab)
     ASSERT_TRUE(RunBatch(child, "select * from five;\nselect 'b' as bee, 2 as two;\nselect 3 as three;\n"
                                 "call two();\nupdate five set t = 'a' where n = 1"));
     EXPECT_EQ("Statement 1: 5 row(s) returned (Result 1)\r\nStatement 2: 1 row(s) returned (Result 2)\r\n"
-              "Statement 3: 1 row(s) returned (Result 3)\r\nStatement 4: 1 row(s) returned (Result 4)\r\n"
-              "Statement 5: 1 row(s) returned (Result 5)\r\nStatement 6: 0 row(s) affected\r\n"
-              "Statement 7: 0 row(s) affected",
+              "Statement 3: 1 row(s) returned (Result 3)\r\nStatement 4: 2 row(s) returned (Results 4-5)\r\n"
+              "Statement 5: 0 row(s) affected",
               MessagePaneText(child));
+    // Hovering a tab names its statement by the statement's first line.
+    for (int tab : {1, 4, 5})
+        EXPECT_EQ(tab == 1 ? "select 'b' as bee, 2 as two;" : tab == 4 ? "call two();" : "", TabTip(child, tab)) << tab;
     ASSERT_EQ(4u, child->MoreGrids.size());
     ASSERT_EQ(6, (int)SendMessageA(child->Tabs, TCM_GETITEMCOUNT, 0, 0));
     EXPECT_EQ("Result 1", TabText(child, 0));
@@ -515,6 +573,16 @@ TEST_F(Batch, EveryResultSetHasItsOwnTab)
     FrameCommand(CMD_SELECTALL);
     FrameCommand(CMD_COPY);
     EXPECT_EQ("b\t2", ClipboardText());
+    // Find goes where the keyboard is: to the grid's cells.
+    FrameCommand(CMD_FIND);
+    HWND find = FindWindowA(nullptr, "Find");
+    ASSERT_TRUE(find);
+    SetDlgItemTextA(find, 0x480, "B"); // the text to find
+    SendMessageA(find, WM_COMMAND, IDOK, 0);
+    SendMessageA(find, WM_COMMAND, IDCANCEL, 0);
+    SetFocus(second);
+    FrameCommand(CMD_COPY);
+    EXPECT_EQ("b", ClipboardText());
     FrameCommand(CMD_PREVIOUSRESULTTAB);
     FrameCommand(CMD_PREVIOUSRESULTTAB);
     EXPECT_EQ(5, CurrentTab(child));
@@ -539,6 +607,17 @@ TEST_F(Batch, EveryResultSetHasItsOwnTab)
     ASSERT_EQ(501, (int)SendMessageA(child->Tabs, TCM_GETITEMCOUNT, 0, 0));
     EXPECT_EQ("Result 500", TabText(child, 499));
     EXPECT_STREQ("500", ((const GRIDBUFFER *)SendMessageA(child->MoreGrids[498], WM_GRID_GETBUFFER, 0, 0))->Rows[0][0]);
+
+    // A result still arriving names its statement already, counted past a
+    // CALL's two result sets and its status.
+    SetEditorText(child, "call two();\nselect seq from seq_1_to_20000000");
+    FrameCommand(CMD_EXECUTE);
+    ASSERT_TRUE(PumpUntil([&] { return SendMessageA(child->Tabs, TCM_GETITEMCOUNT, 0, 0) == 4; }, 20000));
+    EXPECT_EQ("select seq from seq_1_to_20000000", TabTip(child, 2));
+    EXPECT_EQ("call two();", TabTip(child, 1));
+    EXPECT_TRUE(child->Executing);
+    FrameCommand(CMD_CANCELQUERY);
+    ASSERT_TRUE(WaitForCompletion(child, 20000));
 
     // One result set again: the tabs are as they always were.
     ASSERT_TRUE(RunBatch(child, "select 1 as one"));
@@ -592,6 +671,7 @@ TEST_F(Batch, RowsAreShownAndCopiedWhileTheyArrive)
     GridDialogs saved = GridDialogFunctions;
     GridDialogFunctions.GetSaveFileName = CountSaveDialog;
     FrameCommand(CMD_SAVEAS);
+    SendMessageA(child->Grid, WM_COMMAND, CMD_SAVEAS, 0); // as the grid's own menu sends it
     EXPECT_EQ(0, SaveDialogsShown) << "not while the rows arrive";
     int seen = GridRows(child);
     ASSERT_TRUE(PumpUntil([&] { return GridRows(child) > seen; }, 10000)) << "the grid grows";
@@ -851,6 +931,42 @@ TEST_F(Batch, AWindowClosedDuringItsBatchClosesAtOnceAndItsConnectionEnds)
     SendMessageA(MdiClientWindow, WM_MDIDESTROY, (WPARAM)late, 0);
     PumpMessages(50);
     EXPECT_FALSE(IsWindow(late));
+}
+
+// Each batch is recorded as it ends, with its outcome, server, account and
+// database, the text as it was typed; one that carries a password without
+// its text.
+TEST_F(Batch, EachBatchIsRecordedInTheHistoryWithItsOutcome)
+{
+    TempDirectory folder;
+    ASSERT_TRUE(StartHistoryRecorder(folder.Path()));
+    ASSERT_TRUE(RunBatch(child, "select n from five"));
+    ASSERT_TRUE(RunBatch(child, "update five set t = t where n < 3;\r\nupdate five set t = 'z' where n < 3"));
+    ASSERT_TRUE(RunBatch(child, "selec 1"));
+    const char delimited[] = "DELIMITER //\r\nselect 1 //\r\nDELIMITER ;";
+    ASSERT_TRUE(RunBatch(child, delimited));
+    ASSERT_TRUE(RunBatch(child, "select password('x')"));
+    StopHistoryRecorder();
+    HISTORYLIST list;
+    ASSERT_TRUE(LoadHistory(folder.Path(), &list));
+    ASSERT_EQ(5u, list.Items.size());
+    const HISTORYITEM &select = list.Items[4], &update = list.Items[3], &failed = list.Items[2];
+    EXPECT_EQ("select n from five", select.Text);
+    EXPECT_EQ(HistoryRowsReturned, select.Outcome);
+    EXPECT_EQ(5, select.Rows);
+    EXPECT_EQ("localhost", select.Server);
+    EXPECT_EQ(TestUser(), select.User);
+    EXPECT_EQ(Database, select.Database);
+    EXPECT_EQ(HistoryRowsAffected, update.Outcome);
+    EXPECT_EQ(2, update.Affected);
+    EXPECT_EQ(HistoryFailed, failed.Outcome);
+    EXPECT_EQ(1064u, failed.ErrorNumber);
+    EXPECT_NE(std::string::npos, failed.Error.find("SQL syntax"));
+    EXPECT_EQ(delimited, list.Items[1].Text);
+    EXPECT_TRUE(list.Items[0].Flags & HistoryTextOmitted);
+    EXPECT_EQ("", list.Items[0].Text);
+    EXPECT_EQ(HistoryRowsReturned, list.Items[0].Outcome);
+    EXPECT_LE(list.Items[4].Started, list.Items[0].Started);
 }
 
 } // namespace

@@ -397,10 +397,11 @@ TEST_F(QueryWindow, DeactivationGraysTheWindowCommandsAndTheLastCloseLeavesThemG
     HWND window = OpenQueryWindow();
     EXPECT_FALSE(MenuGrayed(CMD_CHANGEDATABASE));
     EXPECT_FALSE(MenuGrayed(CMD_OPEN));
+    EXPECT_FALSE(MenuGrayed(CMD_HISTORY));
     EXPECT_EQ(TBSTATE_ENABLED, ButtonState(CMD_NEWBLANK));
     SendMessageA(MdiClientWindow, WM_MDIDESTROY, (WPARAM)window, 0);
     PumpMessages(20);
-    for (UINT command : {CMD_CHANGEDATABASE, CMD_DISCONNECT, CMD_OPEN, CMD_EXECUTE, CMD_INSERTFROMFILE, CMD_NEWBLANK}) EXPECT_TRUE(MenuGrayed(command)) << command;
+    for (UINT command : {CMD_CHANGEDATABASE, CMD_DISCONNECT, CMD_OPEN, CMD_EXECUTE, CMD_INSERTFROMFILE, CMD_NEWBLANK, CMD_HISTORY}) EXPECT_TRUE(MenuGrayed(command)) << command;
     for (UINT button : {CMD_NEWBLANK, CMD_OPEN, CMD_EXECUTE, CMD_SHOWRESULTS, CMD_INSERTFROMFILE}) EXPECT_EQ(TBSTATE_INDETERMINATE, ButtonState(button)) << button;
     EXPECT_FALSE(IsWindowEnabled(FrameSelector()));
     EXPECT_EQ(0, SelectorCount());

@@ -132,6 +132,8 @@ TEST_F(ServerInfo, ServerStatusOfALongHostIsCutToSixtyFourBytes)
     memset(status, 'x', sizeof(status));
     FormatServerStatus("localhost", "10.11.6-MariaDB", status);
     EXPECT_STREQ("localhost (10.11.6-MariaDB)", status);
+    FormatServerStatus("localhost", "10.11.6-MariaDB", status, ServerStatusSize, true, true);
+    EXPECT_STREQ("localhost (10.11.6-MariaDB, TLS verified)", status);
 
     memset(status, 'x', sizeof(status));
     std::string longHost(200, 'h');

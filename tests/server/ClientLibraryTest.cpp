@@ -4,6 +4,8 @@
 
 #include "SocketOptions.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <unistd.h>
 #include <fstream>
@@ -247,6 +249,122 @@ TEST(Connection, AServerOnAnotherPortRequiringTlsIsReachedEncrypted)
     CONNECTIONINFO *plain = OpenTestConnection();
     EXPECT_EQ(0, plain->Encrypted);
     FreeConnectionInfo(plain);
+}
+
+// The TLS server's certificates (made for the run): ca.pem signed
+// server-cert.pem for the name localhost; other-ca.pem signed nothing here.
+struct TlsServer {
+    std::string Port = getenv("VINTREL_TEST_TLS_PORT") ? getenv("VINTREL_TEST_TLS_PORT") : "";
+    std::string Dir = getenv("VINTREL_TEST_TLS_DIR") ? getenv("VINTREL_TEST_TLS_DIR") : "";
+
+    std::string File(const char *name) const { return Dir + "/" + name; }
+
+    // Connects to host:PORT as asked; the library's words in error.
+    bool Connect(const char *host, uint8_t mode, const std::string &ca, const std::string &pin, std::string *error,
+                 uint8_t *verified = nullptr) const
+    {
+        CONNECTIONINFO *connection = NewConnectionInfo((std::string(host) + ":" + Port).c_str(), TestUser(),
+                                                       TestPassword());
+        connection->Route.TlsMode = mode;
+        snprintf(connection->Route.TlsCa, sizeof connection->Route.TlsCa, "%s", ca.c_str());
+        snprintf(connection->Route.TlsFingerprint, sizeof connection->Route.TlsFingerprint, "%s", pin.c_str());
+        char text[512] = "";
+        bool connected = OpenConnectionWithin(connection, 15, text, sizeof text);
+        *error = text;
+        if (verified) *verified = connected && connection->Encrypted ? connection->Verified : 0;
+        FreeConnectionInfo(connection);
+        return connected;
+    }
+
+    // The server takes another certificate: copied over the files it reads,
+    // then FLUSH SSL.
+    void Present(const char *name) const
+    {
+        for (const char *part : {"cert", "key"}) {
+            std::string from = File((std::string(name) + "-" + part + ".pem").c_str());
+            std::string to = File((std::string("active-") + part + ".pem").c_str());
+            std::ifstream in(from, std::ios::binary);
+            std::ofstream out(to, std::ios::binary | std::ios::trunc);
+            out << in.rdbuf();
+        }
+        CONNECTIONINFO *connection = NewConnectionInfo(("127.0.0.1:" + Port).c_str(), TestUser(), TestPassword());
+        ASSERT_TRUE(OpenConnection(connection));
+        ExecSql(connection->Handle, "FLUSH SSL");
+        FreeConnectionInfo(connection);
+    }
+
+    std::string Sha1(const char *name) const
+    {
+        std::string command = "openssl x509 -noout -fingerprint -sha1 -in " + File(name);
+        std::string line(256, '\0');
+        FILE *pipe = popen(command.c_str(), "r");
+        if (!pipe || !fgets(&line[0], (int)line.size(), pipe)) line.clear();
+        if (pipe) pclose(pipe);
+        line.resize(strlen(line.c_str()));
+        size_t equals = line.find('=');
+        return equals == std::string::npos ? "" : line.substr(equals + 1, 59);
+    }
+};
+
+// Each mode against the run's certificates, with the library's own words
+// for a refusal and "verified" only where the certificate was checked.
+TEST(Connection, TlsModesCheckTheCertificateAsAsked)
+{
+    TlsServer tls;
+    if (tls.Port.empty() || tls.Dir.empty()) GTEST_SKIP() << "no TLS server in this run (./test starts one)";
+    ASSERT_EQ(40, FingerprintDigits()); // Debian 12's Connector/C 3.3
+    std::string error, ca = tls.File("ca.pem"), pin = tls.Sha1("server-cert.pem");
+    uint8_t verified = 9;
+    EXPECT_TRUE(tls.Connect("127.0.0.1", TlsPreferred, "", "", &error, &verified)) << error;
+    EXPECT_EQ(0, verified);
+    EXPECT_TRUE(tls.Connect("127.0.0.1", TlsRequired, "", "", &error, &verified)) << error;
+    EXPECT_EQ(0, verified);
+    // Verify CA checks the chain, not the name (127.0.0.1 is not in it).
+    EXPECT_TRUE(tls.Connect("127.0.0.1", TlsVerifyCa, ca, "", &error, &verified)) << error;
+    EXPECT_EQ(1, verified);
+    EXPECT_FALSE(tls.Connect("127.0.0.1", TlsVerifyCa, tls.File("other-ca.pem"), "", &error));
+    EXPECT_EQ("TLS/SSL error: unable to get local issuer certificate", error);
+    EXPECT_FALSE(tls.Connect("127.0.0.1", TlsVerifyCa, "", "", &error)) << "the system's store knows no test CA";
+    EXPECT_EQ("TLS/SSL error: unable to get local issuer certificate", error);
+    EXPECT_TRUE(tls.Connect("localhost", TlsVerifyIdentity, ca, "", &error, &verified)) << error;
+    EXPECT_EQ(1, verified);
+    EXPECT_FALSE(tls.Connect("127.0.0.1", TlsVerifyIdentity, ca, "", &error));
+    EXPECT_EQ("TLS/SSL error: Validation of SSL server certificate failed", error);
+    // A pin stands in for the CA; with colons or without.
+    EXPECT_TRUE(tls.Connect("127.0.0.1", TlsPreferred, "", pin, &error, &verified)) << error;
+    EXPECT_EQ(1, verified);
+    std::string plain = pin;
+    plain.erase(std::remove(plain.begin(), plain.end(), ':'), plain.end());
+    EXPECT_TRUE(tls.Connect("127.0.0.1", TlsVerifyIdentity, "", plain, &error)) << error;
+    EXPECT_FALSE(tls.Connect("127.0.0.1", TlsPreferred, "", "00" + plain.substr(2), &error));
+    EXPECT_EQ("TLS/SSL error: Fingerprint verification of server certificate failed", error);
+    EXPECT_FALSE(tls.Connect("127.0.0.1", TlsPreferred, "", plain + "00", &error));
+    EXPECT_EQ("The fingerprint is not 40 hexadecimal digits (the certificate's SHA-1).", error);
+
+    tls.Present("selfsigned");
+    EXPECT_FALSE(tls.Connect("localhost", TlsVerifyCa, ca, "", &error));
+    EXPECT_EQ("TLS/SSL error: self-signed certificate", error);
+    EXPECT_TRUE(tls.Connect("localhost", TlsVerifyCa, "", tls.Sha1("selfsigned-cert.pem"), &error)) << error;
+    tls.Present("expired");
+    EXPECT_FALSE(tls.Connect("localhost", TlsVerifyIdentity, ca, "", &error));
+    EXPECT_EQ("TLS/SSL error: certificate has expired", error);
+    EXPECT_TRUE(tls.Connect("localhost", TlsRequired, "", "", &error)) << error;
+    tls.Present("server");
+
+    // Required refuses a server that offers no TLS.
+    const char *plainPort = getenv("VINTREL_TEST_PORT");
+    ASSERT_NE(nullptr, plainPort);
+    CONNECTIONINFO *plainServer =
+        NewConnectionInfo((std::string("127.0.0.1:") + plainPort).c_str(), TestUser(), TestPassword());
+    plainServer->Route.TlsMode = TlsRequired;
+    char text[512];
+    EXPECT_FALSE(OpenConnectionWithin(plainServer, 15, text, sizeof text));
+    EXPECT_STREQ("The server offers no TLS, and the connection's TLS mode requires it: the session was closed.", text);
+    // Checking the name, the library refuses it before the login.
+    plainServer->Route.TlsMode = TlsVerifyIdentity;
+    EXPECT_FALSE(OpenConnectionWithin(plainServer, 15, text, sizeof text));
+    EXPECT_NE(nullptr, strstr(text, "SSL is required")) << text;
+    FreeConnectionInfo(plainServer);
 }
 
 // A failed connect says why: a wrong password from nothing listening.
