@@ -15,6 +15,7 @@
 #include "app/ObjectBrowser.h"
 #include "app/HistoryDialog.h"
 #include "app/RecoveryStartup.h"
+#include "app/SettingsLocation.h"
 #include "app/ToolbarHost.h"
 #include "base/ActionFailure.h"
 #include "base/WindowState.h"
@@ -26,6 +27,14 @@
 #include "resources/resource.h"
 
 namespace {
+
+// [editor] CompleteAfterDot=0 in settings.ini keeps "." from opening the
+// completion list.
+void ReadEditorSettings()
+{
+    std::string path = SettingsDirectory() + "\\settings.ini";
+    CompleteAfterDot = GetPrivateProfileIntA("editor", "CompleteAfterDot", 1, path.c_str()) != 0;
+}
 
 // The frame's record, its own: the query windows ask the frame through the
 // FRAMESERVICES below.
@@ -160,6 +169,7 @@ LRESULT OnCreate(HWND window)
     frame->ConnectionCount = 0;
     CreateFrameStatusBar(frame);
     ComputeAppDirectory();
+    ReadEditorSettings();
     CreateBrowserPane(frame->Browser, window);
     return 0;
 }

@@ -37,6 +37,9 @@ struct HISTORYDIALOG {
     std::u16string WideCell;
 };
 
+// Posted by the folding thread: more entries can be searched.
+const UINT WM_HISTORYFOLDED = WM_APP + 1;
+
 enum HistoryColumn { ColumnTime, ColumnServer, ColumnDatabase, ColumnDuration, ColumnOutcome, ColumnQuery };
 struct COLUMNSPEC {
     const char *Title;
@@ -122,6 +125,31 @@ void AnswerCell(HISTORYDIALOG *record, NMHDR *header)
     }
 }
 
+void ShowCount(HISTORYDIALOG *record)
+{
+    char text[128];
+    size_t total = record->View.List.Items.size() - record->View.RemovedCount;
+    if (HistoryFolder().empty())
+        snprintf(text, sizeof text, "No history is kept: the user's data folder could not be made.");
+    else if (total == 0)
+        snprintf(text, sizeof text, "No batch has been recorded yet.");
+    else if (!HistorySearchComplete(record->View) && record->View.FoldingFailed)
+        snprintf(text, sizeof text, "%u of %u batch(es); out of memory: the oldest not searched",
+                 (unsigned)record->View.Shown.size(), (unsigned)total);
+    else if (!HistorySearchComplete(record->View))
+        snprintf(text, sizeof text, "%u of %u batch(es), still searching...", (unsigned)record->View.Shown.size(),
+                 (unsigned)total);
+    else
+        snprintf(text, sizeof text, "%u of %u batch(es)", (unsigned)record->View.Shown.size(), (unsigned)total);
+    SetDlgItemTextA(record->Dialog, IDC_HISTORYCOUNT, text);
+}
+
+// The entry the list has selected, or -1.
+int SelectedRow(HISTORYDIALOG *record)
+{
+    return (int)SendMessageA(record->List, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED);
+}
+
 // The list shows View.Shown; the first entry is selected (Enter takes it).
 void ShowEntries(HISTORYDIALOG *record)
 {
@@ -133,21 +161,21 @@ void ShowEntries(HISTORYDIALOG *record)
         ListView_EnsureVisible(record->List, 0, FALSE);
     }
     InvalidateRect(record->List, nullptr, TRUE);
-    char text[96];
-    size_t total = record->View.List.Items.size() - record->View.RemovedCount;
-    if (HistoryFolder().empty())
-        snprintf(text, sizeof text, "No history is kept: the user's data folder could not be made.");
-    else if (total == 0)
-        snprintf(text, sizeof text, "No batch has been recorded yet.");
-    else
-        snprintf(text, sizeof text, "%u of %u batch(es)", (unsigned)shown, (unsigned)total);
-    SetDlgItemTextA(record->Dialog, IDC_HISTORYCOUNT, text);
+    ShowCount(record);
 }
 
-// The entry the list has selected, or -1.
-int SelectedRow(HISTORYDIALOG *record)
+// Matches found among texts folded since: added after the others, the
+// selection and the scroll position left as they are.
+void OnHistoryFolded(HISTORYDIALOG *record)
 {
-    return (int)SendMessageA(record->List, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED);
+    if (!ContinueHistorySearch(&record->View) && !HistorySearchComplete(record->View) &&
+        !record->View.FoldingFailed)
+        return;
+    SendMessageA(record->List, LVM_SETITEMCOUNT, (WPARAM)record->View.Shown.size(),
+                 LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
+    if (SelectedRow(record) < 0 && !record->View.Shown.empty())
+        ListView_SetItemState(record->List, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    ShowCount(record);
 }
 
 const HISTORYITEM *EntryAtRow(HISTORYDIALOG *record, int row)
@@ -286,7 +314,9 @@ BOOL OnInitDialog(HWND dialog, HISTORYDIALOG *record)
     AddColumns(dialog, record->List);
     // Batches still being written are in the file first.
     FlushHistoryRecorder();
-    if (!OpenHistoryView(HistoryFolder(), &record->View))
+    // A large history's texts are folded for the search after the list
+    // shows; the window is told as more of them can be searched.
+    if (!OpenHistoryView(HistoryFolder(), &record->View, [dialog] { PostMessageA(dialog, WM_HISTORYFOLDED, 0, 0); }))
         MessageBoxA(dialog, "The history file could not be read.", "Vintrel", MB_OK | MB_ICONWARNING);
     record->ServerNames = HistoryServers(record->View);
     record->DatabaseNames = HistoryDatabases(record->View);
@@ -347,6 +377,9 @@ INT_PTR CALLBACK HistoryDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
             return TRUE;
         case WM_NOTIFY:
             if (record) OnNotify(record, reinterpret_cast<NMHDR *>(lParam));
+            return TRUE;
+        case WM_HISTORYFOLDED:
+            if (record) OnHistoryFolded(record);
             return TRUE;
         case WM_DESTROY:
             if (record && record->SearchProc)

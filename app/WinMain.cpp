@@ -18,9 +18,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     HWND frame = StartVintrel(instance);
     int exitCode = RunMessageLoop(frame);
     FinishScriptRecovery();
+    StopHistoryRecorder();
     // The object browser's workers and their connections.
     int namesStillLoading = FreeAllNameCaches();
-    StopHistoryRecorder();
     // Statements of windows closed during their batch are being stopped on
     // the server: give those requests a moment to get there.
     for (int waited = 0; RunningCancelRequests() > 0 && waited < 3000; waited += 20) Sleep(20);

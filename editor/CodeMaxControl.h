@@ -157,6 +157,12 @@ enum EditorMessage : UINT {
     WM_EDITOR_CUT = 4394,
     WM_EDITOR_COPY = 4404,
     WM_EDITOR_PASTE = 4414,
+    // List completion: see "Completion lists" below.
+    WM_EDITOR_SHOWCOMPLETION = 5004,
+    WM_EDITOR_CLOSECOMPLETION = 5014,
+    WM_EDITOR_GETCOMPLETION = 5024,
+    WM_EDITOR_GETCOMPLETIONITEM = 5034,
+    WM_EDITOR_SETCOMPLETIONTRIGGERS = 5044,
 };
 
 // Commands of WM_EDITOR_EXECCMD.
@@ -196,3 +202,85 @@ struct EDITORLINENUMBERS {
 
 // Notification codes sent to the parent as WM_NOTIFY.
 enum { EDITORN_CHANGE = 100, EDITORN_SELCHANGE = 130 };
+
+// Completion lists. The control shows a list of candidates at the caret in
+// a child window of its own over the text, below the caret's line or above
+// it (the control keeps the keyboard focus); what the list offers is the
+// parent's business.
+//
+// WM_EDITOR_SHOWCOMPLETION, lParam EDITORCOMPLETION*: the candidates are
+// copied, so the caller's texts may go at once. The part of the caret's
+// line from StartColumn to the caret is "the typed part": the list shows
+// the candidates that begin with it first, then those that contain it,
+// each group in the order given, comparing without regard to case
+// (base/TextFold.h); an opening quote (` " ' or [) at the start of the
+// typed part does not count. Typing narrows the list, Backspace widens it; Up, Down, Page
+// Up, Page Down, Home and End move in it; Enter or Tab (or a double click)
+// replaces the typed part with the chosen candidate's Insert text as one
+// undo step and sends EDITORN_COMPLETIONCHOSEN; Esc, a click in the text,
+// the loss of the focus, the caret leaving the typed part, or a character
+// that cannot belong to a name (any but the opening quote's closing one
+// after an opening quote) close it. While nothing matches, the list hides
+// but stays open, so Backspace brings it back. Answers the number of
+// candidates shown (0 when none matched or one was inserted at once).
+// WM_EDITOR_CLOSECOMPLETION closes the list. WM_EDITOR_GETCOMPLETION fills
+// lParam's EDITORCOMPLETIONSTATE. WM_EDITOR_GETCOMPLETIONITEM copies the
+// text of the candidate shown at row wParam (from 0) into lParam's buffer
+// (null: only the length) and answers its length, or -1 beyond the list.
+// WM_EDITOR_SETCOMPLETIONTRIGGERS, lParam a UTF-8 text: typing one of its
+// characters sends EDITORN_COMPLETIONNEEDED with EDITORCOMPLETE_TRIGGER
+// after the character is in the text (none at first; "" or null: none).
+// Ctrl+Space reaching the control (no accelerator took it) sends
+// EDITORN_COMPLETIONNEEDED with EDITORCOMPLETE_REQUEST.
+enum { EDITORN_COMPLETIONNEEDED = 140, EDITORN_COMPLETIONCHOSEN = 141 };
+enum { EDITORCOMPLETE_REQUEST = 0, EDITORCOMPLETE_TRIGGER = 1 };
+
+struct EDITORCOMPLETIONITEM {
+    const char *Text;     // UTF-8, as the list shows and matches it
+    uint32_t TextLength;
+    const char *Folded;   // optional: fold::Utf8 of Text, which the control computes otherwise
+    uint32_t FoldedLength;
+    const char *Insert;   // optional: what the choice inserts; Text when null
+    uint32_t InsertLength;
+    uint16_t Kind;        // an index into EDITORCOMPLETION::KindLabels
+    uint16_t Flags;       // EDITORCOMPLETIONITEM_ flags
+};
+// The item is inserted in the case of the typed part: all lower case when
+// its letters are, else as given.
+enum { EDITORCOMPLETIONITEM_TYPEDCASE = 1 };
+
+struct EDITORCOMPLETION {
+    int32_t StartColumn;  // on the caret's line; the caret's column or before it
+    uint32_t Count;
+    const EDITORCOMPLETIONITEM *Items;
+    // Short texts shown at the right of each row, gray, by the item's Kind.
+    const char *const *KindLabels;
+    uint32_t KindCount;
+    uint32_t Flags;       // EDITORCOMPLETION_ flags
+};
+enum {
+    // Exactly one candidate for the typed part: insert it at once, no list.
+    EDITORCOMPLETION_INSERTSINGLE = 1,
+    // Only new candidates for the list open now (more names arrived): the
+    // typed part, and the chosen candidate where it is still there, stay.
+    // Ignored while no list is open.
+    EDITORCOMPLETION_REFRESH = 2,
+};
+
+struct EDITORCOMPLETIONSTATE {
+    int32_t Open;      // a list is open (it may be hidden while nothing matches)
+    int32_t Shown;     // candidates shown
+    int32_t Selected;  // the chosen row, or -1
+    int32_t Total;     // candidates given
+    EDITORPOSITION Start;
+    HWND List;         // the popup window
+};
+
+// EDITORN_COMPLETIONNEEDED and EDITORN_COMPLETIONCHOSEN.
+struct NMEDITORCOMPLETION {
+    NMHDR Header;
+    int32_t Reason;       // EDITORCOMPLETE_ value (NEEDED)
+    uint32_t Character;   // the trigger character (NEEDED, TRIGGER)
+    EDITORPOSITION Caret;
+    const char *Chosen;   // the inserted text (CHOSEN)
+};

@@ -124,6 +124,10 @@ void OnKeyDown(EditorState *state, WPARAM key)
     // makes a character (WM_CHAR follows), never a Ctrl command.
     bool ctrl = GetKeyState(VK_CONTROL) < 0 && GetKeyState(VK_MENU) >= 0;
     bool shift = GetKeyState(VK_SHIFT) < 0;
+    // Only the character of this very key may be dropped.
+    state->completion.swallow = 0;
+    if (CompletionKey(state, key, ctrl, shift)) return;
+    if (key == VK_SPACE && ctrl) return RequestCompletion(state);
     TextPos caret = state->sel.caret;
     switch (key) {
     case VK_LEFT:
@@ -169,6 +173,7 @@ void OnKeyDown(EditorState *state, WPARAM key)
 // two messages, a surrogate pair.
 void OnChar(EditorState *state, WCHAR c)
 {
+    if (SwallowCompletionChar(state, c)) return;
     if (c >= 0xD800 && c <= 0xDBFF) {
         state->pendingSurrogate = c;
         return;
@@ -190,6 +195,7 @@ void OnChar(EditorState *state, WCHAR c)
         text = utf8::FromUtf16(&single, 1);
     }
     TypeText(state, text);
+    NoteTypedForCompletion(state, text);
 }
 
 void OnCompositionStart(EditorState *state)
@@ -220,6 +226,7 @@ void OnFocus(EditorState *state, bool gained)
         ShowCaret(state->window);
     } else {
         EndDrag(state);
+        CloseCompletion(state);
         DestroyCaret();
     }
     InvalidateRect(state->window, nullptr, FALSE);
@@ -228,6 +235,7 @@ void OnFocus(EditorState *state, bool gained)
 
 void OnButtonDown(EditorState *state, int x, int y, bool doubleClick)
 {
+    CloseCompletion(state);
     SetFocus(state->window);
     TextPos pos = PositionFromPoint(state, x, y);
     bool shift = GetKeyState(VK_SHIFT) < 0;
@@ -283,6 +291,7 @@ void OnTimer(EditorState *state, UINT_PTR timer)
 
 void OnScroll(EditorState *state, int bar, int request)
 {
+    CloseCompletion(state);  // a click on the scroll bar is a click elsewhere
     SCROLLINFO info{};
     info.cbSize = sizeof info;
     info.fMask = SIF_ALL;
@@ -308,6 +317,7 @@ void OnScroll(EditorState *state, int bar, int request)
 
 void OnWheel(EditorState *state, int delta, bool horizontal)
 {
+    if (!horizontal && CompletionWheel(state, delta)) return;
     UINT lines = 3;
     SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0);
     if (lines == 0) return;

@@ -125,6 +125,7 @@ void Refresh(EditorState *state, bool textChanged, const Selection &before)
     ScrollCaretIntoView(state);
     InvalidateRect(state->window, nullptr, FALSE);
     UpdateCaret(state);
+    FollowCompletion(state);
     if (textChanged) NotifyParent(state->window, EDITORN_CHANGE);
     if (state->sel != before) NotifyParent(state->window, EDITORN_SELCHANGE);
 }

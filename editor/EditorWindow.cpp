@@ -49,6 +49,7 @@ EditorState *CreateEditorState(HWND window) noexcept
 void FreeEditorState(HWND window, EditorState *state) noexcept
 {
     CloseFindDialog(state);
+    DestroyCompletionList(state);
     if (state->symbolFont) DeleteObject(state->symbolFont);
     AttachState(window, nullptr);
     delete state;
@@ -86,6 +87,12 @@ LRESULT DispatchEditorMessage(EditorState *state, UINT message, WPARAM wParam, L
     case WM_EDITOR_CUT: Cut(state); return EDITOR_OK;
     case WM_EDITOR_COPY: CopySelection(state); return EDITOR_OK;
     case WM_EDITOR_PASTE: Paste(state); return EDITOR_OK;
+    case WM_EDITOR_SHOWCOMPLETION: return OnShowCompletion(state, reinterpret_cast<const EDITORCOMPLETION *>(lParam));
+    case WM_EDITOR_CLOSECOMPLETION: CloseCompletion(state); return EDITOR_OK;
+    case WM_EDITOR_GETCOMPLETION: return OnGetCompletion(state, reinterpret_cast<EDITORCOMPLETIONSTATE *>(lParam));
+    case WM_EDITOR_GETCOMPLETIONITEM: return OnGetCompletionItem(state, wParam, reinterpret_cast<char *>(lParam));
+    case WM_EDITOR_SETCOMPLETIONTRIGGERS:
+        return OnSetCompletionTriggers(state, reinterpret_cast<const char *>(lParam));
     case WM_EDITOR_SHOWSCROLLBAR: return OnShowScrollBar(state, wParam != 0, lParam != 0);
     case WM_EDITOR_SETLINENUMBERING:
         return OnSetLineNumbering(state, reinterpret_cast<const EDITORLINENUMBERS *>(lParam));
@@ -151,6 +158,8 @@ LRESULT FailureAnswer(UINT message)
     case WM_EDITOR_CANCOPY:
     case WM_EDITOR_CANPASTE:
     case WM_EDITOR_GETTEXTLENGTH: return 0;
+    case WM_EDITOR_GETCOMPLETIONITEM: return -1;
+    case WM_EDITOR_SHOWCOMPLETION: return 0;
     }
     return message >= WM_USER ? EDITOR_FAILED : 0;
 }
@@ -215,6 +224,7 @@ BOOL CMRegisterControl(DWORD version)
     windowClass.hInstance = GetModuleHandleW(nullptr);
     windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_IBEAM));
     windowClass.lpszClassName = W16(CODEMAX_CLASS);
+    if (!RegisterCompletionListClass()) return FALSE;
     if (RegisterClassW(&windowClass)) return TRUE;
     return GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }

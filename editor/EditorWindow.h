@@ -14,9 +14,27 @@
 #include "base/SymbolFont.h"
 #include "editor/CaretMotion.h"
 #include "editor/CodeMaxControl.h"
+#include "editor/CompletionFilter.h"
 #include "editor/FileEncoding.h"
 #include "editor/Lexer.h"
 #include "editor/TextBuffer.h"
+
+// The completion list of an editor (EditorCompletion.cpp).
+struct CompletionState {
+    HWND list = nullptr;   // the popup, made at the first list
+    bool open = false;
+    TextPos start;         // where the typed part begins
+    std::string typed;     // the typed part the list was filtered by
+    CompletionCandidates candidates;
+    int selected = -1;     // row in candidates.Shown()
+    int top = 0;           // first visible row
+    int rows = 1;          // rows the popup shows
+    int widthCells = 0;    // fixed while a list is open
+    RECT placed{};         // where the popup was put, in screen coordinates
+    bool visible = false;
+    std::string triggers;  // characters whose typing asks for a list
+    WCHAR swallow = 0;     // the WM_CHAR of a key the list took (Enter, Tab, Ctrl+Space)
+};
 
 // One record per editor window, in its extra storage (index 0).
 struct EditorState {
@@ -56,6 +74,8 @@ struct EditorState {
     // The loaded file's encoding, written back by SAVEFILE; new text
     // (WM_SETTEXT) is UTF-8 without a mark.
     FileEncoding encoding = FileEncoding::Utf8;
+
+    CompletionState completion;
 
     FINDREPLACEA find{};
     HWND findDialog = nullptr;
@@ -176,6 +196,28 @@ LRESULT OnSetLineNumbering(EditorState *state, const EDITORLINENUMBERS *numbers)
 // WM_EDITOR_LOADFILE and WM_EDITOR_SAVEFILE (EditorFiles.cpp).
 LRESULT LoadFile(EditorState *state, const char *path);
 LRESULT SaveFile(EditorState *state, const char *path);
+
+// Completion lists (EditorCompletion.cpp).
+bool RegisterCompletionListClass();
+LRESULT OnShowCompletion(EditorState *state, const EDITORCOMPLETION *completion);
+void CloseCompletion(EditorState *state);
+void DestroyCompletionList(EditorState *state);
+LRESULT OnGetCompletion(EditorState *state, EDITORCOMPLETIONSTATE *answer);
+LRESULT OnGetCompletionItem(EditorState *state, WPARAM row, char *buffer);
+LRESULT OnSetCompletionTriggers(EditorState *state, const char *characters);
+// A key while a list is open: true when the list took it.
+bool CompletionKey(EditorState *state, WPARAM key, bool ctrl, bool shift);
+// The wheel over the editor or the list scrolls a shown list.
+bool CompletionWheel(EditorState *state, int delta);
+// Ctrl+Space: the parent is asked for a list.
+void RequestCompletion(EditorState *state);
+// The WM_CHAR of a key the list took: true when it is to be dropped.
+bool SwallowCompletionChar(EditorState *state, WCHAR c);
+// After a typed character: a trigger asks the parent for a list.
+void NoteTypedForCompletion(EditorState *state, const std::string &typed);
+// After any change of the text or the caret (Refresh): the open list
+// follows the typed part, or closes.
+void FollowCompletion(EditorState *state);
 
 // Find and replace (EditorFind.cpp).
 void ShowFindDialog(EditorState *state, bool replace);

@@ -1,11 +1,21 @@
 #include "history/HistoryView.h"
 
+#include <windows.h>
+
 #include <algorithm>
-#include <set>
+#include <unordered_set>
 
 #include "base/TextFold.h"
+#include "base/ThreadStack.h"
 
 namespace {
+
+std::string_view FoldedText(const HISTORYVIEW &view, size_t i)
+{
+    const std::string &block = view.FoldedBlocks[i / HistoryFoldBlock];
+    size_t start = i % HistoryFoldBlock == 0 ? 0 : view.FoldedEnd[i - 1];
+    return std::string_view(block.data() + start, view.FoldedEnd[i] - start);
+}
 
 bool Matches(const HISTORYVIEW &view, uint32_t i)
 {
@@ -14,15 +24,31 @@ bool Matches(const HISTORYVIEW &view, uint32_t i)
     if (view.ServerChosen && item.Server != view.Server) return false;
     if (view.DatabaseChosen && item.Database != view.Database) return false;
     if (view.Needle.empty()) return true;
-    std::string_view folded(view.Folded.data() + view.FoldedStart[i], view.FoldedStart[i + 1] - view.FoldedStart[i]);
-    return folded.find(view.Needle) != std::string_view::npos;
+    return FoldedText(view, i).find(view.Needle) != std::string_view::npos;
+}
+
+// The entries the search can look at now: all of them without a search
+// text, else those folded.
+size_t Searchable(const HISTORYVIEW &view)
+{
+    return view.Needle.empty() ? view.List.Items.size() : view.FoldedCount.load(std::memory_order_acquire);
+}
+
+// Adds the matches among the entries not yet looked at that can be.
+bool ShowMoreMatching(HISTORYVIEW *view)
+{
+    size_t end = Searchable(*view), before = view->Shown.size();
+    for (size_t i = view->Searched; i < end; i++)
+        if (Matches(*view, (uint32_t)i)) view->Shown.push_back((uint32_t)i);
+    view->Searched = std::max(view->Searched, end);
+    return view->Shown.size() > before;
 }
 
 void ShowAllMatching(HISTORYVIEW *view)
 {
     view->Shown.clear();
-    for (uint32_t i = 0; i < view->List.Items.size(); i++)
-        if (Matches(*view, i)) view->Shown.push_back(i);
+    view->Searched = 0;
+    ShowMoreMatching(view);
 }
 
 // fold::AppendUtf8, faster on text that is mostly ASCII with a few other
@@ -49,34 +75,102 @@ void AppendFolded(std::string &out, std::string_view text)
 
 std::vector<std::string> Distinct(const HISTORYVIEW &view, std::string_view HISTORYITEM::*field)
 {
-    std::set<std::string_view> names;
-    for (const HISTORYITEM &item : view.List.Items) names.insert(item.*field);
+    std::unordered_set<std::string_view> names;
+    std::string_view last;
+    for (const HISTORYITEM &item : view.List.Items)
+        if (names.empty() || item.*field != last) names.insert(last = item.*field);
     std::vector<std::string> sorted(names.begin(), names.end());
-    std::stable_sort(sorted.begin(), sorted.end(),
-                     [](const std::string &a, const std::string &b) { return fold::Compare(a, b) < 0; });
+    std::sort(sorted.begin(), sorted.end(), [](const std::string &a, const std::string &b) {
+        int order = fold::Compare(a, b);
+        return order != 0 ? order < 0 : a < b;
+    });
     return sorted;
+}
+
+// Folds the texts block by block, newest first; a block becomes searchable
+// once all of it is folded.
+void FoldTexts(HISTORYVIEW *view)
+{
+    const std::vector<HISTORYITEM> &items = view->List.Items;
+    for (size_t block = 0; block < view->FoldedBlocks.size(); block++) {
+        size_t first = block * HistoryFoldBlock, end = std::min(items.size(), first + HistoryFoldBlock);
+        size_t bytes = 0;
+        for (size_t i = first; i < end; i++) bytes += items[i].Text.size();
+        std::string &out = view->FoldedBlocks[block];
+        // Simple folding keeps most lengths: the reserve is nearly exact.
+        out.reserve(bytes + bytes / 8);
+        for (size_t i = first; i < end; i++) {
+            if (view->StopFolding.load(std::memory_order_relaxed)) return;
+            AppendFolded(out, items[i].Text);
+            view->FoldedEnd[i] = out.size();
+        }
+        view->FoldedCount.store(end, std::memory_order_release);
+        // The window is told often enough that matches keep coming, seldom
+        // enough that it does not redraw for each block.
+        if (view->OnFolded && ((block + 1) % 8 == 0 || end == items.size())) view->OnFolded();
+    }
+}
+
+DWORD WINAPI FoldingThread(void *parameter)
+{
+    AnnounceThreadStack();
+    HISTORYVIEW *view = static_cast<HISTORYVIEW *>(parameter);
+    try {
+        FoldTexts(view);
+    } catch (...) {
+        // Out of memory: what is folded can still be searched.
+        view->FoldingFailed = true;
+        if (view->OnFolded) view->OnFolded();
+    }
+    return 0;
+}
+
+void StopFoldingThread(HISTORYVIEW *view)
+{
+    if (!view->FoldingThread) return;
+    view->StopFolding = true;
+    WaitForSingleObject(view->FoldingThread, INFINITE);
+    CloseHandle(view->FoldingThread);
+    view->FoldingThread = nullptr;
 }
 
 } // namespace
 
-bool OpenHistoryView(const std::string &folder, HISTORYVIEW *view)
+HISTORYVIEW::~HISTORYVIEW() { StopFoldingThread(this); }
+
+bool OpenHistoryView(const std::string &folder, HISTORYVIEW *view, std::function<void()> onFolded)
 {
-    *view = HISTORYVIEW();
+    StopFoldingThread(view);
+    view->FoldedBlocks.clear();
+    view->FoldedEnd.clear();
+    view->FoldedCount = 0;
+    view->StopFolding = false;
+    view->FoldingFailed = false;
+    view->OnFolded = std::move(onFolded);
+    view->RemovedCount = 0;
+    view->Needle.clear();
+    view->ServerChosen = view->DatabaseChosen = false;
+    view->Server.clear();
+    view->Database.clear();
     bool read = LoadHistory(folder, &view->List);
     size_t count = view->List.Items.size();
+    view->FoldedBlocks.resize((count + HistoryFoldBlock - 1) / HistoryFoldBlock);
+    view->FoldedEnd.assign(count, 0);
+    view->Removed.assign(count, 0);
     size_t bytes = 0;
     for (const HISTORYITEM &item : view->List.Items) bytes += item.Text.size();
-    // Simple folding keeps most lengths: the reserve is nearly exact.
-    view->Folded.reserve(bytes + bytes / 8);
-    view->FoldedStart.reserve(count + 1);
-    for (const HISTORYITEM &item : view->List.Items) {
-        view->FoldedStart.push_back(view->Folded.size());
-        AppendFolded(view->Folded, item.Text);
-    }
-    view->FoldedStart.push_back(view->Folded.size());
-    view->Removed.assign(count, 0);
+    // A few megabytes fold in a few milliseconds: a thread would only make
+    // the first keystroke find less.
+    if (view->OnFolded && bytes > HistoryFoldInline)
+        view->FoldingThread = CreateThread(nullptr, 0, FoldingThread, view, 0, nullptr);
+    if (!view->FoldingThread) FoldTexts(view);
     ShowAllMatching(view);
     return read;
+}
+
+void WaitForHistoryFolding(HISTORYVIEW *view)
+{
+    if (view->FoldingThread) WaitForSingleObject(view->FoldingThread, INFINITE);
 }
 
 void SearchHistoryView(HISTORYVIEW *view, const std::string &search)
@@ -93,7 +187,12 @@ void SearchHistoryView(HISTORYVIEW *view, const std::string &search)
     for (uint32_t i : view->Shown)
         if (Matches(*view, i)) kept.push_back(i);
     view->Shown.swap(kept);
+    ShowMoreMatching(view);
 }
+
+bool ContinueHistorySearch(HISTORYVIEW *view) { return ShowMoreMatching(view); }
+
+bool HistorySearchComplete(const HISTORYVIEW &view) { return view.Searched >= view.List.Items.size(); }
 
 void ChooseInHistoryView(HISTORYVIEW *view, const std::string *server, const std::string *database)
 {

@@ -4,6 +4,7 @@
 
 char AppDirectory[MAX_PATH];
 HWND MdiClientWindow = nullptr;
+bool CompleteAfterDot = true;
 
 void ComputeAppDirectory()
 {

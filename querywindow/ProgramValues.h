@@ -12,3 +12,7 @@ extern char AppDirectory[MAX_PATH];
 void ComputeAppDirectory();
 // The frame's MDI client, in which the query windows live.
 extern HWND MdiClientWindow;
+// Whether typing "." after a known database, table or alias opens the
+// completion list (settings.ini: [editor] CompleteAfterDot, 1 unless 0).
+// Read by the frame when it is created; new query windows follow it.
+extern bool CompleteAfterDot;

@@ -16,6 +16,7 @@
 #include "querywindow/FrameServices.h"
 #include "querywindow/QueryBatch.h"
 #include "querywindow/EditorSetup.h"
+#include "querywindow/NameCompletion.h"
 #include "querywindow/QueryWindowInternal.h"
 #include "querywindow/BatchHistory.h"
 #include "querywindow/ScriptFiles.h"
@@ -122,6 +123,7 @@ void CreatePanes(CHILDDATA *child)
     if (child->Editor) {
         SetupEditor(child->Editor);
         child->EditorProc = SubclassEditor(child->Editor);
+        StartNameCompletion(child);
     }
     AddTabImage(child->TabImages, "tab1");
     AddTabImage(child->TabImages, "tab2");
@@ -181,7 +183,7 @@ void SetMenuRange(HWND frame, UINT first, UINT last, bool enabled)
 // The edit commands a pane leaves behind when it loses the focus.
 void GrayEditCommands(HWND frame)
 {
-    static const UINT items[] = {CMD_SAVE, CMD_SAVEAS, CMD_UNDO, CMD_CUT, CMD_COPY, CMD_PASTE, CMD_DELETE, CMD_SELECTALL, CMD_REDO};
+    static const UINT items[] = {CMD_SAVE, CMD_SAVEAS, CMD_UNDO, CMD_CUT, CMD_COPY, CMD_PASTE, CMD_DELETE, CMD_SELECTALL, CMD_REDO, CMD_COMPLETENAME};
     for (UINT item : items) EnableFrameMenuItem(frame, item, false);
 }
 
@@ -278,6 +280,7 @@ void ReleaseQueryWindow(CHILDDATA *child)
     if (child->Editor) UnsubclassEditor(child->Editor, child->EditorProc);
     CountQueryWindows(child->Frame, -1);
     DropRecoveryCopy(child);
+    EndNameCompletion(child);
     ReleaseBuffer(shown);
     if (child->Buffer != shown) ReleaseBuffer(child->Buffer);
     // A running worker still uses the connection: it is handed over and
@@ -302,6 +305,7 @@ void UpdateEditorCommands(CHILDDATA *child)
     EnableFrameMenuItem(frame, CMD_REPLACE, EditorTextLength(child) > 0);
     SetCommand(frame, CMD_CLEARWINDOW, EditorTextLength(child) > 0);
     SetCommand(frame, CMD_FIND, EditorTextLength(child) > 0);
+    EnableFrameMenuItem(frame, CMD_COMPLETENAME, true);
     bool hasText = EditorTextLength(child) > 0;
     if (!hasText || !child->Executing) SetCommand(frame, CMD_EXECUTE, hasText);
 }

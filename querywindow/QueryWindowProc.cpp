@@ -19,6 +19,7 @@
 #include "querywindow/ScriptRecovery.h"
 #include "querywindow/SplitterWnd.h"
 #include "querywindow/EditorSubclass.h"
+#include "querywindow/NameCompletion.h"
 #include "resources/resource.h"
 
 namespace {
@@ -112,9 +113,12 @@ void GridGotFocus(CHILDDATA *child, HWND grid)
 
 // Answers for the notifications the window handles entirely; the others
 // fall through to default processing.
-bool OnEditorNotify(CHILDDATA *child, UINT code)
+bool OnEditorNotify(CHILDDATA *child, const NMHDR *header)
 {
-    switch (code) {
+    switch (header->code) {
+    case EDITORN_COMPLETIONNEEDED:
+        OnCompletionNeeded(child, reinterpret_cast<const NMEDITORCOMPLETION *>(header));
+        return true;
     case EDITORN_CHANGE: MarkModified(child); return false;
     case EDITORN_SELCHANGE: ShowCaretPosition(child); return false;
     case EDITORN_SAVE: SaveScript(child); return true;
@@ -143,7 +147,7 @@ LRESULT OnNotify(HWND window, CHILDDATA *child, WPARAM wParam, LPARAM lParam)
         if (header->code == (UINT)TCN_SELCHANGE) ShowSelectedTab(child);
         break;
     case IDC_EDITOR:
-        if (OnEditorNotify(child, header->code)) return 0;
+        if (OnEditorNotify(child, header)) return 0;
         break;
     case IDC_GRID:
         if (OnGridNotify(child, header)) return 0;
@@ -205,6 +209,14 @@ void ToggleResultsPane(CHILDDATA *child)
         HideResultsPane(child);
     else
         ShowResultsPane(child);
+}
+
+// Ctrl+Space, from the menu or the accelerator: only while the editor has
+// the focus (from the grid or the object browser's filter box it would open
+// a list that no key reaches).
+void CompleteNameInEditor(CHILDDATA *child)
+{
+    if (GetFocus() == child->Editor) CompleteNameAtCaret(child, true);
 }
 
 void Execute(CHILDDATA *child)
@@ -308,6 +320,7 @@ LRESULT OnCommand(HWND window, CHILDDATA *child, WPARAM wParam, LPARAM lParam)
     case CMD_INSERTFUNCTION:
     case CMD_INSERTPROCEDURE: InsertTemplate(child, TemplateForCommand(command)); return 0;
     case CMD_CHANGEDATABASE: ChangeDatabase(child); return 0;
+    case CMD_COMPLETENAME: CompleteNameInEditor(child); return 0;
     }
     return Default(window, WM_COMMAND, wParam, lParam);
 }
@@ -334,6 +347,7 @@ LRESULT Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_TIMER: OnTimer(child, wParam); break;
     case WM_MDIACTIVATE: OnMdiActivate(window, child, wParam, lParam); return 0;
     case WM_EXECUTE_DONE: CompleteBatch(child); return 0;
+    case WM_NAMES_ARRIVED: OnNamesArrived(child); return 0;
     case WM_RESULT_BEGUN:
         ShowResultBegun(child, ResultBegunPlace(wParam), ResultBegunStatement(wParam), reinterpret_cast<GRIDBUFFER *>(lParam));
         return 0;

@@ -72,6 +72,8 @@ struct CHILDDATA {
     // The window's recovery copy (ScriptRecovery.h); null while the program
     // keeps none.
     struct SCRIPTRECOVERY *Recovery;
+    // Name completion's state (NameCompletion.h); null until first used.
+    struct COMPLETIONDATA *Completion;
     // The running batch's text and the database it started in: when it
     // ends, a batch that created, altered, dropped or renamed objects has
     // the cache of names load those databases again.

@@ -80,13 +80,13 @@
 #define CMD_COPYWITHNAMES 186
 #define CMD_NEXTRESULTTAB 187
 #define CMD_PREVIOUSRESULTTAB 188
+#define CMD_COMPLETENAME 205
+// The object browser (ids 195 to 199 are its own).
+#define CMD_OBJECTBROWSER 195
 // The grid's context menu: the order of its rows.
 #define CMD_SORTASCENDING 190
 #define CMD_SORTDESCENDING 191
 #define CMD_ORIGINALORDER 192
-
-// Window > Object Browser (ids 195 to 199 are the object browser's).
-#define CMD_OBJECTBROWSER 195
 
 // Query > History... and its dialog (a named resource, "HistoryDialog").
 #define CMD_HISTORY 200

@@ -210,6 +210,30 @@ TEST_F(Journey, TemplateInsertedFromTheEditMenu)
     EXPECT_TRUE(WaitFor([&] { return program.CopyEditor() == expected; }, std::chrono::seconds(5))) << program.CopyEditor();
 }
 
+// The names come from the cache, which loads them in the background: each
+// list opens at once and shows its names when they arrive.
+TEST_F(Journey, NamesCompletedWithCtrlSpaceAndThroughAnAliasThenRun)
+{
+    StartConnected();
+    program.ReplaceEditorText("select  from e2e_shop.it");
+    Keys("ctrl+space");
+    Pause(2000);
+    Keys("Return");
+    Type(" i order by id");
+    Keys("Home");
+    for (int i = 0; i < 7; i++) Keys("Right");
+    Type("i.");
+    Pause(2000);
+    Type("pr");
+    Keys("Return");
+    Keys("F5");
+    EXPECT_TRUE(program.WaitForGrid("1.50\nNULL\n12.00")) << program.CopyEditor();
+    std::string log = GeneralLog();
+    if (!log.empty()) {
+        EXPECT_NE(std::string::npos, log.find("Query\tselect i.price from e2e_shop.items i order by id\n")) << log;
+    }
+}
+
 // F1 hands the help file beside the program to the help viewer, a process
 // of its own, closed here by its window's process.
 // The Windows build opens vrl.chm in the help viewer; the Linux build, whose

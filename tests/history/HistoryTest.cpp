@@ -1,6 +1,7 @@
 // The history store on disk: batches with their outcomes, the search, a
 // batch that carries a password, the bound, two processes writing at once,
-// and a writer killed while it writes. The processes are this program
+// a writer killed while it writes, a record as any build writes it, and a
+// search typed while the texts are still being folded. The processes are this program
 // again, started under Wine with the HistoryChild case alone.
 #include <gtest/gtest.h>
 
@@ -11,6 +12,7 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -216,6 +218,67 @@ TEST(HistoryStore, KeepsTheNewestWithinTheBound)
     ASSERT_TRUE(CompactHistory(folder.Path(), bound));
     ASSERT_TRUE(LoadHistory(folder.Path(), &list, everything));
     EXPECT_EQ(9u, list.Items.size());
+}
+
+// A record as any build writes it (its CRC-32 computed elsewhere, by zlib):
+// the checksum's fast path and the tables agree with it.
+TEST(HistoryStore, ReadsARecordWrittenByAnyBuild)
+{
+    TempDirectory folder;
+    std::string text = "select * from orders where customer_id = 42 -- the checksum of a record of this length is "
+                       "the same in every build";
+    std::string payload;
+    auto put = [&](const void *value, size_t size) { payload.append(static_cast<const char *>(value), size); };
+    uint8_t kind = 1, outcome = HistoryRowsReturned, flags = 0;
+    int64_t started = 133000000000000000, rows = 5, affected = 0;
+    uint64_t id = 7;
+    uint32_t duration = 12, error = 0;
+    put(&kind, 1), put(&started, 8), put(&id, 8), put(&duration, 4), put(&outcome, 1), put(&flags, 1);
+    put(&rows, 8), put(&affected, 8), put(&error, 4);
+    for (std::string field : {std::string("db1"), std::string("ann"), std::string("shop"), std::string(), text}) {
+        uint32_t length = (uint32_t)field.size();
+        put(&length, 4), payload += field;
+    }
+    ASSERT_EQ(186u, payload.size());
+    uint32_t header[3] = {0x54534856, (uint32_t)payload.size(), 0x72e77631};
+    std::string file(reinterpret_cast<const char *>(header), sizeof header);
+    WriteBytes(folder.File(HISTORY_FILE), file + payload);
+    HISTORYLIST list;
+    ASSERT_TRUE(LoadHistory(folder.Path(), &list));
+    ASSERT_EQ(1u, list.Items.size());
+    EXPECT_EQ(text, list.Items[0].Text);
+    EXPECT_EQ(0u, list.Skipped);
+}
+
+// A history too large to fold before the window shows: the list is there
+// at once, a search typed before the folding ends finds what is folded,
+// and the rest is found as it comes, as a view folded first finds it.
+TEST(HistoryStore, SearchesALargeHistoryWhileItsTextsAreFolded)
+{
+    TempDirectory folder;
+    std::vector<HISTORYENTRY> entries;
+    for (int i = 0; entries.size() * 1500 < HistoryFoldInline * 2; i++)
+        entries.push_back(Entry(ChildText(i % 3 ? "Straße" : "Weg", i, 1500)));
+    ASSERT_TRUE(AppendHistory(folder.Path(), entries));
+    HISTORYVIEW folded;
+    ASSERT_TRUE(OpenHistoryView(folder.Path(), &folded));
+    SearchHistoryView(&folded, "STRASSE");
+    EXPECT_TRUE(folded.Shown.empty());
+    SearchHistoryView(&folded, "'STRAßE' AS WRITER, 1");
+    std::vector<uint32_t> expected = folded.Shown;
+    ASSERT_FALSE(expected.empty());
+
+    std::atomic<int> told{0};
+    HISTORYVIEW view;
+    ASSERT_TRUE(OpenHistoryView(folder.Path(), &view, [&] { told++; }));
+    EXPECT_EQ(entries.size(), view.Shown.size()); // no search text: every entry, folded or not
+    SearchHistoryView(&view, "'straße' as");
+    SearchHistoryView(&view, "'straße' as writer, 1"); // narrower, perhaps before the folding ends
+    WaitForHistoryFolding(&view);
+    ContinueHistorySearch(&view);
+    EXPECT_TRUE(HistorySearchComplete(view));
+    EXPECT_EQ(expected, view.Shown);
+    EXPECT_GE(told.load(), 1);
 }
 
 // Two processes append at once, while each also rewrites the file to keep
