@@ -220,6 +220,10 @@ void OnKey(TREEDATA *tree, WPARAM key)
     case VK_RETURN:
         if (RowCount(tree)) NotifyParent(tree->Window, control ? TREEN_RUN : TREEN_ACT);
         break;
+    case VK_APPS:
+        // Wine makes no WM_CONTEXTMENU of the Menu key (it does of Shift+F10).
+        OnContextMenu(tree, (LPARAM)-1);
+        break;
     }
 }
 

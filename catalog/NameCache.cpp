@@ -46,6 +46,10 @@ const unsigned int AnswerSeconds = 120;
 
 struct NAMECACHE {
     std::string Host, User, Password;
+    // The way to the server (TLS mode and checks, SSH tunnel) as the
+    // window's own connection takes it: the browser's connection must never
+    // reach the server by a weaker or another road than the user chose.
+    CONNECTIONROUTE Route{};
     HANDLE Thread = nullptr;
 
     // Guarded by Lock: shared between the user-interface thread and the worker.
@@ -91,6 +95,7 @@ bool EnsureConnected(NAMECACHE *cache, std::string &error)
         error = "Out of memory.";
         return false;
     }
+    cache->Connection->Route = cache->Route;
     char text[512] = "";
     if (OpenConnectionWithin(cache->Connection, ConnectSeconds, text, sizeof text, AnswerSeconds)) return true;
     error = text[0] ? text : "The server could not be reached.";
@@ -387,10 +392,17 @@ DWORD WINAPI CatalogWorker(void *parameter)
     return 0;
 }
 
+bool SameRoute(const CONNECTIONROUTE &a, const CONNECTIONROUTE &b)
+{
+    return a.TlsMode == b.TlsMode && !strcmp(a.TlsCa, b.TlsCa) && !strcmp(a.TlsFingerprint, b.TlsFingerprint) &&
+           !strcmp(a.SshHost, b.SshHost) && !strcmp(a.SshUser, b.SshUser) && !strcmp(a.SshKey, b.SshKey);
+}
+
 bool SameAccount(const NAMECACHE *cache, const CONNECTIONINFO *connection)
 {
     return cache->Host == (connection->Host ? connection->Host : "") &&
-           cache->User == (connection->User ? connection->User : "");
+           cache->User == (connection->User ? connection->User : "") &&
+           SameRoute(cache->Route, connection->Route);
 }
 
 void Ask(NAMECACHE *cache, Request request)
@@ -417,6 +429,7 @@ NAMECACHE *NameCacheFor(const CONNECTIONINFO *connection)
     cache->Host = connection->Host ? connection->Host : "";
     cache->User = connection->User ? connection->User : "";
     cache->Password = connection->Password ? connection->Password : "";
+    cache->Route = connection->Route;
     cache->Thread = CreateThread(nullptr, 0, CatalogWorker, cache, 0, nullptr);
     if (!cache->Thread) {
         delete cache;

@@ -101,9 +101,10 @@ struct CatalogTable {
 
 struct NAMECACHE;
 
-// The cache of the connection's server and account (host text and user),
-// made at the first call; it opens its own connection with the record's
-// host, user and password when it first needs the server. Null without a
+// The cache of the connection's server and account (host text and user)
+// reached by the connection's road (TLS mode and checks, SSH tunnel), made
+// at the first call; it opens its own connection with the record's host,
+// user, password and road when it first needs the server. Null without a
 // connection.
 NAMECACHE *NameCacheFor(const CONNECTIONINFO *connection);
 // The cache of that server and account if one was made, else null (for
