@@ -219,7 +219,7 @@ int main(int argc, char **argv)
     for (size_t i = 0; i < names.Count(); i++) nameBytes += names.At(i).size();
 
     double worst = WorstKeystroke(pane, 200);
-    printf("browser: %ld tables (busy machine)\n", (long)names.Count());
+    printf("browser: %ld tables\n", (long)names.Count());
     printf("  connect to every table listed: %.3f s (command-line client SHOW FULL TABLES: %.3f s, ratio %.2f)\n",
            listed, client, client > 0 ? listed / client : 0);
     printf("  longest wait of a posted message while loading: %.1f ms\n", LongestWait * 1000);
