@@ -70,6 +70,9 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION database)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
   "${VINTREL_WINE_DEPENDENCY}, libmariadb3, fonts-liberation, fonts-wine, fonts-wqy-microhei, fonts-symbola, xdg-utils")
+# Not needed to run: ssh for connections through an SSH tunnel, xrdb for the
+# first start to take the desktop's display scale.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "openssh-client, x11-xserver-utils")
 # Directories as Debian's are, whatever the umask of the build.
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
   OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)

@@ -139,6 +139,7 @@ TEST(DebianPackage, InstallsTheProgramItsFilesALauncherADesktopEntryAndItsIcon)
     EXPECT_EQ(Lines("wine64\nlibmariadb3\nfonts-liberation\nfonts-wine\nfonts-wqy-microhei\nfonts-symbola\nxdg-utils\n"),
               names)
         << depends;
+    EXPECT_EQ("openssh-client, x11-xserver-utils", RunLine("dpkg-deb -f " + Quote(deb.Package) + " Recommends"));
     EXPECT_EQ("vintrel", RunLine("dpkg-deb -f " + Quote(deb.Package) + " Package"));
     EXPECT_EQ("amd64", RunLine("dpkg-deb -f " + Quote(deb.Package) + " Architecture"));
 
