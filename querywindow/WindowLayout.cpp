@@ -93,10 +93,20 @@ void CheckResultsButton(CHILDDATA *child, bool checked)
 
 } // namespace
 
+// The caret's position changes at every keystroke: a part whose text stays
+// is left alone, and the parts are laid out anew only when a width changes
+// (under Wine each costs the status bar a repaint of milliseconds).
 void SetStatusText(CHILDDATA *child, int part, const char *text)
 {
     if (!child || !child->StatusBar) return;
-    SendMessageA(child->StatusBar, SB_SETTEXTA, part, reinterpret_cast<LPARAM>(TextOrEmpty(text)));
+    text = TextOrEmpty(text);
+    char shown[256];
+    int length = LOWORD(SendMessageA(child->StatusBar, SB_GETTEXTLENGTHA, part, 0));
+    if (length < (int)sizeof shown && (int)strlen(text) == length) {
+        SendMessageA(child->StatusBar, SB_GETTEXTA, part, reinterpret_cast<LPARAM>(shown));
+        if (memcmp(shown, text, length) == 0) return;
+    }
+    SendMessageA(child->StatusBar, SB_SETTEXTA, part, reinterpret_cast<LPARAM>(text));
     FitStatusParts(child);
 }
 
@@ -121,9 +131,12 @@ void FitStatusParts(CHILDDATA *child)
 
     RECT client;
     GetClientRect(statusBar, &client);
-    child->StatusParts[0] = client.right - sum;
-    for (int part = 1; part < StatusPartCount; part++)
-        child->StatusParts[part] = child->StatusParts[part - 1] + widths[part];
+    int32_t parts[StatusPartCount];
+    parts[0] = client.right - sum;
+    for (int part = 1; part < StatusPartCount; part++) parts[part] = parts[part - 1] + widths[part];
+    int partsNow = static_cast<int>(SendMessageA(statusBar, SB_GETPARTS, 0, 0));
+    if (partsNow == StatusPartCount && memcmp(parts, child->StatusParts, sizeof parts) == 0) return;
+    memcpy(child->StatusParts, parts, sizeof parts);
     SendMessageA(statusBar, SB_SETPARTS, StatusPartCount, reinterpret_cast<LPARAM>(child->StatusParts));
 }
 
