@@ -32,6 +32,7 @@ struct CompletionState {
     int widthCells = 0;    // fixed while a list is open
     RECT placed{};         // where the popup was put, in screen coordinates
     bool visible = false;
+    int thumbGrab = -1;    // while the scroll thumb is dragged: where in it the pointer took it
     std::string triggers;  // characters whose typing asks for a list
     WCHAR swallow = 0;     // the WM_CHAR of a key the list took (Enter, Tab, Ctrl+Space)
 };

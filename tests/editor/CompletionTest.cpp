@@ -155,3 +155,36 @@ TEST_F(CompletionTest, RefreshKeepsTheTypedPartAndTheChoice)
     EXPECT_EQ(1, State().Selected) << "the chosen name stays chosen";
     EXPECT_EQ(8, State().Start.Column) << "the typed part stays";
 }
+
+// The list draws its own scroll bar: a click below the thumb moves a page,
+// dragging the thumb to the end shows the last rows.
+TEST_F(CompletionTest, TheListScrollsByItsOwnBar)
+{
+    std::vector<Candidate> many;
+    for (int i = 0; i < 100; i++) many.push_back({"name_" + std::to_string(100 + i), ""});
+    TypeAtEnd("select ");
+    ASSERT_EQ(100, Show(many, 8));
+    HWND list = State().List;
+    RECT client;
+    GetClientRect(list, &client);
+    auto click = [&](int x, int y) {
+        SendMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+        SendMessageW(list, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+    };
+    int bar = client.right - 2, bottom = client.bottom - 2;
+    click(2, bottom);
+    int rows = State().Selected + 1;
+    ASSERT_GT(rows, 1);
+    ASSERT_LT(rows, 100);
+    click(bar, bottom);
+    click(2, 2);
+    EXPECT_EQ(rows, State().Selected) << "a page down";
+
+    Key(VK_HOME);
+    SendMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(bar, 1));
+    SendMessageW(list, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(bar, client.bottom + 40));
+    SendMessageW(list, WM_LBUTTONUP, 0, MAKELPARAM(bar, client.bottom + 40));
+    click(2, bottom);
+    EXPECT_EQ(99, State().Selected) << "the thumb dragged to the end";
+    EXPECT_EQ("select ", Text());
+}
