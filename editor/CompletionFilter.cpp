@@ -31,7 +31,11 @@ void CompletionCandidates::Assign(const EDITORCOMPLETIONITEM *items, uint32_t co
     folded.clear();
     inserts.clear();
     entries.clear();
-    steps.clear();
+    foldedAt.clear();
+    while (!steps.empty()) {
+        KeepSpare(std::move(steps.back()));
+        steps.pop_back();
+    }
     shown.clear();
     kindLabels.assign(labels, labels + (labels ? labelCount : 0));
     size_t textBytes = 0;
@@ -39,23 +43,24 @@ void CompletionCandidates::Assign(const EDITORCOMPLETIONITEM *items, uint32_t co
     texts.reserve(textBytes);
     folded.reserve(textBytes);
     entries.reserve(count);
+    foldedAt.reserve(count + 1);
     for (uint32_t i = 0; i < count; i++) {
         const EDITORCOMPLETIONITEM &item = items[i];
         Entry entry{};
         entry.textLength = item.TextLength;
         entry.text = Append(texts, item.Text, item.TextLength);
-        entry.folded = static_cast<uint32_t>(folded.size());
+        foldedAt.push_back(static_cast<uint32_t>(folded.size()));
         if (item.Folded)
             folded.append(item.Folded, item.FoldedLength);
         else
             fold::AppendUtf8(folded, std::string_view(item.Text, item.TextLength));
-        entry.foldedLength = static_cast<uint32_t>(folded.size()) - entry.folded;
         entry.insert = item.Insert ? Append(inserts, item.Insert, item.InsertLength) : UINT32_MAX;
         entry.insertLength = item.InsertLength;
         entry.kind = item.Kind;
         entry.flags = item.Flags;
         entries.push_back(entry);
     }
+    foldedAt.push_back(static_cast<uint32_t>(folded.size()));
 }
 
 std::string_view CompletionCandidates::Insert(uint32_t i) const
@@ -70,15 +75,14 @@ std::string_view CompletionCandidates::KindLabel(uint32_t i) const
     return kind < kindLabels.size() ? std::string_view(kindLabels[kind]) : std::string_view();
 }
 
-// A name that begins with the longer text began with the shorter one; one
-// that contains it (not at its start) was in either group.
-void CompletionCandidates::Narrow(const Step *from, Step &to) const
+// A name that begins with the longer text began with the shorter one (only
+// what was added need be compared); one that contains it (not at its start)
+// was in either group.
+void CompletionCandidates::Narrow(const Step *from, Step &to)
 {
     std::string_view typed = to.typed;
     auto contains = [&](uint32_t i) { return Folded(i).find(typed) != std::string_view::npos; };
-    std::vector<uint32_t> fromBegins;
     if (!from) {
-        to.begins.reserve(entries.size() / 4);
         for (uint32_t i = 0; i < entries.size(); i++) {
             if (BeginsWith(Folded(i), typed))
                 to.begins.push_back(i);
@@ -87,33 +91,62 @@ void CompletionCandidates::Narrow(const Step *from, Step &to) const
         }
         return;
     }
+    size_t known = from->typed.size();
+    std::string_view added = typed.substr(known);
+    fromBegins.clear();
+    to.begins.reserve(from->begins.size());
     for (uint32_t i : from->begins) {
-        if (BeginsWith(Folded(i), typed))
+        std::string_view name = Folded(i);
+        if (name.size() >= typed.size() && memcmp(name.data() + known, added.data(), added.size()) == 0)
             to.begins.push_back(i);
         else if (contains(i))
             fromBegins.push_back(i);
     }
     // Both in the given order: merged, they keep it.
-    std::vector<uint32_t> fromContains;
+    fromContains.clear();
     for (uint32_t i : from->contains)
         if (contains(i)) fromContains.push_back(i);
     to.contains.resize(fromBegins.size() + fromContains.size());
     std::merge(fromBegins.begin(), fromBegins.end(), fromContains.begin(), fromContains.end(), to.contains.begin());
 }
 
+// A few are enough: typing and Backspace move one step at a time.
+void CompletionCandidates::KeepSpare(Step &&step)
+{
+    if (spareSteps.size() < 4) spareSteps.push_back(std::move(step));
+}
+
+CompletionCandidates::Step CompletionCandidates::NewStep(std::string_view typed)
+{
+    Step step;
+    if (!spareSteps.empty()) {
+        step = std::move(spareSteps.back());
+        spareSteps.pop_back();
+        step.begins.clear();
+        step.contains.clear();
+    }
+    step.typed = std::string(typed);
+    return step;
+}
+
 void CompletionCandidates::Filter(std::string_view typed)
 {
     // Nothing typed: every candidate, in order, with no step to keep.
     if (typed.empty()) {
-        steps.clear();
+        while (!steps.empty()) {
+            KeepSpare(std::move(steps.back()));
+            steps.pop_back();
+        }
         shown.resize(entries.size());
         for (uint32_t i = 0; i < shown.size(); i++) shown[i] = i;
         return;
     }
-    while (!steps.empty() && !BeginsWith(typed, steps.back().typed)) steps.pop_back();
+    while (!steps.empty() && !BeginsWith(typed, steps.back().typed)) {
+        KeepSpare(std::move(steps.back()));
+        steps.pop_back();
+    }
     if (steps.empty() || steps.back().typed != typed) {
-        Step step;
-        step.typed = std::string(typed);
+        Step step = NewStep(typed);
         Narrow(steps.empty() ? nullptr : &steps.back(), step);
         steps.push_back(std::move(step));
     }
