@@ -39,6 +39,10 @@ public:
     void Find(std::string_view foldedNeedle, std::vector<uint32_t> &indexes) const;
     // The index of the name that is exactly name (case included), or -1.
     long IndexOf(std::string_view name) const;
+    // Whether name i is written in backticks (query/SqlNames.h), decided
+    // when the list is made, on the cache's worker: a list of 100,000
+    // names offered for completion is then a copy, not 100,000 checks.
+    bool NeedsQuoting(size_t i) const { return i < Quoting.size() && Quoting[i]; }
     // Bytes held (text, folded text and offsets), for the benchmark.
     size_t MemoryBytes() const;
 
@@ -49,6 +53,7 @@ private:
     std::string Text, Folded;                  // names, each ended by a zero byte
     std::vector<uint32_t> Starts, FoldedStarts; // where each begins
     bool SeparateFolded = false;                // some name folds to other text: Folded holds them all
+    std::vector<bool> Quoting;                  // NeedsQuoting of each name
 };
 
 // Where a part of the cache stands.

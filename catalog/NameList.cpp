@@ -1,6 +1,7 @@
 #include "catalog/NameCache.h"
 
 #include "base/TextFold.h"
+#include "query/SqlNames.h"
 
 namespace {
 
@@ -26,6 +27,7 @@ std::string_view NameList::FoldedAt(size_t i) const
 void NameList::Reserve(size_t names, size_t bytes)
 {
     Starts.reserve(names);
+    Quoting.reserve(names);
     Text.reserve(bytes + names);
 }
 
@@ -41,6 +43,7 @@ void NameList::Add(std::string_view name)
     }
     Starts.push_back((uint32_t)Text.size());
     Text.append(name).push_back('\0');
+    Quoting.push_back(NameNeedsQuoting(name));
     if (SeparateFolded) {
         FoldedStarts.push_back((uint32_t)Folded.size());
         Folded.append(folded).push_back('\0');
@@ -82,5 +85,6 @@ long NameList::IndexOf(std::string_view name) const
 
 size_t NameList::MemoryBytes() const
 {
-    return Text.capacity() + Folded.capacity() + (Starts.capacity() + FoldedStarts.capacity()) * sizeof(uint32_t);
+    return Text.capacity() + Folded.capacity() + (Starts.capacity() + FoldedStarts.capacity()) * sizeof(uint32_t) +
+           Quoting.capacity() / 8;
 }

@@ -55,9 +55,11 @@ bool IsNameCharacter(unsigned char c) {
 } // namespace
 
 bool IsReservedWord(std::string_view word) {
-    if (word.empty() || word.size() > 40) return false;
-    std::string upper(word);
-    for (char &c : upper) c = (char)toupper((unsigned char)c);
+    // Upper-cased on the stack: this runs for every name of a catalog.
+    char buffer[40];
+    if (word.empty() || word.size() > sizeof buffer) return false;
+    for (size_t i = 0; i < word.size(); i++) buffer[i] = (char)toupper((unsigned char)word[i]);
+    std::string_view upper(buffer, word.size());
     return std::binary_search(std::begin(reservedWords), std::end(reservedWords), upper,
                               [](const auto &a, const auto &b) {
                                   return std::string_view(a) < std::string_view(b);

@@ -100,7 +100,8 @@ public:
 private:
     static void AddList(const NameList &names, CompletionKind kind, CompletionList &out)
     {
-        for (size_t i = 0; i < names.Count(); i++) out.AddName(names.At(i), names.FoldedAt(i), kind);
+        for (size_t i = 0; i < names.Count(); i++)
+            out.AddName(names.At(i), names.FoldedAt(i), kind, names.NeedsQuoting(i));
     }
     // The exact name, else one equal without regard to case.
     static std::string Find(const NameList &names, std::string_view name)

@@ -263,6 +263,12 @@ SQLCARET ReadSqlCaret(std::string_view text, size_t caret)
 
 void CompletionList::AddName(std::string_view name, std::string_view foldedName, CompletionKind kind)
 {
+    AddName(name, foldedName, kind, NameNeedsQuoting(name));
+}
+
+void CompletionList::AddName(std::string_view name, std::string_view foldedName, CompletionKind kind,
+                             bool needsQuoting)
+{
     Entry entry{};
     entry.name = static_cast<uint32_t>(names.size());
     entry.nameLength = static_cast<uint32_t>(name.size());
@@ -271,7 +277,7 @@ void CompletionList::AddName(std::string_view name, std::string_view foldedName,
     entry.foldedLength = static_cast<uint32_t>(foldedName.size());
     folded.append(foldedName);
     entry.insert = UINT32_MAX;
-    if (NameNeedsQuoting(name)) {
+    if (needsQuoting) {
         std::string quoted = QuotedName(name);
         entry.insert = static_cast<uint32_t>(inserts.size());
         entry.insertLength = static_cast<uint32_t>(quoted.size());

@@ -49,6 +49,8 @@ public:
     // A name from the server, inserted as the server spells it (in
     // backticks where needed). folded may be empty: the editor folds it.
     void AddName(std::string_view name, std::string_view folded, CompletionKind kind);
+    // The same, with whether it needs backticks known already.
+    void AddName(std::string_view name, std::string_view folded, CompletionKind kind, bool needsQuoting);
     // A keyword or function, inserted in the case of the typed part.
     void AddWord(std::string_view word, CompletionKind kind);
     // Another list's candidates after these (a block copy: a list of
