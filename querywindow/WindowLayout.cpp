@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "grid/GridWindow.h"
 #include "querywindow/FrameServices.h"
@@ -58,6 +59,31 @@ void InsertTab(HWND tabs, int index, const char *text, int image)
     SendMessageA(tabs, TCM_INSERTITEMA, index, reinterpret_cast<LPARAM>(&item));
 }
 
+std::string TabName(int32_t index, int32_t results)
+{
+    if (index == results) return "Messages";
+    if (results == 1) return "Results";
+    return "Result " + std::to_string(index + 1);
+}
+
+// Whether the tabs read as they should already: a batch's end keeps the
+// tabs its results arrived in, and filling them again would only repaint
+// the tab row and everything below it.
+bool TabsAsNamed(HWND tabs, int32_t results)
+{
+    if (SendMessageA(tabs, TCM_GETITEMCOUNT, 0, 0) != results + 1) return false;
+    for (int32_t i = 0; i <= results; i++) {
+        char text[32] = "";
+        TCITEMA item = {};
+        item.mask = TCIF_TEXT;
+        item.pszText = text;
+        item.cchTextMax = sizeof text;
+        if (!SendMessageA(tabs, TCM_GETITEMA, i, reinterpret_cast<LPARAM>(&item)) || TabName(i, results) != text)
+            return false;
+    }
+    return true;
+}
+
 // "Results" for a batch of one result set, else one numbered tab for each,
 // then "Messages".
 void FillTabs(CHILDDATA *child, int32_t selected)
@@ -65,6 +91,10 @@ void FillTabs(CHILDDATA *child, int32_t selected)
     HWND tabs = child->Tabs;
     if (!tabs) return;
     int32_t results = MessagesTab(child);
+    if (TabsAsNamed(tabs, results)) {
+        if (SendMessageA(tabs, TCM_GETCURSEL, 0, 0) != selected) SendMessageA(tabs, TCM_SETCURSEL, selected, 0);
+        return;
+    }
     // A result begun while a long script runs adds its tab before
     // "Messages": renaming every tab each time would cost as many tabs again.
     if (results > 2 && SendMessageA(tabs, TCM_GETITEMCOUNT, 0, 0) == results) {
@@ -75,12 +105,7 @@ void FillTabs(CHILDDATA *child, int32_t selected)
         return;
     }
     SendMessageA(tabs, TCM_DELETEALLITEMS, 0, 0);
-    for (int32_t i = 0; i < results; i++) {
-        char name[32] = "Results";
-        if (results > 1) snprintf(name, sizeof name, "Result %d", (int)(i + 1));
-        InsertTab(tabs, i, name, 0);
-    }
-    InsertTab(tabs, results, "Messages", 1);
+    for (int32_t i = 0; i <= results; i++) InsertTab(tabs, i, TabName(i, results).c_str(), i == results ? 1 : 0);
     SendMessageA(tabs, TCM_SETCURSEL, selected, 0);
 }
 
