@@ -7,6 +7,7 @@
 
 #include "base/ActionFailure.h"
 #include "base/Dpi.h"
+#include "base/PaintBuffer.h"
 #include "base/Utf8.h"
 #include "base/WindowState.h"
 
@@ -22,6 +23,7 @@ struct TREEDATA {
     size_t Selected;
     size_t Top;
     SCROLLINFO Shown; // what the scroll bar shows now
+    PaintBuffer Painted;
 };
 
 // At 96 DPI; a tree has them at its scale.
@@ -144,8 +146,7 @@ void Paint(TREEDATA *tree, HDC target)
     RECT client;
     GetClientRect(tree->Window, &client);
     HDC dc = CreateCompatibleDC(target);
-    HBITMAP bitmap = CreateCompatibleBitmap(target, std::max<LONG>(1, client.right), std::max<LONG>(1, client.bottom));
-    HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
+    HGDIOBJ oldBitmap = SelectObject(dc, tree->Painted.For(target, client.right, client.bottom));
     HGDIOBJ oldFont = SelectObject(dc, tree->Font);
     FillRect(dc, &client, GetSysColorBrush(COLOR_WINDOW));
     SetBkMode(dc, TRANSPARENT);
@@ -155,7 +156,6 @@ void Paint(TREEDATA *tree, HDC target)
     BitBlt(target, 0, 0, client.right, client.bottom, dc, 0, 0, SRCCOPY);
     SelectObject(dc, oldFont);
     SelectObject(dc, oldBitmap);
-    DeleteObject(bitmap);
     DeleteDC(dc);
 }
 

@@ -267,10 +267,11 @@ void OnPaint(EditorState *state)
     HDC dc = BeginPaint(state->window, &paint);
     RECT client;
     GetClientRect(state->window, &client);
-    if (client.right > 0 && client.bottom > 0) {
+    HBITMAP bitmap = client.right > 0 && client.bottom > 0 ? state->backBuffer.For(dc, client.right, client.bottom)
+                                                           : nullptr;
+    if (bitmap) {
         // Drawn off screen, then copied: no flicker.
         HDC memory = CreateCompatibleDC(dc);
-        HBITMAP bitmap = CreateCompatibleBitmap(dc, client.right, client.bottom);
         HGDIOBJ old = SelectObject(memory, bitmap);
         bool painted = true;
         try {
@@ -280,7 +281,6 @@ void OnPaint(EditorState *state)
         }
         if (painted) BitBlt(dc, 0, 0, client.right, client.bottom, memory, 0, 0, SRCCOPY);
         SelectObject(memory, old);
-        DeleteObject(bitmap);
         DeleteDC(memory);
     }
     EndPaint(state->window, &paint);

@@ -14,6 +14,7 @@
 #include "base/SymbolFont.h"
 #include "editor/CaretMotion.h"
 #include "editor/CodeMaxControl.h"
+#include "base/PaintBuffer.h"
 #include "editor/CompletionFilter.h"
 #include "editor/FileEncoding.h"
 #include "editor/Lexer.h"
@@ -46,6 +47,7 @@ struct EditorState {
 
     HFONT font = nullptr;
     HFONT symbolFont = nullptr;  // ours: characters beyond the BMP (emoji)
+    PaintBuffer backBuffer;  // painting is drawn there, then copied
     std::vector<SymbolGlyphs> symbolGlyphs;  // symbolFont's, by code point
     int ascent = 0;              // of font, and of symbolFont
     int symbolAscent = 0;

@@ -3,6 +3,7 @@
 // outside grid/ reads the record; the grid's own tests may.
 #pragma once
 
+#include "base/PaintBuffer.h"
 #include "base/WindowState.h"
 #include "grid/GridSort.h"
 #include "grid/GridWindow.h"
@@ -43,6 +44,7 @@ struct OUTPUTDATA {
     HPEN ShadowPen;
     HPEN HighlightPen;
     HPEN GridPen;
+    PaintBuffer Painted;     // the painting is drawn there, then copied
     GridSelection Selection;
     int32_t PressedCol;      // header held down, -1 none
     uint8_t PressedToSelect; // the header was pressed with Ctrl: it selects rather than sorts

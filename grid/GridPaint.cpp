@@ -327,7 +327,7 @@ void DrawCells(Painter &p)
 void GridOutputDrawingProc(HWND window, OUTPUTDATA *grid, HDC target, int32_t width, int32_t height)
 {
     HDC dc = CreateCompatibleDC(target);
-    HBITMAP bitmap = CreateCompatibleBitmap(target, width > 0 ? width : 1, height > 0 ? height : 1);
+    HBITMAP bitmap = grid->Painted.For(target, width, height);
     HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
     HGDIOBJ oldFont = SelectObject(dc, grid->Font);
     HGDIOBJ oldPen = GetCurrentObject(dc, OBJ_PEN);
@@ -358,6 +358,5 @@ void GridOutputDrawingProc(HWND window, OUTPUTDATA *grid, HDC target, int32_t wi
     SelectObject(dc, oldPen);
     SelectObject(dc, oldFont);
     SelectObject(dc, oldBitmap);
-    DeleteObject(bitmap);
     DeleteDC(dc);
 }
