@@ -115,18 +115,30 @@ int32_t Clamp(int32_t value, int32_t low, int32_t high) { return value < low ? l
 
 } // namespace
 
+UINT GridVerticalPage(const OUTPUTDATA *grid, int32_t clientHeight)
+{
+    const SCROLLINFO &vert = grid->VertScroll;
+    return (UINT)Clamp(GridVisibleRowsFor(grid, clientHeight), vert.nMin + 1, vert.nMax + 1);
+}
+
+UINT GridHorizontalPage(const OUTPUTDATA *grid, int32_t clientWidth)
+{
+    const SCROLLINFO &horz = grid->HorzScroll;
+    return (UINT)Clamp(clientWidth - grid->RowNumWidth, horz.nMin + 1, horz.nMax + 1);
+}
+
 void GridUpdatePages(HWND window, OUTPUTDATA *grid, int32_t clientWidth, int32_t clientHeight)
 {
     // Setting an unchanged page would only redraw the bar on every paint.
     SCROLLINFO &vert = grid->VertScroll;
-    UINT page = (UINT)Clamp(GridVisibleRowsFor(grid, clientHeight), vert.nMin + 1, vert.nMax + 1);
+    UINT page = GridVerticalPage(grid, clientHeight);
     if (page != vert.nPage) {
         vert.nPage = page;
         vert.fMask = SIF_PAGE | SIF_DISABLENOSCROLL;
         SetScrollInfo(window, SB_VERT, &vert, TRUE);
     }
     SCROLLINFO &horz = grid->HorzScroll;
-    page = (UINT)Clamp(clientWidth - grid->RowNumWidth, horz.nMin + 1, horz.nMax + 1);
+    page = GridHorizontalPage(grid, clientWidth);
     if (page != horz.nPage) {
         horz.nPage = page;
         horz.fMask = SIF_PAGE;

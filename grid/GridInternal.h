@@ -111,6 +111,9 @@ int32_t GridRowCount(const OUTPUTDATA *grid);
 int32_t GridColumnCount(const OUTPUTDATA *grid);
 // Whole data rows below the header band in a client area of that height.
 int32_t GridVisibleRowsFor(const OUTPUTDATA *grid, int32_t clientHeight);
+// The scroll bars' pages for a client of that size and the ranges set now.
+UINT GridVerticalPage(const OUTPUTDATA *grid, int32_t clientHeight);
+UINT GridHorizontalPage(const OUTPUTDATA *grid, int32_t clientWidth);
 int32_t GridVisibleRows(HWND window, const OUTPUTDATA *grid);
 
 // Column (low half) and visible slot (high half) under a client point, each

@@ -229,17 +229,23 @@ void GrowBuffer(HWND window, OUTPUTDATA *grid, GRIDBUFFER *data)
     int32_t totalWidth = total > INT32_MAX ? INT32_MAX : (int32_t)total;
     bool wider = totalWidth != grid->TotalWidth || numbersBefore != grid->RowNumWidth;
     grid->TotalWidth = totalWidth;
+    // Range and page in one call: under Wine each call redraws its bar,
+    // which for a wide grid costs more than the rows' paint.
     SCROLLINFO &vert = grid->VertScroll, &horz = grid->HorzScroll;
+    RECT client;
+    GetClientRect(window, &client);
     if (wider && data->Fields.Length() > 0) {
         horz.nMax = grid->TotalWidth - 1;
-        GridApplyHorizontal(window, grid, SIF_RANGE, TRUE);
+        horz.nPage = GridHorizontalPage(grid, client.right);
+        GridApplyHorizontal(window, grid, SIF_RANGE | SIF_PAGE, TRUE);
     }
     if (data->Rows.Length() > 0) {
         vert.nMin = 0;
         vert.nMax = data->Rows.Length() - 1;
-        GridApplyVertical(window, grid, SIF_RANGE | SIF_DISABLENOSCROLL, TRUE);
+        vert.nPage = GridVerticalPage(grid, client.bottom);
+        GridApplyVertical(window, grid, SIF_RANGE | SIF_PAGE | SIF_DISABLENOSCROLL, TRUE);
     }
-    RECT client;
+    // A bar that appeared took room from the rows.
     GetClientRect(window, &client);
     GridUpdatePages(window, grid, client.right, client.bottom);
     if (wider || rowsBefore <= GridTopRow(grid) + GridVisibleRowsFor(grid, client.bottom))
