@@ -221,6 +221,11 @@ TEST_F(ObjectBrowser, F8AndTheTreeOfEveryKindOfObject)
                                            "          by_name  (name, id), unique\n"
                                            "      select\n"))
         << rows;
+    // Whether a name needs backticks is decided as the cache loads it.
+    auto objects = GetObjects(NameCacheFor(QueryWindowConnection(window)), "browser_t");
+    const NameList &tables = objects->Names[KindTable];
+    ASSERT_EQ(3u, tables.Count());
+    for (size_t i = 0; i < tables.Count(); i++) EXPECT_EQ(tables.At(i) != "items", tables.NeedsQuoting(i)) << tables.At(i);
     for (const char *folder : {"  Procedures (1)", "  Triggers (1)"}) Open(folder);
     rows = Rows();
     EXPECT_NE(std::string::npos, rows.find("  Procedures (1)\n      restock\n")) << rows;
