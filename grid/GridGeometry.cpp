@@ -134,28 +134,29 @@ void GridUpdatePages(HWND window, OUTPUTDATA *grid, int32_t clientWidth, int32_t
     UINT page = GridVerticalPage(grid, clientHeight);
     if (page != vert.nPage) {
         vert.nPage = page;
-        vert.fMask = SIF_PAGE | SIF_DISABLENOSCROLL;
-        SetScrollInfo(window, SB_VERT, &vert, TRUE);
+        GridApplyVertical(window, grid, SIF_PAGE | SIF_DISABLENOSCROLL, TRUE);
     }
     SCROLLINFO &horz = grid->HorzScroll;
     page = GridHorizontalPage(grid, clientWidth);
     if (page != horz.nPage) {
         horz.nPage = page;
-        horz.fMask = SIF_PAGE;
-        SetScrollInfo(window, SB_HORZ, &horz, TRUE);
+        GridApplyHorizontal(window, grid, SIF_PAGE, TRUE);
     }
 }
 
+// A hidden grid (a result tab not shown) draws its bars when it is shown:
+// drawing them now would cost as much under Wine, for every tab of a
+// script's results.
 void GridApplyVertical(HWND window, OUTPUTDATA *grid, UINT mask, BOOL redraw)
 {
     grid->VertScroll.fMask = mask;
-    SetScrollInfo(window, SB_VERT, &grid->VertScroll, redraw);
+    SetScrollInfo(window, SB_VERT, &grid->VertScroll, redraw && IsWindowVisible(window));
 }
 
 void GridApplyHorizontal(HWND window, OUTPUTDATA *grid, UINT mask, BOOL redraw)
 {
     grid->HorzScroll.fMask = mask;
-    SetScrollInfo(window, SB_HORZ, &grid->HorzScroll, redraw);
+    SetScrollInfo(window, SB_HORZ, &grid->HorzScroll, redraw && IsWindowVisible(window));
 }
 
 void GridRepaint(HWND window, bool erase)

@@ -239,7 +239,7 @@ void GrowBuffer(HWND window, OUTPUTDATA *grid, GRIDBUFFER *data)
         horz.nPage = GridHorizontalPage(grid, client.right);
         GridApplyHorizontal(window, grid, SIF_RANGE | SIF_PAGE, TRUE);
     }
-    if (data->Rows.Length() > 0) {
+    if (data->Rows.Length() > 0 && (vert.nMin != 0 || vert.nMax != data->Rows.Length() - 1)) {
         vert.nMin = 0;
         vert.nMax = data->Rows.Length() - 1;
         vert.nPage = GridVerticalPage(grid, client.bottom);
