@@ -12,6 +12,8 @@
 // - Copy (Select All, Copy) and Save As of the whole result as
 //   tab-separated text, CSV and JSON, and what releasing it costs the
 //   user-interface thread;
+// - a script of 500 SELECTs, a tab for each result, against the
+//   command-line client running it;
 // - Cancel Query: from the command to Execute enabled again, for a sleep, a
 //   result still streaming and a statement waiting for a row lock;
 // - the scan of a script's statements that Execute makes on the
@@ -325,6 +327,32 @@ void MeasureOne(HWND frame, HWND probe, long rows)
     Sleep(1000); // the release threads finish
 }
 
+// A script of 500 SELECTs: a tab for each result, every one made while the
+// batch runs; against the command-line client running the same script.
+void MeasureManyResults(HWND frame, HWND probe)
+{
+    std::string script;
+    for (int i = 1; i <= 500; i++) script += "select " + std::to_string(i) + " as n, repeat('x', 20) as t;\n";
+    double client = CommandLineClientTime(script);
+    const char *user = getenv("VINTREL_TEST_USER");
+    const char *password = getenv("VINTREL_TEST_PASSWORD");
+    CONNECTIONINFO *connection = NewConnectionInfo("localhost", user ? user : "vintrel", password ? password : "");
+    if (!connection || !OpenConnection(connection)) return;
+    ReplaceConnectionText(&connection->Database, "vintrel_bench");
+    HWND window = CreateQueryWindow(connection, true);
+    CHILDDATA *child = StateOf<CHILDDATA>(window);
+    SendMessageA(child->Editor, WM_SETTEXT, 0, (LPARAM)script.c_str());
+    Run run = ExecuteOnce(child, probe);
+    printf("A script of 500 SELECTs, each result in its own tab (%d tabs)\n",
+           (int)SendMessageA(child->Tabs, TCM_GETITEMCOUNT, 0, 0));
+    printf("  mariadb --batch --quick > /dev/null:  %8.3f s\n", client);
+    printf("  Execute to every tab shown:           %8.3f s  (%.1f ms a result)\n", run.Total, run.Total * 1000 / 500);
+    printf("  longest wait of a posted message:     %8.1f ms\n", run.LongestWait * 1000);
+    printf("  completion on the UI thread:          %8.1f ms\n", run.Completion * 1000);
+    fflush(stdout);
+    SendMessageA(MdiClientWindow, WM_MDIDESTROY, (WPARAM)window, 0);
+}
+
 // From the Cancel Query command to Execute enabled again, for a statement
 // that has run for a moment.
 double CancelTime(HWND frame, CHILDDATA *child, const char *sql, DWORD runFirst)
@@ -480,6 +508,7 @@ int main(int argc, char **argv)
         for (int i = 1; i < argc; i++) MeasureOne(frame, probe, atol(argv[i]));
     else
         for (long rows : {1000000L, 10000000L}) MeasureOne(frame, probe, rows);
+    MeasureManyResults(frame, probe);
     MeasureCancel(frame);
 
     DestroyWindow(probe);
