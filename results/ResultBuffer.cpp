@@ -234,6 +234,8 @@ void FreeGridBuffer(GRIDBUFFER *buffer) { delete buffer; }
 
 namespace {
 
+const size_t SmallBufferBytes = 1 << 20;
+
 DWORD WINAPI ReleaseBufferThread(LPVOID parameter)
 {
     AnnounceThreadStack();
@@ -246,6 +248,10 @@ DWORD WINAPI ReleaseBufferThread(LPVOID parameter)
 void ReleaseBuffer(GRIDBUFFER *buffer)
 {
     if (!buffer) return;
+    // A small result (a view of one arriving, a script's one-row answers)
+    // is freed at once: a thread would cost more than the freeing, and a
+    // script of 500 SELECTs releases a thousand of them at its end.
+    if (buffer->Storage.ReservedBytes() <= SmallBufferBytes) return FreeGridBuffer(buffer);
     HANDLE thread = CreateThread(nullptr, 0, ReleaseBufferThread, buffer, 0, nullptr);
     if (thread)
         CloseHandle(thread);

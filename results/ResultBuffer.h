@@ -151,8 +151,9 @@ enum { MinColumnWidth = 12, MaxColumnWidth = 324, NullTextWidth = 36 };
 // A new, empty buffer (null when out of memory).
 GRIDBUFFER *NewGridBuffer();
 
-// Frees the buffer and everything it owns on a thread of its own; returns at
-// once. The caller must not touch the buffer afterwards.
+// Frees the buffer and everything it owns on a thread of its own (a buffer
+// of a megabyte or less at once); returns at once. The caller must not
+// touch the buffer afterwards.
 void ReleaseBuffer(GRIDBUFFER *buffer);
 
 // Frees the buffer on the calling thread (the release thread's own work).
