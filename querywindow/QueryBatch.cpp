@@ -539,6 +539,61 @@ void ShowResultBegun(CHILDDATA *child, int32_t index, int32_t statement, GRIDBUF
     child->Arriving.push_back(source);
 }
 
+namespace {
+
+// What one tick spends making tabs: the window answers between ticks.
+const double BegunSliceSeconds = 0.02;
+
+double Seconds()
+{
+    LARGE_INTEGER count, frequency;
+    QueryPerformanceCounter(&count);
+    QueryPerformanceFrequency(&frequency);
+    return (double)count.QuadPart / (double)frequency.QuadPart;
+}
+
+void ForgetBegunResults(CHILDDATA *child)
+{
+    child->BegunWaiting.clear();
+    child->EndWaiting = 0;
+    KillTimer(child->Window, BegunResultsTimerId);
+}
+
+} // namespace
+
+void OnResultBegun(CHILDDATA *child, int32_t index, int32_t statement, GRIDBUFFER *source)
+{
+    if (index == 0 && child->BegunWaiting.empty()) return ShowResultBegun(child, index, statement, source);
+    child->BegunWaiting.push_back({index, statement, source});
+    if (child->BegunWaiting.size() == 1) SetTimer(child->Window, BegunResultsTimerId, USER_TIMER_MINIMUM, nullptr);
+}
+
+void ShowBegunResults(CHILDDATA *child)
+{
+    std::vector<CHILDDATA::BegunResult> &waiting = child->BegunWaiting;
+    double start = Seconds();
+    size_t shown = 0;
+    while (shown < waiting.size() && (shown == 0 || Seconds() - start < BegunSliceSeconds)) {
+        const CHILDDATA::BegunResult &begun = waiting[shown++];
+        ShowResultBegun(child, begun.Index, begun.Statement, begun.Source);
+    }
+    waiting.erase(waiting.begin(), waiting.begin() + (ptrdiff_t)shown);
+    if (!waiting.empty()) return;
+    bool ended = child->EndWaiting != 0;
+    ForgetBegunResults(child);
+    if (ended) CompleteBatch(child);
+}
+
+void OnBatchDone(CHILDDATA *child)
+{
+    // The sources of the results waiting are the job's until it is shown.
+    if (!child->BegunWaiting.empty()) {
+        child->EndWaiting = 1;
+        return;
+    }
+    CompleteBatch(child);
+}
+
 void ShowArrivingRows(CHILDDATA *child)
 {
     for (size_t i = 0; i < child->Arriving.size(); i++) {
@@ -559,6 +614,7 @@ bool ShowsArrivingRows(CHILDDATA *child, HWND grid)
 void StartBatch(CHILDDATA *child)
 {
     if (child->Executing) return;
+    ForgetBegunResults(child);
     child->StartTicks = GetTickCount();
     SendMessageA(child->Window, WM_TIMER, ElapsedTimerId, 0);
     SetTimer(child->Window, ElapsedTimerId, 1000, nullptr);
@@ -638,6 +694,7 @@ void ReportCancelFailure(CHILDDATA *child, char *error)
 
 bool HandOverRunningBatch(CHILDDATA *child)
 {
+    ForgetBegunResults(child);
     ForgetStatements(child);
     ForgetBatchHistory(child);
     BATCHJOB *job = child->Batch;

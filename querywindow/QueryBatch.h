@@ -7,7 +7,7 @@
 
 #include "querywindow/WindowRecords.h"
 
-enum { ElapsedTimerId = 0, ProgressTimerId = 1 };
+enum { ElapsedTimerId = 0, ProgressTimerId = 1, BegunResultsTimerId = 3 };
 // Posted by the thread that asks the server to stop a statement when it
 // could not: lParam is its error text, which the window frees.
 enum { WM_CANCEL_FAILED = WM_USER + 3 };
@@ -15,7 +15,9 @@ enum { WM_CANCEL_FAILED = WM_USER + 3 };
 // Takes the selection (or the whole text), grays Execute and starts the
 // worker. Does nothing while a batch of this window runs.
 void StartBatch(CHILDDATA *child);
-// WM_EXECUTE_DONE: message pane, grid, status texts, selector and title.
+// WM_EXECUTE_DONE: message pane, grid, status texts, selector and title
+// (once the tabs of every result begun are made).
+void OnBatchDone(CHILDDATA *child);
 void CompleteBatch(CHILDDATA *child);
 // WM_TIMER of the elapsed-time display: status part 5 as "%02u:%02u:%02u".
 void ShowElapsedTime(CHILDDATA *child);
@@ -27,6 +29,12 @@ void ShowBatchProgress(CHILDDATA *child);
 // last batch's results. Its tab's tooltip names the statement (from 0; -1
 // unknown) at once.
 void ShowResultBegun(CHILDDATA *child, int32_t index, int32_t statement, GRIDBUFFER *source);
+// WM_RESULT_BEGUN: the first result at once; the others in turn, a slice
+// at each tick of BegunResultsTimerId (ShowBegunResults), so that a script
+// of many quick results leaves the window answering while their tabs are
+// made.
+void OnResultBegun(CHILDDATA *child, int32_t index, int32_t statement, GRIDBUFFER *source);
+void ShowBegunResults(CHILDDATA *child);
 // Brings the grids of the results still arriving up to date.
 void ShowArrivingRows(CHILDDATA *child);
 // Whether the grid shows a result of the running batch.

@@ -330,6 +330,7 @@ void OnTimer(CHILDDATA *child, WPARAM timer)
 {
     if (timer == ElapsedTimerId) ShowElapsedTime(child);
     if (timer == ProgressTimerId) ShowBatchProgress(child);
+    if (timer == BegunResultsTimerId) ShowBegunResults(child);
     if (timer == RecoveryTimerId) UpdateRecoveryCopy(child);
 }
 
@@ -348,10 +349,10 @@ LRESULT Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_COMMAND: return OnCommand(window, child, wParam, lParam);
     case WM_TIMER: OnTimer(child, wParam); break;
     case WM_MDIACTIVATE: OnMdiActivate(window, child, wParam, lParam); return 0;
-    case WM_EXECUTE_DONE: CompleteBatch(child); return 0;
+    case WM_EXECUTE_DONE: OnBatchDone(child); return 0;
     case WM_NAMES_ARRIVED: OnNamesArrived(child); return 0;
     case WM_RESULT_BEGUN:
-        ShowResultBegun(child, ResultBegunPlace(wParam), ResultBegunStatement(wParam), reinterpret_cast<GRIDBUFFER *>(lParam));
+        OnResultBegun(child, ResultBegunPlace(wParam), ResultBegunStatement(wParam), reinterpret_cast<GRIDBUFFER *>(lParam));
         return 0;
     case WM_CANCEL_FAILED: ReportCancelFailure(child, reinterpret_cast<char *>(lParam)); return 0;
     case WM_DESTROY: OnDestroy(window, child); return 0;

@@ -48,6 +48,14 @@ struct CHILDDATA {
     // While a batch runs: its result sets begun so far (the job's), shown
     // as they arrive by the grid of the same place.
     std::vector<GRIDBUFFER *> Arriving;
+    // Results begun whose tabs are still to be made, in order, and whether
+    // the batch's end waits for them (QueryBatch.cpp).
+    struct BegunResult {
+        int32_t Index, Statement;
+        GRIDBUFFER *Source;
+    };
+    std::vector<BegunResult> BegunWaiting;
+    uint8_t EndWaiting;
     int32_t RowCount;           // rows of the running batch's result counted so far
     uint8_t Executing;
     HWND Frame;                 // the frame window; null outside a frame

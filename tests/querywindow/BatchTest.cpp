@@ -931,6 +931,28 @@ TEST_F(Batch, AWindowClosedDuringItsBatchClosesAtOnceAndItsConnectionEnds)
     SendMessageA(MdiClientWindow, WM_MDIDESTROY, (WPARAM)late, 0);
     PumpMessages(50);
     EXPECT_FALSE(IsWindow(late));
+
+    // A script of many quick results: its end waits while their tabs are
+    // made a slice at a time, the window answering meanwhile; closed then,
+    // it frees them all.
+    HWND many = OpenQueryWindow(Database);
+    CHILDDATA *manyChild = ChildOf(many);
+    std::string script;
+    for (int i = 1; i <= 300; i++) script += "select " + std::to_string(i) + ";\n";
+    SetEditorText(manyChild, script);
+    FrameCommand(CMD_EXECUTE);
+    // One message at a time: the ticks that make the tabs follow each other.
+    DWORD until = GetTickCount() + 10000;
+    MSG message;
+    while (!manyChild->EndWaiting && manyChild->Executing && GetTickCount() < until)
+        if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+        else Sleep(1);
+    ASSERT_EQ(1, manyChild->EndWaiting);
+    EXPECT_EQ(1, manyChild->Executing) << "the batch's end waits for its tabs";
+    EXPECT_FALSE(manyChild->BegunWaiting.empty());
+    SendMessageA(MdiClientWindow, WM_MDIDESTROY, (WPARAM)many, 0);
+    PumpMessages(50);
+    EXPECT_FALSE(IsWindow(many));
 }
 
 // Each batch is recorded as it ends, with its outcome, server, account and
