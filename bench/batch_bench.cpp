@@ -190,10 +190,11 @@ void PumpUntilDone(CHILDDATA *child, double *completion, double *firstScreenful)
             child->Arriving[0]->RowsPublished.load(std::memory_order_acquire) >= Screenful)
             arrived = NowSeconds();
         double start = NowSeconds();
-        bool done = message.message == WM_EXECUTE_DONE && message.hwnd == child->Window;
         bool paint = message.message == WM_PAINT && message.hwnd == child->Grid;
         DispatchMessageA(&message);
-        if (done) *completion = NowSeconds() - start;
+        // The batch ends with the message that shows its outcome (the
+        // worker's WM_EXECUTE_DONE, or the tick that made the last tabs).
+        if (!child->Executing) *completion = NowSeconds() - start;
         if (paint && arrived > 0 && *firstScreenful < 0 && GridRowsShown(child) >= Screenful)
             *firstScreenful = NowSeconds() - arrived;
     }
