@@ -116,6 +116,23 @@ void CheckResultsButton(CHILDDATA *child, bool checked)
     if (IsActiveQueryWindow(child)) CheckFrameButton(child->Frame, CMD_SHOWRESULTS, checked);
 }
 
+// The grid of the tab shown when it is one of a script's further results;
+// null for the first grid or the Messages tab.
+HWND ShownMoreGrid(const CHILDDATA *child)
+{
+    HWND shown = ShownGrid(child);
+    return shown != child->Grid ? shown : nullptr;
+}
+
+// Where the first grid is (laid out always), for a grid about to show.
+void PlaceLikeFirstGrid(CHILDDATA *child, HWND grid)
+{
+    RECT place;
+    GetWindowRect(child->Grid, &place);
+    MapWindowPoints(HWND_DESKTOP, child->Tabs, reinterpret_cast<POINT *>(&place), 2);
+    MoveWindow(grid, place.left, place.top, place.right - place.left, place.bottom - place.top, FALSE);
+}
+
 } // namespace
 
 // The caret's position changes at every keystroke: a part whose text stays
@@ -223,15 +240,18 @@ void LayoutWindow(CHILDDATA *child, int full)
     if (child->ResultsShown) {
         int paneTop = area.top + position + bar;
         int paneHeight = area.bottom - paneTop;
+        // The grids of the tabs not shown are placed when their tab is
+        // (ShowPaneOfTab): a script's 500 tabs would otherwise cost 500
+        // moves at every change of the window's size.
         MoveTo(child->Grid, area.left, paneTop, width, paneHeight, TRUE);
-        for (HWND grid : child->MoreGrids) MoveTo(grid, area.left, paneTop, width, paneHeight, TRUE);
+        if (HWND shown = ShownMoreGrid(child)) MoveTo(shown, area.left, paneTop, width, paneHeight, TRUE);
         MoveTo(child->MessagePane, area.left, paneTop, width, paneHeight, TRUE);
         MoveTo(child->Editor, area.left, area.top, width, position, TRUE);
         MoveTo(child->Splitter, area.left, area.top + position, width, bar, TRUE);
     } else {
         MoveTo(child->Editor, area.left, area.top, width, area.bottom - area.top, TRUE);
         MoveTo(child->Grid, 0, 0, 0, 0, TRUE);
-        for (HWND grid : child->MoreGrids) MoveTo(grid, 0, 0, 0, 0, TRUE);
+        if (HWND shown = ShownMoreGrid(child)) MoveTo(shown, 0, 0, 0, 0, TRUE);
         MoveTo(child->MessagePane, 0, 0, 0, 0, TRUE);
         MoveTo(child->Splitter, area.left, area.top + position, width, bar, FALSE);
     }
@@ -301,7 +321,15 @@ bool IsResultGrid(const CHILDDATA *child, HWND window)
 void ShowPaneOfTab(CHILDDATA *child, int32_t tab)
 {
     int32_t messages = MessagesTab(child);
-    for (int32_t i = 0; i < messages; i++) ShowWindow(ResultGrid(child, i), i == tab ? SW_SHOW : SW_HIDE);
+    HWND shown = ResultGrid(child, tab);
+    if (shown && shown != child->Grid) PlaceLikeFirstGrid(child, shown);
+    for (int32_t i = 0; i < messages; i++) {
+        HWND grid = ResultGrid(child, i);
+        if (i == tab)
+            ShowWindow(grid, SW_SHOW);
+        else if (GetWindowLongPtrA(grid, GWL_STYLE) & WS_VISIBLE)
+            ShowWindow(grid, SW_HIDE);
+    }
     ShowWindow(child->MessagePane, tab == messages ? SW_SHOW : SW_HIDE);
 }
 
@@ -373,10 +401,7 @@ bool AddMoreResult(CHILDDATA *child, GRIDBUFFER *buffer)
     SendMessageA(grid, WM_GRID_SETBUFFER, (WPARAM)buffer, 0);
     // In the first grid's place: the others stay where they are, so a script
     // of many results costs one move per result, not one per tab.
-    RECT place;
-    GetWindowRect(child->Grid, &place);
-    MapWindowPoints(HWND_DESKTOP, child->Tabs, reinterpret_cast<POINT *>(&place), 2);
-    MoveWindow(grid, place.left, place.top, place.right - place.left, place.bottom - place.top, FALSE);
+    PlaceLikeFirstGrid(child, grid);
     if (child->ResultsShown) FillTabs(child, messagesShown ? MessagesTab(child) : shown);
     return true;
 }

@@ -570,6 +570,20 @@ TEST_F(Batch, EveryResultSetHasItsOwnTab)
     HWND second = child->MoreGrids[0];
     EXPECT_TRUE(IsWindowVisible(second));
     EXPECT_EQ(second, GetFocus());
+    // A tab's grid takes the first grid's place when shown, and follows the
+    // window's size while it is.
+    auto samePlace = [&](HWND grid) {
+        RECT first, shown;
+        GetWindowRect(child->Grid, &first);
+        GetWindowRect(grid, &shown);
+        return EqualRect(&first, &shown) && shown.right > shown.left && shown.bottom > shown.top;
+    };
+    EXPECT_TRUE(samePlace(second));
+    RECT frameRect;
+    GetWindowRect(window, &frameRect);
+    SetWindowPos(window, nullptr, 0, 0, frameRect.right - frameRect.left - 60, frameRect.bottom - frameRect.top - 40,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    EXPECT_TRUE(samePlace(second)) << "resized";
     FrameCommand(CMD_SELECTALL);
     FrameCommand(CMD_COPY);
     EXPECT_EQ("b\t2", ClipboardText());
@@ -588,6 +602,9 @@ TEST_F(Batch, EveryResultSetHasItsOwnTab)
     EXPECT_EQ(5, CurrentTab(child));
     EXPECT_TRUE(IsWindowVisible(child->MessagePane));
     EXPECT_FALSE(IsWindowVisible(second));
+    FrameCommand(CMD_PREVIOUSRESULTTAB);
+    EXPECT_TRUE(IsWindowVisible(child->MoreGrids[3]));
+    EXPECT_TRUE(samePlace(child->MoreGrids[3])) << "a tab first shown after the resize";
 
     // The keys are the frame's, ahead of the panes' Page Down and Page Up.
     HACCEL table = LoadAcceleratorsA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_ACCELERATORS));
