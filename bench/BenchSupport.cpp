@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 
 double NowSeconds()
@@ -39,6 +40,17 @@ MYSQL *ConnectBenchServer()
     return mysql;
 }
 
+CONNECTIONINFO *OpenBenchConnection(const char *database)
+{
+    const char *user = getenv("VINTREL_TEST_USER");
+    const char *password = getenv("VINTREL_TEST_PASSWORD");
+    CONNECTIONINFO *connection = NewConnectionInfo("localhost", user ? user : "vintrel", password ? password : "");
+    if (!connection || !OpenConnection(connection)) return nullptr;
+    ReplaceConnectionText(&connection->Database, database);
+    mysql_select_db(connection->Handle, database);
+    return connection;
+}
+
 void BenchSql(MYSQL *mysql, const std::string &sql)
 {
     if (mysql_query(mysql, sql.c_str()) != 0) {
@@ -65,4 +77,73 @@ void EnsureMillionRowTable(MYSQL *mysql)
     BenchSql(mysql, "INSERT INTO rows_1m SELECT seq, CONCAT('name number ', seq), seq * 1.25, "
                     "'2026-01-01 00:00:00' + INTERVAL seq SECOND, "
                     "IF(seq % 4 = 0, NULL, CONCAT('note ', seq % 1000)) FROM seq_1_to_1000000");
+}
+
+namespace {
+
+const UINT WM_PROBE = WM_APP + 1;
+const char ProbeClass[] = "VintrelBenchProbe";
+
+} // namespace
+
+PostedMessageProbe::PostedMessageProbe()
+{
+    WNDCLASSA probeClass = {};
+    probeClass.lpfnWndProc = Proc;
+    probeClass.hInstance = GetModuleHandleA(nullptr);
+    probeClass.lpszClassName = ProbeClass;
+    RegisterClassA(&probeClass);
+    window = CreateWindowExA(0, ProbeClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+}
+
+PostedMessageProbe::~PostedMessageProbe()
+{
+    if (thread) Stop();
+    DestroyWindow(window);
+}
+
+void PostedMessageProbe::Start()
+{
+    longest = 0;
+    running = 1;
+    thread = CreateThread(nullptr, 0, Post, this, 0, nullptr);
+}
+
+double PostedMessageProbe::Stop()
+{
+    running = 0;
+    if (thread) {
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+        thread = nullptr;
+    }
+    // Those posted before the thread stopped count too.
+    MSG message;
+    while (PeekMessageA(&message, window, WM_PROBE, WM_PROBE, PM_REMOVE)) DispatchMessageA(&message);
+    return longest;
+}
+
+LRESULT CALLBACK PostedMessageProbe::Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message != WM_PROBE) return DefWindowProcA(window, message, wParam, lParam);
+    auto *probe = reinterpret_cast<PostedMessageProbe *>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    double posted;
+    memcpy(&posted, &lParam, sizeof posted);
+    double wait = NowSeconds() - posted;
+    if (probe && wait > probe->longest) probe->longest = wait;
+    return 0;
+}
+
+DWORD WINAPI PostedMessageProbe::Post(LPVOID self)
+{
+    auto *probe = static_cast<PostedMessageProbe *>(self);
+    while (probe->running) {
+        double now = NowSeconds();
+        LPARAM value;
+        memcpy(&value, &now, sizeof value);
+        PostMessageA(probe->window, WM_PROBE, 0, value);
+        Sleep(5);
+    }
+    return 0;
 }

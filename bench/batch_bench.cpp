@@ -47,7 +47,6 @@
 
 namespace {
 
-const UINT WM_PROBE = WM_APP + 1;
 
 std::string QueryOf(long rows)
 {
@@ -142,36 +141,6 @@ int32_t GridRowsShown(CHILDDATA *child)
     return shown ? shown->Rows.Count : 0;
 }
 
-// Posted from a thread of its own every 5 ms, carrying the time it was
-// posted; the user-interface thread notes the longest wait.
-volatile LONG Probing;
-double LongestWait;
-
-LRESULT CALLBACK ProbeProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_PROBE) {
-        double posted;
-        memcpy(&posted, &lParam, sizeof posted);
-        double wait = NowSeconds() - posted;
-        if (wait > LongestWait) LongestWait = wait;
-        return 0;
-    }
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
-DWORD WINAPI ProbeThread(LPVOID parameter)
-{
-    HWND window = static_cast<HWND>(parameter);
-    while (Probing) {
-        double now = NowSeconds();
-        LPARAM value;
-        memcpy(&value, &now, sizeof value);
-        PostMessageA(window, WM_PROBE, 0, value);
-        Sleep(5);
-    }
-    return 0;
-}
-
 // Runs the message loop until the batch has completed; the time spent in
 // the completion's own dispatch is returned through completion.
 // Rows that fill the grid's first screen in the bench's window.
@@ -204,22 +173,17 @@ struct Run {
     double Total, Completion, LongestWait, FirstScreenful;
 };
 
-Run ExecuteOnce(CHILDDATA *child, HWND probe)
+Run ExecuteOnce(CHILDDATA *child, PostedMessageProbe &probe)
 {
-    LongestWait = 0;
-    Probing = 1;
-    HANDLE thread = CreateThread(nullptr, 0, ProbeThread, probe, 0, nullptr);
+    probe.Start();
     Run run = {};
     double start = NowSeconds();
     SendMessageA(GetParent(GetParent(child->Window)), WM_COMMAND, MAKEWPARAM(CMD_EXECUTE, 0), 0);
     PumpUntilDone(child, &run.Completion, &run.FirstScreenful);
     run.Total = NowSeconds() - start;
-    Probing = 0;
-    WaitForSingleObject(thread, INFINITE);
-    CloseHandle(thread);
+    run.LongestWait = probe.Stop();
     MSG message;
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
-    run.LongestWait = LongestWait;
     return run;
 }
 
@@ -234,7 +198,7 @@ double Median(std::vector<double> values)
 // judged by its median.
 const int Turns = 3;
 
-void MeasureOne(HWND frame, HWND probe, long rows)
+void MeasureOne(HWND frame, PostedMessageProbe &probe, long rows)
 {
     std::string sql = QueryOf(rows);
     MYSQL *mysql = ConnectBenchServer();
@@ -242,14 +206,11 @@ void MeasureOne(HWND frame, HWND probe, long rows)
     double library = LibraryOwnTime(mysql, sql);
     mysql_close(mysql);
 
-    const char *user = getenv("VINTREL_TEST_USER");
-    const char *password = getenv("VINTREL_TEST_PASSWORD");
-    CONNECTIONINFO *connection = NewConnectionInfo("localhost", user ? user : "vintrel", password ? password : "");
-    if (!connection || !OpenConnection(connection)) {
+    CONNECTIONINFO *connection = OpenBenchConnection("vintrel_bench");
+    if (!connection) {
         fprintf(stderr, "cannot open the query window's connection\n");
         exit(1);
     }
-    ReplaceConnectionText(&connection->Database, "vintrel_bench");
     HWND window = CreateQueryWindow(connection, true);
     CHILDDATA *child = StateOf<CHILDDATA>(window);
     SendMessageA(child->Editor, WM_SETTEXT, 0, (LPARAM)sql.c_str());
@@ -330,16 +291,13 @@ void MeasureOne(HWND frame, HWND probe, long rows)
 
 // A script of 500 SELECTs: a tab for each result, every one made while the
 // batch runs; against the command-line client running the same script.
-void MeasureManyResults(HWND frame, HWND probe)
+void MeasureManyResults(HWND frame, PostedMessageProbe &probe)
 {
     std::string script;
     for (int i = 1; i <= 500; i++) script += "select " + std::to_string(i) + " as n, repeat('x', 20) as t;\n";
     double client = CommandLineClientTime(script);
-    const char *user = getenv("VINTREL_TEST_USER");
-    const char *password = getenv("VINTREL_TEST_PASSWORD");
-    CONNECTIONINFO *connection = NewConnectionInfo("localhost", user ? user : "vintrel", password ? password : "");
-    if (!connection || !OpenConnection(connection)) return;
-    ReplaceConnectionText(&connection->Database, "vintrel_bench");
+    CONNECTIONINFO *connection = OpenBenchConnection("vintrel_bench");
+    if (!connection) return;
     HWND window = CreateQueryWindow(connection, true);
     CHILDDATA *child = StateOf<CHILDDATA>(window);
     SendMessageA(child->Editor, WM_SETTEXT, 0, (LPARAM)script.c_str());
@@ -376,11 +334,8 @@ double CancelTime(HWND frame, CHILDDATA *child, const char *sql, DWORD runFirst)
 
 void MeasureCancel(HWND frame)
 {
-    const char *user = getenv("VINTREL_TEST_USER");
-    const char *password = getenv("VINTREL_TEST_PASSWORD");
-    CONNECTIONINFO *connection = NewConnectionInfo("localhost", user ? user : "vintrel", password ? password : "");
-    if (!connection || !OpenConnection(connection)) return;
-    ReplaceConnectionText(&connection->Database, "vintrel_bench");
+    CONNECTIONINFO *connection = OpenBenchConnection("vintrel_bench");
+    if (!connection) return;
     HWND window = CreateQueryWindow(connection, true);
     CHILDDATA *child = StateOf<CHILDDATA>(window);
     MYSQL *holder = ConnectBenchServer();
@@ -498,12 +453,7 @@ int main(int argc, char **argv)
     RegisterProgramClasses();
     HWND frame = CreateWindowExA(0, FRAME_CLASS, "Vintrel", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_VISIBLE, 0, 0,
                                  1280, 900, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-    WNDCLASSA probeClass = {};
-    probeClass.lpfnWndProc = ProbeProc;
-    probeClass.hInstance = GetModuleHandleA(nullptr);
-    probeClass.lpszClassName = "BatchBenchProbe";
-    RegisterClassA(&probeClass);
-    HWND probe = CreateWindowExA(0, "BatchBenchProbe", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    PostedMessageProbe probe;
 
     if (argc > 1)
         for (int i = 1; i < argc; i++) MeasureOne(frame, probe, atol(argv[i]));
@@ -512,7 +462,6 @@ int main(int argc, char **argv)
     MeasureManyResults(frame, probe);
     MeasureCancel(frame);
 
-    DestroyWindow(probe);
     DestroyWindow(frame);
     return 0;
 }

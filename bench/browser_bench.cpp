@@ -29,7 +29,6 @@
 namespace {
 
 const char Database[] = "vintrel_bench_names";
-const UINT WM_PROBE = WM_APP + 1;
 
 std::string TableName(long i)
 {
@@ -78,33 +77,6 @@ double CommandLineClientTime()
         if (best < 0 || elapsed < best) best = elapsed;
     }
     return best;
-}
-
-volatile LONG Probing;
-double LongestWait;
-
-LRESULT CALLBACK ProbeProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_PROBE) {
-        double posted;
-        memcpy(&posted, &lParam, sizeof posted);
-        LongestWait = std::max(LongestWait, NowSeconds() - posted);
-        return 0;
-    }
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
-DWORD WINAPI ProbeThread(LPVOID parameter)
-{
-    HWND window = static_cast<HWND>(parameter);
-    while (Probing) {
-        double now = NowSeconds();
-        LPARAM value;
-        memcpy(&value, &now, sizeof value);
-        PostMessageA(window, WM_PROBE, 0, value);
-        Sleep(5);
-    }
-    return 0;
 }
 
 void PumpOnce()
@@ -181,18 +153,10 @@ int main(int argc, char **argv)
     RegisterProgramClasses();
     HWND frame = CreateWindowExA(0, FRAME_CLASS, "Vintrel", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_VISIBLE, 0, 0,
                                  1200, 900, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-    WNDCLASSA probeClass = {};
-    probeClass.lpfnWndProc = ProbeProc;
-    probeClass.lpszClassName = "BrowserProbe";
-    RegisterClassA(&probeClass);
-    HWND probe = CreateWindowA("BrowserProbe", nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    PostedMessageProbe probe;
 
-    const char *user = getenv("VINTREL_TEST_USER");
-    const char *password = getenv("VINTREL_TEST_PASSWORD");
-    CONNECTIONINFO *connection = NewConnectionInfo("localhost", user ? user : "vintrel", password ? password : "");
-    if (!OpenConnection(connection)) return 1;
-    ReplaceConnectionText(&connection->Database, Database);
-    mysql_select_db(connection->Handle, Database);
+    CONNECTIONINFO *connection = OpenBenchConnection(Database);
+    if (!connection) return 1;
     // The pane is shown first, with no window to follow: the cache is made
     // only when the measured follow begins.
     HWND pane = FindWindowExA(frame, nullptr, OBJECTBROWSER_CLASS, nullptr);
@@ -204,13 +168,9 @@ int main(int argc, char **argv)
     RedrawWindow(frame, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
 
     double residentBefore = ResidentMiB();
-    LongestWait = 0;
-    Probing = 1;
-    HANDLE thread = CreateThread(nullptr, 0, ProbeThread, probe, 0, nullptr);
+    probe.Start();
     double listed = ListEveryTable(pane, count);
-    Probing = 0;
-    WaitForSingleObject(thread, INFINITE);
-    CloseHandle(thread);
+    double longestWait = probe.Stop();
     double residentAfter = ResidentMiB();
 
     auto objects = GetObjects(NameCacheFor(QueryWindowConnection(window)), Database);
@@ -222,7 +182,7 @@ int main(int argc, char **argv)
     printf("browser: %ld tables\n", (long)names.Count());
     printf("  connect to every table listed: %.3f s (command-line client SHOW FULL TABLES: %.3f s, ratio %.2f)\n",
            listed, client, client > 0 ? listed / client : 0);
-    printf("  longest wait of a posted message while loading: %.1f ms\n", LongestWait * 1000);
+    printf("  longest wait of a posted message while loading: %.1f ms\n", longestWait * 1000);
     printf("  worst of 200 filter keystrokes to the tree painted: %.1f ms\n", worst * 1000);
     printf("  cache of the table names: %.2f MiB for %.2f MiB of names (%.2fx); resident memory grew %.1f MiB\n",
            names.MemoryBytes() / 1048576.0, nameBytes / 1048576.0,

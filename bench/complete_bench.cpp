@@ -196,6 +196,24 @@ void ReportTimes(std::vector<double> times, const char *what)
     Report(line, times[times.size() / 2], 16);
 }
 
+// 50 lists asked for between SELECT and FROM of text, each timed to the
+// list painted.
+template <typename Complete>
+std::vector<double> TimeLists(HWND editor, const char *text, Complete complete)
+{
+    std::vector<double> times;
+    for (int i = 0; i < 50; i++) {
+        SetWindowTextA(editor, text);
+        Caret(editor, 1, 8);
+        Pump();
+        double begin = Now();
+        complete();
+        Paint(ListOf(editor));
+        times.push_back(Now() - begin);
+    }
+    return times;
+}
+
 // 200 keystrokes that narrow and widen the open list.
 void TypeIntoList(HWND editor, const char *typed, const char *what)
 {
@@ -290,12 +308,8 @@ void CachedDatabase()
     RegisterProgramClasses();
     HWND frame = CreateWindowExA(0, FRAME_CLASS, "Vintrel", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_VISIBLE, 0, 0,
                                  1200, 900, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-    const char *user = getenv("VINTREL_TEST_USER");
-    const char *password = getenv("VINTREL_TEST_PASSWORD");
-    CONNECTIONINFO *connection = NewConnectionInfo("localhost", user ? user : "vintrel", password ? password : "");
-    if (!OpenConnection(connection)) return;
-    ReplaceConnectionText(&connection->Database, NamesDatabase);
-    mysql_select_db(connection->Handle, NamesDatabase);
+    CONNECTIONINFO *connection = OpenBenchConnection(NamesDatabase);
+    if (!connection) return;
     HWND window = CreateQueryWindow(connection, true);
     HWND editor = StateOf<CHILDDATA>(window)->Editor;
     SetFocus(editor);
@@ -328,16 +342,7 @@ void CachedDatabase()
     printf("%-66s %9.2f ms  %s\n", "cache: ... its columns joined the open list after", columns,
            joined ? "" : "(never)");
 
-    std::vector<double> times;
-    for (int i = 0; i < 50; i++) {
-        SetWindowTextA(editor, "SELECT  FROM customers_000041 c");
-        Caret(editor, 1, 8);
-        Pump();
-        double begin = Now();
-        complete();
-        Paint(ListOf(editor));
-        times.push_back(Now() - begin);
-    }
+    std::vector<double> times = TimeLists(editor, "SELECT  FROM customers_000041 c", complete);
     ReportTimes(times, "cache: Ctrl+Space to list shown, names cached");
     TypeIntoList(editor, "orders_0012", "cache: typed character to narrowed list painted");
     SetWindowTextA(editor, "SELECT c FROM customers_000041 c");
@@ -377,16 +382,7 @@ int main(int argc, char **argv)
 
     // Ctrl+Space between SELECT and FROM: the statement's columns, 100,000
     // tables, the databases, keywords and functions.
-    std::vector<double> times;
-    for (int i = 0; i < 50; i++) {
-        SetWindowTextA(editor, "SELECT  FROM table_000042 t");
-        Caret(editor, 1, 8);
-        Pump();
-        double begin = Now();
-        ShowAtCaret(editor, true);
-        Paint(ListOf(editor));
-        times.push_back(Now() - begin);
-    }
+    std::vector<double> times = TimeLists(editor, "SELECT  FROM table_000042 t", [&] { ShowAtCaret(editor, true); });
     printf("(list of %d candidates)\n", Shown(editor));
     if (show) {
         SendMessageW(editor, WM_CHAR, 'c', 1);
