@@ -32,10 +32,7 @@ void CompletionCandidates::Assign(const EDITORCOMPLETIONITEM *items, uint32_t co
     inserts.clear();
     entries.clear();
     foldedAt.clear();
-    while (!steps.empty()) {
-        KeepSpare(std::move(steps.back()));
-        steps.pop_back();
-    }
+    while (!steps.empty()) DropLastStep();
     shown.clear();
     kindLabels.assign(labels, labels + (labels ? labelCount : 0));
     size_t textBytes = 0;
@@ -110,10 +107,12 @@ void CompletionCandidates::Narrow(const Step *from, Step &to)
     std::merge(fromBegins.begin(), fromBegins.end(), fromContains.begin(), fromContains.end(), to.contains.begin());
 }
 
-// A few are enough: typing and Backspace move one step at a time.
-void CompletionCandidates::KeepSpare(Step &&step)
+// The last step undone, its arrays kept for the next: a few are enough,
+// since typing and Backspace move one step at a time.
+void CompletionCandidates::DropLastStep()
 {
-    if (spareSteps.size() < 4) spareSteps.push_back(std::move(step));
+    if (spareSteps.size() < 4) spareSteps.push_back(std::move(steps.back()));
+    steps.pop_back();
 }
 
 CompletionCandidates::Step CompletionCandidates::NewStep(std::string_view typed)
@@ -133,18 +132,12 @@ void CompletionCandidates::Filter(std::string_view typed)
 {
     // Nothing typed: every candidate, in order, with no step to keep.
     if (typed.empty()) {
-        while (!steps.empty()) {
-            KeepSpare(std::move(steps.back()));
-            steps.pop_back();
-        }
+        while (!steps.empty()) DropLastStep();
         shown.resize(entries.size());
         for (uint32_t i = 0; i < shown.size(); i++) shown[i] = i;
         return;
     }
-    while (!steps.empty() && !BeginsWith(typed, steps.back().typed)) {
-        KeepSpare(std::move(steps.back()));
-        steps.pop_back();
-    }
+    while (!steps.empty() && !BeginsWith(typed, steps.back().typed)) DropLastStep();
     if (steps.empty() || steps.back().typed != typed) {
         Step step = NewStep(typed);
         Narrow(steps.empty() ? nullptr : &steps.back(), step);

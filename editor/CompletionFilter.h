@@ -49,7 +49,7 @@ private:
     std::string_view Folded(uint32_t i) const { return Slice(folded, foldedAt[i], foldedAt[i + 1] - foldedAt[i]); }
     void Narrow(const Step *from, Step &to);
     Step NewStep(std::string_view typed);
-    void KeepSpare(Step &&step);
+    void DropLastStep();
 
     std::string texts, folded, inserts;
     std::vector<Entry> entries;

@@ -308,10 +308,13 @@ void HandBufferToGrid(CHILDDATA *child, GRIDBUFFER *previous)
     // A result shown while it arrived is there already, with the person's
     // place in it: its last rows are painted when the window next paints,
     // with everything else the batch's end changed.
-    bool arrived = previous == child->Buffer && child->Buffer;
-    if (!arrived) SendMessageA(child->Grid, WM_GRID_SETBUFFER, (WPARAM)child->Buffer, 0);
-    InvalidateRect(child->Grid, nullptr, !arrived);
-    if (!arrived) UpdateWindow(child->Grid);
+    if (previous == child->Buffer && child->Buffer) {
+        InvalidateRect(child->Grid, nullptr, FALSE);
+    } else {
+        SendMessageA(child->Grid, WM_GRID_SETBUFFER, (WPARAM)child->Buffer, 0);
+        InvalidateRect(child->Grid, nullptr, TRUE);
+        UpdateWindow(child->Grid);
+    }
     // Only now is the old buffer nobody's.
     if (previous && previous != child->Buffer) ReleaseBuffer(previous);
 }

@@ -98,9 +98,7 @@ void FillTabs(CHILDDATA *child, int32_t selected)
     // A result begun while a long script runs adds its tab before
     // "Messages": renaming every tab each time would cost as many tabs again.
     if (results > 2 && SendMessageA(tabs, TCM_GETITEMCOUNT, 0, 0) == results) {
-        char name[32];
-        snprintf(name, sizeof name, "Result %d", (int)results);
-        InsertTab(tabs, results - 1, name, 0);
+        InsertTab(tabs, results - 1, TabName(results - 1, results).c_str(), 0);
         SendMessageA(tabs, TCM_SETCURSEL, selected, 0);
         return;
     }
